@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the station twice (plain and with ASan+UBSan) and runs the
+# whole test suite in both builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh build
+scripts/build.sh build-asan -DORDAN_SANITIZE=ON -DORDAN_BUILD_BENCH=OFF
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/support/lsan.supp
+status=0
+echo "== tests (plain build)"
+ctest --test-dir build --output-on-failure --parallel 2 || status=1
+echo "== tests (ASan+UBSan build)"
+ctest --test-dir build-asan --output-on-failure --parallel 2 || status=1
+exit $status

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+namespace ordan {
+
+// A frame on the meter bus: function code, length byte L (= payload length + 2), payload,
+// then the CRC of bytes 0 .. L-1, low byte first. The bus address byte is never part of it.
+//
+// CRC-16/MODBUS: width 16, polynomial 0x8005 (reflected 0xA001), initial value 0xFFFF,
+// input and output reflected, no final XOR; check value 0x4B37 over "123456789".
+quint16 Crc16Modbus(QByteArrayView bytes);
+
+// The body (function code, length byte, payload) with its two CRC bytes appended.
+QByteArray AppendCrc(QByteArray body);
+
+// True when the last two bytes equal, low byte first, the CRC of all bytes before them.
+// Only meaningful for two bytes or more; a two-byte reply carries the CRC of nothing, 0xFFFF.
+bool CheckReplyCrc(QByteArrayView reply);
+
+} // namespace ordan

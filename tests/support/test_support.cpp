@@ -1,0 +1,84 @@
+#include "support/test_support.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace ordan::test {
+
+QString Hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+QByteArray FromHex(const QString &hex)
+{
+    QString digits = hex;
+    digits.remove(QLatin1Char(' '));
+    return QByteArray::fromHex(digits.toLatin1());
+}
+
+LocaleScope::LocaleScope(const QLocale &locale) : previous_(QLocale())
+{
+    QLocale::setDefault(locale);
+}
+
+LocaleScope::~LocaleScope() { QLocale::setDefault(previous_); }
+
+void FakeOperator::showMessage(const QString &text, const QString &caption, BoxIcon icon,
+                               std::function<void()> onClosed)
+{
+    boxes.push_back({text, caption, icon});
+    open_.push_back(std::move(onClosed));
+}
+
+void FakeOperator::chooseSaveFile(const QString &filter, const QString &defaultSuffix,
+                                  std::function<void(const QString &)> onChosen)
+{
+    lastFilter = filter;
+    lastSuffix = defaultSuffix;
+    onChosen(nextSaveFile);
+}
+
+bool FakeOperator::closeBox()
+{
+    if (open_.empty())
+        return false;
+    auto onClosed = std::move(open_.front());
+    open_.erase(open_.begin());
+    if (onClosed)
+        onClosed();
+    return true;
+}
+
+QDateTime FakeSystemFacts::now() const
+{
+    return elapsedMs ? base.addMSecs(elapsedMs()) : base;
+}
+
+bool FakeSystemFacts::setClock(const QDateTime &localTime)
+{
+    clockSets.push_back(localTime);
+    base = elapsedMs ? localTime.addMSecs(-elapsedMs()) : localTime;
+    return true;
+}
+
+bool FakeSystemFacts::openWithShell(const QUrl &target)
+{
+    opened.push_back(target);
+    return true;
+}
+
+QString BinPath(const QString &program)
+{
+    const QByteArray dir = qgetenv("ORDAN_BIN_DIR");
+    if (!dir.isEmpty())
+        return QDir(QString::fromLocal8Bit(dir)).filePath(program);
+    return QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin")).filePath(program);
+}
+
+} // namespace ordan::test
+
+QT_BEGIN_NAMESPACE
+void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+void PrintTo(const QByteArray &b, std::ostream *os) { *os << b.toHex(' ').toStdString(); }
+QT_END_NAMESPACE
