@@ -1,0 +1,48 @@
+#pragma once
+
+// The spreadsheet writer the journal export uses: create a blank workbook, open it, set
+// cells on its first sheet, save it in Excel 97 format, close it.
+
+#include "xls/xls_book.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace ordan {
+
+class XlsWorkbook final {
+public:
+    // Writes the blank workbook (three empty sheets) to `path`; false when it cannot be created.
+    static bool CreateBlank(const QString &path, QString *error);
+
+    // Reads a workbook for editing, its first sheet active. A file that is not an Excel 97
+    // workbook, or is damaged, gives false and leaves this object closed.
+    bool open(const QString &path, QString *error);
+    bool isOpen() const { return book_.has_value(); }
+
+    // Row and column count from 1, as in the spreadsheet. False, and nothing stored, when no
+    // workbook is open or the cell lies outside an Excel 97 sheet; also for a text longer than
+    // a cell holds and for a number Excel cannot store (infinite or not a number).
+    bool setCell(int row, int column, const QString &text);
+    bool setCell(int row, int column, double number);
+
+    // Writes the whole workbook to a temporary file beside `path` and renames it over `path`,
+    // so a failure never leaves a half-written file behind.
+    bool save(const QString &path, QString *error) const;
+
+    void close() { book_.reset(); }
+
+    // The open workbook, for inspection; null when closed.
+    const XlsBook *book() const { return book_ ? &*book_ : nullptr; }
+
+private:
+    bool store(int row, int column, XlsValue value);
+
+    std::optional<XlsBook> book_;
+};
+
+// Writes bytes to `path` through a temporary file in the same directory.
+bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
+
+} // namespace ordan
