@@ -1,0 +1,686 @@
+#include "records/dbf_format.h"
+
+#include "core/bytes.h"
+
+#include <QDateTime>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTime>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace ordan::dbf {
+
+namespace {
+
+constexpr int kLevel7Base = 68; // fixed header, language driver name, reserved
+constexpr qint64 kMsPerDay = 86400000;
+// Julian day number of 0001-01-01 minus one: BDE time stamps count days from 1 there.
+constexpr qint64 kBdeDayBase = 1721425;
+
+QString Corrupt(const QString &detail) { return QStringLiteral("файл повреждён: ") + detail; }
+
+quint64 BigEndian(QByteArrayView bytes, qsizetype offset, int width)
+{
+    quint64 v = 0;
+    for (int i = 0; i < width; ++i)
+        v = (v << 8) | ByteAt(bytes, offset + i);
+    return v;
+}
+
+void PutLittle(char *dst, quint64 value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        dst[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+void PutBig(char *dst, quint64 value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        dst[i] = static_cast<char>((value >> (8 * (width - 1 - i))) & 0xFF);
+}
+
+bool AllStars(QByteArrayView bytes)
+{
+    for (char c : bytes) {
+        if (c != '*')
+            return false;
+    }
+    return true;
+}
+
+// Blank, NUL and, where allowed, '0' bytes only: a null value in any dBase dialect.
+bool IsBlank(QByteArrayView bytes, bool zeroDigitsToo = false)
+{
+    for (char c : bytes) {
+        if (c != ' ' && c != '\0' && !(zeroDigitsToo && c == '0'))
+            return false;
+    }
+    return true;
+}
+
+bool IsAllZero(QByteArrayView bytes)
+{
+    for (char c : bytes) {
+        if (c != '\0')
+            return false;
+    }
+    return true;
+}
+
+bool IsBinaryType(const Field &f)
+{
+    switch (f.type) {
+    case 'I':
+    case '+':
+    case '@':
+    case 'O':
+    case 'Y':
+    case '0':
+        return true;
+    case 'T':
+        return f.length == 4 || f.length == 8;
+    case 'M':
+    case 'B':
+    case 'G':
+        return f.length == 4; // FoxPro and level 7 store memo block numbers in binary
+    default:
+        return false;
+    }
+}
+
+std::optional<double> NumberOf(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong: {
+        const double d = value.toDouble();
+        return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+    }
+    case QMetaType::QString: {
+        bool ok = false;
+        const double d = value.toString().trimmed().toDouble(&ok);
+        return ok && std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+// Date and time of day of a value for the binary date-time types; a time alone falls on
+// 1899-12-30, the zero of the engines that wrote such tables.
+std::optional<std::pair<QDate, int>> DateAndMs(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        if (!dt.isValid())
+            return std::nullopt;
+        return std::pair(dt.date(), dt.time().msecsSinceStartOfDay());
+    }
+    case QMetaType::QDate:
+        if (!value.toDate().isValid())
+            return std::nullopt;
+        return std::pair(value.toDate(), 0);
+    case QMetaType::QTime:
+        if (!value.toTime().isValid())
+            return std::nullopt;
+        return std::pair(QDate(1899, 12, 30), value.toTime().msecsSinceStartOfDay());
+    default:
+        return std::nullopt;
+    }
+}
+
+QVariant NaiveDateTime(qint64 julianDay, qint64 ms)
+{
+    if (ms < 0 || ms >= kMsPerDay)
+        return {};
+    const QDate date = QDate::fromJulianDay(julianDay);
+    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
+        return {};
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)), Qt::UTC);
+}
+
+QString DecodeText(const Header &header, QByteArrayView bytes)
+{
+    bool ascii = true;
+    for (char c : bytes) {
+        if (static_cast<quint8>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return QString::fromLatin1(bytes);
+    QStringDecoder decoder(header.codepage().constData());
+    if (!decoder.isValid())
+        return QString::fromLatin1(bytes);
+    return decoder.decode(bytes);
+}
+
+QByteArray EncodeText(const Header &header, const QString &text)
+{
+    bool ascii = true;
+    for (QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return text.toLatin1();
+    QStringEncoder encoder(header.codepage().constData(), QStringConverter::Flag::Default);
+    if (!encoder.isValid())
+        return text.toLatin1();
+    return encoder.encode(text);
+}
+
+QString TextOf(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QTime:
+        return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case QMetaType::QDate:
+        return value.toDate().toString(QStringLiteral("yyyyMMdd"));
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("T") : QStringLiteral("F");
+    default:
+        return value.toString();
+    }
+}
+
+QString NotFitting(const QVariant &value, const Field &f)
+{
+    return QStringLiteral("значение %1 не помещается в столбец %2").arg(value.toString(), f.name);
+}
+
+QString NotOfType(const QVariant &value, const Field &f)
+{
+    return QStringLiteral("значение %1 не подходит для столбца %2").arg(value.toString(), f.name);
+}
+
+bool CheckFieldLength(const Field &f)
+{
+    switch (f.type) {
+    case 'D':
+        return f.length == 8;
+    case 'L':
+        return f.length == 1;
+    case 'I':
+    case '+':
+        return f.length == 4;
+    case '@':
+    case 'O':
+    case 'Y':
+        return f.length == 8;
+    case 'N':
+    case 'F':
+        return f.length <= 254 && f.decimals < f.length;
+    default:
+        return true;
+    }
+}
+
+struct Layout {
+    bool level7;
+    int base;
+    int descriptorSize;
+};
+
+// Fields of one descriptor layout, or the reason it does not fit the header.
+std::optional<QList<Field>> ParseFields(QByteArrayView bytes, const Header &h, const Layout &layout,
+                                        QString *reason)
+{
+    QList<Field> fields;
+    int pos = layout.base;
+    int offset = 1;
+    while (true) {
+        if (pos >= h.headerLength) {
+            if (pos == h.headerLength)
+                break; // descriptors fill the header without a terminator
+            *reason = QStringLiteral("описания полей не умещаются в заголовке");
+            return std::nullopt;
+        }
+        if (ByteAt(bytes, pos) == 0x0D)
+            break;
+        if (pos + layout.descriptorSize > h.headerLength) {
+            *reason = QStringLiteral("описания полей не умещаются в заголовке");
+            return std::nullopt;
+        }
+        const QByteArrayView d = bytes.sliced(pos, layout.descriptorSize);
+        const int nameSize = layout.level7 ? 32 : 11;
+        qsizetype nameEnd = 0;
+        while (nameEnd < nameSize && d[nameEnd] != '\0')
+            ++nameEnd;
+        Field f;
+        f.name = QString::fromLatin1(d.first(nameEnd)).trimmed().toLower();
+        if (layout.level7) {
+            f.type = d[32];
+            f.length = ByteAt(d, 33);
+            f.decimals = ByteAt(d, 34);
+        } else {
+            f.type = d[11];
+            f.length = ByteAt(d, 16);
+            f.decimals = ByteAt(d, 17);
+            if (f.type == 'C') {
+                // Clipper and FoxPro keep the high byte of long text widths here.
+                f.length |= f.decimals << 8;
+                f.decimals = 0;
+            }
+        }
+        if (f.name.isEmpty()) {
+            *reason = QStringLiteral("поле без имени");
+            return std::nullopt;
+        }
+        if (f.length < 1 || !CheckFieldLength(f)) {
+            *reason = QStringLiteral("неверная длина поля %1").arg(f.name);
+            return std::nullopt;
+        }
+        f.offset = offset;
+        offset += f.length;
+        if (offset > h.recordLength) {
+            *reason = QStringLiteral("поля длиннее записи");
+            return std::nullopt;
+        }
+        fields.append(f);
+        pos += layout.descriptorSize;
+    }
+    if (fields.isEmpty()) {
+        *reason = QStringLiteral("в таблице нет полей");
+        return std::nullopt;
+    }
+    if (offset != h.recordLength) {
+        *reason = QStringLiteral("длина записи не совпадает с полями");
+        return std::nullopt;
+    }
+    return fields;
+}
+
+bool KnownVersion(quint8 v)
+{
+    switch (v) {
+    case 0x03: // dBase III / IV / 5 without memo
+    case 0x83: // dBase III with memo
+    case 0x8B: // dBase IV with memo
+    case 0x8E: // dBase IV with SQL table
+    case 0x43:
+    case 0x63:
+    case 0xCB:
+    case 0x30: // Visual FoxPro
+    case 0x31:
+    case 0x32:
+    case 0xF5: // FoxPro with memo
+    case 0xFB:
+    case 0x04: // dBase level 7
+    case 0x8C: // dBase level 7 with memo
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+int Header::indexOf(QStringView name) const
+{
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+QByteArray Header::codepage() const
+{
+    switch (languageDriver) {
+    case 0x26:
+    case 0x65:
+        return QByteArrayLiteral("IBM866");
+    case 0x01:
+        return QByteArrayLiteral("IBM437");
+    case 0x03:
+    case 0x57:
+        return QByteArrayLiteral("windows-1252");
+    default:
+        // 0xC9 and files without a driver byte: a Russian station's tables are Windows Cyrillic.
+        return QByteArrayLiteral("windows-1251");
+    }
+}
+
+std::optional<int> StoredHeaderLength(QByteArrayView bytes)
+{
+    if (bytes.size() < kFixedHeaderSize)
+        return std::nullopt;
+    return static_cast<int>(LittleEndian(bytes, 8, 2));
+}
+
+std::optional<Header> ParseHeader(QByteArrayView bytes, QString *error)
+{
+    auto fail = [error](const QString &detail) {
+        if (error)
+            *error = Corrupt(detail);
+        return std::nullopt;
+    };
+    if (bytes.size() < kFixedHeaderSize)
+        return fail(QStringLiteral("файл короче заголовка"));
+    Header h;
+    h.version = ByteAt(bytes, 0);
+    if (!KnownVersion(h.version))
+        return fail(QStringLiteral("неизвестная версия dBase (байт 0 = 0x%1)").arg(h.version, 2, 16, QLatin1Char('0')));
+    h.recordCount = static_cast<quint32>(LittleEndian(bytes, 4, 4));
+    h.headerLength = static_cast<int>(LittleEndian(bytes, 8, 2));
+    h.recordLength = static_cast<int>(LittleEndian(bytes, 10, 2));
+    h.languageDriver = ByteAt(bytes, 29);
+    if (h.recordLength < 2)
+        return fail(QStringLiteral("неверная длина записи"));
+    if (h.headerLength < kFixedHeaderSize + 1)
+        return fail(QStringLiteral("неверная длина заголовка"));
+    if (bytes.size() < h.headerLength)
+        return fail(QStringLiteral("файл короче заголовка"));
+
+    // Byte 0 names the layout; the descriptors must then fit it exactly. When they do not,
+    // the other layout is tried, since some engines write the version byte loosely.
+    const Layout dbase3{false, kFixedHeaderSize, 32};
+    const Layout level7{true, kLevel7Base, 48};
+    const bool says7 = (h.version & 0x07) == 0x04;
+    const Layout order[2] = {says7 ? level7 : dbase3, says7 ? dbase3 : level7};
+    QString firstReason;
+    for (const Layout &layout : order) {
+        if (h.headerLength < layout.base + 1)
+            continue;
+        QString reason;
+        if (auto fields = ParseFields(bytes, h, layout, &reason)) {
+            h.level7 = layout.level7;
+            h.fields = std::move(*fields);
+            return h;
+        }
+        if (firstReason.isEmpty())
+            firstReason = reason;
+    }
+    return fail(firstReason.isEmpty() ? QStringLiteral("неверная длина заголовка") : firstReason);
+}
+
+QVariant DecodeField(const Header &header, const Field &field, QByteArrayView record)
+{
+    if (field.offset < 1 || field.offset + field.length > record.size())
+        return {};
+    const QByteArrayView raw = record.sliced(field.offset, field.length);
+    switch (field.type) {
+    case 'C': {
+        qsizetype end = raw.size();
+        while (end > 0 && (raw[end - 1] == ' ' || raw[end - 1] == '\0'))
+            --end;
+        if (end == 0)
+            return {};
+        return DecodeText(header, raw.first(end));
+    }
+    case 'N':
+    case 'F': {
+        QByteArray text = raw.toByteArray().trimmed();
+        while (text.endsWith('\0'))
+            text.chop(1);
+        text = text.trimmed();
+        if (text.isEmpty() || AllStars(text))
+            return {}; // blank is null; stars mark an overflow, not a value
+        text.replace(',', '.');
+        for (char c : text) {
+            if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
+                return {};
+        }
+        bool ok = false;
+        const double d = text.toDouble(&ok);
+        if (!ok || !std::isfinite(d))
+            return {};
+        return d;
+    }
+    case 'D': {
+        if (IsBlank(raw, true))
+            return {};
+        for (char c : raw) {
+            if (c < '0' || c > '9')
+                return {};
+        }
+        const QDate d(raw.first(4).toInt(), raw.sliced(4, 2).toInt(), raw.sliced(6, 2).toInt());
+        return d.isValid() ? QVariant(d) : QVariant();
+    }
+    case 'L':
+        switch (raw[0]) {
+        case 'T':
+        case 't':
+        case 'Y':
+        case 'y':
+            return true;
+        case 'F':
+        case 'f':
+        case 'N':
+        case 'n':
+            return false;
+        default:
+            return {};
+        }
+    case 'I':
+    case '+': {
+        if (header.level7) {
+            // Big-endian with the sign bit inverted, so that bytes sort as numbers; zero bytes are null.
+            if (IsAllZero(raw))
+                return {};
+            const auto u = static_cast<quint32>(BigEndian(raw, 0, 4)) ^ 0x80000000u;
+            return static_cast<int>(static_cast<qint32>(u));
+        }
+        return static_cast<int>(static_cast<qint32>(LittleEndian(raw, 0, 4)));
+    }
+    case '@':
+        if (header.level7) {
+            // Big-endian double of milliseconds, days counted from 1 at 0001-01-01.
+            if (IsAllZero(raw))
+                return {};
+            quint64 bits = BigEndian(raw, 0, 8);
+            if (bits & (quint64(1) << 63))
+                bits ^= quint64(1) << 63; // the sortable variant with the sign bit inverted
+            double ms = 0;
+            std::memcpy(&ms, &bits, sizeof ms);
+            if (!std::isfinite(ms) || ms <= 0 || ms > 1e18)
+                return {};
+            const auto total = static_cast<qint64>(std::llround(ms));
+            return NaiveDateTime(total / kMsPerDay + kBdeDayBase, total % kMsPerDay);
+        }
+        [[fallthrough]];
+    case 'T':
+        if (field.length == 8) {
+            if (IsBlank(raw))
+                return {};
+            const auto day = static_cast<qint64>(LittleEndian(raw, 0, 4));
+            if (day == 0)
+                return {};
+            return NaiveDateTime(day, static_cast<qint64>(LittleEndian(raw, 4, 4)));
+        }
+        if (field.length == 4) {
+            if (IsBlank(raw))
+                return {};
+            const auto ms = static_cast<qint64>(LittleEndian(raw, 0, 4));
+            if (ms >= kMsPerDay)
+                return {};
+            return QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
+        }
+        if (IsBlank(raw))
+            return {};
+        return DecodeText(header, raw).trimmed();
+    default:
+        return {}; // memo contents and other types are not read
+    }
+}
+
+void EncodeBlank(const Header &, const Field &field, char *dst)
+{
+    std::memset(dst, IsBinaryType(field) ? '\0' : ' ', static_cast<size_t>(field.length));
+}
+
+bool EncodeField(const Header &header, const Field &field, const QVariant &value, char *dst, QString *error)
+{
+    auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    if (!value.isValid() || value.isNull()) {
+        EncodeBlank(header, field, dst);
+        return true;
+    }
+    switch (field.type) {
+    case 'C': {
+        QByteArray bytes = EncodeText(header, TextOf(value)).left(field.length);
+        std::memset(dst, ' ', static_cast<size_t>(field.length));
+        std::memcpy(dst, bytes.constData(), static_cast<size_t>(bytes.size()));
+        return true;
+    }
+    case 'N':
+    case 'F': {
+        const auto d = NumberOf(value);
+        if (!d)
+            return fail(NotOfType(value, field));
+        const double v = *d == 0 ? 0.0 : *d; // no "-0"
+        // Fewer decimals when the width needs it, as dBase does; never a cut integer part.
+        for (int decimals = field.decimals; decimals >= 0; --decimals) {
+            const QByteArray text = QByteArray::number(v, 'f', decimals);
+            if (text.size() <= field.length) {
+                std::memset(dst, ' ', static_cast<size_t>(field.length));
+                std::memcpy(dst + field.length - text.size(), text.constData(), static_cast<size_t>(text.size()));
+                return true;
+            }
+        }
+        return fail(NotFitting(value, field));
+    }
+    case 'D': {
+        QDate d;
+        if (value.typeId() == QMetaType::QDate)
+            d = value.toDate();
+        else if (value.typeId() == QMetaType::QDateTime)
+            d = value.toDateTime().date();
+        if (!d.isValid() || d.year() < 1 || d.year() > 9999)
+            return fail(NotOfType(value, field));
+        const QByteArray text = d.toString(QStringLiteral("yyyyMMdd")).toLatin1();
+        std::memcpy(dst, text.constData(), 8);
+        return true;
+    }
+    case 'L':
+        if (value.typeId() != QMetaType::Bool)
+            return fail(NotOfType(value, field));
+        dst[0] = value.toBool() ? 'T' : 'F';
+        return true;
+    case 'I':
+    case '+': {
+        const auto d = NumberOf(value);
+        if (!d)
+            return fail(NotOfType(value, field));
+        const double r = std::round(*d);
+        if (r < std::numeric_limits<qint32>::min() || r > std::numeric_limits<qint32>::max())
+            return fail(NotFitting(value, field));
+        const auto u = static_cast<quint32>(static_cast<qint32>(r));
+        if (header.level7)
+            PutBig(dst, u ^ 0x80000000u, 4);
+        else
+            PutLittle(dst, u, 4);
+        return true;
+    }
+    case '@':
+    case 'T': {
+        const auto dm = DateAndMs(value);
+        if (!dm)
+            return fail(NotOfType(value, field));
+        const qint64 jd = dm->first.toJulianDay();
+        if (field.type == '@' && header.level7) {
+            const double ms = static_cast<double>((jd - kBdeDayBase) * kMsPerDay + dm->second);
+            quint64 bits = 0;
+            std::memcpy(&bits, &ms, sizeof bits);
+            PutBig(dst, bits, 8);
+            return true;
+        }
+        if (field.length == 8) {
+            PutLittle(dst, static_cast<quint64>(jd), 4);
+            PutLittle(dst + 4, static_cast<quint64>(dm->second), 4);
+            return true;
+        }
+        if (field.length == 4) {
+            PutLittle(dst, static_cast<quint64>(dm->second), 4);
+            return true;
+        }
+        return fail(NotOfType(value, field));
+    }
+    default:
+        return fail(QStringLiteral("столбец %1 типа %2 не записывается").arg(field.name, QString(QLatin1Char(field.type))));
+    }
+}
+
+std::optional<QByteArray> BuildEmptyTable(const QList<FieldSpec> &fields, QDate today, QString *error)
+{
+    auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    };
+    if (fields.isEmpty())
+        return fail(QStringLiteral("в таблице нет полей"));
+    int recordLength = 1;
+    for (const FieldSpec &f : fields) {
+        const QByteArray name = f.name.toUpper().toLatin1();
+        bool plain = !name.isEmpty() && name.size() <= 10;
+        for (QChar c : f.name)
+            plain = plain && c.unicode() < 0x80 && (c.isLetterOrNumber() || c == QLatin1Char('_'));
+        if (!plain)
+            return fail(QStringLiteral("неверное имя поля %1").arg(f.name));
+        Field check{f.name, f.type, f.length, f.decimals, 0};
+        if (f.length < 1 || f.length > 254 || f.decimals < 0 || !CheckFieldLength(check))
+            return fail(QStringLiteral("неверная длина поля %1").arg(f.name));
+        recordLength += f.length;
+    }
+    const int headerLength = kFixedHeaderSize + 32 * static_cast<int>(fields.size()) + 1;
+    if (recordLength > 0xFFFF || headerLength > 0xFFFF)
+        return fail(QStringLiteral("слишком много полей"));
+
+    QByteArray out(headerLength, '\0');
+    out[0] = 0x03;
+    const QByteArray update = HeaderUpdate(today, 0);
+    std::memcpy(out.data() + 1, update.constData(), 7);
+    PutLittle(out.data() + 8, static_cast<quint64>(headerLength), 2);
+    PutLittle(out.data() + 10, static_cast<quint64>(recordLength), 2);
+    out[29] = static_cast<char>(0xC9); // Windows Cyrillic
+    int pos = kFixedHeaderSize;
+    int offset = 1;
+    for (const FieldSpec &f : fields) {
+        const QByteArray name = f.name.toUpper().toLatin1();
+        std::memcpy(out.data() + pos, name.constData(), static_cast<size_t>(name.size()));
+        out[pos + 11] = f.type;
+        PutLittle(out.data() + pos + 12, static_cast<quint64>(offset), 4);
+        out[pos + 16] = static_cast<char>(f.length);
+        out[pos + 17] = static_cast<char>(f.decimals);
+        offset += f.length;
+        pos += 32;
+    }
+    out[pos] = 0x0D;
+    out.append(kEndOfFile);
+    return out;
+}
+
+QByteArray HeaderUpdate(QDate today, quint32 recordCount)
+{
+    QByteArray out(7, '\0');
+    if (today.isValid()) {
+        out[0] = static_cast<char>(qBound(0, today.year() - 1900, 255));
+        out[1] = static_cast<char>(today.month());
+        out[2] = static_cast<char>(today.day());
+    }
+    PutLittle(out.data() + 3, recordCount, 4);
+    return out;
+}
+
+} // namespace ordan::dbf

@@ -1,0 +1,348 @@
+#include "records/dbf_table.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <array>
+
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <io.h>
+#endif
+
+Q_LOGGING_CATEGORY(lcLocalTable, "ordan.records.local")
+
+namespace ordan {
+
+namespace {
+
+bool SyncToDisk(QFile &file)
+{
+    if (!file.flush())
+        return false;
+#if defined(Q_OS_UNIX)
+    return ::fsync(file.handle()) == 0;
+#elif defined(Q_OS_WIN)
+    return ::_commit(file.handle()) == 0;
+#else
+    return true;
+#endif
+}
+
+bool ReadExactly(QFile &file, qint64 offset, char *dst, qint64 size)
+{
+    if (!file.seek(offset))
+        return false;
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = file.read(dst + done, size - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool WriteAt(QFile &file, qint64 offset, const char *data, qint64 size)
+{
+    if (!file.seek(offset))
+        return false;
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = file.write(data + done, size - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// The header of an open file and how many of its counted records are really there.
+struct Opened {
+    dbf::Header header;
+    quint32 records = 0;
+};
+
+std::optional<Opened> ReadHeader(QFile &file, QString *reason)
+{
+    const qint64 size = file.size();
+    QByteArray first(dbf::kFixedHeaderSize, '\0');
+    if (size < dbf::kFixedHeaderSize) {
+        *reason = QStringLiteral("файл повреждён: файл короче заголовка");
+        return std::nullopt;
+    }
+    if (!ReadExactly(file, 0, first.data(), first.size())) {
+        *reason = QStringLiteral("ошибка чтения (%1)").arg(file.errorString());
+        return std::nullopt;
+    }
+    const qint64 stored = *dbf::StoredHeaderLength(first);
+    QByteArray bytes(static_cast<qsizetype>(std::min(stored, size)), '\0');
+    if (bytes.size() > dbf::kFixedHeaderSize && !ReadExactly(file, 0, bytes.data(), bytes.size())) {
+        *reason = QStringLiteral("ошибка чтения (%1)").arg(file.errorString());
+        return std::nullopt;
+    }
+    if (bytes.size() <= dbf::kFixedHeaderSize)
+        bytes = first;
+    auto header = dbf::ParseHeader(bytes, reason);
+    if (!header)
+        return std::nullopt;
+    Opened o;
+    o.header = std::move(*header);
+    // Count only whole records: an engine that died mid-append may have counted one that
+    // is not there.
+    const qint64 whole = (size - o.header.headerLength) / o.header.recordLength;
+    o.records = static_cast<quint32>(std::min<qint64>(o.header.recordCount, whole));
+    if (o.records != o.header.recordCount)
+        qCWarning(lcLocalTable) << file.fileName() << "counts" << o.header.recordCount << "records, holds"
+                                << o.records;
+    return o;
+}
+
+bool HasWritePermission(const QFileInfo &info)
+{
+    return info.permissions() & (QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup |
+                                 QFileDevice::WriteOther);
+}
+
+} // namespace
+
+DbfTable::DbfTable(QString path) : path_(std::move(path)) {}
+
+QString DbfTable::fail(QString *error, const QString &reason) const
+{
+    const QString text = QDir::toNativeSeparators(path_) + QStringLiteral(": ") + reason;
+    if (error)
+        *error = text;
+    return text;
+}
+
+std::optional<dbf::Header> DbfTable::open(QString *error) const
+{
+    QFile file(path_);
+    if (!QFileInfo::exists(path_)) {
+        fail(error, QStringLiteral("файл не найден"));
+        return std::nullopt;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(error, QStringLiteral("не удаётся открыть файл (%1)").arg(file.errorString()));
+        return std::nullopt;
+    }
+    QString reason;
+    auto opened = ReadHeader(file, &reason);
+    if (!opened) {
+        fail(error, reason);
+        return std::nullopt;
+    }
+    return opened->header;
+}
+
+bool DbfTable::forEachRow(const std::function<void(const LocalRow &)> &visit, QString *error) const
+{
+    QFile file(path_);
+    if (!QFileInfo::exists(path_)) {
+        fail(error, QStringLiteral("файл не найден"));
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(error, QStringLiteral("не удаётся открыть файл (%1)").arg(file.errorString()));
+        return false;
+    }
+    QString reason;
+    const auto opened = ReadHeader(file, &reason);
+    if (!opened) {
+        fail(error, reason);
+        return false;
+    }
+    const dbf::Header &h = opened->header;
+
+    struct Column {
+        QString name;
+        SettingType type;
+        int field;
+    };
+    std::array<Column, kSettingColumns.size()> columns;
+    for (size_t i = 0; i < kSettingColumns.size(); ++i) {
+        const QString name = ColumnName(kSettingColumns[i]);
+        columns[i] = {name, kSettingColumns[i].type, h.indexOf(name)};
+    }
+
+    const qint64 perChunk = std::max<qint64>(1, (64 * 1024) / h.recordLength);
+    QByteArray chunk;
+    for (quint32 done = 0; done < opened->records;) {
+        const auto n = static_cast<quint32>(std::min<qint64>(perChunk, opened->records - done));
+        chunk.resize(static_cast<qsizetype>(n) * h.recordLength);
+        if (!ReadExactly(file, h.headerLength + qint64(done) * h.recordLength, chunk.data(), chunk.size())) {
+            fail(error, QStringLiteral("ошибка чтения (%1)").arg(file.errorString()));
+            return false;
+        }
+        for (quint32 i = 0; i < n; ++i) {
+            const QByteArrayView record(chunk.constData() + qsizetype(i) * h.recordLength, h.recordLength);
+            if (record[0] == dbf::kEndOfFile)
+                return true;
+            if (record[0] != dbf::kActive)
+                continue; // deleted, or not a record at all
+            LocalRow row;
+            for (const Column &c : columns) {
+                const QVariant raw = c.field >= 0 ? dbf::DecodeField(h, h.fields[c.field], record) : QVariant();
+                row.insert(c.name, PresentValue(c.type, raw).value_or(QVariant()));
+            }
+            visit(row);
+        }
+        done += n;
+    }
+    return true;
+}
+
+bool DbfTable::append(const LocalRow &values, QString *error)
+{
+    const QFileInfo info(path_);
+    if (!info.exists()) {
+        fail(error, QStringLiteral("файл не найден"));
+        return false;
+    }
+    // The permission bits are honoured even where the process could write anyway (an
+    // administrator): a table set read-only must stay unchanged.
+    if (!HasWritePermission(info)) {
+        fail(error, QStringLiteral("файл доступен только для чтения"));
+        return false;
+    }
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered)) {
+        fail(error, QStringLiteral("не удаётся открыть файл для записи (%1)").arg(file.errorString()));
+        return false;
+    }
+    QString reason;
+    const auto opened = ReadHeader(file, &reason);
+    if (!opened) {
+        fail(error, reason);
+        return false;
+    }
+    const dbf::Header &h = opened->header;
+    if (opened->records == std::numeric_limits<quint32>::max()) {
+        fail(error, QStringLiteral("таблица заполнена"));
+        return false;
+    }
+
+    // The record with a trailing end-of-file mark; its flag stays an end-of-file mark
+    // until the whole record is on disk, so no reader ever sees half a record.
+    QByteArray record(h.recordLength + 1, ' ');
+    record[0] = dbf::kEndOfFile;
+    record[h.recordLength] = dbf::kEndOfFile;
+    for (const dbf::Field &f : h.fields)
+        dbf::EncodeBlank(h, f, record.data() + f.offset);
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        const int index = h.indexOf(it.key());
+        if (index < 0) {
+            if (IsNullValue(it.value()))
+                continue;
+            fail(error, QStringLiteral("в таблице нет столбца %1").arg(it.key().toLower()));
+            return false;
+        }
+        QVariant value = it.value();
+        if (const SettingColumn *c = FindSettingColumn(it.key())) {
+            const auto presented = PresentValue(c->type, value);
+            if (!presented) {
+                fail(error, QStringLiteral("значение %1 не подходит для столбца %2")
+                                .arg(value.toString(), ColumnName(*c)));
+                return false;
+            }
+            value = *presented;
+        }
+        const dbf::Field &f = h.fields[index];
+        if (!dbf::EncodeField(h, f, value, record.data() + f.offset, &reason)) {
+            fail(error, reason);
+            return false;
+        }
+    }
+
+    const qint64 offset = h.headerLength + qint64(opened->records) * h.recordLength;
+    auto writeFailed = [&] {
+        fail(error, QStringLiteral("ошибка записи (%1)").arg(file.errorString()));
+        return false;
+    };
+    if (!WriteAt(file, offset, record.constData(), record.size()) || !SyncToDisk(file))
+        return writeFailed();
+    if (stageHook_)
+        stageHook_(AppendStage::RecordWritten);
+    const char active = dbf::kActive;
+    if (!WriteAt(file, offset, &active, 1) || !SyncToDisk(file))
+        return writeFailed();
+    if (stageHook_)
+        stageHook_(AppendStage::RecordActive);
+    const QByteArray update = dbf::HeaderUpdate(QDate::currentDate(), opened->records + 1);
+    if (!WriteAt(file, 1, update.constData(), update.size()) || !SyncToDisk(file))
+        return writeFailed();
+    if (stageHook_)
+        stageHook_(AppendStage::HeaderCounted);
+    return true;
+}
+
+std::optional<QList<LocalRow>> DbfTable::select(const LocalFilter &filter, QString *error) const
+{
+    QList<LocalRow> rows;
+    if (!forEachRow(
+            [&](const LocalRow &row) {
+                if (RowPassesFilter(row, filter))
+                    rows.append(row);
+            },
+            error))
+        return std::nullopt;
+    return rows;
+}
+
+std::optional<QVariant> DbfTable::maxNumber(QString *error) const
+{
+    LocalSummary summary;
+    if (!forEachRow([&](const LocalRow &row) { summary.add(row); }, error))
+        return std::nullopt;
+    return summary.maxNumber();
+}
+
+std::optional<LatestDay> DbfTable::latestDay(QString *error) const
+{
+    LocalSummary summary;
+    if (!forEachRow([&](const LocalRow &row) { summary.add(row); }, error))
+        return std::nullopt;
+    return summary.latestDay();
+}
+
+std::optional<qsizetype> DbfTable::rowCount(QString *error) const
+{
+    LocalSummary summary;
+    if (!forEachRow([&](const LocalRow &row) { summary.add(row); }, error))
+        return std::nullopt;
+    return summary.count();
+}
+
+bool DbfTable::Create(const QString &path, const QList<dbf::FieldSpec> &fields, QString *error)
+{
+    DbfTable table(path);
+    QString reason;
+    const auto bytes = dbf::BuildEmptyTable(fields, QDate::currentDate(), &reason);
+    if (!bytes) {
+        table.fail(error, reason);
+        return false;
+    }
+    if (QFileInfo::exists(path)) {
+        table.fail(error, QStringLiteral("файл уже существует"));
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        table.fail(error, QStringLiteral("не удаётся создать файл (%1)").arg(file.errorString()));
+        return false;
+    }
+    if (!WriteAt(file, 0, bytes->constData(), bytes->size()) || !SyncToDisk(file)) {
+        table.fail(error, QStringLiteral("ошибка записи (%1)").arg(file.errorString()));
+        file.close();
+        file.remove();
+        return false;
+    }
+    return true;
+}
+
+} // namespace ordan

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "records/dbf_format.h"
+#include "records/local_table.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace ordan {
+
+// The settings log on a dBase file. Every operation opens the file, reads its header
+// again (another program may have changed it) and closes it; nothing is cached.
+//
+// Reads dBase III/IV/5, FoxPro and level 7 tables; finds the columns by name in any case
+// and order and ignores the others. Appending never rewrites the file: the record goes
+// after the last counted one, and the header's count changes only once the record is
+// on disk, so a crash at any point leaves a valid table with or without the new row.
+class DbfTable final : public LocalTable {
+public:
+    explicit DbfTable(QString path);
+
+    const QString &path() const { return path_; }
+
+    // The header and field descriptors as they are on disk now.
+    std::optional<dbf::Header> open(QString *error) const;
+
+    // Visits every record not marked deleted, in stored order, presented as PresentRow does.
+    bool forEachRow(const std::function<void(const LocalRow &)> &visit, QString *error) const;
+
+    bool append(const LocalRow &values, QString *error) override;
+    std::optional<QList<LocalRow>> select(const LocalFilter &filter, QString *error) const override;
+    std::optional<QVariant> maxNumber(QString *error) const override;
+    std::optional<LatestDay> latestDay(QString *error) const override;
+    std::optional<qsizetype> rowCount(QString *error) const override;
+
+    // Writes an empty dBase III/IV table; an existing file is never overwritten.
+    static bool Create(const QString &path, const QList<dbf::FieldSpec> &fields, QString *error);
+
+    // The durable steps of an append, for crash tests: the record is written behind an
+    // end-of-file mark, then marked active, then counted in the header.
+    enum class AppendStage { RecordWritten, RecordActive, HeaderCounted };
+    void setStageHook(std::function<void(AppendStage)> hook) { stageHook_ = std::move(hook); }
+
+private:
+    QString fail(QString *error, const QString &reason) const;
+
+    QString path_;
+    std::function<void(AppendStage)> stageHook_;
+};
+
+} // namespace ordan

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "records/local_table.h"
+
+namespace ordan {
+
+// The settings log in memory, for tests of the record workflows. It presents values as
+// the file does: every column of kSettingColumns, values of the column's type, text cut
+// to the width a new table gives it.
+class MemoryLocalTable final : public LocalTable {
+public:
+    bool append(const LocalRow &values, QString *error) override;
+    std::optional<QList<LocalRow>> select(const LocalFilter &filter, QString *error) const override;
+    std::optional<QVariant> maxNumber(QString *error) const override;
+    std::optional<LatestDay> latestDay(QString *error) const override;
+    std::optional<qsizetype> rowCount(QString *error) const override;
+
+    // Rows as stored, in order; a test may also seed them directly (zones, times...).
+    QList<LocalRow> rows;
+    // When not empty, every operation fails with this text (a missing or read-only file).
+    QString failure;
+    int appendCalls = 0;
+
+private:
+    bool failed(QString *error) const;
+};
+
+} // namespace ordan
