@@ -213,12 +213,13 @@ public:
     std::optional<QByteArray> chain(quint32 start, qsizetype limit)
     {
         QByteArray out;
-        qsizetype steps = 0;
+        std::vector<bool> seen(sectorCount_, false);
         for (quint32 s = start; s != kEndOfChain && out.size() < limit; s = fat_[s]) {
-            if (!validSector(s) || s >= fat_.size() || ++steps > sectorCount_) {
+            if (!validSector(s) || s >= fat_.size() || seen[s]) {
                 fail(QStringLiteral("a sector chain of the compound file is damaged"));
                 return std::nullopt;
             }
+            seen[s] = true;
             out += sector(s).first(std::min(sectorSize_, limit - out.size()));
         }
         return out;
