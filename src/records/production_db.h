@@ -1,0 +1,157 @@
+#pragma once
+
+#include "records/sql_session.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QTime>
+
+#include <array>
+#include <optional>
+#include <utility>
+
+namespace ordan {
+
+// Fixed type numbers of the production database.
+inline constexpr int MeterTypeId = 18;        // electrometer.type_id of this meter family
+inline constexpr int ProgrammingPlantType = 3; // plant.type_id of a programming station
+inline constexpr int ProgrammingOperation = 3; // operation.type_id of a programming
+inline constexpr int StationDefectType = 1;    // spoilage.type_id written by this station
+
+// The workstation, operator and work place of this station in the production database;
+// 0 while unknown.
+struct StationIdentity {
+    int computer_id = 0;
+    int person_id = 0;
+    int plant_id = 0;
+    friend bool operator==(const StationIdentity &, const StationIdentity &) = default;
+};
+
+// A value read from the database, or the database's error text.
+template <typename T>
+class DbResult {
+public:
+    DbResult(T value) : value_(std::move(value)) {} // NOLINT: a value is a success
+    static DbResult failure(QString error)
+    {
+        DbResult r;
+        r.error_ = std::move(error);
+        return r;
+    }
+
+    bool ok() const { return value_.has_value(); }
+    explicit operator bool() const { return ok(); }
+    const T &value() const { return *value_; }
+    const T &operator*() const { return *value_; }
+    const T *operator->() const { return &*value_; }
+    const QString &error() const { return error_; }
+
+private:
+    DbResult() = default;
+    std::optional<T> value_;
+    QString error_;
+};
+
+// --- identification of the workstation ---
+
+// computer_id of the first computer of that name; 0 when none.
+DbResult<int> FindComputer(SqlSession &db, const QString &computerName);
+// person_id of the first operator with that login who may work (operating = 1); 0 when none.
+// The whole login is looked up, however long.
+DbResult<int> FindOperator(SqlSession &db, const QString &login);
+// plant_id of the first programming work place (type 3) of the computer; 0 when none.
+DbResult<int> FindPlant(SqlSession &db, int computerId);
+
+// Identification in its order: stops at the first unknown, whose id is then 0 and `missing`
+// names it; a database error stops it too.
+struct Identification {
+    enum class Missing { None, Computer, Operator, Plant };
+    StationIdentity ids;
+    Missing missing = Missing::None;
+};
+DbResult<Identification> IdentifyWorkstation(SqlSession &db, const QString &computerName,
+                                             const QString &login);
+
+// The server's clock ("SELECT getdate()").
+DbResult<QDateTime> ReadServerTime(SqlSession &db);
+
+// --- recording a programming ---
+
+// electro_id of the registered meter of this family with that number; nullopt when none.
+DbResult<std::optional<int>> FindMeter(SqlSession &db, int serialNumber);
+// Number of the meter's defects still open (date_repair null).
+DbResult<int> CountOpenDefects(SqlSession &db, int electroId);
+
+// Whether a finished write may be recorded for the meter with that number.
+struct RecordingCheck {
+    enum class Verdict { Recordable, NotRegistered, UnderRepair };
+    Verdict verdict = Verdict::NotRegistered;
+    int electro_id = 0; // when registered
+};
+DbResult<RecordingCheck> CheckMeterForRecording(SqlSession &db, int serialNumber);
+// The refusal message of a verdict other than Recordable (caption "Ошибка записи в БД").
+QString RecordingRefusalText(RecordingCheck::Verdict verdict);
+
+// One row of set_ordan_klv; an empty optional is stored as null.
+struct OperationRecord {
+    QString version;
+    int turn_on = 0;
+    int status = 0;
+    int ncorrect = 0;
+    std::optional<double> t_1_c, t_2_c, t_3_c; // current readings of tariffs 1..3
+    std::optional<double> t_1_1, t_2_1, t_3_1; // readings on the billing day
+    std::optional<int> address;
+    std::optional<int> indicator;
+    std::optional<QDateTime> date_time;
+    std::optional<bool> summer;
+    std::optional<int> pass;
+    bool reset = false;
+    std::optional<int> count_day, count_hour;
+    std::optional<int> ddm_a, ddm_b, ddm_c;
+    std::optional<double> secperday; // the meter's clock drift, seconds per day
+};
+
+// A programming counts as successful when the drift lies in [-3, +1] s/day; an unknown
+// drift counts as 0.
+bool DriftAcceptable(std::optional<double> secondsPerDay);
+
+// Inserts the operation and its settings row in one transaction and returns the new
+// operation_id; on any failure rolls back, so neither row stays, and returns the
+// database's error text.
+DbResult<int> RecordOperation(SqlSession &db, const StationIdentity &station, int electroId,
+                              const OperationRecord &record);
+
+// The smallest registered number of this family that has no programming yet; 0 when every
+// registered meter has one.
+DbResult<int> NextUnprogrammedNumber(SqlSession &db);
+
+// Date-time of the latest recorded clock setting of the meter with that number; nullopt
+// when none is recorded.
+DbResult<std::optional<QDateTime>> LastClockSet(SqlSession &db, int serialNumber);
+
+// Start-up defaults from the latest rows of set_ordan_tg that carry them.
+struct RecordDefaults {
+    struct Zone {
+        QString tariff; // empty when null
+        QTime start;    // 00:00 when null
+    };
+    bool oneTariff = true;                    // no row with zones
+    std::optional<std::array<Zone, 6>> zones; // set when a row with zones exists
+    std::optional<int> indicator;             // bits 0..3: the four display items
+    std::optional<QString> password;          // text for the password field
+};
+DbResult<RecordDefaults> ReadRecordDefaults(SqlSession &db);
+
+// --- defect registration ---
+
+// A defect code is accepted when something is left after trimming the blanks.
+bool DefectCodeAcceptable(const QString &code);
+
+// Registers a defect of the meter with the trimmed code, tied to its latest programming
+// of the server's current day (marked unsuccessful) or to a new unsuccessful one of this
+// station; returns that operation_id. The statements take effect one by one: a failure
+// leaves what the earlier ones wrote.
+DbResult<int> RegisterDefect(SqlSession &db, const StationIdentity &station, int electroId,
+                             const QString &code);
+
+} // namespace ordan
