@@ -1,0 +1,66 @@
+#include "app/command_line.h"
+
+namespace ordan {
+
+QString CommandLineHelp()
+{
+    return QStringLiteral(
+        "Usage: ordan-klv [options]\n"
+        "Programming station for ORDAN-04-3TG and Velm 732 meters.\n\n"
+        "  --port DEVICE   add DEVICE (for example /dev/ttyUSB0 or a pseudo-terminal) to the\n"
+        "                  port list and select it\n"
+        "  --baud N        line speed: 1200, 2400, 4800 or 9600 (default 4800)\n"
+        "  --address N     bus address of the meter, 0..255 (default 0)\n"
+        "  --connect       connect as soon as the window is shown\n"
+        "  -h, --help      show this help\n");
+}
+
+CommandLine ParseCommandLine(const QStringList &arguments)
+{
+    CommandLine cl;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments[i];
+        auto value = [&](const QString &name) -> std::optional<QString> {
+            if (i + 1 >= arguments.size()) {
+                cl.error = QStringLiteral("%1 needs a value").arg(name);
+                return std::nullopt;
+            }
+            return arguments[++i];
+        };
+        auto number = [&](const QString &name, int low, int high) -> std::optional<int> {
+            const auto text = value(name);
+            if (!text)
+                return std::nullopt;
+            bool ok = false;
+            const int n = text->toInt(&ok);
+            if (!ok || n < low || n > high) {
+                cl.error = QStringLiteral("%1: invalid value '%2'").arg(name, *text);
+                return std::nullopt;
+            }
+            return n;
+        };
+        if (arg == QStringLiteral("--port")) {
+            if (const auto v = value(arg))
+                cl.port = *v;
+        } else if (arg == QStringLiteral("--baud")) {
+            cl.baud = number(arg, 1200, 9600);
+            if (cl.baud && *cl.baud != 1200 && *cl.baud != 2400 && *cl.baud != 4800 && *cl.baud != 9600) {
+                cl.error = QStringLiteral("--baud: use 1200, 2400, 4800 or 9600");
+                cl.baud.reset();
+            }
+        } else if (arg == QStringLiteral("--address")) {
+            cl.address = number(arg, 0, 255);
+        } else if (arg == QStringLiteral("--connect")) {
+            cl.connect = true;
+        } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
+            cl.help = true;
+        } else {
+            cl.error = QStringLiteral("unknown option '%1'").arg(arg);
+        }
+        if (!cl.error.isEmpty())
+            break;
+    }
+    return cl;
+}
+
+} // namespace ordan

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace ordan {
+
+struct CommandLine {
+    QString port;                 // --port DEVICE
+    std::optional<int> baud;      // --baud N
+    std::optional<int> address;   // --address N
+    bool connect = false;         // --connect
+    bool help = false;
+    QString error;                // a bad option: the text to print
+};
+
+CommandLine ParseCommandLine(const QStringList &arguments);
+QString CommandLineHelp();
+
+} // namespace ordan

@@ -1,0 +1,361 @@
+#include "app/main_window.h"
+
+#include "app/indicator_light.h"
+#include "app/station.h"
+#include "app/tint_color.h"
+#include "link/exchange_log_page.h"
+#include "ui/field_binding.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace ordan {
+
+namespace {
+
+QIcon ActionIcon(int index)
+{
+    return QIcon(QStringLiteral(":/icons/action%1.png").arg(index));
+}
+
+} // namespace
+
+MainWindow::MainWindow(Station &station, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      station_(station)
+{
+    setObjectName(QStringLiteral("TFormMain"));
+    setWindowTitle(Station::WindowTitle());
+    setWindowIcon(QIcon(QStringLiteral(":/icons/ordan.png")));
+    buildActions();
+    buildMenus();
+    buildToolBar();
+
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    setCentralWidget(central);
+    buildConnectionPanel();
+    buildPages();
+    buildStatusBar();
+
+    setFixedSize(kClientWidth, kClientHeight);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void MainWindow::buildActions()
+{
+    const struct {
+        Action *model;
+        int image;
+    } list[] = {
+        {&station_.ActionConnect, 0},   {&station_.ActionDisconnect, 1}, {&station_.ActionSetting, 2},
+        {&station_.ActionReset, 3},     {&station_.ActionOpen, 4},       {&station_.ActionClose, 5},
+        {&station_.ActionSpoilage, 6},  {&station_.ActionFindAddress, 8}, {&station_.ActionFixDb, 9},
+        {&station_.ActionPlusDDM, -1},  {&station_.ActionMinusDDM, -1},
+    };
+    for (const auto &entry : list) {
+        auto *action = new QAction(this);
+        if (entry.image >= 0)
+            action->setIcon(ActionIcon(entry.image));
+        Bind(action, *entry.model);
+        addAction(action); // shortcuts work without a menu item too
+        actions_.insert(entry.model->objectName(), action);
+    }
+}
+
+void MainWindow::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *link = bar->addMenu(QStringLiteral("&Связь"));
+    link->setObjectName(QStringLiteral("N1"));
+    portMenu_ = link->addMenu(QStringLiteral("&Порт"));
+    portMenu_->setObjectName(QStringLiteral("NPort"));
+    baudMenu_ = link->addMenu(QStringLiteral("&Скорость"));
+    baudMenu_->setObjectName(QStringLiteral("NBaud"));
+    auto *baudGroup = new QActionGroup(baudMenu_);
+    const char *bauds[] = {"1200", "2400", "4800", "9600"};
+    for (int tag = 0; tag < 4; ++tag) {
+        QAction *item = baudMenu_->addAction(QString::fromLatin1(bauds[tag]));
+        item->setCheckable(true);
+        item->setData(tag);
+        baudGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, tag] { station_.N12001Click(tag); });
+    }
+    auto markBaud = [this] {
+        const auto items = baudMenu_->actions();
+        for (QAction *item : items)
+            item->setChecked(item->data().toInt() == station_.ComboBaud.value());
+    };
+    markBaud();
+    connect(&station_.ComboBaud, &FieldBase::valueChanged, baudMenu_, markBaud);
+    auto menuState = [this] {
+        portMenu_->setEnabled(station_.NPortMenu.isEnabled());
+        baudMenu_->setEnabled(station_.NBaudMenu.isEnabled());
+    };
+    connect(&station_.NPortMenu, &FieldBase::stateChanged, this, menuState);
+    connect(&station_.NBaudMenu, &FieldBase::stateChanged, this, menuState);
+    fillPortMenu();
+    connect(&station_, &Station::portsChanged, this, &MainWindow::fillPortMenu);
+    connect(&station_.NPort, &FieldBase::valueChanged, this, [this] {
+        const auto items = portMenu_->actions();
+        for (QAction *item : items)
+            item->setChecked(item->data().toInt() == station_.NPort.value());
+    });
+
+    link->addSeparator();
+    link->addAction(actions_.value(QStringLiteral("ActionConnect")));
+    link->addAction(actions_.value(QStringLiteral("ActionDisconnect")));
+    link->addSeparator();
+    link->addAction(actions_.value(QStringLiteral("ActionFindAddress")));
+    link->addSeparator();
+    QAction *exit = link->addAction(QStringLiteral("В&ыход"));
+    exit->setObjectName(QStringLiteral("NExit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *settings = bar->addMenu(QStringLiteral("&Установки"));
+    settings->addAction(actions_.value(QStringLiteral("ActionSetting")));
+    settings->addAction(actions_.value(QStringLiteral("ActionFixDb")));
+    settings->addAction(actions_.value(QStringLiteral("ActionSpoilage")));
+    settings->addAction(actions_.value(QStringLiteral("ActionReset")));
+
+    QMenu *db = bar->addMenu(QStringLiteral("&База данных"));
+    db->addAction(actions_.value(QStringLiteral("ActionOpen")));
+    db->addAction(actions_.value(QStringLiteral("ActionClose")));
+    QAction *status = db->addAction(QStringLiteral("&Расшифровка статуса"));
+    status->setObjectName(QStringLiteral("N17"));
+    connect(status, &QAction::triggered, this, [this] {
+        if (onStatusDecoding)
+            onStatusDecoding();
+    });
+
+    QMenu *help = bar->addMenu(QStringLiteral("&?"));
+    QAction *helpItem = help->addAction(QStringLiteral("&Справка"));
+    helpItem->setObjectName(QStringLiteral("N20"));
+    connect(helpItem, &QAction::triggered, this, [this] {
+        if (onHelp)
+            onHelp();
+    });
+    help->addSeparator();
+    QAction *about = help->addAction(QStringLiteral("&О программе"));
+    about->setObjectName(QStringLiteral("N15"));
+    connect(about, &QAction::triggered, this, [this] {
+        if (onAbout)
+            onAbout();
+    });
+}
+
+void MainWindow::fillPortMenu()
+{
+    portMenu_->clear();
+    auto *group = new QActionGroup(portMenu_);
+    for (const PortItem &port : station_.ports()) {
+        if (port.number == 0)
+            continue; // a name without a readable number has no menu item
+        QAction *item = portMenu_->addAction(port.name);
+        item->setCheckable(true);
+        item->setData(port.number);
+        item->setChecked(port.number == station_.NPort.value());
+        group->addAction(item);
+        const int tag = port.number;
+        connect(item, &QAction::triggered, this, [this, tag] { station_.PortMenuClick(tag); });
+    }
+    if (comboPort_) {
+        const QSignalBlocker block(comboPort_);
+        comboPort_->clear();
+        for (const PortItem &port : station_.ports())
+            comboPort_->addItem(port.name);
+        comboPort_->setCurrentIndex(station_.ComboPort.value());
+    }
+}
+
+void MainWindow::buildToolBar()
+{
+    QToolBar *bar = addToolBar(QStringLiteral("ToolBar1"));
+    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 16));
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    auto add = [&](const char *name) { bar->addAction(actions_.value(QString::fromLatin1(name))); };
+    add("ActionConnect");
+    add("ActionDisconnect");
+    add("ActionFindAddress");
+    bar->addSeparator();
+    add("ActionSetting");
+    add("ActionFixDb");
+    add("ActionSpoilage");
+    add("ActionReset");
+    bar->addSeparator();
+    add("ActionOpen");
+    add("ActionClose");
+    bar->addSeparator();
+    if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(actions_.value(QStringLiteral("ActionFixDb")))))
+        button->setObjectName(QStringLiteral("ToolButtonFixDb"));
+    if (auto *button =
+            qobject_cast<QToolButton *>(bar->widgetForAction(actions_.value(QStringLiteral("ActionSpoilage")))))
+        button->setObjectName(QStringLiteral("ToolButton11"));
+    if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(actions_.value(QStringLiteral("ActionOpen")))))
+        button->setToolTip(QStringLiteral("Открыть таблицу"));
+
+    shape1_ = new IndicatorLight(bar);
+    shape1_->setObjectName(QStringLiteral("Shape1"));
+    shape1Action_ = bar->addWidget(shape1_);
+    auto render = [this] {
+        const Indicator state = station_.engine().Shape1.value();
+        shape1_->setColor(state == Indicator::Red ? QColor(255, 0, 0) : QColor(0, 255, 0));
+        shape1Action_->setVisible(state != Indicator::Hidden);
+    };
+    render();
+    connect(&station_.engine().Shape1, &FieldBase::valueChanged, this, render);
+}
+
+void MainWindow::buildConnectionPanel()
+{
+    auto *panel = new QWidget(centralWidget());
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    const QColor face = pal.color(QPalette::Button);
+    const Rgb tinted = TintColor({face.red(), face.green(), face.blue()}, 2, 2, 0);
+    pal.setColor(QPalette::Window, QColor(tinted.r, tinted.g, tinted.b));
+    panel->setPalette(pal);
+    auto *row = new QHBoxLayout(panel);
+    row->setContentsMargins(6, 3, 6, 3);
+    row->setSpacing(4);
+
+    row->addWidget(new QLabel(QStringLiteral("Порт:"), panel));
+    comboPort_ = new QComboBox(panel);
+    comboPort_->setMinimumContentsLength(8);
+    comboPort_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    row->addWidget(comboPort_);
+    Bind(comboPort_, station_.ComboPort);
+
+    row->addSpacing(8);
+    row->addWidget(new QLabel(QStringLiteral("Скорость :"), panel));
+    auto *comboBaud = new QComboBox(panel);
+    comboBaud->addItems({QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600")});
+    row->addWidget(comboBaud);
+    Bind(comboBaud, station_.ComboBaud);
+
+    row->addSpacing(8);
+    row->addWidget(new QLabel(QStringLiteral("Адрес :"), panel));
+    auto *spinAddr = new QSpinBox(panel);
+    spinAddr->findChild<QLineEdit *>()->setMaxLength(6);
+    row->addWidget(spinAddr);
+    Bind(spinAddr, station_.engine().SpinAddr);
+
+    row->addSpacing(8);
+    row->addWidget(new QLabel(QStringLiteral("Таймаут :"), panel));
+    auto *spinTimer = new QSpinBox(panel);
+    spinTimer->setSingleStep(100);
+    spinTimer->findChild<QLineEdit *>()->setReadOnly(true); // changed by its arrows only
+    row->addWidget(spinTimer);
+    Bind(spinTimer, station_.engine().SpinTimer);
+    row->addWidget(new QLabel(QStringLiteral("мсек"), panel));
+    row->addStretch(1);
+
+    static_cast<QVBoxLayout *>(centralWidget()->layout())->addWidget(panel);
+}
+
+void MainWindow::buildPages()
+{
+    pages_ = new QTabWidget(centralWidget());
+    pages_->setObjectName(QStringLiteral("PageControl1"));
+    const char *names[] = {"TabSheet1", "TabSchedule", "TabSheet3", "TabSheet2", "TabSheet4", "TabSheet5"};
+    const QString captions[] = {QStringLiteral("Установка"), QStringLiteral("Тарифное расписание"),
+                                QStringLiteral("Показания"), QStringLiteral("Журнал"), station_.TabSheet4Caption.value(),
+                                QStringLiteral("База данных")};
+    for (int i = 0; i < 6; ++i) {
+        QWidget *page = i == 4 ? new ExchangeLogPage(station_.engine().log()) : new QWidget;
+        page->setObjectName(QString::fromLatin1(names[i]));
+        pages_->addTab(page, captions[i]);
+        pageWidgets_.push_back(page);
+    }
+    connect(&station_.TabSheet4Caption, &FieldBase::valueChanged, this,
+            [this] { pages_->setTabText(4, station_.TabSheet4Caption.value()); });
+    connect(&station_.TabScheduleVisible, &FieldBase::valueChanged, this, &MainWindow::applyTabVisibility);
+    connect(&station_.TabSheet5Visible, &FieldBase::valueChanged, this, &MainWindow::applyTabVisibility);
+    applyTabVisibility();
+    static_cast<QVBoxLayout *>(centralWidget()->layout())->addWidget(pages_, 1);
+}
+
+void MainWindow::setPage(int index, QWidget *page)
+{
+    if (index < 0 || index >= static_cast<int>(pageWidgets_.size()))
+        return;
+    QWidget *old = pageWidgets_[static_cast<size_t>(index)];
+    page->setObjectName(old->objectName());
+    const QString caption = pages_->tabText(index);
+    pages_->removeTab(index);
+    pages_->insertTab(index, page, caption);
+    pageWidgets_[static_cast<size_t>(index)] = page;
+    old->deleteLater();
+    applyTabVisibility();
+    pages_->setCurrentIndex(0);
+}
+
+void MainWindow::applyTabVisibility()
+{
+    pages_->setTabVisible(1, station_.TabScheduleVisible.value());
+    pages_->setTabVisible(5, station_.TabSheet5Visible.value());
+}
+
+void MainWindow::buildStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    bar->setAutoFillBackground(true);
+    QPalette pal = bar->palette();
+    pal.setColor(QPalette::Window, QColor(192, 220, 192));
+    bar->setPalette(pal);
+    const int widths[] = {250, 320, 50};
+    for (int i = 0; i < 3; ++i) {
+        panels_[i] = new QLabel(bar);
+        panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        if (i < 2)
+            panels_[i]->setFixedWidth(widths[i] - 4);
+        panels_[i]->setFrameShape(QFrame::StyledPanel);
+        panels_[i]->setFrameShadow(QFrame::Sunken);
+        bar->addWidget(panels_[i], i == 2 ? 1 : 0);
+    }
+    panels_[2]->setMinimumWidth(widths[2]);
+    panels_[2]->setText(QStringLiteral("ОРДАН-КЛВ"));
+    Bind(panels_[0], station_.engine().StatusPanel0);
+    Bind(panels_[1], station_.engine().StatusPanel1);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (runCloseSteps)
+        station_.FormClose();
+    event->accept();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && onActivated)
+        onActivated();
+}
+
+} // namespace ordan

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QMenu;
+class QTabWidget;
+class QToolButton;
+
+namespace ordan {
+
+class IndicatorLight;
+class Station;
+
+// The station's main window: menus, tool bar, the connection panel, six pages and the
+// status bar, all bound to the Station. It holds no state of its own.
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 633;
+    static constexpr int kClientHeight = 496;
+
+    explicit MainWindow(Station &station, QWidget *parent = nullptr);
+
+    // Puts a part's page in place of the placeholder; `index` as in PageControl1.
+    void setPage(int index, QWidget *page);
+    QTabWidget *pages() const { return pages_; }
+
+    // Menu items handled outside the station model: "&Расшифровка статуса", "&Справка",
+    // "&О программе".
+    std::function<void()> onStatusDecoding;
+    std::function<void()> onHelp;
+    std::function<void()> onAbout;
+    // Runs when the window is activated (database mode identifies the workstation).
+    std::function<void()> onActivated;
+    // Asked before closing; false skips the close steps (the program was ended by the
+    // identification of database mode).
+    bool runCloseSteps = true;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildActions();
+    void buildMenus();
+    void buildToolBar();
+    void buildConnectionPanel();
+    void buildPages();
+    void buildStatusBar();
+    void fillPortMenu();
+    void applyTabVisibility();
+
+    Station &station_;
+    QTabWidget *pages_ = nullptr;
+    QMenu *portMenu_ = nullptr;
+    QMenu *baudMenu_ = nullptr;
+    QComboBox *comboPort_ = nullptr;
+    IndicatorLight *shape1_ = nullptr;
+    QAction *shape1Action_ = nullptr;
+    QLabel *panels_[3] = {};
+    std::vector<QWidget *> pageWidgets_;
+    QHash<QString, QAction *> actions_;
+};
+
+} // namespace ordan

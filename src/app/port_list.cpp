@@ -1,0 +1,41 @@
+#include "app/port_list.h"
+
+#include <QRegularExpression>
+
+namespace ordan {
+
+int PortNumberOf(const QString &name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(?:.*/)?(com|ttyS|ttyUSB|ttyACM)(\\d+)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const auto m = pattern.match(name);
+    if (!m.hasMatch())
+        return 0;
+    bool ok = false;
+    const int n = m.captured(2).toInt(&ok);
+    if (!ok)
+        return 0;
+    const QString prefix = m.captured(1).toLower();
+    if (prefix == QStringLiteral("com"))
+        return n;
+    if (prefix == QStringLiteral("ttys"))
+        return n + 1;
+    if (prefix == QStringLiteral("ttyusb"))
+        return n + 101;
+    return n + 201;
+}
+
+QString DeviceForPortNumber(int number)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(number);
+#else
+    if (number >= 201)
+        return QStringLiteral("/dev/ttyACM%1").arg(number - 201);
+    if (number >= 101)
+        return QStringLiteral("/dev/ttyUSB%1").arg(number - 101);
+    return QStringLiteral("/dev/ttyS%1").arg(qMax(0, number - 1));
+#endif
+}
+
+} // namespace ordan

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+namespace ordan {
+
+// A serial port as the station lists it: the name shown in the port list and the menu, the
+// port number stored in the registry value "Port", and the device opened.
+//
+// Port numbers: a Windows name COMn has the number n, whole (COM12 is 12). Elsewhere the
+// conventional numbering is kept for built-in ports (ttyS0 is port 1, like COM1) and adapters
+// get stable numbers of their own: ttyUSBk is 101 + k, ttyACMk is 201 + k. Any other device
+// (a pseudo-terminal given with --port) has no number of its own and gets 1000.
+struct PortItem {
+    QString name;
+    int number = 0; // 0: the name carries no readable number
+    QString device;
+};
+
+int PortNumberOf(const QString &name);
+// The device of a port number: COMn on Windows; ttyS(n-1), ttyUSB(n-101), ttyACM(n-201) elsewhere.
+QString DeviceForPortNumber(int number);
+
+// What the platform reports about its serial ports.
+class PortEnumerator {
+public:
+    virtual ~PortEnumerator() = default;
+    // Windows: the values of HARDWARE\DEVICEMAP\SERIALCOMM in the order returned; elsewhere the
+    // serial devices the system reports, by name.
+    virtual std::vector<QString> systemPortNames() = 0;
+    // Opens the device at 4800 baud in mark parity, writes one zero byte and closes it.
+    virtual bool probe(const QString &device) = 0;
+};
+
+} // namespace ordan

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/port_list.h"
+
+namespace ordan {
+
+class QtPortEnumerator final : public PortEnumerator {
+public:
+    std::vector<QString> systemPortNames() override;
+    bool probe(const QString &device) override;
+};
+
+} // namespace ordan

@@ -1,0 +1,278 @@
+#include "app/station.h"
+
+#include "app/settings_store.h"
+#include "app/startup_settings.h"
+#include "core/errors.h"
+#include "core/operator.h"
+#include "core/system_facts.h"
+#include "link/line.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace ordan {
+
+namespace {
+constexpr int kBauds[] = {1200, 2400, 4800, 9600};
+}
+
+const QString &Station::WindowTitle()
+{
+    static const QString title = QStringLiteral("Программирование ОРДАН-04-3ТГ и Велм 732");
+    return title;
+}
+
+Station::Station(Platform p, QObject *parent)
+    : QObject(parent), ActionList1(QStringLiteral("ActionList1"), this),
+      ActionConnect(QStringLiteral("ActionConnect"), &ActionList1, QStringLiteral("&Установить"),
+                    QStringLiteral("Установить связь")),
+      ActionDisconnect(QStringLiteral("ActionDisconnect"), &ActionList1, QStringLiteral("&Разорвать"),
+                       QStringLiteral("Разорвать связь")),
+      ActionSetting(QStringLiteral("ActionSetting"), &ActionList1, QStringLiteral("&Записать"),
+                    QStringLiteral("Записать установки"), QStringLiteral("F12")),
+      ActionReset(QStringLiteral("ActionReset"), &ActionList1, QStringLiteral("&Сброс изменений"),
+                  QStringLiteral("Сброс изменений")),
+      ActionOpen(QStringLiteral("ActionOpen"), &ActionList1, QStringLiteral("&Открыть"),
+                 QStringLiteral("открыть таблицу")),
+      ActionClose(QStringLiteral("ActionClose"), &ActionList1, QStringLiteral("&Закрыть"),
+                  QStringLiteral("Закрыть таблицу")),
+      ActionSpoilage(QStringLiteral("ActionSpoilage"), &ActionList1, QStringLiteral("&Брак"), QStringLiteral("Брак"),
+                     QStringLiteral("F4")),
+      ActionFindAddress(QStringLiteral("ActionFindAddress"), &ActionList1, QStringLiteral("Поиск &адреса"),
+                        QStringLiteral("Поиск адреса"), QStringLiteral("F3")),
+      ActionFixDb(QStringLiteral("ActionFixDb"), &ActionList1, QStringLiteral("Зафиксировать в Б&Д"),
+                  QStringLiteral("Зафиксировать в БД")),
+      ActionPlusDDM(QStringLiteral("ActionPlusDDM"), &ActionList1, {}, {}, QStringLiteral("Ctrl+A")),
+      ActionMinusDDM(QStringLiteral("ActionMinusDDM"), &ActionList1, {}, {}, QStringLiteral("Ctrl+D")),
+      ComboPort(QStringLiteral("ComboPort"), this, -1), NPort(QStringLiteral("NPort"), this, 0),
+      ComboBaud(QStringLiteral("ComboBaud"), this, 2), NPortMenu(QStringLiteral("NPortMenu"), this),
+      NBaudMenu(QStringLiteral("NBaudMenu"), this),
+      TabSheet4Caption(QStringLiteral("TabSheet4"), this, QStringLiteral("Протокол")),
+      TabScheduleVisible(QStringLiteral("TabSchedule"), this, true),
+      TabSheet5Visible(QStringLiteral("TabSheet5"), this, true), line_(p.line), op_(p.op), facts_(p.facts),
+      settings_(p.settings), portEnumerator_(p.ports), workingDir_(p.workingDir),
+      engine_(p.line, p.timers, p.op, *this, [&facts = p.facts] { return facts.now(); }, this)
+{
+    ActionDisconnect.setEnabled(false);
+    ActionSetting.setEnabled(false);
+    ActionClose.setEnabled(false);
+    ActionSpoilage.setEnabled(false);
+    ActionFindAddress.setEnabled(false);
+    ActionFixDb.setEnabled(false);
+
+    ActionConnect.setHandler([this] { ActionConnectExecute(); });
+    ActionDisconnect.setHandler([this] { ActionDisconnectExecute(); });
+    ActionReset.setHandler([this] { ActionResetExecute(); });
+    ActionFindAddress.setHandler([this] { engine_.ActionFindAddressExecute(); });
+    ComboPort.setEditHandler([this] { ComboPortChange(ComboPort.value()); });
+    ComboBaud.setEditHandler([this] { ComboBaudChange(ComboBaud.value()); });
+}
+
+Station::~Station() = default;
+
+int Station::baud() const { return kBauds[qBound(0, ComboBaud.value(), 3)]; }
+
+void Station::FormCreate(const QString &extraPort)
+{
+    const bool marker = QFileInfo::exists(QDir(workingDir_).filePath(kSqlMarkerFile));
+    const StartupSettings startup = ReadStartupSettings(settings_, marker);
+    modes_ = startup.modes;
+    if (onDdmDefaults)
+        onDdmDefaults(startup.ddm);
+
+    // The modes' effects on the station's own controls; the parts apply theirs when wired.
+    engine_.log().setEngineering(modes_.engineering());
+    TabSheet4Caption.set(modes_.engineering() ? QStringLiteral("Терминал") : QStringLiteral("Протокол"));
+    TabScheduleVisible.set(!modes_.SqlMode);
+    TabSheet5Visible.set(!modes_.SqlMode);
+    ActionOpen.setEnabled(!modes_.SqlMode);
+    ActionSpoilage.setEnabled(modes_.SqlMode);
+    ActionSpoilage.setVisible(modes_.SqlMode);
+    ActionFixDb.setVisible(modes_.SqlMode);
+
+    ListSerialPorts(startup.portNumber);
+    if (!extraPort.isEmpty()) {
+        auto it = std::find_if(ports_.begin(), ports_.end(),
+                               [&](const PortItem &i) { return i.device == extraPort || i.name == extraPort; });
+        if (it == ports_.end()) {
+            const int n = PortNumberOf(extraPort);
+            ports_.push_back({extraPort, n != 0 ? n : 1000, extraPort});
+            it = ports_.end() - 1;
+        }
+        ComboPort.set(static_cast<int>(it - ports_.begin()));
+        NPort.set(it->number);
+        Q_EMIT portsChanged();
+    }
+    // The port used when nothing is chosen is port 1.
+    portNumber_ = ComboPort.value() >= 0 ? ports_[static_cast<size_t>(ComboPort.value())].number : 1;
+
+    ComboBaud.set(2);
+    if (loadRecordDefaults && !loadRecordDefaults())
+        return;
+    if (onFormCreateFinished)
+        onFormCreateFinished();
+}
+
+void Station::ListSerialPorts(int registryPort)
+{
+    ports_.clear();
+    ComboPort.set(-1);
+    NPort.set(0);
+    const std::vector<QString> names = portEnumerator_.systemPortNames();
+    for (const QString &name : names) {
+        const int number = PortNumberOf(name);
+        const QString device = name.startsWith(QLatin1Char('/')) || number == 0
+                                   ? name
+#ifdef Q_OS_WIN
+                                   : name;
+#else
+                                   : QStringLiteral("/dev/") + name;
+#endif
+        addPort({name, number, device}, registryPort);
+    }
+    if (names.empty()) {
+        for (int n = 1; n <= 8; ++n) {
+            const QString device = DeviceForPortNumber(n);
+            if (portEnumerator_.probe(device))
+                addPort({QStringLiteral("Com%1").arg(n), n, device}, registryPort);
+        }
+    }
+    Q_EMIT portsChanged();
+}
+
+void Station::addPort(const PortItem &item, int registryPort)
+{
+    ports_.push_back(item);
+    if (item.number != 0 && item.number == registryPort) {
+        ComboPort.set(static_cast<int>(ports_.size()) - 1);
+        NPort.set(item.number);
+    }
+}
+
+QString Station::comboPortText() const
+{
+    const int i = ComboPort.value();
+    return i >= 0 && i < static_cast<int>(ports_.size()) ? ports_[static_cast<size_t>(i)].name : QString();
+}
+
+void Station::ComboPortChange(int index)
+{
+    if (index < 0 || index >= static_cast<int>(ports_.size()))
+        return;
+    const PortItem &item = ports_[static_cast<size_t>(index)];
+    if (item.number == 0) {
+        ReportError(QStringLiteral("'%1' is not a valid integer value").arg(item.name.mid(3)));
+        return;
+    }
+    portNumber_ = item.number;
+    NPort.set(item.number);
+}
+
+void Station::PortMenuClick(int tag)
+{
+    NPort.set(tag);
+    portNumber_ = tag;
+    int found = -1;
+    for (size_t i = 0; i < ports_.size(); ++i) {
+        if (ports_[i].number == tag) {
+            found = static_cast<int>(i);
+            break;
+        }
+    }
+    ComboPort.set(found);
+}
+
+void Station::ComboBaudChange(int index) { ComboBaud.set(qBound(0, index, 3)); }
+
+void Station::N12001Click(int tag) { ComboBaud.set(qBound(0, tag, 3)); }
+
+void Station::ActionConnectExecute()
+{
+    // The device of the chosen port, or of port 1 when nothing is chosen.
+    const int i = ComboPort.value();
+    const QString device = i >= 0 && i < static_cast<int>(ports_.size()) ? ports_[static_cast<size_t>(i)].device
+                                                                          : DeviceForPortNumber(1);
+    if (!engine_.connectLine(device, baud())) {
+        op_.showMessage(QStringLiteral("Ошибка открытия порта ") + comboPortText(), QStringLiteral("Ошибка"),
+                        BoxIcon::Error);
+        return;
+    }
+    setConnectedState(true);
+}
+
+void Station::ActionDisconnectExecute()
+{
+    if (!engine_.disconnectLine()) {
+        op_.showMessage(QStringLiteral("Ошибка закрытия порта ") + comboPortText(), QStringLiteral("Ошибка"),
+                        BoxIcon::Error);
+        return;
+    }
+    setConnectedState(false);
+}
+
+void Station::setConnectedState(bool connected)
+{
+    ActionDisconnect.setEnabled(connected);
+    ActionConnect.setEnabled(!connected);
+    ComboPort.setEnabled(!connected);
+    NPortMenu.setEnabled(!connected);
+    ComboBaud.setEnabled(!connected);
+    NBaudMenu.setEnabled(!connected);
+    if (!connected) {
+        ActionSetting.setEnabled(false);
+        ActionFixDb.setEnabled(false);
+        ActionFindAddress.setEnabled(false);
+    }
+    if (onConnectionChanged)
+        onConnectionChanged(connected);
+}
+
+void Station::FormClose()
+{
+    ActionDisconnect.execute();
+    ActionClose.execute();
+    WriteCloseSettings(settings_, portNumber_, ddmToStore ? ddmToStore() : std::nullopt);
+}
+
+void Station::ActionResetExecute() { clearMeterData(); }
+
+void Station::ReportError(const QString &error)
+{
+    op_.showMessage(GeneralErrorText(error), WindowTitle(), BoxIcon::Error);
+}
+
+void Station::clearMeterData()
+{
+    if (onClearMeterData)
+        onClearMeterData();
+}
+
+void Station::recordProgramming()
+{
+    if (onRecordProgramming)
+        onRecordProgramming();
+}
+
+void Station::executeActionReset() { ActionReset.execute(); }
+
+void Station::setWriteActionsEnabled(bool on)
+{
+    ActionSetting.setEnabled(on);
+    ActionFixDb.setEnabled(on);
+}
+
+void Station::setFindAddressEnabled(bool on) { ActionFindAddress.setEnabled(on); }
+
+void Station::replyAccepted(quint8 code)
+{
+    if (onReplyAccepted)
+        onReplyAccepted(code);
+}
+
+void Station::followClock()
+{
+    if (onFollowClock)
+        onFollowClock();
+}
+
+} // namespace ordan

@@ -1,0 +1,141 @@
+#pragma once
+
+#include "app/modes.h"
+#include "app/port_list.h"
+#include "core/field.h"
+#include "link/engine.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace ordan {
+
+class Line;
+class Operator;
+class PortEnumerator;
+class SettingsStore;
+class SystemFacts;
+class TimerFactory;
+
+// The main window's behaviour without the window: the action list, the connection panel,
+// the start and the close, and the wiring of the link engine to the station's parts.
+class Station final : public QObject, public EngineHost {
+    Q_OBJECT
+public:
+    struct Platform {
+        Line &line;
+        TimerFactory &timers;
+        Operator &op;
+        SystemFacts &facts;
+        SettingsStore &settings;
+        PortEnumerator &ports;
+        QString workingDir;
+    };
+
+    static const QString &WindowTitle();
+
+    explicit Station(Platform platform, QObject *parent = nullptr);
+    ~Station() override;
+
+    Engine &engine() { return engine_; }
+    const Modes &modes() const { return modes_; }
+    Operator &op() { return op_; }
+    SystemFacts &facts() { return facts_; }
+
+    // Start of the main window; `extraPort` is a device given on the command line, added to
+    // the port list and selected.
+    void FormCreate(const QString &extraPort = {});
+    void FormClose();
+
+    // The action list.
+    Container ActionList1;
+    Action ActionConnect;
+    Action ActionDisconnect;
+    Action ActionSetting;
+    Action ActionReset;
+    Action ActionOpen;
+    Action ActionClose;
+    Action ActionSpoilage;
+    Action ActionFindAddress;
+    Action ActionFixDb;
+    Action ActionPlusDDM;
+    Action ActionMinusDDM;
+
+    // The connection panel and its menus.
+    const std::vector<PortItem> &ports() const { return ports_; }
+    Field<int> ComboPort; // index into ports(), -1 without a selection
+    Field<int> NPort;     // tag (port number) of the marked port item, 0 when none is marked
+    Field<int> ComboBaud; // 0..3 for 1200, 2400, 4800, 9600; the marked speed item has the same tag
+    Container NPortMenu;
+    Container NBaudMenu;
+    int portNumber() const { return portNumber_; }
+    int baud() const;
+
+    // Page captions and visibility that the modes decide.
+    TextField TabSheet4Caption;
+    BoolField TabScheduleVisible;
+    BoolField TabSheet5Visible;
+
+    void ActionConnectExecute();
+    void ActionDisconnectExecute();
+    void ComboPortChange(int index);
+    void PortMenuClick(int tag);
+    void ComboBaudChange(int index);
+    void N12001Click(int tag);
+    void ActionResetExecute();
+
+    // The general error report: the error's own text in a box captioned with the window title.
+    void ReportError(const QString &error);
+
+    // Hooks the parts of the station fill when they are wired in.
+    std::function<void()> onClearMeterData;
+    std::function<void()> onRecordProgramming;
+    std::function<void()> onFollowClock;
+    std::function<void(quint8)> onReplyAccepted;
+    std::function<void(bool connected)> onConnectionChanged;
+    // DDM numbers from the registry at start, and those to store at close (none: not stored).
+    std::function<void(const std::array<std::optional<int>, 3> &)> onDdmDefaults;
+    std::function<std::optional<std::array<int, 3>>()> ddmToStore;
+    // Step of the start that reads the defaults of the last records; false when it failed
+    // (the failure has been reported) and the rest of the start is skipped.
+    std::function<bool()> loadRecordDefaults;
+    // The steps of the start that belong to the parts, run after the defaults were loaded.
+    std::function<void()> onFormCreateFinished;
+
+    // EngineHost
+    void clearMeterData() override;
+    void recordProgramming() override;
+    void executeActionReset() override;
+    void setWriteActionsEnabled(bool on) override;
+    void setFindAddressEnabled(bool on) override;
+    void replyAccepted(quint8 code) override;
+    void followClock() override;
+    bool sqlMode() const override { return modes_.SqlMode; }
+
+Q_SIGNALS:
+    void portsChanged();
+
+private:
+    void ListSerialPorts(int registryPort);
+    void addPort(const PortItem &item, int registryPort);
+    void setConnectedState(bool connected);
+    QString comboPortText() const;
+
+    Line &line_;
+    Operator &op_;
+    SystemFacts &facts_;
+    SettingsStore &settings_;
+    PortEnumerator &portEnumerator_;
+    QString workingDir_;
+    Modes modes_;
+    Engine engine_;
+    std::vector<PortItem> ports_;
+    int portNumber_ = 1;
+};
+
+} // namespace ordan

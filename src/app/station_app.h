@@ -1,0 +1,54 @@
+#pragma once
+
+#include "app/command_line.h"
+
+#include <QString>
+
+#include <memory>
+
+class QDialog;
+
+namespace ordan {
+
+class AboutBox;
+class HelpWindow;
+class MainWindow;
+class QtOperator;
+class QtPortEnumerator;
+class QtSystemFacts;
+class QtTimers;
+class RegistrySettings;
+class SerialPortLine;
+class Station;
+
+// The running program: the platform adapters, the station and its windows, created in the
+// order the program starts them and wired together.
+class StationApp final {
+public:
+    explicit StationApp(const CommandLine &options, QString workingDir);
+    ~StationApp();
+
+    void show();
+    Station &station() { return *station_; }
+    MainWindow &mainWindow() { return *mainWindow_; }
+
+private:
+    void wireParts();
+
+    CommandLine options_;
+    std::unique_ptr<QtTimers> timers_;
+    std::unique_ptr<SerialPortLine> line_;
+    std::unique_ptr<QtOperator> operator_;
+    std::unique_ptr<QtSystemFacts> facts_;
+    std::unique_ptr<RegistrySettings> settings_;
+    std::unique_ptr<QtPortEnumerator> ports_;
+    std::unique_ptr<Station> station_;
+    std::unique_ptr<MainWindow> mainWindow_;
+    std::unique_ptr<AboutBox> aboutBox_;
+    std::unique_ptr<QDialog> spoilageWindow_;
+    std::unique_ptr<QDialog> statusWindow_;
+    std::unique_ptr<HelpWindow> helpWindow_;
+    QString workingDir_;
+};
+
+} // namespace ordan

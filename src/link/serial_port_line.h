@@ -1,0 +1,47 @@
+#pragma once
+
+#include "link/line.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSerialPort>
+#include <QTimer>
+
+namespace ordan {
+
+// The Line on a real serial port. Transmit-empty is reported once the bytes have left the
+// wire, not the driver: after QSerialPort hands them to the system, the wire time still owed
+// at the port's speed is waited out. Ports that cannot drive RTS or read DSR (a
+// pseudo-terminal) are tolerated. Qt does not report a received break on its platforms.
+class SerialPortLine final : public QObject, public Line {
+    Q_OBJECT
+public:
+    explicit SerialPortLine(QObject *parent = nullptr);
+    ~SerialPortLine() override;
+
+    bool open(const QString &port, int baud) override;
+    bool close() override;
+    bool isOpen() const override { return port_.isOpen(); }
+    QString errorText() const override { return error_; }
+    void setParity(Parity parity) override;
+    Parity parity() const override { return parity_; }
+    void setRts(bool on) override;
+    bool dsr() const override;
+    bool write(const QByteArray &bytes) override;
+    QByteArray readAll() override { return port_.readAll(); }
+
+private:
+    void onBytesWritten(qint64 bytes);
+
+    QSerialPort port_;
+    QTimer drainTimer_;
+    QElapsedTimer sinceWrite_;
+    Parity parity_ = Parity::Mark;
+    int baud_ = 4800;
+    qint64 pendingBytes_ = 0;
+    qint64 bytesInBurst_ = 0;
+    bool rtsSupported_ = true;
+    QString error_;
+};
+
+} // namespace ordan

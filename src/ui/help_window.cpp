@@ -1,0 +1,59 @@
+#include "ui/help_window.h"
+
+#include "ui/rtf_reader.h"
+
+#include <QFile>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace ordan {
+
+const QString &HelpWindow::HelpFileName()
+{
+    static const QString name = QStringLiteral("Help_ordan_klv.rtf");
+    return name;
+}
+
+HelpWindow::HelpWindow(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("TFormHelp"));
+    setWindowTitle(QStringLiteral("Справка"));
+    setModal(true);
+    resize(640, 480);
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    view_ = new QTextEdit(this);
+    view_->setObjectName(QStringLiteral("RichEdit1"));
+    view_->setReadOnly(true);
+    view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    column->addWidget(view_, 1);
+    auto *strip = new QWidget(this);
+    strip->setObjectName(QStringLiteral("Panel1"));
+    strip->setFixedHeight(37);
+    auto *row = new QHBoxLayout(strip);
+    row->setContentsMargins(6, 4, 6, 4);
+    row->addStretch(1);
+    auto *close = new QPushButton(QStringLiteral("Выход"), strip);
+    close->setObjectName(QStringLiteral("Button1"));
+    row->addWidget(close);
+    column->addWidget(strip);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+std::optional<QString> HelpWindow::load(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, file.errorString());
+    const std::optional<QString> html = RtfToHtml(file.readAll());
+    if (!html)
+        return QStringLiteral("Файл \"%1\" не является документом RTF").arg(path);
+    view_->setHtml(*html);
+    return std::nullopt;
+}
+
+} // namespace ordan

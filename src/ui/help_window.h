@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+
+#include <optional>
+
+class QTextEdit;
+
+namespace ordan {
+
+// "Справка": the help file shown read-only, closed by "Выход" or Esc.
+class HelpWindow final : public QDialog {
+    Q_OBJECT
+public:
+    static const QString &HelpFileName();
+
+    explicit HelpWindow(QWidget *parent = nullptr);
+
+    // Loads the help file; the error text when it is missing or unreadable (the window then
+    // holds no help text).
+    std::optional<QString> load(const QString &path);
+    QTextEdit *view() const { return view_; }
+
+private:
+    QTextEdit *view_;
+};
+
+} // namespace ordan
