@@ -1,0 +1,88 @@
+#pragma once
+
+#include "app/port_list.h"
+#include "app/settings_store.h"
+#include "app/station.h"
+#include "core/virtual_timers.h"
+#include "link/fake_line.h"
+#include "support/test_support.h"
+
+#include <QMap>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <memory>
+
+namespace ordan::test {
+
+// The station's key in memory; `exists` says whether the key is there at all.
+class MemorySettings final : public SettingsStore {
+public:
+    bool openKey(bool create) override
+    {
+        if (!exists && create && !failOpen)
+            exists = true;
+        return exists && !failOpen;
+    }
+    bool contains(const QString &name) const override { return values.contains(name); }
+    std::optional<int> intValue(const QString &name) const override
+    {
+        if (!values.contains(name))
+            return std::nullopt;
+        bool ok = false;
+        const int v = values.value(name).toInt(&ok);
+        return ok ? std::optional<int>(v) : std::nullopt;
+    }
+    void setIntValue(const QString &name, int value) override { values.insert(name, value); }
+    void closeKey() override {}
+
+    bool exists = false;
+    bool failOpen = false;
+    QMap<QString, QVariant> values;
+};
+
+class FakePorts final : public PortEnumerator {
+public:
+    std::vector<QString> systemPortNames() override { return names; }
+    bool probe(const QString &device) override
+    {
+        probed.push_back(device);
+        return std::find(present.begin(), present.end(), device) != present.end();
+    }
+    std::vector<QString> names;
+    std::vector<QString> present;
+    std::vector<QString> probed;
+};
+
+// A station on virtual time with a tiny meter on a fake line.
+struct StationRig {
+    VirtualTimers timers;
+    FakeLine line{timers};
+    FakeOperator op;
+    FakeSystemFacts facts;
+    MemorySettings settings;
+    FakePorts ports;
+    TinyMeter meter;
+    QTemporaryDir dir;
+    std::unique_ptr<Station> station;
+
+    StationRig()
+    {
+        facts.elapsedMs = [this] { return timers.now(); };
+        line.responder = meter.responder();
+        ports.names = {QStringLiteral("COM1")};
+    }
+    Station &make()
+    {
+        station = std::make_unique<Station>(
+            Station::Platform{line, timers, op, facts, settings, ports, dir.path()});
+        return *station;
+    }
+    Station &start(const QString &extraPort = {})
+    {
+        make().FormCreate(extraPort);
+        return *station;
+    }
+};
+
+} // namespace ordan::test

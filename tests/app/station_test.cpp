@@ -1,0 +1,249 @@
+#include "app/command_line.h"
+#include "core/bytes.h"
+#include "station_fixture.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace ordan {
+namespace {
+
+using test::StationRig;
+
+TEST(PortNumbers, FromNames)
+{
+    const struct {
+        const char *name;
+        int number;
+    } cases[] = {
+        {"COM1", 1}, {"COM3", 3}, {"COM12", 12}, {"Com2", 2}, {"ttyS0", 1}, {"/dev/ttyS3", 4},
+        {"ttyUSB0", 101}, {"ttyUSB2", 103}, {"ttyACM0", 201}, {"/dev/pts/4", 0}, {"COMX", 0}, {"LPT1", 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(PortNumberOf(QString::fromLatin1(c.name)), c.number) << c.name;
+    for (int n : {1, 4, 101, 103, 201})
+        EXPECT_EQ(PortNumberOf(DeviceForPortNumber(n)), n) << n;
+}
+
+TEST(Ports, ListWithTheRegistryPortSelectedAndMenuChoice)
+{
+    StationRig rig;
+    rig.ports.names = {QStringLiteral("COM1"), QStringLiteral("COM3")};
+    rig.settings.exists = true;
+    rig.settings.values.insert(QStringLiteral("Port"), 3);
+    Station &s = rig.start();
+    ASSERT_EQ(s.ports().size(), 2u);
+    EXPECT_EQ(s.ports()[1].name, QStringLiteral("COM3"));
+    EXPECT_EQ(s.ports()[1].number, 3);
+    EXPECT_EQ(s.ComboPort.value(), 1);
+    EXPECT_EQ(s.NPort.value(), 3);
+    EXPECT_EQ(s.portNumber(), 3);
+
+    s.PortMenuClick(1);
+    EXPECT_EQ(s.ComboPort.value(), 0);
+    EXPECT_EQ(s.NPort.value(), 1);
+    s.ComboPort.edit(1);
+    EXPECT_EQ(s.NPort.value(), 3);
+    EXPECT_EQ(s.portNumber(), 3);
+    s.PortMenuClick(7); // no such name: no selection
+    EXPECT_EQ(s.ComboPort.value(), -1);
+}
+
+TEST(Ports, ProbeWhenTheSystemListsNoPorts)
+{
+    StationRig rig;
+    rig.ports.names.clear();
+    rig.ports.present = {DeviceForPortNumber(2)};
+    Station &s = rig.start();
+    ASSERT_EQ(s.ports().size(), 1u);
+    EXPECT_EQ(s.ports()[0].name, QStringLiteral("Com2"));
+    EXPECT_EQ(rig.ports.probed.size(), 8u);
+    EXPECT_EQ(s.ComboPort.value(), -1) << "port 1 from the registry is not among them";
+}
+
+TEST(Ports, CommandLineDeviceIsAddedAndSelected)
+{
+    StationRig rig;
+    Station &s = rig.start(QStringLiteral("/dev/pts/9"));
+    ASSERT_EQ(s.ports().size(), 2u);
+    EXPECT_EQ(s.ComboPort.value(), 1);
+    s.ActionConnect.execute();
+    EXPECT_EQ(rig.line.openPort, QStringLiteral("/dev/pts/9"));
+}
+
+TEST(Ports, NameWithoutNumberReportsTheConversionError)
+{
+    StationRig rig;
+    rig.ports.names = {QStringLiteral("COM1"), QStringLiteral("COMX")};
+    Station &s = rig.start();
+    s.ComboPort.edit(0);
+    s.ComboPort.edit(1);
+    ASSERT_EQ(rig.op.boxes.size(), 1u);
+    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_EQ(s.portNumber(), 1);
+    EXPECT_EQ(s.NPort.value(), 1);
+}
+
+TEST(Connection, EnablingRulesAcrossConnectTimeOutsAndDisconnect)
+{
+    StationRig rig;
+    Station &s = rig.start();
+    EXPECT_TRUE(s.ActionConnect.isEnabled());
+    EXPECT_FALSE(s.ActionDisconnect.isEnabled());
+    EXPECT_FALSE(s.ActionSetting.isEnabled());
+    EXPECT_FALSE(s.ActionFindAddress.isEnabled());
+
+    s.ActionConnect.execute();
+    EXPECT_FALSE(s.ActionConnect.isEnabled());
+    EXPECT_TRUE(s.ActionDisconnect.isEnabled());
+    EXPECT_FALSE(s.ComboPort.isEnabled());
+    EXPECT_FALSE(s.ComboBaud.isEnabled());
+    EXPECT_FALSE(s.NPortMenu.isEnabled());
+    EXPECT_FALSE(s.NBaudMenu.isEnabled());
+    rig.timers.advance(300);
+    EXPECT_TRUE(s.ActionSetting.isEnabled()) << "every reply chunk enables writing";
+    EXPECT_TRUE(s.ActionFixDb.isEnabled());
+
+    rig.meter.address = 9; // the meter goes quiet
+    rig.timers.advanceUntil([&] { return s.engine().TimeoutCount == 1; }, 3000);
+    EXPECT_TRUE(s.ActionFindAddress.isEnabled());
+    rig.timers.advanceUntil([&] { return s.engine().TimeoutCount == 6; }, 10000);
+    EXPECT_FALSE(s.ActionSetting.isEnabled());
+    EXPECT_FALSE(s.ActionFixDb.isEnabled());
+
+    s.ActionDisconnect.execute();
+    EXPECT_TRUE(s.ActionConnect.isEnabled());
+    EXPECT_FALSE(s.ActionDisconnect.isEnabled());
+    EXPECT_FALSE(s.ActionFindAddress.isEnabled());
+    EXPECT_TRUE(s.ComboPort.isEnabled());
+    EXPECT_TRUE(s.NBaudMenu.isEnabled());
+    EXPECT_FALSE(s.ActionDisconnect.execute()) << "a disabled action does nothing";
+}
+
+TEST(Connection, OpenAndCloseFailuresShowTheirBoxes)
+{
+    StationRig rig;
+    rig.line.failOpen = true;
+    Station &s = rig.start();
+    s.ActionConnect.execute();
+    ASSERT_EQ(rig.op.boxes.size(), 1u);
+    EXPECT_EQ(rig.op.boxes[0].text, QStringLiteral("Ошибка открытия порта COM1"));
+    EXPECT_EQ(rig.op.boxes[0].caption, QStringLiteral("Ошибка"));
+    EXPECT_TRUE(s.ActionConnect.isEnabled());
+
+    rig.line.failOpen = false;
+    s.ActionConnect.execute();
+    rig.line.failClose = true;
+    s.ActionDisconnect.execute();
+    ASSERT_EQ(rig.op.boxes.size(), 2u);
+    EXPECT_EQ(rig.op.boxes[1].text, QStringLiteral("Ошибка закрытия порта COM1"));
+    EXPECT_TRUE(s.ActionDisconnect.isEnabled()) << "the window stays connected";
+}
+
+TEST(Connection, SpeedChoiceByComboAndMenu)
+{
+    StationRig rig;
+    Station &s = rig.start();
+    EXPECT_EQ(s.baud(), 4800);
+    s.ComboBaud.edit(3);
+    EXPECT_EQ(s.baud(), 9600);
+    s.N12001Click(0);
+    EXPECT_EQ(s.ComboBaud.value(), 0);
+    s.ActionConnect.execute();
+    EXPECT_EQ(rig.line.baud, 1200);
+}
+
+TEST(Close, StoresThePortAndTheDdmNumbersOnlyWhenAsked)
+{
+    StationRig rig;
+    rig.ports.names = {QStringLiteral("COM1"), QStringLiteral("COM4")};
+    std::optional<std::array<int, 3>> ddm;
+    Station &s = rig.make();
+    s.ddmToStore = [&] { return ddm; };
+    s.FormCreate();
+    s.ActionConnect.execute();
+    s.ComboPort.edit(1); // locked while connected in the window; the model still follows
+    s.FormClose();
+    EXPECT_FALSE(s.ActionDisconnect.isEnabled()) << "closing disconnects first";
+    EXPECT_EQ(rig.settings.values.value(QStringLiteral("Port")).toInt(), 4);
+    EXPECT_FALSE(rig.settings.values.contains(QStringLiteral("DDMA")));
+    ddm = std::array<int, 3>{1, 2, 3};
+    s.FormClose();
+    EXPECT_EQ(rig.settings.values.value(QStringLiteral("DDMB")).toInt(), 2);
+}
+
+TEST(Start, ModesReachTheStationsControls)
+{
+    {
+        StationRig rig;
+        Station &s = rig.start();
+        EXPECT_EQ(s.TabSheet4Caption.value(), QStringLiteral("Протокол"));
+        EXPECT_TRUE(s.engine().log().CheckBox_Terminal.value());
+        EXPECT_TRUE(s.TabScheduleVisible.value());
+        EXPECT_TRUE(s.ActionOpen.isEnabled());
+        EXPECT_FALSE(s.ActionSpoilage.isEnabled());
+        EXPECT_FALSE(s.ActionSpoilage.isVisible());
+        EXPECT_FALSE(s.ActionFixDb.isVisible());
+    }
+    {
+        StationRig rig;
+        QFile marker(rig.dir.filePath(QStringLiteral("SettingSql.velm")));
+        ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+        marker.close();
+        Station &s = rig.start();
+        EXPECT_EQ(s.modes().ModeFlags, 3);
+        EXPECT_TRUE(s.modes().SqlMode);
+        EXPECT_EQ(s.TabSheet4Caption.value(), QStringLiteral("Терминал"));
+        EXPECT_FALSE(s.engine().log().CheckBox_Terminal.value());
+        EXPECT_FALSE(s.TabScheduleVisible.value());
+        EXPECT_FALSE(s.TabSheet5Visible.value());
+        EXPECT_FALSE(s.ActionOpen.isEnabled());
+        EXPECT_TRUE(s.ActionSpoilage.isEnabled());
+        EXPECT_TRUE(s.ActionFixDb.isVisible());
+    }
+}
+
+TEST(Start, AFailedDefaultsStepEndsTheStart)
+{
+    StationRig rig;
+    Station &s = rig.make();
+    bool finished = false;
+    s.loadRecordDefaults = [] { return false; };
+    s.onFormCreateFinished = [&] { finished = true; };
+    s.FormCreate();
+    EXPECT_FALSE(finished);
+}
+
+TEST(Errors, GeneralReportAppendsAFullStop)
+{
+    StationRig rig;
+    Station &s = rig.start();
+    s.ReportError(QStringLiteral("Нет связи с сервером"));
+    s.ReportError(QStringLiteral("Готово."));
+    s.ReportError(QStringLiteral("Код 5!"));
+    ASSERT_EQ(rig.op.boxes.size(), 3u);
+    EXPECT_EQ(rig.op.boxes[0].text, QStringLiteral("Нет связи с сервером."));
+    EXPECT_EQ(rig.op.boxes[1].text, QStringLiteral("Готово."));
+    EXPECT_EQ(rig.op.boxes[2].text, QStringLiteral("Код 5!")) << "'!' sorts before '.'";
+    EXPECT_EQ(rig.op.boxes[0].icon, BoxIcon::Error);
+}
+
+TEST(CommandLine, Options)
+{
+    const auto ok = ParseCommandLine({QStringLiteral("ordan-klv"), QStringLiteral("--port"), QStringLiteral("/dev/pts/3"),
+                                      QStringLiteral("--baud"), QStringLiteral("9600"), QStringLiteral("--address"),
+                                      QStringLiteral("7"), QStringLiteral("--connect")});
+    EXPECT_TRUE(ok.error.isEmpty());
+    EXPECT_EQ(ok.port, QStringLiteral("/dev/pts/3"));
+    EXPECT_EQ(ok.baud, 9600);
+    EXPECT_EQ(ok.address, 7);
+    EXPECT_TRUE(ok.connect);
+    for (const QStringList &bad : {QStringList{QStringLiteral("x"), QStringLiteral("--baud"), QStringLiteral("300")},
+                                   QStringList{QStringLiteral("x"), QStringLiteral("--address"), QStringLiteral("256")},
+                                   QStringList{QStringLiteral("x"), QStringLiteral("--port")},
+                                   QStringList{QStringLiteral("x"), QStringLiteral("--bogus")}})
+        EXPECT_FALSE(ParseCommandLine(bad).error.isEmpty()) << bad.join(QLatin1Char(' ')).toStdString();
+}
+
+} // namespace
+} // namespace ordan
