@@ -1,0 +1,190 @@
+#include "schedule/schedule_exchange.h"
+
+#include "core/bytes.h"
+#include "schedule/holidays.h"
+
+namespace ordan {
+
+using namespace Qt::Literals::StringLiterals;
+using namespace schedule_code;
+
+namespace {
+
+QByteArray Body(quint8 code, const QByteArray &payload = {})
+{
+    QByteArray out;
+    out.append(static_cast<char>(code));
+    out.append(static_cast<char>(payload.size() + 2));
+    out.append(payload);
+    return out;
+}
+
+void AppendByte(QByteArray &out, int b) { out.append(static_cast<char>(b & 0xFF)); }
+
+} // namespace
+
+QByteArray AccessPasswordRequest(const QString &passwordText)
+{
+    bool ok = false;
+    int n = passwordText.toInt(&ok);
+    if (!ok)
+        n = 0;
+    QByteArray payload;
+    AppendByte(payload, n);
+    AppendByte(payload, n / 256);
+    return Body(AccessPassword, payload);
+}
+
+EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones)
+{
+    if (singleTariff)
+        return {Body(WriteZones), {}};
+    QByteArray payload;
+    for (int z = 0; z < kZoneCount; ++z) {
+        const std::optional<quint8> tariff = EncodeTariff(zones[z].tariff);
+        if (!tariff)
+            return {{},
+                    u"Ошибка в тарифном расписании. Тариф зоны "_s + QString::number(z) + u" («"_s + zones[z].tariff
+                        + u"») нельзя записать в счётчик: тариф должен быть целым числом от 0 до 255."_s};
+        const QTime start = ZoneStartOf(zones[z].start);
+        AppendByte(payload, *tariff);
+        AppendByte(payload, BcdEncode(start.hour()));
+        AppendByte(payload, BcdEncode(start.minute()));
+    }
+    return {Body(WriteZones, payload), {}};
+}
+
+QByteArray MaskRequest(const MaskTable &masks)
+{
+    QByteArray payload;
+    for (DayTypeMask m : masks)
+        AppendByte(payload, m);
+    return Body(WriteMasks, payload);
+}
+
+QByteArray HolidayTableStartRequest() { return Body(WriteHoliday); }
+
+EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
+{
+    if (slot < 0 || slot >= kMaxListEntries || !IsValidHoliday(h))
+        return {{}, u"Ошибка в списке праздников. Праздник № "_s + QString::number(slot + 1)
+                        + u" нельзя записать в счётчик."_s};
+    QByteArray payload;
+    AppendByte(payload, slot);
+    AppendByte(payload, BcdEncode(h.day));
+    AppendByte(payload, BcdEncode(h.month));
+    return {Body(WriteHoliday, payload), {}};
+}
+
+QByteArray TransferTableStartRequest() { return Body(WriteTransfer); }
+
+EncodedRequest TransferRequest(int slot, const TransferEntry &t)
+{
+    if (slot < 0 || slot >= kMaxListEntries || !IsValidTransfer(t))
+        return {{}, u"Ошибка в списке переносов. Перенос № "_s + QString::number(slot + 1)
+                        + u" нельзя записать в счётчик."_s};
+    QByteArray payload;
+    AppendByte(payload, slot);
+    AppendByte(payload, BcdEncode(t.date.day()));
+    AppendByte(payload, BcdEncode(t.date.month()));
+    AppendByte(payload, BcdEncode(t.date.year() - 2000));
+    AppendByte(payload, t.dayType);
+    return {Body(WriteTransfer, payload), {}};
+}
+
+QList<QByteArray> ScheduleReadSequence(int meterVersion)
+{
+    QList<QByteArray> out{Body(ReadZones)};
+    if (!HasExtendedSchedule(meterVersion))
+        return out;
+    out.append(Body(ReadMasks));
+    for (int slot = 0; slot < kMaxListEntries; ++slot)
+        out.append(Body(ReadHoliday, QByteArray(1, static_cast<char>(slot))));
+    for (int slot = 0; slot < kMaxListEntries; ++slot)
+        out.append(Body(ReadTransfer, QByteArray(1, static_cast<char>(slot))));
+    return out;
+}
+
+EncodedRequests ScheduleWriteSequence(const TariffSchedule &s, int meterVersion, const QString &passwordText)
+{
+    EncodedRequests out;
+    out.bodies.append(AccessPasswordRequest(passwordText));
+    const EncodedRequest zones = ZoneTableRequest(s.singleTariff, s.zones);
+    if (!zones.ok())
+        return {{}, zones.error};
+    out.bodies.append(zones.body);
+    if (s.singleTariff || !HasExtendedSchedule(meterVersion))
+        return out;
+    if (s.holidays.size() > kMaxListEntries || s.transfers.size() > kMaxListEntries)
+        return {{}, u"Ошибка в тарифном расписании. В списке больше 16 записей."_s};
+    out.bodies.append(MaskRequest(s.masks));
+    out.bodies.append(HolidayTableStartRequest());
+    for (int i = 0; i < s.holidays.size(); ++i) {
+        const EncodedRequest r = HolidayRequest(i, s.holidays[i]);
+        if (!r.ok())
+            return {{}, r.error};
+        out.bodies.append(r.body);
+    }
+    out.bodies.append(TransferTableStartRequest());
+    for (int i = 0; i < s.transfers.size(); ++i) {
+        const EncodedRequest r = TransferRequest(i, s.transfers[i]);
+        if (!r.ok())
+            return {{}, r.error};
+        out.bodies.append(r.body);
+    }
+    return out;
+}
+
+ZoneTableReply DecodeZoneTable(QByteArrayView reply)
+{
+    ZoneTableReply out;
+    const quint8 length = ByteAt(reply, 1);
+    out.singleTariff = length == 2;
+    if (length != 20)
+        return out;
+    out.hasZones = true;
+    for (int z = 0; z < kZoneCount; ++z) {
+        out.tariffs[z] = QString::number(ByteAt(reply, 2 + 3 * z));
+        const int hour = BcdDecode(ByteAt(reply, 3 + 3 * z));
+        const int minute = BcdDecode(ByteAt(reply, 4 + 3 * z));
+        if (hour <= 23 && minute <= 59)
+            out.starts[z] = QTime(hour, minute);
+    }
+    return out;
+}
+
+MaskTable DecodeMasks(QByteArrayView reply)
+{
+    MaskTable out{};
+    if (ByteAt(reply, 1) != 8)
+        return out;
+    for (int z = 0; z < kZoneCount; ++z)
+        out[z] = ByteAt(reply, 2 + z);
+    return out;
+}
+
+std::optional<HolidayEntry> DecodeHoliday(QByteArrayView reply)
+{
+    if (ByteAt(reply, 1) != 5)
+        return std::nullopt;
+    const HolidayEntry h{BcdDecode(ByteAt(reply, 3)), BcdDecode(ByteAt(reply, 4))};
+    if (!IsValidHoliday(h))
+        return std::nullopt;
+    return h;
+}
+
+std::optional<TransferEntry> DecodeTransfer(QByteArrayView reply)
+{
+    if (ByteAt(reply, 1) != 7)
+        return std::nullopt;
+    const TransferEntry t{QDate(2000 + BcdDecode(ByteAt(reply, 5)), BcdDecode(ByteAt(reply, 4)),
+                                BcdDecode(ByteAt(reply, 3))),
+                          ByteAt(reply, 6)};
+    if (!IsValidTransfer(t))
+        return std::nullopt;
+    return t;
+}
+
+QString InvalidZoneTimeText(int zone) { return u"Некорректный тариф, зона "_s + QString::number(zone); }
+
+} // namespace ordan

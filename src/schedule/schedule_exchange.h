@@ -1,0 +1,82 @@
+#pragma once
+
+#include "schedule/tariff_schedule.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace ordan {
+
+// Frame bodies (function code, length byte, payload) without their CRC: Engine::EnqueueRequest
+// closes each one.
+struct EncodedRequest {
+    QByteArray body;
+    QString error; // why nothing could be built; empty on success
+    bool ok() const { return error.isEmpty(); }
+};
+
+struct EncodedRequests {
+    QList<QByteArray> bodies;
+    QString error; // set: nothing may be queued
+    bool ok() const { return error.isEmpty(); }
+};
+
+namespace schedule_code {
+inline constexpr quint8 ReadZones = 0x08;
+inline constexpr quint8 WriteZones = 0x09;
+inline constexpr quint8 AccessPassword = 0x14;
+inline constexpr quint8 ReadHoliday = 0x26;
+inline constexpr quint8 WriteHoliday = 0x27;
+inline constexpr quint8 ReadTransfer = 0x28;
+inline constexpr quint8 WriteTransfer = 0x29;
+inline constexpr quint8 ReadMasks = 0x2E;
+inline constexpr quint8 WriteMasks = 0x2F;
+} // namespace schedule_code
+
+// Code 20 with the number of the password text (0 when it is not an integer): its low byte,
+// then the low byte of the number divided by 256.
+QByteArray AccessPasswordRequest(const QString &passwordText);
+
+// The code 9 request: length 2 for single tariff, else length 20 with the six zone records
+// (tariff, BCD hour, BCD minute). A tariff that is not a whole number 0..255 refuses it.
+// The settings write sends this as it is; it makes none of the schedule write checks.
+EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones);
+inline EncodedRequest ZoneTableRequest(const TariffSchedule &s) { return ZoneTableRequest(s.singleTariff, s.zones); }
+
+QByteArray MaskRequest(const MaskTable &masks);
+QByteArray HolidayTableStartRequest();
+EncodedRequest HolidayRequest(int slot, const HolidayEntry &h);
+QByteArray TransferTableStartRequest();
+EncodedRequest TransferRequest(int slot, const TransferEntry &t);
+
+// 1 request up to version 9 (or while the version is unknown), 34 from version 10 on.
+QList<QByteArray> ScheduleReadSequence(int meterVersion);
+// 2 requests for single tariff or up to version 9, else 5 + holidays + transfers (at most 37).
+// All or nothing: the first entry that cannot be encoded refuses the whole sequence.
+// The write check is the caller's.
+EncodedRequests ScheduleWriteSequence(const TariffSchedule &s, int meterVersion, const QString &passwordText);
+
+// What a code 8 reply says. Length 2: single tariff; length 20: the zones, each start only
+// when its time is valid; any other length: multi-tariff with the zones as they were.
+struct ZoneTableReply {
+    bool singleTariff = false;
+    bool hasZones = false;
+    std::array<QString, kZoneCount> tariffs;
+    std::array<std::optional<QTime>, kZoneCount> starts;
+};
+ZoneTableReply DecodeZoneTable(QByteArrayView reply);
+// Code 46: the six masks, or all empty when the reply has another length.
+MaskTable DecodeMasks(QByteArrayView reply);
+// Codes 38 and 40: an entry, or nothing for an empty slot, another length or impossible values.
+std::optional<HolidayEntry> DecodeHoliday(QByteArrayView reply);
+std::optional<TransferEntry> DecodeTransfer(QByteArrayView reply);
+
+// The log line of a zone whose start time in the reply is not a time of day.
+QString InvalidZoneTimeText(int zone);
+
+} // namespace ordan
