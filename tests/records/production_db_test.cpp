@@ -15,6 +15,17 @@
 
 using namespace Qt::StringLiterals;
 
+// Both servers' executables register their cases with ctest: each names them after its server.
+#if defined(ORDAN_TEST_POSTGRESQL)
+#define ProductionDbTest PostgreSqlProductionDbTest
+#define ORDAN_BACKEND PostgreSql
+#else
+#define ProductionDbTest SqliteProductionDbTest
+#define ORDAN_BACKEND Sqlite
+#endif
+#define ORDAN_INSTANTIATE_(prefix, suite, ...) INSTANTIATE_TEST_SUITE_P(prefix, suite, __VA_ARGS__)
+#define ORDAN_INSTANTIATE(suite, ...) ORDAN_INSTANTIATE_(ORDAN_BACKEND, suite, __VA_ARGS__)
+
 namespace ordan {
 namespace {
 
@@ -150,8 +161,8 @@ TEST_P(IdentificationTest, FollowsTheRules)
 }
 
 using Missing = Identification::Missing;
-INSTANTIATE_TEST_SUITE_P(
-    Rules, IdentificationTest,
+ORDAN_INSTANTIATE(
+    IdentificationTest,
     ::testing::Values(
         IdentificationCase{"Complete", "", u"BENCH-1"_s, u"ivanov"_s, {10, 20, 30}, Missing::None},
         IdentificationCase{"UnknownComputer", "", u"BENCH-9"_s, u"ivanov"_s, {0, 0, 0}, Missing::Computer},
@@ -238,8 +249,8 @@ TEST_P(DriftTest, DecidesSuccessAndIsStored)
         EXPECT_TRUE(row.scalar().isNull());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Boundaries, DriftTest,
+ORDAN_INSTANTIATE(
+    DriftTest,
     ::testing::Values(DriftCase{"PlusOne", 1.0, true}, DriftCase{"MinusThree", -3.0, true},
                       DriftCase{"JustAbovePlusOne", 1.01, false}, DriftCase{"JustBelowMinusThree", -3.01, false},
                       DriftCase{"Zero", 0.0, true}, DriftCase{"FarAhead", 250.5, false},

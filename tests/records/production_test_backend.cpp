@@ -186,7 +186,7 @@ QString ResetSchema(SqlSession &db)
             return db.lastError();
     }
     const QString script = BackendDialect() == SqlDialect::PostgreSql ? u"postgresql.sql"_s : u"sqlite.sql"_s;
-    return RunScript(db, qEnvironmentVariable("ORDAN_SOURCE_DIR") + u"/sql/" + script);
+    return RunScript(db, QStringLiteral(ORDAN_SQL_DIR "/") + script);
 }
 
 } // namespace ordan::test
