@@ -2,6 +2,9 @@
 -- The tables and columns the station reads and writes; a factory may add its own.
 -- IDENTITY keeps every new operation_id larger than all earlier ones: the station reads the
 -- id of a new operation back as the largest of its work place.
+-- The station reaches the database through the ODBC data source "Electrometer", which
+-- names the server and the database and authenticates (Windows authentication or a stored
+-- login): the station supplies no user name or password.
 
 CREATE TABLE electrometer (
     electro_id int IDENTITY(1, 1) NOT NULL PRIMARY KEY,

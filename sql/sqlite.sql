@@ -5,6 +5,13 @@
 -- deletions: the station reads the id of a new operation back as the largest.
 -- Date-times are local times, stored as 'YYYY-MM-DD HH:MM:SS' text.
 -- SQLite checks the references only when asked to: set FKSupport=1 in the data source.
+-- The station reaches the database through the ODBC data source "Electrometer", e.g. in
+-- /etc/odbc.ini (sqliteodbc):
+--   [Electrometer]
+--   Driver=SQLite3
+--   Database=/srv/ordan/electrometer.db
+--   Timeout=5000
+--   FKSupport=1
 
 CREATE TABLE electrometer (
     electro_id INTEGER PRIMARY KEY AUTOINCREMENT,
