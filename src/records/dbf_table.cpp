@@ -104,8 +104,8 @@ std::optional<Opened> ReadHeader(QFile &file, QString *reason)
 
 bool HasWritePermission(const QFileInfo &info)
 {
-    return info.permissions() & (QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup |
-                                 QFileDevice::WriteOther);
+    // The mode bits only: WriteUser asks the system, which lets an administrator write anyway.
+    return info.permissions() & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther);
 }
 
 } // namespace

@@ -1,0 +1,48 @@
+// A station that dies: appends one row to the table and is killed, either by the test
+// right after the append returned or by itself at a durable step inside the append.
+//
+//   dbf_append_helper PATH NUMBER returned|record-written|record-active|header-counted
+//
+// "returned": prints "appended" once the append returned, then waits to be killed.
+#include "records/dbf_table.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QString>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 4) {
+        std::fprintf(stderr, "usage: dbf_append_helper PATH NUMBER STAGE\n");
+        return 2;
+    }
+    const QString stage = args[3];
+    ordan::DbfTable table(args[1]);
+    table.setStageHook([&](ordan::DbfTable::AppendStage s) {
+        using S = ordan::DbfTable::AppendStage;
+        const bool die = (s == S::RecordWritten && stage == QStringLiteral("record-written")) ||
+                         (s == S::RecordActive && stage == QStringLiteral("record-active")) ||
+                         (s == S::HeaderCounted && stage == QStringLiteral("header-counted"));
+        if (die)
+            ::kill(::getpid(), SIGKILL);
+    });
+    QString error;
+    const ordan::LocalRow row{{QStringLiteral("c_number"), args[2].toInt()},
+                              {QStringLiteral("date_rec"), QDate(2026, 12, 8)},
+                              {QStringLiteral("version"), QStringLiteral("5.12")},
+                              {QStringLiteral("summer"), true}};
+    if (!table.append(row, &error)) {
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+        return 1;
+    }
+    std::printf("appended\n");
+    std::fflush(stdout);
+    for (;;)
+        ::pause();
+}
