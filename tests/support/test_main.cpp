@@ -20,6 +20,9 @@ int main(int argc, char **argv)
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
     QStandardPaths::setTestModeEnabled(true);
+    // Widget tests never need a display, also when ctest lists the tests.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     TestApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("ordan-tests"));
     ::testing::InitGoogleTest(&argc, argv);
