@@ -14,6 +14,14 @@
 
 namespace ordan {
 
+namespace {
+
+// Timers count whole milliseconds; a byte goes out when it is due within half of one, so
+// the pacing error is centred on zero instead of always late.
+constexpr double kDueSlackMs = 0.5;
+
+} // namespace
+
 PtyServer::PtyServer(MeterEndpoint &endpoint, int baud, QObject *parent)
     : QObject(parent), endpoint_(endpoint), baud_(baud)
 {
@@ -105,7 +113,7 @@ void PtyServer::pump()
 {
     const double now = static_cast<double>(clock_.nsecsElapsed()) / 1e6;
     QByteArray chunk;
-    while (!out_.empty() && out_.front().dueMs <= now) {
+    while (!out_.empty() && out_.front().dueMs <= now + kDueSlackMs) {
         chunk.append(out_.front().byte);
         out_.pop_front();
     }
@@ -128,7 +136,7 @@ void PtyServer::schedulePump()
         return;
     const double now = static_cast<double>(clock_.nsecsElapsed()) / 1e6;
     const double wait = out_.front().dueMs - now;
-    pumpTimer_.start(wait <= 0 ? 0 : static_cast<int>(std::ceil(wait)));
+    pumpTimer_.start(wait <= kDueSlackMs ? 0 : static_cast<int>(std::llround(wait)));
 }
 
 namespace {
