@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QPushButton;
+class QTableWidget;
+class QTreeWidget;
+
+namespace ordan {
+
+class ScheduleModel;
+
+// The page "Тарифное расписание": the zone table with its tariffs and start times, the
+// day-type grid, the holiday and transfer lists, and the read and write buttons. It shows
+// the model and passes the operator's edits on; it keeps no state of its own.
+class SchedulePage final : public QWidget {
+    Q_OBJECT
+public:
+    explicit SchedulePage(ScheduleModel &model, QWidget *parent = nullptr);
+
+private:
+    QWidget *buildTariffGroup();
+    QWidget *buildHolidayGroup();
+    QWidget *buildTransferGroup();
+    void renderTariffs();
+    void renderMasks();
+    void renderHolidays();
+    void renderTransfers();
+
+    ScheduleModel &model_;
+    QTableWidget *tariffs_ = nullptr;
+    QTableWidget *masks_ = nullptr;
+    QTreeWidget *holidays_ = nullptr;
+    QTreeWidget *transfers_ = nullptr;
+};
+
+} // namespace ordan
