@@ -14,11 +14,11 @@
 #include <io.h>
 #endif
 
-Q_LOGGING_CATEGORY(lcLocalTable, "ordan.records.local")
-
 namespace ordan {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcLocalTable, "ordan.records.local")
 
 bool SyncToDisk(QFile &file)
 {

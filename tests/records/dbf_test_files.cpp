@@ -1,6 +1,5 @@
 #include "dbf_test_files.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
@@ -97,8 +96,7 @@ QByteArray ReadFile(const QString &path)
 
 std::optional<QJsonObject> ReadWithDbfread(const QString &path, QString *error, bool level7)
 {
-    const QString script =
-        QDir(QString::fromLocal8Bit(qgetenv("ORDAN_SOURCE_DIR"))).filePath(QStringLiteral("tests/records/dbf_read.py"));
+    const QString script = QStringLiteral(ORDAN_DBF_READ_SCRIPT);
     QStringList args{script};
     if (level7)
         args << QStringLiteral("--level7");

@@ -1,0 +1,105 @@
+#include "bench_meter.h"
+
+#include <gtest/gtest.h>
+
+namespace ordan {
+namespace {
+
+using test::BenchFixture;
+
+TEST_F(BenchFixture, OnePollCycleFillsThePages)
+{
+    p().CheckReadTarif.set(false);
+    p().CheckNoIndi.set(false);
+    p().CheckDdmRead.set(false);
+    connect();
+    // Version first, then the eleven poll steps of a version 10 meter.
+    ASSERT_TRUE(exchange(12));
+    ASSERT_EQ(engine.MeterVersion, 10);
+
+    EXPECT_EQ(p().LabeledVersion.value(), QStringLiteral("10.3"));
+    EXPECT_EQ(p().SpinEdit_Number.value(), 77881);
+    EXPECT_FALSE(p().SpinEdit_Number.isEnabled());
+    EXPECT_EQ(p().LabeledCurTime.value(), QStringLiteral("08.12.2026 10:15:30"));
+    EXPECT_TRUE(p().CheckSummer.value());
+    EXPECT_EQ(p().LabeledOff.value(), QStringLiteral("1:2"));
+    EXPECT_EQ(p().LabeledNCorrect.value(), QStringLiteral("3"));
+    EXPECT_EQ(p().Memo1.value(),
+              (QStringList{QStringLiteral("Фиксация нарушения режима потребления."),
+                           QStringLiteral("Фаза A : нет связи с ДДМ."), QStringLiteral("Фаза B : нет связи с ДДМ.")}));
+    EXPECT_EQ(p().StatusWord, 0x0812);
+    EXPECT_EQ(p().RadioStatus, 0xC9);
+    EXPECT_EQ(p().GridValue.value()[1][1], QStringLiteral("1,00000"));
+    EXPECT_EQ(p().GridValue.value()[4][1], QStringLiteral("3,00025"));
+    EXPECT_EQ(p().GridValue_1.value()[4][1], QStringLiteral("0,03000"));
+    EXPECT_TRUE(p().CheckBox1.value());
+    EXPECT_FALSE(p().CheckBox2.value());
+    EXPECT_TRUE(p().CheckBox3.value());
+    EXPECT_EQ(p().SpinEditC.value(), 70000);
+    EXPECT_EQ(p().SpinDay.value(), 25);
+    EXPECT_EQ(p().SpinHour.value(), 7);
+    EXPECT_EQ(p().LabelA.value(), QStringLiteral("02.01.2000 01:00:00"));
+    EXPECT_TRUE(p().LabelC.value().isEmpty());
+    EXPECT_TRUE(p().ActionSetting.isEnabled()) << "every reply enables writing";
+    EXPECT_TRUE(engine.log().lines().empty());
+}
+
+TEST_F(BenchFixture, ClockFollowerKeepsThePickersOnThePcClockUntilEdited)
+{
+    timers.advance(500);
+    EXPECT_EQ(p().DatePicker.value(), QDate(2026, 12, 8));
+    EXPECT_EQ(p().TimePicker.value(), QTime(10, 15, 30));
+    timers.advance(1000);
+    EXPECT_EQ(p().TimePicker.value(), QTime(10, 15, 31));
+    p().TimePicker.edit(QTime(7, 0));
+    timers.advance(1000);
+    EXPECT_EQ(p().TimePicker.value(), QTime(7, 0));
+    EXPECT_EQ(p().DatePicker.mark(), 0);
+    p().ClearMeterData();
+    timers.advance(500);
+    EXPECT_EQ(p().TimePicker.value(), QTime(10, 15, 33));
+}
+
+TEST_F(BenchFixture, DisconnectBlanksTheMeterButNotTheReadings)
+{
+    connect();
+    ASSERT_TRUE(exchange(12));
+    ASSERT_TRUE(engine.disconnectLine());
+    EXPECT_EQ(p().SpinEdit_Number.value(), 0);
+    EXPECT_TRUE(p().LabeledVersion.value().isEmpty());
+    EXPECT_TRUE(p().Memo1.value().isEmpty());
+    EXPECT_EQ(p().GridValue.value()[1][1], QStringLiteral("1,00000"));
+    EXPECT_FALSE(p().ActionSetting.isEnabled());
+}
+
+struct SqlBench : BenchFixture {
+    SqlBench() : BenchFixture(Modes{3, true, false}) {}
+};
+
+TEST_F(SqlBench, DriftFromTheLastClockSettingAndTheNewAddress)
+{
+    int lookups = 0;
+    panel->hooks.lastClockSet = [&](int serial) {
+        ++lookups;
+        EXPECT_EQ(serial, 77881);
+        return facts.now().addDays(-10);
+    };
+    meter.clockPayload = [this] {
+        const QDateTime ahead = facts.now().addSecs(5);
+        return ClockPayload(ahead.date(), ahead.time(), true);
+    };
+    connect();
+    ASSERT_TRUE(exchange(12));
+    EXPECT_EQ(lookups, 1);
+    EXPECT_EQ(p().SpinNewAddr.value(), 81);
+    EXPECT_EQ(p().DriftCount, 1);
+    // The meter's clock has whole seconds: between 4 and 5 s ahead over ten days.
+    bool ok = false;
+    const double shown = QLocale().toDouble(p().LabeledDelta.value(), &ok);
+    EXPECT_TRUE(ok) << p().LabeledDelta.value().toStdString();
+    EXPECT_GE(shown, 0.4);
+    EXPECT_LE(shown, 0.5);
+}
+
+} // namespace
+} // namespace ordan
