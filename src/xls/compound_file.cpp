@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <vector>
 
-namespace ordan::cfb {
-namespace {
+namespace ordan::cfb
+{
+namespace
+{
 
 constexpr char kSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 constexpr int kDirectoryEntrySize = 128;
@@ -31,7 +33,10 @@ void Put32(QByteArray &b, qsizetype at, quint32 v)
     Put16(b, at + 2, v >> 16);
 }
 
-qsizetype CeilDiv(qsizetype a, qsizetype b) { return (a + b - 1) / b; }
+qsizetype CeilDiv(qsizetype a, qsizetype b)
+{
+    return (a + b - 1) / b;
+}
 
 // One 128-byte directory entry. Unused entries are zero but for the three links.
 QByteArray DirectoryEntry(const QString &name, quint8 type, quint32 child, quint32 start, quint32 size)
@@ -142,10 +147,12 @@ QByteArray BuildCompoundFile(const QString &name, QByteArrayView stream)
     return file;
 }
 
-namespace {
+namespace
+{
 
 // Reads sectors and chains of a compound file, refusing anything that points outside it.
-class Reader {
+class Reader
+{
 public:
     explicit Reader(QByteArrayView file) : file_(file) {}
 

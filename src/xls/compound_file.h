@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <optional>
 
-namespace ordan::cfb {
+namespace ordan::cfb
+{
 
 // Special sector numbers in the FAT and DIFAT.
 constexpr quint32 kFreeSector = 0xFFFFFFFF;
@@ -19,7 +20,7 @@ constexpr quint32 kFatSector = 0xFFFFFFFD;
 constexpr quint32 kDifatSector = 0xFFFFFFFC;
 constexpr quint32 kNoStream = 0xFFFFFFFF;
 
-constexpr int kSectorSize = 512;       // version 3
+constexpr int kSectorSize = 512; // version 3
 constexpr int kHeaderDifatEntries = 109;
 constexpr quint32 kMiniStreamCutoff = 4096;
 
@@ -38,7 +39,6 @@ QByteArray BuildCompoundFile(const QString &name, QByteArrayView stream);
 // directory. Every sector number, chain and size is checked against the file; a damaged or
 // foreign file gives nullopt and a reason in `error`. Streams kept in the mini stream are not
 // supported: Excel and this writer keep the workbook stream in regular sectors.
-std::optional<QByteArray> ReadCompoundFileStream(QByteArrayView file, const QString &name,
-                                                 QString *error);
+std::optional<QByteArray> ReadCompoundFileStream(QByteArrayView file, const QString &name, QString *error);
 
 } // namespace ordan::cfb

@@ -11,12 +11,14 @@
 #include <bit>
 #include <numeric>
 
-namespace ordan {
+namespace ordan
+{
 
 using namespace biff;
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
+namespace
+{
 
 const QString kWorkbookStreamName = QStringLiteral("Workbook");
 
@@ -28,7 +30,14 @@ constexpr quint8 kCyrillicCharset = 204;
 // flags, and the lowest Excel version (8 = 97) that may read the file.
 QByteArray Bof(quint16 type)
 {
-    return RecordData().u16(kBiff8Version).u16(type).u16(0x0DBB).u16(0x07CC).u32(0x00000041).u32(0x00000006).data;
+    return RecordData()
+        .u16(kBiff8Version)
+        .u16(type)
+        .u16(0x0DBB)
+        .u16(0x07CC)
+        .u32(0x00000041)
+        .u32(0x00000006)
+        .data;
 }
 
 // FONT: height in twentieths of a point, no attributes, automatic colour, normal weight.
@@ -94,7 +103,8 @@ QByteArray Window2(bool active)
 
 QByteArray HeaderFooterText(const QString &text)
 {
-    return text.isEmpty() ? QByteArray() : UnicodeString(QStringView(text).first(std::min<qsizetype>(text.size(), 255)));
+    return text.isEmpty() ? QByteArray()
+                          : UnicodeString(QStringView(text).first(std::min<qsizetype>(text.size(), 255)));
 }
 
 QByteArray Dimensions(const XlsSheet &sheet)
@@ -119,8 +129,14 @@ QByteArray Dimensions(const XlsSheet &sheet)
 
 } // namespace
 
-QString XlsDefaultHeader() { return u"&C&\"Times New Roman,Regular\"&12&A"_s; }
-QString XlsDefaultFooter() { return u"&C&\"Times New Roman,Regular\"&12Страница &P"_s; }
+QString XlsDefaultHeader()
+{
+    return u"&C&\"Times New Roman,Regular\"&12&A"_s;
+}
+QString XlsDefaultFooter()
+{
+    return u"&C&\"Times New Roman,Regular\"&12Страница &P"_s;
+}
 
 XlsBook BlankXlsBook()
 {
@@ -167,7 +183,8 @@ QByteArray BuildWorkbookStream(const XlsBook &book)
     for (size_t i = 0; i < book.sheets.size(); ++i) {
         sheetOffsetFields.push_back(s.size() + 4);
         // Offset of the sheet's BOF (patched below), visible, a worksheet, its name.
-        AppendRecord(s, kBoundSheet, RecordData().u32(0).u8(0).u8(0).raw(ShortUnicodeString(book.sheets[i].name)).data);
+        AppendRecord(s, kBoundSheet,
+                     RecordData().u32(0).u8(0).u8(0).raw(ShortUnicodeString(book.sheets[i].name)).data);
     }
 
     const SharedStrings sst = BuildSharedStrings(strings, references, s.size());
@@ -205,7 +222,8 @@ QByteArray BuildXlsFile(const XlsBook &book)
     return cfb::BuildCompoundFile(kWorkbookStreamName, BuildWorkbookStream(book));
 }
 
-namespace {
+namespace
+{
 
 // An RK number: a 30-bit integer or the high 30 bits of a double, possibly times 100.
 double RkValue(quint32 rk)
@@ -220,7 +238,8 @@ double NumberAt(QByteArrayView data, qsizetype offset)
     return std::bit_cast<double>(static_cast<quint64>(LittleEndian(data, offset, 8)));
 }
 
-class StreamParser {
+class StreamParser
+{
 public:
     explicit StreamParser(QByteArrayView stream) : stream_(stream) {}
 
@@ -321,7 +340,8 @@ private:
         if (d.failed())
             return damaged(QStringLiteral("BOUNDSHEET"));
         if (type != 0)
-            return fail(QStringLiteral("the workbook holds a chart, macro or module sheet, which is not supported"));
+            return fail(
+                QStringLiteral("the workbook holds a chart, macro or module sheet, which is not supported"));
         boundSheets_.push_back(b);
         return true;
     }

@@ -6,11 +6,13 @@
 
 #include <cmath>
 
-namespace ordan {
+namespace ordan
+{
 
 Q_LOGGING_CATEGORY(lcXls, "ordan.xls")
 
-namespace {
+namespace
+{
 
 // Far above any journal export; keeps a foreign file from exhausting memory.
 constexpr qint64 kMaxFileSize = 256ll * 1024 * 1024;

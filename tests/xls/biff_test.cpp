@@ -6,8 +6,10 @@
 
 #include <utility>
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
 using namespace biff;
 
@@ -44,7 +46,10 @@ std::vector<std::vector<Record>> Substreams(const QByteArray &stream)
     return out;
 }
 
-std::vector<Record> Globals(const QByteArray &stream) { return Substreams(stream).front(); }
+std::vector<Record> Globals(const QByteArray &stream)
+{
+    return Substreams(stream).front();
+}
 
 QString Text(QByteArrayView data, qsizetype at, int countWidth)
 {
@@ -131,7 +136,8 @@ TEST(Biff, HeaderAndFooterCentreNameAndPageInTimesNewRoman)
     const auto parts = Substreams(stream);
     for (int i = 1; i <= 3; ++i) {
         EXPECT_EQ(Text(parts[i][1].data, 0, 2), QStringLiteral("&C&\"Times New Roman,Regular\"&12&A"));
-        EXPECT_EQ(Text(parts[i][2].data, 0, 2), QStringLiteral("&C&\"Times New Roman,Regular\"&12Страница &P"));
+        EXPECT_EQ(Text(parts[i][2].data, 0, 2),
+                  QStringLiteral("&C&\"Times New Roman,Regular\"&12Страница &P"));
     }
 }
 
@@ -148,13 +154,23 @@ TEST(Biff, CellsGoOutInRowOrderAsLabelSstAndNumber)
     ASSERT_EQ(Ids(sheet), (std::vector<quint16>{kBof, kHeader, kFooter, kDimensions, kLabelSst, kLabelSst,
                                                 kLabelSst, kNumber, kWindow2, kEof}));
     const QByteArray dimensions(sheet[3].data.data(), sheet[3].data.size());
-    EXPECT_EQ(dimensions.toHex(), "00000000" "05000000" "0000" "0800" "0000");
+    EXPECT_EQ(dimensions.toHex(), "00000000"
+                                  "05000000"
+                                  "0000"
+                                  "0800"
+                                  "0000");
     const QByteArray a1(sheet[4].data.data(), sheet[4].data.size());
-    EXPECT_EQ(a1.toHex(), "0000" "0000" "0f00" "00000000"); // row, column, XF 15, string 0
-    EXPECT_EQ(LittleEndian(sheet[5].data, 6, 4), 1u);        // the empty text
-    EXPECT_EQ(LittleEndian(sheet[6].data, 6, 4), 0u);        // the same text shares string 0
+    EXPECT_EQ(a1.toHex(), "0000"
+                          "0000"
+                          "0f00"
+                          "00000000");                // row, column, XF 15, string 0
+    EXPECT_EQ(LittleEndian(sheet[5].data, 6, 4), 1u); // the empty text
+    EXPECT_EQ(LittleEndian(sheet[6].data, 6, 4), 0u); // the same text shares string 0
     const QByteArray number(sheet[7].data.data(), sheet[7].data.size());
-    EXPECT_EQ(number.toHex(), "0400" "0200" "0f00" "0000000000000440"); // 2.5 as an IEEE double
+    EXPECT_EQ(number.toHex(), "0400"
+                              "0200"
+                              "0f00"
+                              "0000000000000440"); // 2.5 as an IEEE double
 }
 
 // Room left in the SST record before the second string, and what that string is: it starts
@@ -170,12 +186,12 @@ TEST(Biff, SharedStringIsNeverSplitBeforeItsFirstCharacter)
         const char *continueStart; // hex of its first three bytes, "" for no CONTINUE
         qsizetype continueLength;
     } cases[] = {
-        {3, latin, 8221, "640000", 103},     // header and a character need 4: moved whole
-        {4, latin, 8224, "007171", 100},     // header and one character stay; flags byte goes on
-        {4, cyrillic, 8220, "640001", 203},  // a 16-bit character needs 5
-        {5, cyrillic, 8224, "011604", 199},  // one character stays
-        {6, cyrillic, 8223, "011604", 199},  // the odd byte left is not used
-        {2, QString(), 8222, "000000", 3},   // an empty string needs its 3 header bytes
+        {3, latin, 8221, "640000", 103},    // header and a character need 4: moved whole
+        {4, latin, 8224, "007171", 100},    // header and one character stay; flags byte goes on
+        {4, cyrillic, 8220, "640001", 203}, // a 16-bit character needs 5
+        {5, cyrillic, 8224, "011604", 199}, // one character stays
+        {6, cyrillic, 8223, "011604", 199}, // the odd byte left is not used
+        {2, QString(), 8222, "000000", 3},  // an empty string needs its 3 header bytes
         {3, QString(), 8224, "", 0},
     };
     for (const auto &c : cases) {
@@ -286,7 +302,10 @@ QByteArray HandStream(const Recs &globals, const Recs &sheet, quint8 sheetType =
     AppendRecord(s, kEof, {});
     return s;
 }
-QByteArray Cell(int row, int column) { return RecordData().u16(row).u16(column).u16(15).data; }
+QByteArray Cell(int row, int column)
+{
+    return RecordData().u16(row).u16(column).u16(15).data;
+}
 
 TEST(Biff, ReadsLabelRkAndMulRkCellsOfOtherWriters)
 {
@@ -294,10 +313,11 @@ TEST(Biff, ReadsLabelRkAndMulRkCellsOfOtherWriters)
     const auto bigRk = static_cast<quint32>(std::bit_cast<quint64>(big) >> 32); // exact in 30 bits
     const Recs sheet = {
         {kLabel, Cell(0, 0) + UnicodeString(u"Метка")},
-        {kRk, Cell(1, 0) + RecordData().u32((12345u << 2) | 0x02).data},           // integer
+        {kRk, Cell(1, 0) + RecordData().u32((12345u << 2) | 0x02).data},                     // integer
         {kRk, Cell(1, 1) + RecordData().u32((static_cast<quint32>(-150) << 2) | 0x03).data}, // -1.5
         {kRk, Cell(1, 2) + RecordData().u32(bigRk & 0xFFFFFFFC).data},
-        {kMulRk, RecordData().u16(2).u16(3).u16(15).u32((7u << 2) | 2).u16(15).u32((8u << 2) | 2).u16(4).data},
+        {kMulRk,
+         RecordData().u16(2).u16(3).u16(15).u32((7u << 2) | 2).u16(15).u32((8u << 2) | 2).u16(4).data},
         {kNumber, Cell(3, 0) + RecordData().f64(-0.25).data},
         {0x0201, Cell(3, 1)}, // BLANK: nothing to keep
         {kBof, Bof(0x0020)},  // an embedded chart, skipped whole
@@ -323,7 +343,8 @@ TEST(Biff, ReadsLabelRkAndMulRkCellsOfOtherWriters)
 TEST(Biff, RefusesWhatItCannotRead)
 {
     const QByteArray sstOne = RecordData().u32(1).u32(1).u16(1).u8(0).u8('x').data;
-    const QByteArray good = HandStream({{kSst, sstOne}}, {{kLabelSst, Cell(0, 0) + RecordData().u32(0).data}});
+    const QByteArray good =
+        HandStream({{kSst, sstOne}}, {{kLabelSst, Cell(0, 0) + RecordData().u32(0).data}});
     QString error;
     ASSERT_TRUE(ParseWorkbookStream(good, &error)) << error.toStdString();
 
@@ -342,13 +363,16 @@ TEST(Biff, RefusesWhatItCannotRead)
         {"a worksheet BOF first", HandStream({}, {}, 0, Bof(kBofWorksheet))},
         {"encrypted", HandStream({{kFilePass, QByteArray(6, '\0')}}, {})},
         {"a chart sheet", HandStream({}, {}, 2)},
-        {"SST shorter than its count", HandStream({{kSst, RecordData().u32(2).u32(2).u16(1).u8(0).u8('x').data}}, {})},
-        {"LABELSST beyond the SST", HandStream({{kSst, sstOne}}, {{kLabelSst, Cell(0, 0) + RecordData().u32(1).data}})},
+        {"SST shorter than its count",
+         HandStream({{kSst, RecordData().u32(2).u32(2).u16(1).u8(0).u8('x').data}}, {})},
+        {"LABELSST beyond the SST",
+         HandStream({{kSst, sstOne}}, {{kLabelSst, Cell(0, 0) + RecordData().u32(1).data}})},
         {"LABELSST too short", HandStream({{kSst, sstOne}}, {{kLabelSst, Cell(0, 0)}})},
         {"NUMBER too short", HandStream({}, {{kNumber, Cell(0, 0) + "1234"}})},
         {"column beyond 256", HandStream({}, {{kNumber, Cell(0, 256) + RecordData().f64(1).data}})},
         {"MULRK of odd length", HandStream({}, {{kMulRk, Cell(0, 0) + "12345"}})},
-        {"LABEL shorter than its text", HandStream({}, {{kLabel, Cell(0, 0) + RecordData().u16(9).u8(0).data + "ab"}})},
+        {"LABEL shorter than its text",
+         HandStream({}, {{kLabel, Cell(0, 0) + RecordData().u16(9).u8(0).data + "ab"}})},
         {"record length past the end", lengthPastEnd},
         {"sheet offset past the end", offsetPastEnd},
         {"globals without EOF", good.first(boundSheet + 4 + 11)},

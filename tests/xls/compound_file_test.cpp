@@ -5,14 +5,25 @@
 
 #include <set>
 
-namespace ordan::cfb {
-namespace {
+namespace ordan::cfb
+{
+namespace
+{
 
 const QString kName = QStringLiteral("Workbook");
 
-quint32 U32(const QByteArray &b, qsizetype at) { return static_cast<quint32>(LittleEndian(b, at, 4)); }
-quint32 U16(const QByteArray &b, qsizetype at) { return static_cast<quint32>(LittleEndian(b, at, 2)); }
-qsizetype SectorOffset(quint32 s) { return (qsizetype(s) + 1) * kSectorSize; }
+quint32 U32(const QByteArray &b, qsizetype at)
+{
+    return static_cast<quint32>(LittleEndian(b, at, 4));
+}
+quint32 U16(const QByteArray &b, qsizetype at)
+{
+    return static_cast<quint32>(LittleEndian(b, at, 2));
+}
+qsizetype SectorOffset(quint32 s)
+{
+    return (qsizetype(s) + 1) * kSectorSize;
+}
 
 QByteArray Pattern(qsizetype size)
 {
@@ -107,10 +118,10 @@ TEST(CompoundFile, DirectoryHoldsRootAndStream)
 // the header's DIFAT names 109 FAT sectors (about 6.8 MB of stream).
 TEST(CompoundFile, RoundTripAndConsistentFatForManySizes)
 {
-    for (const qsizetype size : {qsizetype(0), qsizetype(1), qsizetype(4095), qsizetype(4096), qsizetype(4097),
-                                 qsizetype(126 * 512), qsizetype(126 * 512 + 1), qsizetype(127 * 512),
-                                 qsizetype(300000), qsizetype(109 * 126 * 512), qsizetype(109 * 128 * 512),
-                                 qsizetype(8 * 1024 * 1024 + 3)}) {
+    for (const qsizetype size :
+         {qsizetype(0), qsizetype(1), qsizetype(4095), qsizetype(4096), qsizetype(4097), qsizetype(126 * 512),
+          qsizetype(126 * 512 + 1), qsizetype(127 * 512), qsizetype(300000), qsizetype(109 * 126 * 512),
+          qsizetype(109 * 128 * 512), qsizetype(8 * 1024 * 1024 + 3)}) {
         const QByteArray data = Pattern(size);
         const QByteArray file = BuildCompoundFile(kName, data);
         QString error;

@@ -9,8 +9,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -51,7 +53,8 @@ std::map<XlsCellRef, std::pair<int, QJsonValue>> Cells(const QJsonObject &sheet)
     return out;
 }
 
-class XlrdRead : public ::testing::Test {
+class XlrdRead : public ::testing::Test
+{
 protected:
     QString save(const XlsBook &book, const QString &name)
     {
@@ -82,7 +85,8 @@ TEST_F(XlrdRead, BlankWorkbookHasThreeSheetsArialAndTheHeaderAndFooter)
     for (const QJsonValue &s : sheets) {
         EXPECT_EQ(s.toObject().value(u"nrows"_s).toInt(), 0);
         EXPECT_EQ(s.toObject().value(u"header"_s).toString(), u"&C&\"Times New Roman,Regular\"&12&A"_s);
-        EXPECT_EQ(s.toObject().value(u"footer"_s).toString(), u"&C&\"Times New Roman,Regular\"&12Страница &P"_s);
+        EXPECT_EQ(s.toObject().value(u"footer"_s).toString(),
+                  u"&C&\"Times New Roman,Regular\"&12Страница &P"_s);
     }
 }
 
@@ -135,7 +139,8 @@ TEST_F(XlrdRead, ConsumptionJournalOf251RowsAnd8Columns)
         for (int c = 0; c < 8; ++c)
             cells[{r, c}] = c == 2 || c == 7 ? XlsValue(u"%1.12.26 %2:00"_s.arg(r % 28 + 1).arg(c))
                                              : XlsValue(r * 100.0 + c + 0.00025);
-    const QJsonObject sheet = ReadWithXlrd(save(book, u"big.xls"_s)).value(u"sheets"_s).toArray()[0].toObject();
+    const QJsonObject sheet =
+        ReadWithXlrd(save(book, u"big.xls"_s)).value(u"sheets"_s).toArray()[0].toObject();
     EXPECT_EQ(sheet.value(u"nrows"_s).toInt(), 251);
     EXPECT_EQ(sheet.value(u"ncols"_s).toInt(), 8);
     const auto read = Cells(sheet);
