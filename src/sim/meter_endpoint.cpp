@@ -3,7 +3,8 @@
 #include "core/bytes.h"
 #include "link/frame.h"
 
-namespace ordan {
+namespace ordan
+{
 
 bool Faults::hasReplyFault() const
 {
@@ -132,7 +133,8 @@ void MeterEndpoint::answer(std::vector<Emission> &out)
     const quint8 code = ByteAt(request, 0);
     bool faulty = faultedExchange_;
     faultedExchange_ = false;
-    if (!faulty && faults_.active() && faults_.hasReplyFault() && (!faults_.onlyCode || *faults_.onlyCode == code)) {
+    if (!faulty && faults_.active() && faults_.hasReplyFault() &&
+        (!faults_.onlyCode || *faults_.onlyCode == code)) {
         faulty = true;
         spendFault();
     }

@@ -13,7 +13,8 @@
 
 using namespace ordan;
 
-namespace {
+namespace
+{
 
 bool ReadNumber(const QString &text, int min, int max, int &out)
 {
@@ -42,22 +43,25 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral(
         "Simulated three-tariff meter on a pseudo-terminal. Prints the device path on the first line."));
     parser.addHelpOption();
-    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Bus address 0..255 (default 0)."),
-                                     QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption address(QStringLiteral("address"),
+                                     QStringLiteral("Bus address 0..255 (default 0)."), QStringLiteral("N"),
+                                     QStringLiteral("0"));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Firmware version major.minor (default 10.3)."),
                                      QStringLiteral("X.Y"), QStringLiteral("10.3"));
     const QCommandLineOption serial(QStringLiteral("serial"),
                                     QStringLiteral("Factory number 0..131071, 0 = none (default 77881)."),
                                     QStringLiteral("N"), QStringLiteral("77881"));
-    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Access password (default 1)."),
-                                      QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption password(QStringLiteral("password"),
+                                      QStringLiteral("Access password (default 1)."), QStringLiteral("N"),
+                                      QStringLiteral("1"));
     const QCommandLineOption turnaround(QStringLiteral("turnaround"),
                                         QStringLiteral("Milliseconds before each answer (default 5)."),
                                         QStringLiteral("MS"), QStringLiteral("5"));
-    const QCommandLineOption baud(QStringLiteral("baud"),
-                                  QStringLiteral("Pace both directions at this baud rate; 0 = no pacing (default)."),
-                                  QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption baud(
+        QStringLiteral("baud"),
+        QStringLiteral("Pace both directions at this baud rate; 0 = no pacing (default)."),
+        QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption fault(
         QStringLiteral("fault"),
         QStringLiteral("A fault, repeatable: no-echo, wrong-echo, silence, error=N, bad-crc, wrong-code, "

@@ -4,9 +4,11 @@
 #include "link/catalogue.h"
 #include "link/frame.h"
 
-namespace ordan {
+namespace ordan
+{
 
-namespace {
+namespace
+{
 
 constexpr qint64 kMsPerHour = 3'600'000;
 constexpr qint64 kOperatingUnitMs = 30'000;
@@ -46,7 +48,10 @@ QByteArray Frame(quint8 code, const QByteArray &payload)
     return AppendCrc(body);
 }
 
-void AppendEnergy(QByteArray &out, quint64 count) { AppendLittleEndian(out, count & kEnergyMask, 5); }
+void AppendEnergy(QByteArray &out, quint64 count)
+{
+    AppendLittleEndian(out, count & kEnergyMask, 5);
+}
 
 qint64 MsOf(const QDateTime &naive)
 {
@@ -55,18 +60,30 @@ qint64 MsOf(const QDateTime &naive)
 
 } // namespace
 
-QDateTime MeterEpoch() { return QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC); }
+QDateTime MeterEpoch()
+{
+    return QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC);
+}
 
-QDateTime MeterState::clock() const { return MeterEpoch().addMSecs(clockMs); }
+QDateTime MeterState::clock() const
+{
+    return MeterEpoch().addMSecs(clockMs);
+}
 
-void MeterState::setClock(const QDateTime &naive) { clockMs = MsOf(naive); }
+void MeterState::setClock(const QDateTime &naive)
+{
+    clockMs = MsOf(naive);
+}
 
 QByteArray MeterErrorReply(quint8 code, quint8 error)
 {
     return Frame(static_cast<quint8>(code + 128), QByteArray(1, static_cast<char>(error)));
 }
 
-QByteArray MeterAcknowledgement(quint8 code) { return Frame(code, {}); }
+QByteArray MeterAcknowledgement(quint8 code)
+{
+    return Frame(code, {});
+}
 
 MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor, quint8 versionMinor)
 {
@@ -83,7 +100,8 @@ MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor, quint8 
     s.currentEnergy = {4'812'345, 2'406'170, 1'203'085};
     s.billingEnergy = {4'700'000, 2'350'000, 1'175'000};
 
-    const MeterHoliday holidays[] = {{1, 1}, {2, 1}, {7, 1}, {23, 2}, {8, 3}, {1, 5}, {9, 5}, {12, 6}, {4, 11}};
+    const MeterHoliday holidays[] = {{1, 1}, {2, 1}, {7, 1},  {23, 2}, {8, 3},
+                                     {1, 5}, {9, 5}, {12, 6}, {4, 11}};
     for (size_t i = 0; i < std::size(holidays); ++i)
         s.holidays[i] = holidays[i];
     const auto yy = static_cast<quint8>(clock.date().year() % 100);
@@ -120,7 +138,8 @@ MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor, quint8 
         p.hour = static_cast<quint8>(at.time().hour());
         p.day = static_cast<quint8>(at.date().day());
         p.month = static_cast<quint8>(at.date().month());
-        p.energy = {static_cast<quint64>(4'000'000 + 4000 * record), static_cast<quint64>(2'000'000 + 2000 * record),
+        p.energy = {static_cast<quint64>(4'000'000 + 4000 * record),
+                    static_cast<quint64>(2'000'000 + 2000 * record),
                     static_cast<quint64>(1'000'000 + 1000 * record)};
         p.status = record % 7 == 3 ? 0x0812 : 0;
         p.operatingTime = static_cast<quint32>(2'000'000 + 360 * record);
@@ -169,8 +188,9 @@ void SimulatedMeter::runFor(qint64 ms)
     freezeBillingDayIfCrossed(from, state_.clockMs);
 
     operatingRemainderMs_ += ms;
-    state_.operatingTime = (state_.operatingTime + static_cast<quint32>(operatingRemainderMs_ / kOperatingUnitMs)) &
-                           kOperatingMask;
+    state_.operatingTime =
+        (state_.operatingTime + static_cast<quint32>(operatingRemainderMs_ / kOperatingUnitMs)) &
+        kOperatingMask;
     operatingRemainderMs_ %= kOperatingUnitMs;
 
     energyRemainder_ += ms * static_cast<qint64>(state_.energyPerHour);
@@ -188,7 +208,8 @@ void SimulatedMeter::freezeBillingDayIfCrossed(qint64 fromMs, qint64 toMs)
     for (const QDate &d : months) {
         const QDate first(d.year(), d.month(), 1);
         const int day = qBound(1, static_cast<int>(state_.billingDay), first.daysInMonth());
-        const qint64 moment = MsOf(QDateTime(QDate(d.year(), d.month(), day), QTime(state_.billingHour % 24, 0)));
+        const qint64 moment =
+            MsOf(QDateTime(QDate(d.year(), d.month(), day), QTime(state_.billingHour % 24, 0)));
         if (fromMs < moment && moment <= toMs) {
             state_.billingEnergy = state_.currentEnergy;
             return;
@@ -222,7 +243,8 @@ quint8 SimulatedMeter::tariffNow() const
     int best = -1;
     int latest = -1;
     for (int z = 0; z < 6; ++z) {
-        if (state_.hasExtendedSchedule() && !(state_.dayTypeMasks[static_cast<size_t>(z)] & (1u << (dayType - 1))))
+        if (state_.hasExtendedSchedule() &&
+            !(state_.dayTypeMasks[static_cast<size_t>(z)] & (1u << (dayType - 1))))
             continue;
         if (latest < 0 || startOf(z) >= startOf(latest))
             latest = z;
@@ -322,7 +344,8 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
                 const auto hour = StrictBcd(at(3 + 3 * z)), minute = StrictBcd(at(4 + 3 * z));
                 if (tariff < 1 || tariff > 3 || !hour || !minute || *hour > 23 || *minute > 59)
                     return refuse(WrongData);
-                zones[static_cast<size_t>(z)] = {tariff, static_cast<quint8>(*hour), static_cast<quint8>(*minute)};
+                zones[static_cast<size_t>(z)] = {tariff, static_cast<quint8>(*hour),
+                                                 static_cast<quint8>(*minute)};
             }
             s.zones = zones;
             s.singleTariff = false;
@@ -371,8 +394,8 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
             }
             const auto day = StrictBcd(at(3)), month = StrictBcd(at(4)), year = StrictBcd(at(5));
             const quint8 type = at(6);
-            if (at(2) > 15 || !day || !month || !year || !QDate(2000 + *year, *month, *day).isValid() || type < 1 ||
-                type > 8)
+            if (at(2) > 15 || !day || !month || !year || !QDate(2000 + *year, *month, *day).isValid() ||
+                type < 1 || type > 8)
                 return refuse(WrongData);
             s.transfers[at(2)] = MeterTransfer{static_cast<quint8>(*day), static_cast<quint8>(*month),
                                                static_cast<quint8>(*year), type};

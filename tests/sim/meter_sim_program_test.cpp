@@ -11,13 +11,16 @@
 
 #include <memory>
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
 using test::FromHex;
 using test::Hex;
 
-class MeterSimProgram : public ::testing::Test {
+class MeterSimProgram : public ::testing::Test
+{
 protected:
     void TearDown() override
     {
@@ -130,7 +133,8 @@ TEST_F(MeterSimProgram, PacedRepliesTakeTheirWireTime)
 TEST(MeterSimOptions, RefusesBadOptions)
 {
     QProcess sim;
-    sim.start(test::BinPath(QStringLiteral("meter-sim")), {QStringLiteral("--fault"), QStringLiteral("bogus")});
+    sim.start(test::BinPath(QStringLiteral("meter-sim")),
+              {QStringLiteral("--fault"), QStringLiteral("bogus")});
     ASSERT_TRUE(sim.waitForFinished(5000));
     EXPECT_NE(sim.exitCode(), 0);
     EXPECT_TRUE(sim.readAllStandardOutput().isEmpty());

@@ -6,15 +6,21 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
 using test::FromHex;
 using test::Hex;
 
-QString WithCrc(const char *body) { return Hex(AppendCrc(FromHex(QString::fromLatin1(body)))); }
+QString WithCrc(const char *body)
+{
+    return Hex(AppendCrc(FromHex(QString::fromLatin1(body))));
+}
 
-class MeterStateTest : public ::testing::Test {
+class MeterStateTest : public ::testing::Test
+{
 protected:
     QString Ask(const char *body)
     {
@@ -202,7 +208,8 @@ TEST_F(MeterStateTest, AnnualJournalHasEveryMonthWithBcdYear)
 
 TEST_F(MeterStateTest, AnnualJournalYearsLeadUpToTheClock)
 {
-    SimulatedMeter march([] { return 0; }, SampleMeterState(QDateTime(QDate(2026, 3, 15), QTime(12, 0), Qt::UTC)));
+    SimulatedMeter march([] { return 0; },
+                         SampleMeterState(QDateTime(QDate(2026, 3, 15), QTime(12, 0), Qt::UTC)));
     EXPECT_EQ(ByteAt(*march.Answer(AppendCrc(Bytes({0x12, 3, 2}))), 3), 0x26);
     EXPECT_EQ(ByteAt(*march.Answer(AppendCrc(Bytes({0x12, 3, 3}))), 3), 0x25);
 }
@@ -252,15 +259,15 @@ TEST_F(MeterStateTest, HolidaysAndTransfersFilledAndEmpty)
 
 TEST_F(MeterStateTest, ErrorRepliesAndTheirCrc)
 {
-    EXPECT_EQ(Ask("10 02"), WithCrc("90 03 01"));         // code 16 is no function of the meter
-    EXPECT_EQ(Ask("80 02"), WithCrc("00 03 01"));         // nor is anything from 128 up
+    EXPECT_EQ(Ask("10 02"), WithCrc("90 03 01"));          // code 16 is no function of the meter
+    EXPECT_EQ(Ask("80 02"), WithCrc("00 03 01"));          // nor is anything from 128 up
     EXPECT_EQ(AskRaw("00 02 80 70"), WithCrc("80 03 03")); // CRC damaged
     EXPECT_EQ(AskRaw("00 02"), WithCrc("80 03 02"));       // too short to be a frame
     EXPECT_EQ(Ask("00 02 00"), WithCrc("80 03 02"));       // more bytes than L counts
     EXPECT_EQ(Ask("00 03 00"), WithCrc("80 03 02"));       // a length the code does not have
     EXPECT_EQ(Ask("12 02"), WithCrc("92 03 02"));
     EXPECT_EQ(Ask("09 05 01 02 03"), WithCrc("89 03 02"));
-    EXPECT_EQ(Ask("14 04 02 00"), WithCrc("94 03 06"));    // wrong password
+    EXPECT_EQ(Ask("14 04 02 00"), WithCrc("94 03 06")); // wrong password
     // The refusal of a wrong password is exactly the station's worked example.
     EXPECT_EQ(Ask("14 04 07 00"), QStringLiteral("94 03 06 B0 DE"));
     EXPECT_EQ(meter.Answer(QByteArray()), std::nullopt);
@@ -278,8 +285,8 @@ TEST_F(MeterStateTest, ExtendedCodesAreUnknownToVersionNine)
 {
     meter.state().versionMajor = 9;
     Authorise();
-    const char *requests[] = {"2A 02", "2E 02", "2F 08 FF FF FF FF FF FF", "26 03 00",
-                              "27 02", "28 03 00", "29 02"};
+    const char *requests[] = {"2A 02",    "2E 02", "2F 08 FF FF FF FF FF FF", "26 03 00", "27 02",
+                              "28 03 00", "29 02"};
     for (const char *r : requests) {
         const QByteArray reply = FromHex(Ask(r));
         EXPECT_EQ(ByteAt(reply, 0), (FromHex(QString::fromLatin1(r))[0] & 0xFF) + 128) << r;
@@ -305,9 +312,10 @@ TEST_F(MeterStateTest, WritesNeedThePasswordUntilTheNextRead)
 
 TEST_F(MeterStateTest, EveryWriteCodeIsRefusedWithoutAccess)
 {
-    const char *writes[] = {"02 05 01 00 00", "03 03 05", "05 0A 00 00 00 01 01 01 26 00", "07 02", "09 02",
-                            "0B 0B 01 00 00 02 00 00 03 00 00", "0E 03 01", "23 04 00 01", "24 02", "27 02",
-                            "29 02", "2F 08 01 01 01 01 01 01"};
+    const char *writes[] = {"02 05 01 00 00", "03 03 05",    "05 0A 00 00 00 01 01 01 26 00",
+                            "07 02",          "09 02",       "0B 0B 01 00 00 02 00 00 03 00 00",
+                            "0E 03 01",       "23 04 00 01", "24 02",
+                            "27 02",          "29 02",       "2F 08 01 01 01 01 01 01"};
     const MeterState before = meter.state();
     for (const char *w : writes) {
         const QByteArray reply = FromHex(Ask(w));
@@ -372,14 +380,18 @@ TEST_F(MeterStateTest, ClockWriteSetsTheClockAndCountsCorrections)
 TEST_F(MeterStateTest, WritesWithImpossibleDataAreRefused)
 {
     const char *bad[] = {
-        "05 0A 60 00 00 01 01 01 26 00",  // 60 seconds
-        "05 0A 00 00 24 01 01 01 26 00",  // hour 24
-        "05 0A 00 00 00 01 30 02 26 00",  // 30 February
-        "05 0A 0A 00 00 01 01 01 26 00",  // not a BCD digit
-        "02 05 00 00 02",                 // serial number beyond 17 bits
+        "05 0A 60 00 00 01 01 01 26 00",                               // 60 seconds
+        "05 0A 00 00 24 01 01 01 26 00",                               // hour 24
+        "05 0A 00 00 00 01 30 02 26 00",                               // 30 February
+        "05 0A 0A 00 00 01 01 01 26 00",                               // not a BCD digit
+        "02 05 00 00 02",                                              // serial number beyond 17 bits
         "09 14 04 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30", // tariff 4
         "09 14 01 25 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30", // 25 o'clock
-        "23 04 24 01", "23 04 00 00", "27 05 10 01 01", "27 05 00 30 02", "29 07 00 07 03 10 09",
+        "23 04 24 01",
+        "23 04 00 00",
+        "27 05 10 01 01",
+        "27 05 00 30 02",
+        "29 07 00 07 03 10 09",
         "29 07 10 07 03 10 06",
     };
     for (const char *b : bad) {
