@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
-QByteArray ClockReply(const QByteArray &payload) { return AppendCrc(Bytes({0x04, 0x0A}) + payload); }
+QByteArray ClockReply(const QByteArray &payload)
+{
+    return AppendCrc(Bytes({0x04, 0x0A}) + payload);
+}
 
 // The clock payload of a meter showing `at` (weekday from the date, summer flag on).
 QByteArray PayloadOf(const QDateTime &at)
@@ -28,7 +33,8 @@ struct ClockTest : ::testing::Test {
 
 TEST_F(ClockTest, ShowsDateAndTimeAndTheSummerFlag)
 {
-    ASSERT_TRUE(DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})), p, now, logLine));
+    ASSERT_TRUE(
+        DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})), p, now, logLine));
     EXPECT_EQ(p.LabeledCurTime.value(), QStringLiteral("08.12.2026 10:15:30"));
     EXPECT_TRUE(p.CheckSummer.value());
     EXPECT_TRUE(log.isEmpty());
@@ -50,10 +56,12 @@ TEST_F(ClockTest, InvalidTimeShowsTheDateAndABlank)
 
 TEST_F(ClockTest, InvalidTimeFields)
 {
-    for (const QByteArray &hms : {Bytes({0x60, 0x00, 0x00}), Bytes({0x00, 0x60, 0x00}), Bytes({0x00, 0x00, 0x24})}) {
+    for (const QByteArray &hms :
+         {Bytes({0x60, 0x00, 0x00}), Bytes({0x00, 0x60, 0x00}), Bytes({0x00, 0x00, 0x24})}) {
         log.clear();
         DecodeClock(ClockReply(hms + Bytes({0x02, 0x08, 0x12, 0x26, 0x00})), p, now, logLine);
-        EXPECT_EQ(log, QStringList{QStringLiteral("Получено ошибочное время")}) << test::Hex(hms).toStdString();
+        EXPECT_EQ(log, QStringList{QStringLiteral("Получено ошибочное время")})
+            << test::Hex(hms).toStdString();
     }
     log.clear();
     DecodeClock(ClockReply(Bytes({0x59, 0x59, 0x23, 0x02, 0x08, 0x12, 0x26, 0x00})), p, now, logLine);
@@ -73,7 +81,8 @@ TEST_F(ClockTest, InvalidDateAndTimeKeepTheEarlierText)
 {
     DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})), p, now, logLine);
     DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x99, 0x06, 0x29, 0x02, 0x27, 0x80})), p, now, logLine);
-    EXPECT_EQ(log, (QStringList{QStringLiteral("Получено ошибочное время"), QStringLiteral("Получена ошибочная дата")}));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("Получено ошибочное время"),
+                                QStringLiteral("Получена ошибочная дата")}));
     EXPECT_EQ(p.LabeledCurTime.value(), QStringLiteral("08.12.2026 10:15:30"));
 }
 
@@ -186,8 +195,9 @@ TEST(DriftText, FixedPointWithFiveSignificantDigits)
         const char *text;
     };
     const Case cases[] = {
-        {0.5, "0.50"},     {-1.0, "-1.00"},       {0.004, "0.00"},       {-0.004, "0.00"},       {12.345678, "12.35"},
-        {1234.567, "1234.60"}, {12345.6, "12346.00"}, {99999.4, "99999.00"}, {123456.0, "1.2346E+05"},
+        {0.5, "0.50"},         {-1.0, "-1.00"},       {0.004, "0.00"},
+        {-0.004, "0.00"},      {12.345678, "12.35"},  {1234.567, "1234.60"},
+        {12345.6, "12346.00"}, {99999.4, "99999.00"}, {123456.0, "1.2346E+05"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(DriftText(c.value), QLatin1String(c.text)) << c.value;

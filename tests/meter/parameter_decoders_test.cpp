@@ -10,8 +10,10 @@
 
 #include <QSignalSpy>
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
 // A valid reply frame: code, L = payload + 2, payload, CRC.
 QByteArray Reply(quint8 code, const QByteArray &payload)
@@ -243,8 +245,8 @@ TEST_F(DecodersTest, DdmTimeStampsInTheLocaleFormat)
     p.SpinEditB.set(0);
     p.SpinEditC.set(3);
     p.LabelB.set(QStringLiteral("old"));
-    const QByteArray reply = Reply(0x2A, Bytes({0xEE, 0x90, 0x5F, 0x01, 0x00, 0xEE, 0x90, 0x5F, 0x01, 0x00, 0xEE,
-                                                0x00, 0x00, 0x00, 0x00}));
+    const QByteArray reply = Reply(0x2A, Bytes({0xEE, 0x90, 0x5F, 0x01, 0x00, 0xEE, 0x90, 0x5F, 0x01, 0x00,
+                                                0xEE, 0x00, 0x00, 0x00, 0x00}));
     ASSERT_TRUE(DecodeDdmTimes(reply, p));
     EXPECT_EQ(p.LabelA.value(), QStringLiteral("02.01.2000 01:00:00"));
     EXPECT_EQ(p.LabelB.value(), QString()) << "the phase's spin edit shows 0";
@@ -366,8 +368,8 @@ TEST(Marks, SharedChangeHandlerMarksTheSettingsControls)
     p.CheckBox4.edit(true);
     p.SpinEditC.edit(8);
     p.TimePicker.edit(QTime(1, 2, 3));
-    for (FieldBase *f : std::initializer_list<FieldBase *>{&p.SpinNewAddr, &p.CheckBoxClock, &p.SpinHour, &p.CheckBox4,
-                                                           &p.SpinEditC, &p.TimePicker})
+    for (FieldBase *f : std::initializer_list<FieldBase *>{&p.SpinNewAddr, &p.CheckBoxClock, &p.SpinHour,
+                                                           &p.CheckBox4, &p.SpinEditC, &p.TimePicker})
         EXPECT_EQ(f->mark(), 1) << f->objectName().toStdString();
     p.CheckAddr.edit(true);
     EXPECT_EQ(p.CheckAddr.mark(), 0);
@@ -397,13 +399,14 @@ TEST(ShortReplies, EveryDecoderIgnoresEveryTruncatedReply)
     };
     int version = 0;
     const Case cases[] = {
-        {"0", Reply(0x00, Bytes({0x05, 0x10})), [&](QByteArrayView r, MeterParameters &p) {
-             return DecodeFirmwareVersion(r, p, version);
-         }},
+        {"0", Reply(0x00, Bytes({0x05, 0x10})),
+         [&](QByteArrayView r, MeterParameters &p) { return DecodeFirmwareVersion(r, p, version); }},
         {"1", Reply(0x01, Bytes({0x39, 0x30, 0x01})),
          [](QByteArrayView r, MeterParameters &p) { return DecodeSerialNumber(r, p, {}); }},
         {"4", Reply(0x04, Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})),
-         [](QByteArrayView r, MeterParameters &p) { return DecodeClock(r, p, QDateTime::currentDateTime(), {}); }},
+         [](QByteArrayView r, MeterParameters &p) {
+             return DecodeClock(r, p, QDateTime::currentDateTime(), {});
+         }},
         {"6", Reply(0x06, Bytes({0x12, 0x08})), DecodeFullStatus},
         {"10", Reply(0x0A, QByteArray(9, '\x05')), DecodeDdmNumbers},
         {"12", Reply(0x0C, Bytes({0xC9})), DecodeRadioStatus},
@@ -424,7 +427,8 @@ TEST(ShortReplies, EveryDecoderIgnoresEveryTruncatedReply)
             p.CheckDdmRead.set(false);
             p.SpinEditA.set(1);
             const QByteArray truncated = c.reply.left(n);
-            EXPECT_FALSE(c.decode(QByteArrayView(truncated.constData(), truncated.size()), p)) << c.name << " " << n;
+            EXPECT_FALSE(c.decode(QByteArrayView(truncated.constData(), truncated.size()), p))
+                << c.name << " " << n;
             EXPECT_TRUE(p.LabeledVersion.value().isEmpty());
             EXPECT_TRUE(p.LabeledCurTime.value().isEmpty());
             EXPECT_TRUE(p.Memo1.value().isEmpty());

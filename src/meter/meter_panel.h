@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/modes.h"
+#include "meter/meter_hooks.h"
+#include "meter/meter_parameters.h"
+#include "meter/settings_writer.h"
+
+#include <QObject>
+
+namespace ordan
+{
+
+class Engine;
+class Operator;
+class SystemFacts;
+
+// The meter parameters subsystem as the station wires it: the model of the pages
+// "Установка" and "Показания", the decoders of every reply that fills them, the settings
+// write and the billing-day reset. Construct it after the engine; fill `hooks` before the
+// first connect.
+class MeterPanel final : public QObject
+{
+    Q_OBJECT
+public:
+    MeterPanel(Engine &engine, Operator &op, SystemFacts &facts, const Modes &modes,
+               QObject *parent = nullptr);
+
+    MeterParameters &parameters() { return parameters_; }
+    const MeterParameters &parameters() const { return parameters_; }
+    SettingsWriter &writer() { return writer_; }
+
+    MeterHooks hooks;
+
+    // What the station's EngineHost passes on.
+    void ClearMeterData() { parameters_.ClearMeterData(); }
+    void followClock();
+    void setWriteActionsEnabled(bool on) { writer_.setWriteActionsEnabled(on); }
+
+private:
+    void installDecoders();
+
+    Engine &engine_;
+    SystemFacts &facts_;
+    MeterParameters parameters_;
+    SettingsWriter writer_;
+};
+
+} // namespace ordan

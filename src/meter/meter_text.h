@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QDate>
+#include <QLocale>
+#include <QString>
+#include <QTime>
+
+namespace ordan
+{
+
+// The locale's long time format without the time zone: the operator reads the meter's clock,
+// which has no zone.
+QString LongTimeFormat(const QLocale &locale = QLocale());
+// Short date, a blank, long time: how the page shows a date and time.
+QString ShortDateLongTime(QDate date, QTime time, const QLocale &locale = QLocale());
+QString ShortDateText(QDate date, const QLocale &locale = QLocale());
+QString LongTimeText(QTime time, const QLocale &locale = QLocale());
+
+// A number in fixed-point form with `digits` decimals after rounding to `precision`
+// significant digits; in exponent form when the whole part has more than `precision` digits.
+// No group separators; the locale's decimal separator.
+QString FixedPointText(double value, int precision, int digits, const QLocale &locale = QLocale());
+
+// The number of payload bytes a reply really carries: up to its length byte, never past its
+// end. A decoder reads nothing at or beyond this offset.
+inline qsizetype PayloadEnd(QByteArrayView reply)
+{
+    if (reply.size() < 2)
+        return 0;
+    return qMin<qsizetype>(static_cast<quint8>(reply[1]), reply.size());
+}
+
+} // namespace ordan

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "meter/meter_parameters.h"
+
+#include <QByteArrayView>
+#include <QDateTime>
+
+#include <functional>
+
+namespace ordan
+{
+
+// Decoders of the identity and settings groups. Each takes the validated reply frame and
+// writes the model; each returns false and changes nothing when the reply is too short for
+// what it reads (a meter that sends less than it should).
+
+// The date-time a station last set this meter's clock; invalid when none is recorded.
+using LastClockSetLookup = std::function<QDateTime(int serialNumber)>;
+
+// Code 0. Sets meterVersion to the major version.
+bool DecodeFirmwareVersion(QByteArrayView reply, MeterParameters &p, int &meterVersion);
+// Code 1.
+bool DecodeSerialNumber(QByteArrayView reply, MeterParameters &p, const LastClockSetLookup &lookup);
+// Code 10.
+bool DecodeDdmNumbers(QByteArrayView reply, MeterParameters &p);
+// Code 13.
+bool DecodeIndication(QByteArrayView reply, MeterParameters &p);
+// Code 17.
+bool DecodeOperatingTime(QByteArrayView reply, MeterParameters &p);
+// Code 34.
+bool DecodeBillingDay(QByteArrayView reply, MeterParameters &p);
+// Code 42.
+bool DecodeDdmTimes(QByteArrayView reply, MeterParameters &p);
+
+// "hours:minutes" of an operating time counted in 30-second units.
+QString OperatingTimeText(quint32 count);
+// A DDM time stamp, seconds since 2000-01-01 00:00:00, in the locale's date and time.
+QString DdmTimeText(quint32 seconds);
+
+} // namespace ordan

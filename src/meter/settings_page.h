@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/modes.h"
+#include "core/field.h"
+#include "meter/meter_parameters.h"
+
+#include <QStringList>
+#include <QWidget>
+
+class QAbstractButton;
+class QPlainTextEdit;
+class QRadioButton;
+
+namespace ordan
+{
+
+// The page "Установка" (TabSheet1): the meter's parameters, the calendar, the status and the
+// settings to write. Everything it shows lives in the model.
+class SettingsPage final : public QWidget
+{
+    Q_OBJECT
+public:
+    SettingsPage(MeterParameters &model, QWidget *parent = nullptr);
+
+private:
+    MeterParameters &model_;
+};
+
+// Bindings the shared set lacks, in the same one-way-each-way manner; the readings page
+// uses them too.
+
+// A push button that runs an action and follows its enabled and visible state.
+void BindButton(QAbstractButton *button, Action &action);
+// A radio button: a click, also on the selected one, is the operator's edit.
+void BindRadio(QRadioButton *radio, BoolField &field);
+// A read-only memo, one line per entry.
+void BindMemo(QPlainTextEdit *memo, Field<QStringList> &field);
+// Cream background and maroon text, as the status memos have.
+void StyleStatusMemo(QPlainTextEdit *memo);
+
+} // namespace ordan

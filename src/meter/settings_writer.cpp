@@ -1,0 +1,228 @@
+#include "meter/settings_writer.h"
+
+#include "core/bytes.h"
+#include "core/errors.h"
+#include "core/operator.h"
+#include "link/engine.h"
+#include "link/frame.h"
+#include "meter/meter_clock.h"
+
+namespace ordan
+{
+
+namespace
+{
+
+const QString &WindowTitle()
+{
+    static const QString title = QStringLiteral("Программирование ОРДАН-04-3ТГ и Велм 732");
+    return title;
+}
+
+constexpr int kMaxPassword = 65535;
+constexpr int kMaxDdmNumber = 16777215;
+
+bool UsablePassword(const std::optional<int> &n)
+{
+    return n && *n >= 0 && *n <= kMaxPassword;
+}
+
+QByteArray ThreeBytes(int value)
+{
+    QByteArray out;
+    AppendLittleEndian(out, static_cast<quint64>(value), 3);
+    return out;
+}
+
+} // namespace
+
+std::optional<int> PasswordNumber(const QString &text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    return ok ? std::optional<int>(n) : std::nullopt;
+}
+
+QByteArray PasswordFrameBody(const QString &text)
+{
+    const int n = PasswordNumber(text).value_or(0);
+    return Bytes({0x14, 0x04, (n % 256) & 0xFF, (n / 256) & 0xFF});
+}
+
+bool PasswordRuleHolds(bool connected, const QString &accessPassword, const QString &newPassword,
+                       bool writeNewPassword)
+{
+    if (!connected)
+        return false;
+    if (!UsablePassword(PasswordNumber(accessPassword)))
+        return false;
+    const std::optional<int> fresh = PasswordNumber(newPassword);
+    const int freshOrZero = fresh.value_or(0);
+    if (freshOrZero < 0 || freshOrZero > kMaxPassword)
+        return false;
+    return UsablePassword(fresh) || !writeNewPassword;
+}
+
+SettingsSequence BuildSettingsSequence(const MeterParameters &p, const MeterHooks &hooks)
+{
+    SettingsSequence s;
+    auto add = [&s](QByteArray body) { s.bodies.push_back(std::move(body)); };
+
+    add(PasswordFrameBody(p.LabeledPass2.value()));
+    if (p.CheckTime.value())
+        add(Bytes({0x05, 0x0A}) +
+            ClockPayload(p.DatePicker.value(), p.TimePicker.value(), p.CheckBoxClock.value()));
+    if (p.CheckPassword.value() && p.LabeledPass1.value() != p.LabeledPass2.value()) {
+        s.newPasswordIndex = s.bodies.size();
+        add(PasswordFrameBody(p.LabeledPass1.value()));
+    }
+    if (p.CheckStatus.value())
+        add(Bytes({0x07, 0x02}));
+    if (p.SpinEdit_Number.mark() != 0) {
+        const int n = p.SpinEdit_Number.value();
+        add(Bytes({0x02, 0x05, n % 256, (n / 256) % 256, n / 65536}));
+    }
+    if (p.CheckAddr.value())
+        add(Bytes({0x03, 0x03, p.SpinNewAddr.value()}));
+    if (p.CheckShedule.value()) {
+        if (hooks.oneTariff && hooks.oneTariff()) {
+            add(Bytes({0x09, 0x02}));
+        } else {
+            std::optional<QByteArray> zones =
+                hooks.scheduleZonesBody ? hooks.scheduleZonesBody() : std::nullopt;
+            if (!zones) {
+                s.bodies.clear();
+                return s; // the schedule has said why
+            }
+            add(*zones);
+        }
+        add(Bytes({0x23, 0x04, BcdEncode(p.SpinHour.value()), BcdEncode(p.SpinDay.value())}));
+    }
+    if (p.CheckDDM.value()) {
+        QByteArray body = Bytes({0x0B, 0x0B});
+        for (const IntField *spin : {&p.SpinEditA, &p.SpinEditB, &p.SpinEditC}) {
+            // The frame has three bytes per number; anything else would reach the meter as
+            // some other number.
+            if (spin->value() < 0 || spin->value() > kMaxDdmNumber) {
+                s.bodies.clear();
+                s.error = QStringLiteral("Номер ДДМ должен быть от 0 до 16777215.");
+                return s;
+            }
+            body += ThreeBytes(spin->value());
+        }
+        add(body);
+    }
+    if (p.CheckIndi.value())
+        add(Bytes({0x0E, 0x03, p.indicationMask()}));
+    if (p.CheckResetTariff.value())
+        add(Bytes({0x09, 0x02}));
+    return s;
+}
+
+SettingsWriter::SettingsWriter(MeterParameters &p, Engine &engine, Operator &op, const MeterHooks &hooks,
+                               QObject *parent)
+    : QObject(parent), p_(p), engine_(engine), operator_(op), hooks_(hooks)
+{
+    p_.ActionSetting.setHandler([this] { ActionSettingExecute(); });
+    p_.BitBtn5.setHandler([this] { BitBtn5Click(); });
+    p_.LabeledPass1.setEditHandler([this] { LabeledPass1Change(); });
+    p_.LabeledPass2.setEditHandler([this] { LabeledPass1Change(); });
+    // Ticking the new-password switch changes what the rule asks of the new password.
+    p_.CheckPassword.setEditHandler([this] { updateActionEnabled(); });
+}
+
+void SettingsWriter::installDecoders()
+{
+    engine_.setDecoder(0x14, [this](const QByteArray &) { DecodePasswordAccepted(); });
+    engine_.setDecoder(0x03, [this](const QByteArray &) { DecodeAddressWritten(); });
+    // The other acknowledgements carry nothing the station reads; 9 belongs to the schedule.
+    for (quint8 code : {0x02, 0x05, 0x07, 0x0B, 0x0E, 0x23, 0x24})
+        engine_.setDecoder(code, [](const QByteArray &) {});
+}
+
+bool SettingsWriter::passwordRuleHolds() const
+{
+    return PasswordRuleHolds(engine_.isConnected(), p_.LabeledPass2.value(), p_.LabeledPass1.value(),
+                             p_.CheckPassword.value());
+}
+
+void SettingsWriter::updateActionEnabled()
+{
+    p_.ActionSetting.setEnabled(passwordRuleHolds());
+}
+
+void SettingsWriter::LabeledPass1Change()
+{
+    engine_.PasswordChanged = true;
+    updateActionEnabled();
+}
+
+void SettingsWriter::setWriteActionsEnabled(bool on)
+{
+    if (on)
+        updateActionEnabled();
+    else
+        p_.ActionSetting.setEnabled(false);
+}
+
+void SettingsWriter::ActionSettingExecute()
+{
+    // The rule is tested again here: replies re-enable the action without asking it.
+    if (!passwordRuleHolds()) {
+        p_.ActionSetting.setEnabled(false);
+        return;
+    }
+    if (p_.modes().SqlMode && hooks_.syncClockFromServer) {
+        if (const std::optional<QString> error = hooks_.syncClockFromServer()) {
+            operator_.showMessage(GeneralErrorText(*error), WindowTitle(), BoxIcon::Error);
+            return;
+        }
+    }
+    const SettingsSequence sequence = BuildSettingsSequence(p_, hooks_);
+    if (sequence.bodies.empty()) {
+        if (!sequence.error.isEmpty())
+            operator_.showMessage(sequence.error, QStringLiteral("Ошибка"), BoxIcon::Error);
+        return;
+    }
+    if (sequence.newPasswordIndex)
+        pendingPasswords_.push_back(
+            {AppendCrc(sequence.bodies[*sequence.newPasswordIndex]), p_.LabeledPass1.value()});
+    engine_.SettingsWritePending = true;
+    for (const QByteArray &body : sequence.bodies)
+        engine_.EnqueueRequest(body);
+}
+
+void SettingsWriter::BitBtn5Click()
+{
+    engine_.EnqueueRequest(PasswordFrameBody(p_.LabeledPass2.value()));
+    engine_.EnqueueRequest(Bytes({0x24, 0x02}));
+}
+
+void SettingsWriter::DecodePasswordAccepted()
+{
+    // Only the acknowledged new password becomes the access password: an access frame (of
+    // this write, the schedule write or the billing-day reset) changes nothing in the meter.
+    const QByteArray &request = engine_.request();
+    for (auto it = pendingPasswords_.begin(); it != pendingPasswords_.end(); ++it) {
+        if (it->frame != request)
+            continue;
+        const QString text = it->text;
+        pendingPasswords_.erase(pendingPasswords_.begin(), it + 1);
+        if (p_.LabeledPass2.value() != text) {
+            p_.LabeledPass2.set(text);
+            LabeledPass1Change();
+        }
+        break;
+    }
+    engine_.PasswordChanged = false;
+}
+
+void SettingsWriter::DecodeAddressWritten()
+{
+    // The address the meter acknowledged, as it was queued.
+    const QByteArray &request = engine_.request();
+    if (ByteAt(request, 0) == 0x03 && request.size() >= 3)
+        engine_.SpinAddr.set(ByteAt(request, 2));
+}
+
+} // namespace ordan

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "meter/meter_hooks.h"
+#include "meter/meter_parameters.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+namespace ordan
+{
+
+class Engine;
+class Operator;
+
+// A password field read as a number: nothing when the text is not an integer.
+std::optional<int> PasswordNumber(const QString &text);
+// Code 20 with the password of a field: low byte, high byte; text that is not a number is 0.
+QByteArray PasswordFrameBody(const QString &text);
+// The enabling rule of the write action: link up, a usable access password, and a usable
+// new password whenever it is to be written. Negative passwords are refused.
+bool PasswordRuleHolds(bool connected, const QString &accessPassword, const QString &newPassword,
+                       bool writeNewPassword);
+
+// The bodies of a settings write in their order, without CRC; or the reason there is none.
+struct SettingsSequence {
+    std::vector<QByteArray> bodies;
+    QString error; // for the operator; empty when bodies are good
+    // Index into bodies of the second code 20 (the new password), if any.
+    std::optional<size_t> newPasswordIndex;
+};
+SettingsSequence BuildSettingsSequence(const MeterParameters &p, const MeterHooks &hooks);
+
+// The settings write: the action, the enabling rule of the password fields, the billing-day
+// reset and the acknowledgements of the meter.
+class SettingsWriter final : public QObject
+{
+    Q_OBJECT
+public:
+    SettingsWriter(MeterParameters &p, Engine &engine, Operator &op, const MeterHooks &hooks,
+                   QObject *parent = nullptr);
+
+    // Registers the decoders of codes 2, 3, 5, 7, 11, 14, 20, 35 and 36 with the engine.
+    void installDecoders();
+
+    void ActionSettingExecute();
+    void LabeledPass1Change();
+    void BitBtn5Click();
+    // The engine enables writing on every reply and disables it on disconnect and after the
+    // sixth time-out; the password rule still has its say when enabling.
+    void setWriteActionsEnabled(bool on);
+
+    bool passwordRuleHolds() const;
+
+    // Code 20: the meter took a password.
+    void DecodePasswordAccepted();
+    // Code 3: the meter took its new address; the following requests go there.
+    void DecodeAddressWritten();
+
+private:
+    void updateActionEnabled();
+
+    MeterParameters &p_;
+    Engine &engine_;
+    Operator &operator_;
+    const MeterHooks &hooks_;
+    struct PendingPassword {
+        QByteArray frame; // as queued, CRC included
+        QString text;
+    };
+    // New-password frames queued and not yet acknowledged, oldest first.
+    std::deque<PendingPassword> pendingPasswords_;
+};
+
+} // namespace ordan
