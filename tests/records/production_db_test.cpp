@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 using namespace Qt::StringLiterals;
 
@@ -144,6 +145,12 @@ struct IdentificationCase {
     Identification::Missing missing;
 };
 
+// Names, not bytes, in the listing ctest registers.
+void PrintTo(const IdentificationCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class IdentificationTest : public ProductionDbTest,
                            public ::testing::WithParamInterface<IdentificationCase> {};
 
@@ -221,6 +228,11 @@ struct DriftCase {
     std::optional<double> drift;
     bool success;
 };
+
+void PrintTo(const DriftCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class DriftTest : public ProductionDbTest, public ::testing::WithParamInterface<DriftCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using namespace Qt::StringLiterals;
 
 namespace ordan {
@@ -13,6 +15,12 @@ struct RewriteCase {
     QString postgresql;
     QString sqlite;
 };
+
+// Names, not bytes, in the listing ctest registers.
+void PrintTo(const RewriteCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class RewriteTest : public ::testing::TestWithParam<RewriteCase> {};
 
