@@ -13,6 +13,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 
 namespace ordan::test
 {
@@ -54,6 +55,7 @@ struct BenchMeter {
     std::map<int, QByteArray> payloads;       // read code -> payload
     std::vector<QByteArray> writes;           // write requests the meter took
     std::function<QByteArray()> clockPayload; // the clock's payload at the moment asked
+    std::set<int> refused;                    // write codes answered with "wrong data"
     TinyMeter tiny;
 
     BenchMeter()
@@ -98,6 +100,8 @@ struct BenchMeter {
         }
         if (!authorised)
             return AppendCrc(Bytes({code + 0x80, 0x03, 0x06}));
+        if (refused.count(code))
+            return AppendCrc(Bytes({code + 0x80, 0x03, 0x04}));
         writes.push_back(request.left(request.size() - 2));
         if (code == 0x03)
             tiny.address = ByteAt(request, 2);
