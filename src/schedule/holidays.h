@@ -9,7 +9,8 @@
 
 #include <algorithm>
 
-namespace ordan {
+namespace ordan
+{
 
 // Both lists hold at most this many entries: one meter slot each.
 inline constexpr qsizetype kMaxListEntries = 16;
@@ -39,8 +40,7 @@ bool InsertHoliday(QList<HolidayEntry> &list, const HolidayEntry &entry);
 bool InsertTransfer(QList<TransferEntry> &list, const TransferEntry &entry);
 
 // Removes the entries at the given rows; rows out of range or repeated are ignored.
-template <typename T>
-void RemoveRows(QList<T> &list, QList<int> rows)
+template <typename T> void RemoveRows(QList<T> &list, QList<int> rows)
 {
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -50,7 +50,10 @@ void RemoveRows(QList<T> &list, QList<int> rows)
 }
 
 // A transfer date before today becomes today.
-inline QDate TransferDateFloor(QDate chosen, QDate today) { return chosen < today ? today : chosen; }
+inline QDate TransferDateFloor(QDate chosen, QDate today)
+{
+    return chosen < today ? today : chosen;
+}
 
 // The texts of the list rows.
 QString HolidayDayText(const HolidayEntry &h);

@@ -3,12 +3,14 @@
 #include "core/bytes.h"
 #include "schedule/holidays.h"
 
-namespace ordan {
+namespace ordan
+{
 
 using namespace Qt::Literals::StringLiterals;
 using namespace schedule_code;
 
-namespace {
+namespace
+{
 
 QByteArray Body(quint8 code, const QByteArray &payload = {})
 {
@@ -19,7 +21,10 @@ QByteArray Body(quint8 code, const QByteArray &payload = {})
     return out;
 }
 
-void AppendByte(QByteArray &out, int b) { out.append(static_cast<char>(b & 0xFF)); }
+void AppendByte(QByteArray &out, int b)
+{
+    out.append(static_cast<char>(b & 0xFF));
+}
 
 } // namespace
 
@@ -44,8 +49,9 @@ EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones)
         const std::optional<quint8> tariff = EncodeTariff(zones[z].tariff);
         if (!tariff)
             return {{},
-                    u"Ошибка в тарифном расписании. Тариф зоны "_s + QString::number(z) + u" («"_s + zones[z].tariff
-                        + u"») нельзя записать в счётчик: тариф должен быть целым числом от 0 до 255."_s};
+                    u"Ошибка в тарифном расписании. Тариф зоны "_s + QString::number(z) + u" («"_s +
+                        zones[z].tariff +
+                        u"») нельзя записать в счётчик: тариф должен быть целым числом от 0 до 255."_s};
         const QTime start = ZoneStartOf(zones[z].start);
         AppendByte(payload, *tariff);
         AppendByte(payload, BcdEncode(start.hour()));
@@ -62,13 +68,17 @@ QByteArray MaskRequest(const MaskTable &masks)
     return Body(WriteMasks, payload);
 }
 
-QByteArray HolidayTableStartRequest() { return Body(WriteHoliday); }
+QByteArray HolidayTableStartRequest()
+{
+    return Body(WriteHoliday);
+}
 
 EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
 {
     if (slot < 0 || slot >= kMaxListEntries || !IsValidHoliday(h))
-        return {{}, u"Ошибка в списке праздников. Праздник № "_s + QString::number(slot + 1)
-                        + u" нельзя записать в счётчик."_s};
+        return {{},
+                u"Ошибка в списке праздников. Праздник № "_s + QString::number(slot + 1) +
+                    u" нельзя записать в счётчик."_s};
     QByteArray payload;
     AppendByte(payload, slot);
     AppendByte(payload, BcdEncode(h.day));
@@ -76,13 +86,17 @@ EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
     return {Body(WriteHoliday, payload), {}};
 }
 
-QByteArray TransferTableStartRequest() { return Body(WriteTransfer); }
+QByteArray TransferTableStartRequest()
+{
+    return Body(WriteTransfer);
+}
 
 EncodedRequest TransferRequest(int slot, const TransferEntry &t)
 {
     if (slot < 0 || slot >= kMaxListEntries || !IsValidTransfer(t))
-        return {{}, u"Ошибка в списке переносов. Перенос № "_s + QString::number(slot + 1)
-                        + u" нельзя записать в счётчик."_s};
+        return {{},
+                u"Ошибка в списке переносов. Перенос № "_s + QString::number(slot + 1) +
+                    u" нельзя записать в счётчик."_s};
     QByteArray payload;
     AppendByte(payload, slot);
     AppendByte(payload, BcdEncode(t.date.day()));
@@ -177,14 +191,17 @@ std::optional<TransferEntry> DecodeTransfer(QByteArrayView reply)
 {
     if (ByteAt(reply, 1) != 7)
         return std::nullopt;
-    const TransferEntry t{QDate(2000 + BcdDecode(ByteAt(reply, 5)), BcdDecode(ByteAt(reply, 4)),
-                                BcdDecode(ByteAt(reply, 3))),
-                          ByteAt(reply, 6)};
+    const TransferEntry t{
+        QDate(2000 + BcdDecode(ByteAt(reply, 5)), BcdDecode(ByteAt(reply, 4)), BcdDecode(ByteAt(reply, 3))),
+        ByteAt(reply, 6)};
     if (!IsValidTransfer(t))
         return std::nullopt;
     return t;
 }
 
-QString InvalidZoneTimeText(int zone) { return u"Некорректный тариф, зона "_s + QString::number(zone); }
+QString InvalidZoneTimeText(int zone)
+{
+    return u"Некорректный тариф, зона "_s + QString::number(zone);
+}
 
 } // namespace ordan

@@ -10,7 +10,8 @@
 #include <array>
 #include <optional>
 
-namespace ordan {
+namespace ordan
+{
 
 // Frame bodies (function code, length byte, payload) without their CRC: Engine::EnqueueRequest
 // closes each one.
@@ -26,7 +27,8 @@ struct EncodedRequests {
     bool ok() const { return error.isEmpty(); }
 };
 
-namespace schedule_code {
+namespace schedule_code
+{
 inline constexpr quint8 ReadZones = 0x08;
 inline constexpr quint8 WriteZones = 0x09;
 inline constexpr quint8 AccessPassword = 0x14;
@@ -46,7 +48,10 @@ QByteArray AccessPasswordRequest(const QString &passwordText);
 // (tariff, BCD hour, BCD minute). A tariff that is not a whole number 0..255 refuses it.
 // The settings write sends this as it is; it makes none of the schedule write checks.
 EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones);
-inline EncodedRequest ZoneTableRequest(const TariffSchedule &s) { return ZoneTableRequest(s.singleTariff, s.zones); }
+inline EncodedRequest ZoneTableRequest(const TariffSchedule &s)
+{
+    return ZoneTableRequest(s.singleTariff, s.zones);
+}
 
 QByteArray MaskRequest(const MaskTable &masks);
 QByteArray HolidayTableStartRequest();

@@ -4,7 +4,8 @@
 #include "core/system_facts.h"
 #include "link/engine.h"
 
-namespace ordan {
+namespace ordan
+{
 
 using namespace Qt::Literals::StringLiterals;
 using namespace schedule_code;
@@ -28,7 +29,8 @@ QDate TransferDateField::Bound(QDate d)
     return qBound(first, d, last);
 }
 
-namespace {
+namespace
+{
 
 std::array<QString, kZoneCount> TariffsOf(const ZoneTable &zones)
 {
@@ -64,9 +66,10 @@ ScheduleModel::ScheduleModel(Engine &engine, Operator &op, SystemFacts &facts,
       PanelTrans(u"PanelTrans"_s, &GroupTransfer), DTPTrans(u"DTPTrans"_s, &PanelTrans, facts.now().date()),
       LabelTrans(u"LabelTrans"_s, &PanelTrans, u"по графику:"_s), ComboTrans(u"ComboTrans"_s, &PanelTrans, 0),
       BtnInsTrans(u"BtnInsTrans"_s, &PanelTrans, u"Добавить"_s),
-      BtnDelTrans(u"BtnDelTrans"_s, &PanelTrans, u"Удалить"_s), ListTransfer(u"ListTransfer"_s, &GroupTransfer),
-      engine_(engine), operator_(op), facts_(facts), accessPassword_(std::move(accessPassword)),
-      pickers_{&Picker_Zone0, &Picker_Zone1, &Picker_Zone2, &Picker_Zone3, &Picker_Zone4, &Picker_Zone5}
+      BtnDelTrans(u"BtnDelTrans"_s, &PanelTrans, u"Удалить"_s),
+      ListTransfer(u"ListTransfer"_s, &GroupTransfer), engine_(engine), operator_(op), facts_(facts),
+      accessPassword_(std::move(accessPassword)), pickers_{&Picker_Zone0, &Picker_Zone1, &Picker_Zone2,
+                                                           &Picker_Zone3, &Picker_Zone4, &Picker_Zone5}
 {
     BtnReadSchedule.setHandler([this] { BtnReadScheduleClick(); });
     BtnWriteSchedule.setHandler([this] { BtnWriteScheduleClick(); });
@@ -111,7 +114,10 @@ ScheduleModel::~ScheduleModel()
         engine_.setDecoder(code, {});
 }
 
-QDate ScheduleModel::today() const { return facts_.now().date(); }
+QDate ScheduleModel::today() const
+{
+    return facts_.now().date();
+}
 
 ZoneTable ScheduleModel::zones() const
 {
@@ -176,7 +182,8 @@ void ScheduleModel::StringAttribSelectCell(int col, int row)
     StringAttrib.edit(masks);
 }
 
-namespace {
+namespace
+{
 
 QList<int> ValidRows(QList<int> rows, qsizetype size)
 {
@@ -287,7 +294,10 @@ void ScheduleModel::applyMeterVersion(int meterVersion)
     BtnTemplet.setVisible(extended);
 }
 
-void ScheduleModel::presetSingleTariff(bool on) { CheckOneTarif.set(on); }
+void ScheduleModel::presetSingleTariff(bool on)
+{
+    CheckOneTarif.set(on);
+}
 
 void ScheduleModel::presetZone(int zone, const QString &tariff, QTime start)
 {
@@ -302,6 +312,16 @@ void ScheduleModel::presetZone(int zone, const QString &tariff, QTime start)
 EncodedRequest ScheduleModel::zoneTableRequest() const
 {
     return ZoneTableRequest(CheckOneTarif.value(), zones());
+}
+
+std::optional<QByteArray> ScheduleModel::scheduleZonesBody()
+{
+    EncodedRequest r = zoneTableRequest();
+    if (!r.ok()) {
+        operator_.showMessage(r.error, u"Ошибка"_s, BoxIcon::Error);
+        return std::nullopt;
+    }
+    return r.body;
 }
 
 void ScheduleModel::BtnReadScheduleClick()
@@ -332,7 +352,8 @@ void ScheduleModel::BtnWriteScheduleClick()
         return;
     }
     // Everything is built before anything is queued: a refused entry leaves the queue as it was.
-    const EncodedRequests frames = ScheduleWriteSequence(s, version, accessPassword_ ? accessPassword_() : QString());
+    const EncodedRequests frames =
+        ScheduleWriteSequence(s, version, accessPassword_ ? accessPassword_() : QString());
     if (!frames.ok()) {
         showError(frames.error);
         return;
@@ -360,7 +381,10 @@ void ScheduleModel::decodeZoneTable(const QByteArray &reply)
     setZones(z);
 }
 
-void ScheduleModel::decodeMasks(const QByteArray &reply) { StringAttrib.set(DecodeMasks(reply)); }
+void ScheduleModel::decodeMasks(const QByteArray &reply)
+{
+    StringAttrib.set(DecodeMasks(reply));
+}
 
 void ScheduleModel::decodeHoliday(const QByteArray &reply)
 {

@@ -13,15 +13,18 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
-namespace ordan {
+namespace ordan
+{
 
 class Engine;
 class Operator;
 class SystemFacts;
 
 // A zone picker: hour and minute only; an invalid time is midnight.
-class ZoneTimeField final : public Field<QTime> {
+class ZoneTimeField final : public Field<QTime>
+{
 public:
     ZoneTimeField(const QString &name, QObject *parent, QTime initial)
         : Field<QTime>(name, parent, ZoneStartOf(initial))
@@ -34,7 +37,8 @@ protected:
 
 // The holiday day field: 1 .. a maximum that follows the month; a day above a lowered
 // maximum is lowered at once.
-class DayOfMonthField final : public Field<int> {
+class DayOfMonthField final : public Field<int>
+{
 public:
     DayOfMonthField(const QString &name, QObject *parent) : Field<int>(name, parent, 1) {}
     int minimum() const { return 1; }
@@ -49,7 +53,8 @@ private:
 };
 
 // The transfer date picker: dates the meter can hold (2000..2099).
-class TransferDateField final : public Field<QDate> {
+class TransferDateField final : public Field<QDate>
+{
 public:
     TransferDateField(const QString &name, QObject *parent, QDate initial)
         : Field<QDate>(name, parent, Bound(initial))
@@ -63,7 +68,8 @@ protected:
 
 // The page "Тарифное расписание": the schedule held in its controls, the editor's rules,
 // and the read and write exchange with the meter. Field names are the window's control names.
-class ScheduleModel final : public QObject {
+class ScheduleModel final : public QObject
+{
     Q_OBJECT
 public:
     // accessPassword: the text of the access password field of the page "Установка".
@@ -134,13 +140,16 @@ public:
     void BtnWriteScheduleClick();
 
     // What the station tells the page.
-    void setConnected(bool connected);               // connect / disconnect
-    void applyMeterVersion(int meterVersion);        // every version reply
-    void presetSingleTariff(bool on);                // stored records at start
+    void setConnected(bool connected);        // connect / disconnect
+    void applyMeterVersion(int meterVersion); // every version reply
+    void presetSingleTariff(bool on);         // stored records at start
     void presetZone(int zone, const QString &tariff, QTime start);
 
     // The code 9 request for the settings write ("Записать РДЧ"), from the controls as they are.
     EncodedRequest zoneTableRequest() const;
+    // The same for the settings writer's hook: nothing when the zones cannot be encoded, after
+    // the operator has been told why.
+    std::optional<QByteArray> scheduleZonesBody();
 
     // The reply decoders this page installs on the engine.
     void decodeZoneTable(const QByteArray &reply);

@@ -1,6 +1,7 @@
 #include "schedule/tariff_schedule.h"
 
-namespace ordan {
+namespace ordan
+{
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -22,8 +23,8 @@ const QStringList &DayTypeTitles()
 
 const QStringList &DayTypeNames()
 {
-    static const QStringList names{u"понедельник"_s, u"вторник"_s,  u"среда"_s,       u"четверг"_s,
-                                   u"пятница"_s,     u"суббота"_s,  u"воскресенье"_s, u"праздник"_s};
+    static const QStringList names{u"понедельник"_s, u"вторник"_s, u"среда"_s,       u"четверг"_s,
+                                   u"пятница"_s,     u"суббота"_s, u"воскресенье"_s, u"праздник"_s};
     return names;
 }
 

@@ -9,7 +9,8 @@
 #include <array>
 #include <optional>
 
-namespace ordan {
+namespace ordan
+{
 
 inline constexpr int kZoneCount = 6;
 inline constexpr int kDayTypeCount = 8;
@@ -61,14 +62,20 @@ const QStringList &DayTypeNames();
 QString DayTypeName(int dayType);
 
 // Versions 10 and up know day-type masks, holidays and transfer days.
-inline bool HasExtendedSchedule(int meterVersion) { return meterVersion > 9; }
+inline bool HasExtendedSchedule(int meterVersion)
+{
+    return meterVersion > 9;
+}
 
 // The operator sets zone k to start at t: each later zone that does not start after t moves
 // to t plus its distance from k in minutes, taking zone k's tariff, unless that would pass
 // midnight. Earlier zones never change.
 void PropagateStartTime(ZoneTable &zones, int k, QTime t);
 
-inline bool HasDayType(DayTypeMask mask, int dayType) { return (mask >> (dayType - 1)) & 1; }
+inline bool HasDayType(DayTypeMask mask, int dayType)
+{
+    return (mask >> (dayType - 1)) & 1;
+}
 inline DayTypeMask ToggleDayType(DayTypeMask mask, int dayType)
 {
     return static_cast<DayTypeMask>(mask ^ (1u << (dayType - 1)));

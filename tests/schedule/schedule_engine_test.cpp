@@ -1,14 +1,11 @@
 #include "schedule_fixture.h"
 
-#include "link/poll_cycle.h"
-
-#include <algorithm>
-#include <iterator>
-
 #include <gtest/gtest.h>
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
 using namespace Qt::Literals::StringLiterals;
 using test::Hex;
@@ -18,13 +15,7 @@ struct ScheduleEngineTest : ScheduleFixture {
     // Lets every queued request run, until only a poll request is left.
     void runQueue()
     {
-        const auto polling = [this] {
-            if (engine.commands().size() != 1)
-                return false;
-            const quint8 code = ByteAt(engine.commands().head(), 0);
-            return std::find(std::begin(kPollCodes), std::end(kPollCodes), code) != std::end(kPollCodes);
-        };
-        ASSERT_TRUE(timers.advanceUntil(polling, 60000));
+        ASSERT_TRUE(timers.advanceUntil([this] { return test::OnlyPollingQueued(engine); }, 60000));
     }
     void waitIndicator(Indicator i)
     {
@@ -93,8 +84,8 @@ TEST_F(ScheduleEngineTest, SingleTariffWithVersionTenSendsPasswordAndOneTariff)
     ASSERT_EQ(engine.MeterVersion, 10);
     const qsizetype before = engine.commands().size();
     model.BtnWriteSchedule.execute();
-    EXPECT_EQ(queuedFrames(before), (std::vector<QString>{Hex(AppendCrc(Bytes({0x14, 0x04, 0x01, 0x00}))),
-                                                                 u"09 02 86 21"_s}));
+    EXPECT_EQ(queuedFrames(before),
+              (std::vector<QString>{Hex(AppendCrc(Bytes({0x14, 0x04, 0x01, 0x00}))), u"09 02 86 21"_s}));
     waitIndicator(Indicator::Green);
     EXPECT_TRUE(meter.single);
     EXPECT_EQ(host.records, 1);

@@ -7,14 +7,19 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
 using namespace Qt::Literals::StringLiterals;
 using test::FromHex;
 using test::Hex;
 
-QString Frame(const QByteArray &body) { return Hex(AppendCrc(body)); }
+QString Frame(const QByteArray &body)
+{
+    return Hex(AppendCrc(body));
+}
 
 std::vector<QString> Codes(const QList<QByteArray> &bodies)
 {
@@ -49,8 +54,8 @@ TEST(ScheduleFramesTest, AccessPassword)
         QString text;
         QString body;
     } cases[] = {
-        {u"1"_s, u"14 04 01 00"_s},   {u"0"_s, u"14 04 00 00"_s},     {u"65535"_s, u"14 04 FF FF"_s},
-        {u"4660"_s, u"14 04 34 12"_s}, {u"abc"_s, u"14 04 00 00"_s},  {u""_s, u"14 04 00 00"_s},
+        {u"1"_s, u"14 04 01 00"_s},     {u"0"_s, u"14 04 00 00"_s},     {u"65535"_s, u"14 04 FF FF"_s},
+        {u"4660"_s, u"14 04 34 12"_s},  {u"abc"_s, u"14 04 00 00"_s},   {u""_s, u"14 04 00 00"_s},
         {u"65536"_s, u"14 04 00 00"_s}, {u"70000"_s, u"14 04 70 11"_s},
     };
     for (const auto &c : cases)
@@ -81,8 +86,14 @@ TEST(ScheduleFramesTest, WriteSequenceByVersionAndMode)
         int version;
         std::vector<QString> bodies;
     } cases[] = {
-        {"v9", false, 9, {u"14 04 01 00"_s, u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30"_s}},
-        {"v0", false, 0, {u"14 04 01 00"_s, u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30"_s}},
+        {"v9",
+         false,
+         9,
+         {u"14 04 01 00"_s, u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30"_s}},
+        {"v0",
+         false,
+         0,
+         {u"14 04 01 00"_s, u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30"_s}},
         {"single v10", true, 10, {u"14 04 01 00"_s, u"09 02"_s}},
         {"single v9", true, 9, {u"14 04 01 00"_s, u"09 02"_s}},
     };
@@ -133,7 +144,8 @@ TEST(ScheduleFramesTest, WriteOfSixteenAndSixteenIs37Requests)
     EXPECT_EQ(Hex(r.bodies[0]), u"14 04 01 02"_s);
     EXPECT_EQ(Hex(r.bodies[2]), u"2F 08 01 02 7F 80 FF 55"_s);
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(Hex(r.bodies[4 + i]), Hex(Bytes({0x27, 0x05, i, BcdEncode(i + 10), BcdEncode((i % 12) + 1)})));
+        EXPECT_EQ(Hex(r.bodies[4 + i]),
+                  Hex(Bytes({0x27, 0x05, i, BcdEncode(i + 10), BcdEncode((i % 12) + 1)})));
         const QDate d = QDate(2027, 1, 1).addDays(i * 40);
         EXPECT_EQ(Hex(r.bodies[21 + i]), Hex(Bytes({0x29, 0x07, i, BcdEncode(d.day()), BcdEncode(d.month()),
                                                     BcdEncode(d.year() - 2000), (i % 8) + 1})));
@@ -218,7 +230,8 @@ TEST(ScheduleDecodeTest, Holidays)
     EXPECT_EQ(DecodeHoliday(AppendCrc(Bytes({0x26, 0x05, 0x09, 0x23, 0x02}))), (HolidayEntry{23, 2}));
     EXPECT_EQ(DecodeHoliday(AppendCrc(Bytes({0x26, 0x05, 0x00, 0x29, 0x02}))), (HolidayEntry{29, 2}));
     const QByteArray empty[] = {
-        AppendCrc(Bytes({0x26, 0x03, 0x00})),             AppendCrc(Bytes({0x26, 0x02})),
+        AppendCrc(Bytes({0x26, 0x03, 0x00})),
+        AppendCrc(Bytes({0x26, 0x02})),
         AppendCrc(Bytes({0x26, 0x05, 0x00, 0x01, 0x13})), // month 13
         AppendCrc(Bytes({0x26, 0x05, 0x00, 0x01, 0x00})), // month 0
         AppendCrc(Bytes({0x26, 0x05, 0x00, 0x00, 0x01})), // day 0

@@ -20,8 +20,10 @@
 
 #include <memory>
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -29,8 +31,7 @@ struct PageTest : test::ScheduleFixture {
     test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     std::unique_ptr<SchedulePage> page = std::make_unique<SchedulePage>(model);
 
-    template <typename W = QWidget>
-    W *widget(const char *name) const
+    template <typename W = QWidget> W *widget(const char *name) const
     {
         return page->findChild<W *>(QString::fromLatin1(name));
     }
@@ -39,11 +40,15 @@ struct PageTest : test::ScheduleFixture {
 TEST_F(PageTest, ControlsCarryTheirNames)
 {
     EXPECT_EQ(page->objectName(), u"TabSchedule"_s);
-    for (const char *name :
-         {"CheckOneTarif", "BtnReadSchedule", "BtnWriteSchedule", "BtnTemplet", "GroupTariff", "ValueListEditor1",
-          "LabelTime", "Picker_Zone0", "Picker_Zone1", "Picker_Zone2", "Picker_Zone3", "Picker_Zone4",
-          "Picker_Zone5", "StringAttrib", "GroupCel", "Panel7", "ComboM", "SpinD", "BtnInsCel", "BtnDelCel",
-          "ListCel", "GroupTransfer", "DTPTrans", "ComboTrans", "BtnInsTrans", "BtnDelTrans", "ListTransfer"})
+    for (const char *name : {"CheckOneTarif", "BtnReadSchedule", "BtnWriteSchedule",
+                             "BtnTemplet",    "GroupTariff",     "ValueListEditor1",
+                             "LabelTime",     "Picker_Zone0",    "Picker_Zone1",
+                             "Picker_Zone2",  "Picker_Zone3",    "Picker_Zone4",
+                             "Picker_Zone5",  "StringAttrib",    "GroupCel",
+                             "Panel7",        "ComboM",          "SpinD",
+                             "BtnInsCel",     "BtnDelCel",       "ListCel",
+                             "GroupTransfer", "DTPTrans",        "ComboTrans",
+                             "BtnInsTrans",   "BtnDelTrans",     "ListTransfer"})
         EXPECT_NE(widget(name), nullptr) << name;
     EXPECT_NE(widget<QCheckBox>("CheckOneTarif"), nullptr);
     EXPECT_EQ(widget<QCheckBox>("CheckOneTarif")->text(), u"Работа по одному тарифу"_s);
@@ -121,8 +126,9 @@ TEST_F(PageTest, SingleTariffGreysTheGridsAndDisablesTheGroups)
     auto greyText = [](QWidget *w) { return w->palette().color(QPalette::Text) == QColor(128, 128, 128); };
     EXPECT_TRUE(greyText(widget("ValueListEditor1")));
     EXPECT_TRUE(greyText(widget("StringAttrib")));
-    for (const char *name : {"ValueListEditor1", "Picker_Zone0", "StringAttrib", "LabelTime", "Panel7", "ComboM",
-                             "SpinD", "BtnInsCel", "ListCel", "DTPTrans", "BtnInsTrans", "ListTransfer"})
+    for (const char *name :
+         {"ValueListEditor1", "Picker_Zone0", "StringAttrib", "LabelTime", "Panel7", "ComboM", "SpinD",
+          "BtnInsCel", "ListCel", "DTPTrans", "BtnInsTrans", "ListTransfer"})
         EXPECT_FALSE(widget(name)->isEnabled()) << name;
     for (const char *name : {"GroupTariff", "GroupCel", "GroupTransfer", "BtnTemplet", "CheckOneTarif"})
         EXPECT_TRUE(widget(name)->isEnabled()) << name;
@@ -131,8 +137,8 @@ TEST_F(PageTest, SingleTariffGreysTheGridsAndDisablesTheGroups)
     EXPECT_FALSE(model.CheckOneTarif.value());
     EXPECT_EQ(widget("ValueListEditor1")->palette().color(QPalette::Text), QColor(Qt::black));
     EXPECT_EQ(widget("StringAttrib")->palette().color(QPalette::Text), QColor(Qt::black));
-    for (const char *name : {"ValueListEditor1", "Picker_Zone5", "StringAttrib", "ComboM", "SpinD", "BtnInsCel",
-                             "ListCel", "DTPTrans", "ComboTrans", "BtnInsTrans", "ListTransfer"})
+    for (const char *name : {"ValueListEditor1", "Picker_Zone5", "StringAttrib", "ComboM", "SpinD",
+                             "BtnInsCel", "ListCel", "DTPTrans", "ComboTrans", "BtnInsTrans", "ListTransfer"})
         EXPECT_TRUE(widget(name)->isEnabled()) << name;
     EXPECT_FALSE(widget("BtnDelCel")->isEnabled());
 
@@ -265,7 +271,8 @@ TEST_F(PageTest, FitsThePageAreaOfTheMainWindow)
     auto *grid = widget<QTableWidget>("ValueListEditor1");
     for (int z = 0; z < 6; ++z) {
         auto *pick = page->findChild<QTimeEdit *>(u"Picker_Zone"_s + QString::number(z));
-        const int rowTop = grid->viewport()->mapTo(page.get(), grid->visualRect(grid->model()->index(z, 0)).topLeft()).y();
+        const int rowTop =
+            grid->viewport()->mapTo(page.get(), grid->visualRect(grid->model()->index(z, 0)).topLeft()).y();
         EXPECT_NEAR(pick->mapTo(page.get(), QPoint(0, 0)).y(), rowTop, 3) << z;
     }
 }

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -168,9 +170,13 @@ TEST(TariffScheduleTest, TariffEncoding)
         QString text;
         std::optional<quint8> expected;
     } cases[] = {
-        {u"1"_s, 1},       {u"3"_s, 3},     {u"0"_s, 0},     {u"255"_s, 255},  {u"007"_s, 7},
-        {u" 2 "_s, 2},     {u"256"_s, {}},  {u"-1"_s, {}},   {u""_s, {}},      {u"2.5"_s, {}},
-        {u"abc"_s, {}},    {u"+2"_s, {}},   {u"1e2"_s, {}},  {u"99999999999"_s, {}},
+        {u"1"_s, 1},    {u"3"_s, 3},
+        {u"0"_s, 0},    {u"255"_s, 255},
+        {u"007"_s, 7},  {u" 2 "_s, 2},
+        {u"256"_s, {}}, {u"-1"_s, {}},
+        {u""_s, {}},    {u"2.5"_s, {}},
+        {u"abc"_s, {}}, {u"+2"_s, {}},
+        {u"1e2"_s, {}}, {u"99999999999"_s, {}},
     };
     for (const auto &c : cases)
         EXPECT_EQ(EncodeTariff(c.text), c.expected) << c.text.toStdString();
