@@ -12,7 +12,7 @@ namespace
 using namespace Qt::Literals::StringLiterals;
 using test::ScheduleFixture;
 
-using ModelTest = ScheduleFixture;
+using ScheduleModelTest = ScheduleFixture;
 
 std::vector<FieldBase *> GroupControls(QObject *group)
 {
@@ -22,7 +22,7 @@ std::vector<FieldBase *> GroupControls(QObject *group)
     return out;
 }
 
-TEST_F(ModelTest, StartState)
+TEST_F(ScheduleModelTest, StartState)
 {
     EXPECT_TRUE(model.CheckOneTarif.value());
     EXPECT_TRUE(model.CheckOneTarif.isEnabled());
@@ -56,7 +56,7 @@ TEST_F(ModelTest, StartState)
         EXPECT_TRUE(f->isVisible());
 }
 
-TEST_F(ModelTest, SingleTariffSwitchFollowsTheEnablingRule)
+TEST_F(ScheduleModelTest, SingleTariffSwitchFollowsTheEnablingRule)
 {
     model.CheckOneTarif.edit(false);
     for (QObject *group :
@@ -79,7 +79,7 @@ TEST_F(ModelTest, SingleTariffSwitchFollowsTheEnablingRule)
     EXPECT_TRUE(model.StringAttrib.isGreyText());
 }
 
-TEST_F(ModelTest, OperatorTimeEditPropagatesStationWriteDoesNot)
+TEST_F(ScheduleModelTest, OperatorTimeEditPropagatesStationWriteDoesNot)
 {
     model.CheckOneTarif.edit(false);
     model.picker(2).edit(QTime(21, 0));
@@ -93,7 +93,7 @@ TEST_F(ModelTest, OperatorTimeEditPropagatesStationWriteDoesNot)
     EXPECT_EQ(model.picker(0).value(), QTime(23, 0));
 }
 
-TEST_F(ModelTest, TariffEditStoresTheChoiceOnly)
+TEST_F(ScheduleModelTest, TariffEditStoresTheChoiceOnly)
 {
     model.setZoneTariff(4, u"1"_s);
     EXPECT_EQ(model.ValueListEditor1.value()[4], u"1"_s);
@@ -102,7 +102,7 @@ TEST_F(ModelTest, TariffEditStoresTheChoiceOnly)
     EXPECT_EQ(model.schedule().zones, expected);
 }
 
-TEST_F(ModelTest, DayTypeCellsToggleTitleRowDoesNot)
+TEST_F(ScheduleModelTest, DayTypeCellsToggleTitleRowDoesNot)
 {
     model.StringAttribSelectCell(0, 1); // zone 0, Monday
     EXPECT_EQ(model.StringAttrib.value()[0], 0xFE);
@@ -117,7 +117,7 @@ TEST_F(ModelTest, DayTypeCellsToggleTitleRowDoesNot)
     EXPECT_EQ(model.StringAttrib.value(), before);
 }
 
-TEST_F(ModelTest, VersionVisibility)
+TEST_F(ScheduleModelTest, VersionVisibility)
 {
     const struct {
         int version;
@@ -134,7 +134,7 @@ TEST_F(ModelTest, VersionVisibility)
     }
 }
 
-TEST_F(ModelTest, FourMoreHolidaysAfterStartTheSixteenthDisablesAdd)
+TEST_F(ScheduleModelTest, FourMoreHolidaysAfterStartTheSixteenthDisablesAdd)
 {
     model.CheckOneTarif.edit(false);
     const int days[] = {10, 11, 12, 13};
@@ -158,7 +158,7 @@ TEST_F(ModelTest, FourMoreHolidaysAfterStartTheSixteenthDisablesAdd)
     EXPECT_FALSE(model.BtnDelCel.isEnabled());
 }
 
-TEST_F(ModelTest, HolidayLimitSurvivesTheSingleTariffSwitch)
+TEST_F(ScheduleModelTest, HolidayLimitSurvivesTheSingleTariffSwitch)
 {
     model.CheckOneTarif.edit(false);
     model.ComboM.edit(7);
@@ -178,7 +178,7 @@ TEST_F(ModelTest, HolidayLimitSurvivesTheSingleTariffSwitch)
     EXPECT_FALSE(model.BtnInsCel.isEnabled());
 }
 
-TEST_F(ModelTest, NewHolidayGoesBeforeAnEqualOne)
+TEST_F(ScheduleModelTest, NewHolidayGoesBeforeAnEqualOne)
 {
     model.CheckOneTarif.edit(false);
     model.ComboM.edit(4); // May
@@ -192,7 +192,7 @@ TEST_F(ModelTest, NewHolidayGoesBeforeAnEqualOne)
     EXPECT_EQ(HolidayInsertPosition(DefaultHolidays(), {1, 5}), 8);
 }
 
-TEST_F(ModelTest, DayMaximumFollowsTheMonth)
+TEST_F(ScheduleModelTest, DayMaximumFollowsTheMonth)
 {
     model.CheckOneTarif.edit(false);
     model.SpinD.edit(31);
@@ -218,7 +218,7 @@ TEST_F(ModelTest, DayMaximumFollowsTheMonth)
     EXPECT_EQ(model.SpinD.value(), 1);
 }
 
-TEST_F(ModelTest, SameDateTransferGoesAfterTheExistingOne)
+TEST_F(ScheduleModelTest, SameDateTransferGoesAfterTheExistingOne)
 {
     model.CheckOneTarif.edit(false);
     const QDate d = facts.now().date().addDays(3);
@@ -234,7 +234,7 @@ TEST_F(ModelTest, SameDateTransferGoesAfterTheExistingOne)
     EXPECT_EQ(model.ListTransfer.value(), expected);
 }
 
-TEST_F(ModelTest, TransferDateFloorUsesTheGivenClock)
+TEST_F(ScheduleModelTest, TransferDateFloorUsesTheGivenClock)
 {
     const QDate today = facts.now().date();
     ASSERT_EQ(today, QDate(2026, 12, 8));
@@ -256,7 +256,7 @@ TEST_F(ModelTest, TransferDateFloorUsesTheGivenClock)
     EXPECT_EQ(model.DTPTrans.value(), QDate(2099, 12, 31));
 }
 
-TEST_F(ModelTest, ThreeSelectedAreDeleted)
+TEST_F(ScheduleModelTest, ThreeSelectedAreDeleted)
 {
     model.CheckOneTarif.edit(false);
     EXPECT_FALSE(model.BtnDelCel.isEnabled());
@@ -283,7 +283,7 @@ TEST_F(ModelTest, ThreeSelectedAreDeleted)
     EXPECT_FALSE(model.BtnDelTrans.isEnabled());
 }
 
-TEST_F(ModelTest, SelectionIgnoresRowsOutsideTheList)
+TEST_F(ScheduleModelTest, SelectionIgnoresRowsOutsideTheList)
 {
     model.CheckOneTarif.edit(false);
     model.selectHolidays({-1, 12, 40});
@@ -294,7 +294,7 @@ TEST_F(ModelTest, SelectionIgnoresRowsOutsideTheList)
     EXPECT_EQ(model.ListCel.value().size(), 11);
 }
 
-TEST_F(ModelTest, RestoreHolidaysWorksInSingleTariffMode)
+TEST_F(ScheduleModelTest, RestoreHolidaysWorksInSingleTariffMode)
 {
     model.CheckOneTarif.edit(false);
     model.selectHolidays({0, 1, 2, 3});
@@ -305,7 +305,7 @@ TEST_F(ModelTest, RestoreHolidaysWorksInSingleTariffMode)
     EXPECT_EQ(model.ListCel.value(), DefaultHolidays());
 }
 
-TEST_F(ModelTest, PresetsFromStoredRecords)
+TEST_F(ScheduleModelTest, PresetsFromStoredRecords)
 {
     model.presetSingleTariff(false);
     EXPECT_TRUE(model.Picker_Zone0.isEnabled());
@@ -321,7 +321,7 @@ TEST_F(ModelTest, PresetsFromStoredRecords)
     EXPECT_FALSE(model.Picker_Zone0.isEnabled());
 }
 
-TEST_F(ModelTest, ZoneRequestForTheSettingsWrite)
+TEST_F(ScheduleModelTest, ZoneRequestForTheSettingsWrite)
 {
     EncodedRequest single = model.zoneTableRequest();
     ASSERT_TRUE(single.ok());

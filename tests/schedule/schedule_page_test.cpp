@@ -27,7 +27,7 @@ namespace
 
 using namespace Qt::Literals::StringLiterals;
 
-struct PageTest : test::ScheduleFixture {
+struct SchedulePageTest : test::ScheduleFixture {
     test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     std::unique_ptr<SchedulePage> page = std::make_unique<SchedulePage>(model);
 
@@ -37,7 +37,7 @@ struct PageTest : test::ScheduleFixture {
     }
 };
 
-TEST_F(PageTest, ControlsCarryTheirNames)
+TEST_F(SchedulePageTest, ControlsCarryTheirNames)
 {
     EXPECT_EQ(page->objectName(), u"TabSchedule"_s);
     for (const char *name : {"CheckOneTarif", "BtnReadSchedule", "BtnWriteSchedule",
@@ -91,7 +91,7 @@ TEST_F(PageTest, ControlsCarryTheirNames)
     EXPECT_EQ(widget<QTreeWidget>("ListTransfer")->headerItem()->text(1), u"По графику"_s);
 }
 
-TEST_F(PageTest, TariffPickListCannotBeTyped)
+TEST_F(SchedulePageTest, TariffPickListCannotBeTyped)
 {
     auto *grid = widget<QTableWidget>("ValueListEditor1");
     ASSERT_EQ(grid->rowCount(), 6);
@@ -121,7 +121,7 @@ TEST_F(PageTest, TariffPickListCannotBeTyped)
     EXPECT_EQ(grid->item(2, 1)->text(), u"7"_s);
 }
 
-TEST_F(PageTest, SingleTariffGreysTheGridsAndDisablesTheGroups)
+TEST_F(SchedulePageTest, SingleTariffGreysTheGridsAndDisablesTheGroups)
 {
     auto greyText = [](QWidget *w) { return w->palette().color(QPalette::Text) == QColor(128, 128, 128); };
     EXPECT_TRUE(greyText(widget("ValueListEditor1")));
@@ -148,7 +148,7 @@ TEST_F(PageTest, SingleTariffGreysTheGridsAndDisablesTheGroups)
     EXPECT_TRUE(greyText(widget("StringAttrib")));
 }
 
-TEST_F(PageTest, ClickingAGridCellTogglesIt)
+TEST_F(SchedulePageTest, ClickingAGridCellTogglesIt)
 {
     model.CheckOneTarif.edit(false);
     page->resize(625, 360);
@@ -168,7 +168,7 @@ TEST_F(PageTest, ClickingAGridCellTogglesIt)
     EXPECT_EQ(model.StringAttrib.value(), TariffSchedule{}.masks);
 }
 
-TEST_F(PageTest, VersionNineHidesTheExtendedSchedule)
+TEST_F(SchedulePageTest, VersionNineHidesTheExtendedSchedule)
 {
     page->show();
     const char *extended[] = {"StringAttrib", "GroupCel", "GroupTransfer", "BtnTemplet"};
@@ -184,7 +184,7 @@ TEST_F(PageTest, VersionNineHidesTheExtendedSchedule)
         EXPECT_TRUE(widget(name)->isVisible()) << name;
 }
 
-TEST_F(PageTest, ListSelectionDrivesDelete)
+TEST_F(SchedulePageTest, ListSelectionDrivesDelete)
 {
     model.CheckOneTarif.edit(false);
     auto *list = widget<QTreeWidget>("ListCel");
@@ -200,7 +200,7 @@ TEST_F(PageTest, ListSelectionDrivesDelete)
     EXPECT_EQ(list->topLevelItem(1)->text(1), u"3"_s);
 }
 
-TEST_F(PageTest, AddingThroughTheWidgets)
+TEST_F(SchedulePageTest, AddingThroughTheWidgets)
 {
     model.CheckOneTarif.edit(false);
     auto *months = widget<QComboBox>("ComboM");
@@ -232,7 +232,7 @@ TEST_F(PageTest, AddingThroughTheWidgets)
     EXPECT_EQ(widget<QTableWidget>("ValueListEditor1")->item(5, 1)->text(), u"3"_s);
 }
 
-TEST_F(PageTest, ButtonsFollowTheConnection)
+TEST_F(SchedulePageTest, ButtonsFollowTheConnection)
 {
     EXPECT_FALSE(widget("BtnReadSchedule")->isEnabled());
     EXPECT_FALSE(widget("BtnWriteSchedule")->isEnabled());
@@ -243,7 +243,7 @@ TEST_F(PageTest, ButtonsFollowTheConnection)
     EXPECT_FALSE(widget("BtnWriteSchedule")->isEnabled());
 }
 
-TEST_F(PageTest, FitsThePageAreaOfTheMainWindow)
+TEST_F(SchedulePageTest, FitsThePageAreaOfTheMainWindow)
 {
     for (int version : {10, 9}) {
         model.applyMeterVersion(version);
