@@ -10,11 +10,27 @@
 namespace ordan
 {
 
+namespace
+{
+
+// Every code whose reply this subsystem decodes or acknowledges (9 belongs to the schedule).
+constexpr quint8 kDecodedCodes[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x0A, 0x0B,
+                                    0x0C, 0x0D, 0x0E, 0x0F, 0x11, 0x14, 0x22, 0x23, 0x24, 0x2A};
+
+} // namespace
+
 MeterPanel::MeterPanel(Engine &engine, Operator &op, SystemFacts &facts, const Modes &modes, QObject *parent)
     : QObject(parent), engine_(engine), facts_(facts), parameters_(modes, this),
       writer_(parameters_, engine, op, hooks, this)
 {
     installDecoders();
+}
+
+MeterPanel::~MeterPanel()
+{
+    // The engine may outlive the panel; it must not call into it then.
+    for (quint8 code : kDecodedCodes)
+        engine_.setDecoder(code, {});
 }
 
 void MeterPanel::installDecoders()

@@ -24,6 +24,7 @@ class MeterPanel final : public QObject
 public:
     MeterPanel(Engine &engine, Operator &op, SystemFacts &facts, const Modes &modes,
                QObject *parent = nullptr);
+    ~MeterPanel() override;
 
     MeterParameters &parameters() { return parameters_; }
     const MeterParameters &parameters() const { return parameters_; }

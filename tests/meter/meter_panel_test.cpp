@@ -74,6 +74,14 @@ TEST_F(BenchFixture, DisconnectBlanksTheMeterButNotTheReadings)
     EXPECT_FALSE(p().ActionSetting.isEnabled());
 }
 
+TEST_F(BenchFixture, EngineOutlivesThePanel)
+{
+    connect();
+    host.panel = nullptr;
+    panel.reset();
+    EXPECT_TRUE(exchange(12)) << "replies to the panel's codes reach no decoder of a panel that is gone";
+}
+
 struct SqlBench : BenchFixture {
     SqlBench() : BenchFixture(Modes{3, true, false}) {}
 };
