@@ -110,7 +110,7 @@ struct BenchMeter {
 };
 
 // Engine, line, meter and the meter parameters on virtual time.
-struct BenchFixture : ::testing::Test {
+struct MeterBenchFixture : ::testing::Test {
     LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     VirtualTimers timers;
     FakeLine line{timers};
@@ -121,7 +121,7 @@ struct BenchFixture : ::testing::Test {
     Engine engine{line, timers, op, host, [this] { return facts.now(); }};
     std::unique_ptr<MeterPanel> panel;
 
-    explicit BenchFixture(Modes modes = {})
+    explicit MeterBenchFixture(Modes modes = {})
     {
         facts.elapsedMs = [this] { return timers.now(); };
         host.sql = modes.SqlMode;
@@ -129,7 +129,7 @@ struct BenchFixture : ::testing::Test {
         panel = std::make_unique<MeterPanel>(engine, op, facts, modes);
         host.panel = panel.get();
     }
-    ~BenchFixture() override { host.panel = nullptr; }
+    ~MeterBenchFixture() override { host.panel = nullptr; }
 
     MeterParameters &p() { return panel->parameters(); }
 

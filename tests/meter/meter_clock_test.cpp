@@ -22,7 +22,7 @@ QByteArray PayloadOf(const QDateTime &at)
     return ClockPayload(at.date(), at.time(), true);
 }
 
-struct ClockTest : ::testing::Test {
+struct MeterClockTest : ::testing::Test {
     test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     Modes modes;
     MeterParameters p{modes};
@@ -31,7 +31,7 @@ struct ClockTest : ::testing::Test {
     QDateTime now{QDate(2026, 12, 8), QTime(10, 15, 30)};
 };
 
-TEST_F(ClockTest, ShowsDateAndTimeAndTheSummerFlag)
+TEST_F(MeterClockTest, ShowsDateAndTimeAndTheSummerFlag)
 {
     ASSERT_TRUE(
         DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})), p, now, logLine));
@@ -40,21 +40,21 @@ TEST_F(ClockTest, ShowsDateAndTimeAndTheSummerFlag)
     EXPECT_TRUE(log.isEmpty());
 }
 
-TEST_F(ClockTest, WrongWeekdayIsOnlyAWarning)
+TEST_F(MeterClockTest, WrongWeekdayIsOnlyAWarning)
 {
     DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x10, 0x03, 0x08, 0x12, 0x26, 0x80})), p, now, logLine);
     EXPECT_EQ(log, QStringList{QStringLiteral("Предупреждение: Получен ошибочный день недели")});
     EXPECT_EQ(p.LabeledCurTime.value(), QStringLiteral("08.12.2026 10:15:30"));
 }
 
-TEST_F(ClockTest, InvalidTimeShowsTheDateAndABlank)
+TEST_F(MeterClockTest, InvalidTimeShowsTheDateAndABlank)
 {
     DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x24, 0x02, 0x08, 0x12, 0x26, 0x80})), p, now, logLine);
     EXPECT_EQ(log, QStringList{QStringLiteral("Получено ошибочное время")});
     EXPECT_EQ(p.LabeledCurTime.value(), QStringLiteral("08.12.2026 "));
 }
 
-TEST_F(ClockTest, InvalidTimeFields)
+TEST_F(MeterClockTest, InvalidTimeFields)
 {
     for (const QByteArray &hms :
          {Bytes({0x60, 0x00, 0x00}), Bytes({0x00, 0x60, 0x00}), Bytes({0x00, 0x00, 0x24})}) {
@@ -68,7 +68,7 @@ TEST_F(ClockTest, InvalidTimeFields)
     EXPECT_TRUE(log.isEmpty());
 }
 
-TEST_F(ClockTest, InvalidDateKeepsTheTimeAndTakesNoSample)
+TEST_F(MeterClockTest, InvalidDateKeepsTheTimeAndTakesNoSample)
 {
     p.LabeledDelta.set(QStringLiteral("1,00"));
     DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x10, 0x02, 0x30, 0x02, 0x26, 0x80})), p, now, logLine);
@@ -77,7 +77,7 @@ TEST_F(ClockTest, InvalidDateKeepsTheTimeAndTakesNoSample)
     EXPECT_TRUE(p.LabeledDelta.value().isEmpty());
 }
 
-TEST_F(ClockTest, InvalidDateAndTimeKeepTheEarlierText)
+TEST_F(MeterClockTest, InvalidDateAndTimeKeepTheEarlierText)
 {
     DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})), p, now, logLine);
     DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x99, 0x06, 0x29, 0x02, 0x27, 0x80})), p, now, logLine);
@@ -86,7 +86,7 @@ TEST_F(ClockTest, InvalidDateAndTimeKeepTheEarlierText)
     EXPECT_EQ(p.LabeledCurTime.value(), QStringLiteral("08.12.2026 10:15:30"));
 }
 
-TEST_F(ClockTest, LeapDays)
+TEST_F(MeterClockTest, LeapDays)
 {
     DecodeClock(ClockReply(Bytes({0x00, 0x00, 0x00, 0x04, 0x29, 0x02, 0x24, 0x00})), p, now, logLine);
     EXPECT_TRUE(log.isEmpty());
@@ -95,14 +95,14 @@ TEST_F(ClockTest, LeapDays)
     EXPECT_EQ(log, QStringList{QStringLiteral("Получена ошибочная дата")});
 }
 
-TEST_F(ClockTest, OnlyBitSevenIsTheSummerFlag)
+TEST_F(MeterClockTest, OnlyBitSevenIsTheSummerFlag)
 {
     p.CheckSummer.set(true);
     DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x7F})), p, now, logLine);
     EXPECT_FALSE(p.CheckSummer.value());
 }
 
-TEST(ClockFrame, PayloadCarriesBcdWeekdayAndSummerFlag)
+TEST(MeterClockFrame, PayloadCarriesBcdWeekdayAndSummerFlag)
 {
     EXPECT_EQ(test::Hex(ClockPayload(QDate(2026, 3, 9), QTime(7, 5, 9), true)),
               QStringLiteral("09 05 07 01 09 03 26 80"));
@@ -110,7 +110,7 @@ TEST(ClockFrame, PayloadCarriesBcdWeekdayAndSummerFlag)
               QStringLiteral("58 59 23 07 27 12 99 00"));
 }
 
-struct DriftTest : ClockTest {
+struct MeterDriftTest : MeterClockTest {
     Modes sql = [] {
         Modes m;
         m.SqlMode = true;
@@ -124,7 +124,7 @@ struct DriftTest : ClockTest {
     }
 };
 
-TEST_F(DriftTest, FiveSecondsAheadOverTenDaysAveragedOverTwoReplies)
+TEST_F(MeterDriftTest, FiveSecondsAheadOverTenDaysAveragedOverTwoReplies)
 {
     d.LastClockSet = now.addDays(-10);
     reply(5);
@@ -140,7 +140,7 @@ TEST_F(DriftTest, FiveSecondsAheadOverTenDaysAveragedOverTwoReplies)
     }
 }
 
-TEST_F(DriftTest, NoSampleInTheFirstHalfDay)
+TEST_F(MeterDriftTest, NoSampleInTheFirstHalfDay)
 {
     d.LastClockSet = now.addSecs(-11 * 3600);
     reply(5);
@@ -154,7 +154,7 @@ TEST_F(DriftTest, NoSampleInTheFirstHalfDay)
     EXPECT_EQ(d.DriftCount, 1);
 }
 
-TEST_F(DriftTest, NoSampleWithoutASettingOrOutsideTheDatabaseMode)
+TEST_F(MeterDriftTest, NoSampleWithoutASettingOrOutsideTheDatabaseMode)
 {
     reply(5);
     EXPECT_EQ(d.DriftCount, 0);
@@ -167,7 +167,7 @@ TEST_F(DriftTest, NoSampleWithoutASettingOrOutsideTheDatabaseMode)
     EXPECT_TRUE(p.LabeledDelta.value().isEmpty());
 }
 
-TEST_F(DriftTest, SamplesAreAveraged)
+TEST_F(MeterDriftTest, SamplesAreAveraged)
 {
     d.LastClockSet = now.addDays(-1);
     reply(2);
@@ -176,7 +176,7 @@ TEST_F(DriftTest, SamplesAreAveraged)
     EXPECT_EQ(d.LabeledDelta.value(), QStringLiteral("0,50"));
 }
 
-TEST_F(DriftTest, InvalidTimeCountsAsMidnight)
+TEST_F(MeterDriftTest, InvalidTimeCountsAsMidnight)
 {
     d.LastClockSet = now.addDays(-10);
     const QByteArray payload = Bytes({0x00, 0x00, 0x25, 0x02, 0x08, 0x12, 0x26, 0x00});
@@ -187,7 +187,7 @@ TEST_F(DriftTest, InvalidTimeCountsAsMidnight)
     EXPECT_EQ(d.LabeledDelta.value(), QStringLiteral("-3693,00"));
 }
 
-TEST(DriftText, FixedPointWithFiveSignificantDigits)
+TEST(MeterDriftText, FixedPointWithFiveSignificantDigits)
 {
     test::LocaleScope c(QLocale::c());
     struct Case {
@@ -203,7 +203,7 @@ TEST(DriftText, FixedPointWithFiveSignificantDigits)
         EXPECT_EQ(DriftText(c.value), QLatin1String(c.text)) << c.value;
 }
 
-TEST(LocaleText, LongTimeWithoutTheZone)
+TEST(MeterLocaleText, LongTimeWithoutTheZone)
 {
     test::LocaleScope en(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(LongTimeText(QTime(22, 5, 7)), QStringLiteral("10:05:07 PM"));

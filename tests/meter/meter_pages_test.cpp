@@ -24,7 +24,7 @@ namespace ordan
 namespace
 {
 
-struct PagesTest : ::testing::Test {
+struct MeterPagesTest : ::testing::Test {
     test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     Modes modes;
     std::unique_ptr<MeterParameters> model;
@@ -43,7 +43,7 @@ struct PagesTest : ::testing::Test {
     }
 };
 
-TEST_F(PagesTest, EveryControlIsThereUnderItsName)
+TEST_F(MeterPagesTest, EveryControlIsThereUnderItsName)
 {
     build();
     const char *names[] = {
@@ -66,7 +66,7 @@ TEST_F(PagesTest, EveryControlIsThereUnderItsName)
     EXPECT_EQ(widget<QCheckBox>("CheckBox2")->text(), QStringLiteral("На расч. день"));
 }
 
-TEST_F(PagesTest, FitsTheFixedMainWindow)
+TEST_F(MeterPagesTest, FitsTheFixedMainWindow)
 {
     for (const Modes &m : {Modes{}, Modes{3, true, true}}) {
         build(m);
@@ -77,7 +77,7 @@ TEST_F(PagesTest, FitsTheFixedMainWindow)
     }
 }
 
-TEST_F(PagesTest, OperatorEditsMarkAndStationWritesDoNot)
+TEST_F(MeterPagesTest, OperatorEditsMarkAndStationWritesDoNot)
 {
     build();
     auto *day = widget<QSpinBox>("SpinDay");
@@ -93,7 +93,7 @@ TEST_F(PagesTest, OperatorEditsMarkAndStationWritesDoNot)
     EXPECT_EQ(model->CheckBox3.mark(), 1);
 }
 
-TEST_F(PagesTest, ModesDecideWhatIsShownAndEditable)
+TEST_F(MeterPagesTest, ModesDecideWhatIsShownAndEditable)
 {
     build();
     page->show();
@@ -125,7 +125,7 @@ TEST_F(PagesTest, ModesDecideWhatIsShownAndEditable)
     EXPECT_EQ(widget<QLineEdit>("LabeledPass2")->echoMode(), QLineEdit::Normal);
 }
 
-TEST_F(PagesTest, DdmLabelsFollowTheVersion)
+TEST_F(MeterPagesTest, DdmLabelsFollowTheVersion)
 {
     build();
     page->show();
@@ -135,7 +135,7 @@ TEST_F(PagesTest, DdmLabelsFollowTheVersion)
     EXPECT_TRUE(widget("LabelA")->isVisible());
 }
 
-TEST_F(PagesTest, DatePickerShowsTheWeekdayAndKeepsToTheWritableYears)
+TEST_F(MeterPagesTest, DatePickerShowsTheWeekdayAndKeepsToTheWritableYears)
 {
     build();
     auto *date = widget<QDateEdit>("DatePicker");
@@ -151,7 +151,7 @@ TEST_F(PagesTest, DatePickerShowsTheWeekdayAndKeepsToTheWritableYears)
     EXPECT_EQ(widget<QTimeEdit>("TimePicker")->text(), QStringLiteral("10:15:30"));
 }
 
-TEST_F(PagesTest, RadioButtonsAndMemo)
+TEST_F(MeterPagesTest, RadioButtonsAndMemo)
 {
     build();
     page->show();
@@ -168,7 +168,7 @@ TEST_F(PagesTest, RadioButtonsAndMemo)
     EXPECT_EQ(widget<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral("a\nb"));
 }
 
-TEST_F(PagesTest, ClearingFocusesTheFactoryNumberOnTheActivePage)
+TEST_F(MeterPagesTest, ClearingFocusesTheFactoryNumberOnTheActivePage)
 {
     build();
     page->show();
@@ -178,7 +178,7 @@ TEST_F(PagesTest, ClearingFocusesTheFactoryNumberOnTheActivePage)
     EXPECT_TRUE(widget<QSpinBox>("SpinEdit_Number")->hasFocus());
 }
 
-TEST(ReadingsPage, GridsAndResetButton)
+TEST(MeterReadingsPage, GridsAndResetButton)
 {
     test::LocaleScope locale(QLocale(QLocale::Russian, QLocale::Russia));
     MeterParameters model{Modes{}};
@@ -211,7 +211,7 @@ TEST(ReadingsPage, GridsAndResetButton)
     EXPECT_TRUE(titles.contains(QStringLiteral(" Показания ")));
 }
 
-TEST(StatusDialog, DecodesWhatIsTyped)
+TEST(MeterStatusDialog, DecodesWhatIsTyped)
 {
     StatusDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Расшифровка  статуса"));

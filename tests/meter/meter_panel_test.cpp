@@ -7,9 +7,9 @@ namespace ordan
 namespace
 {
 
-using test::BenchFixture;
+using test::MeterBenchFixture;
 
-TEST_F(BenchFixture, OnePollCycleFillsThePages)
+TEST_F(MeterBenchFixture, OnePollCycleFillsThePages)
 {
     p().CheckReadTarif.set(false);
     p().CheckNoIndi.set(false);
@@ -46,7 +46,7 @@ TEST_F(BenchFixture, OnePollCycleFillsThePages)
     EXPECT_TRUE(engine.log().lines().empty());
 }
 
-TEST_F(BenchFixture, ClockFollowerKeepsThePickersOnThePcClockUntilEdited)
+TEST_F(MeterBenchFixture, ClockFollowerKeepsThePickersOnThePcClockUntilEdited)
 {
     timers.advance(500);
     EXPECT_EQ(p().DatePicker.value(), QDate(2026, 12, 8));
@@ -62,7 +62,7 @@ TEST_F(BenchFixture, ClockFollowerKeepsThePickersOnThePcClockUntilEdited)
     EXPECT_EQ(p().TimePicker.value(), QTime(10, 15, 33));
 }
 
-TEST_F(BenchFixture, DisconnectBlanksTheMeterButNotTheReadings)
+TEST_F(MeterBenchFixture, DisconnectBlanksTheMeterButNotTheReadings)
 {
     connect();
     ASSERT_TRUE(exchange(12));
@@ -74,7 +74,7 @@ TEST_F(BenchFixture, DisconnectBlanksTheMeterButNotTheReadings)
     EXPECT_FALSE(p().ActionSetting.isEnabled());
 }
 
-TEST_F(BenchFixture, EngineOutlivesThePanel)
+TEST_F(MeterBenchFixture, EngineOutlivesThePanel)
 {
     connect();
     host.panel = nullptr;
@@ -82,11 +82,11 @@ TEST_F(BenchFixture, EngineOutlivesThePanel)
     EXPECT_TRUE(exchange(12)) << "replies to the panel's codes reach no decoder of a panel that is gone";
 }
 
-struct SqlBench : BenchFixture {
-    SqlBench() : BenchFixture(Modes{3, true, false}) {}
+struct MeterSqlBench : MeterBenchFixture {
+    MeterSqlBench() : MeterBenchFixture(Modes{3, true, false}) {}
 };
 
-TEST_F(SqlBench, DriftFromTheLastClockSettingAndTheNewAddress)
+TEST_F(MeterSqlBench, DriftFromTheLastClockSettingAndTheNewAddress)
 {
     int lookups = 0;
     panel->hooks.lastClockSet = [&](int serial) {

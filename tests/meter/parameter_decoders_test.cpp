@@ -33,7 +33,7 @@ Modes SqlModes()
     return m;
 }
 
-struct DecodersTest : ::testing::Test {
+struct MeterDecodersTest : ::testing::Test {
     test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     Modes modes;
     MeterParameters p{modes};
@@ -45,7 +45,7 @@ struct DecodersTest : ::testing::Test {
     };
 };
 
-TEST_F(DecodersTest, SerialNumberTakesSeventeenBitsAndLocksTheField)
+TEST_F(MeterDecodersTest, SerialNumberTakesSeventeenBitsAndLocksTheField)
 {
     for (int third : {0x01, 0xFF}) {
         p.ClearMeterData();
@@ -57,7 +57,7 @@ TEST_F(DecodersTest, SerialNumberTakesSeventeenBitsAndLocksTheField)
     }
 }
 
-TEST_F(DecodersTest, SerialNumberZeroLeavesTheFieldOpen)
+TEST_F(MeterDecodersTest, SerialNumberZeroLeavesTheFieldOpen)
 {
     DecodeSerialNumber(Reply(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
     ASSERT_FALSE(p.SpinEdit_Number.isEnabled());
@@ -67,7 +67,7 @@ TEST_F(DecodersTest, SerialNumberZeroLeavesTheFieldOpen)
     EXPECT_TRUE(p.BitBtn1.isEnabled());
 }
 
-TEST_F(DecodersTest, MarkedSerialNumberIsLeftAlone)
+TEST_F(MeterDecodersTest, MarkedSerialNumberIsLeftAlone)
 {
     p.SpinEdit_Number.edit(500);
     ASSERT_EQ(p.SpinEdit_Number.mark(), 1);
@@ -77,7 +77,7 @@ TEST_F(DecodersTest, MarkedSerialNumberIsLeftAlone)
     EXPECT_TRUE(lookups.empty());
 }
 
-TEST(SerialNumberAddress, DatabaseModeGivesTheNewAddressFromTheNumber)
+TEST(MeterSerialNumberAddress, DatabaseModeGivesTheNewAddressFromTheNumber)
 {
     struct Case {
         bool sql;
@@ -96,7 +96,7 @@ TEST(SerialNumberAddress, DatabaseModeGivesTheNewAddressFromTheNumber)
     }
 }
 
-TEST(SerialNumberAddress, LookupOfTheLastClockSettingOnlyForANewNumberInDatabaseMode)
+TEST(MeterSerialNumberAddress, LookupOfTheLastClockSettingOnlyForANewNumberInDatabaseMode)
 {
     MeterParameters p(SqlModes());
     std::vector<int> asked;
@@ -119,7 +119,7 @@ TEST(SerialNumberAddress, LookupOfTheLastClockSettingOnlyForANewNumberInDatabase
     EXPECT_EQ(asked.size(), 2u);
 }
 
-TEST(SerialNumberAddress, EditOfTheNumberInDatabaseModeSetsTheAddressToo)
+TEST(MeterSerialNumberAddress, EditOfTheNumberInDatabaseModeSetsTheAddressToo)
 {
     MeterParameters p(SqlModes());
     p.SpinEdit_Number.edit(1234);
@@ -130,7 +130,7 @@ TEST(SerialNumberAddress, EditOfTheNumberInDatabaseModeSetsTheAddressToo)
     EXPECT_EQ(p.SpinNewAddr.value(), 34);
 }
 
-TEST_F(DecodersTest, VersionShowsMajorDotMinorAndSwitchesTheExtendedControls)
+TEST_F(MeterDecodersTest, VersionShowsMajorDotMinorAndSwitchesTheExtendedControls)
 {
     QSignalSpy spy(&p, &MeterParameters::extendedVersionChanged);
     ASSERT_TRUE(DecodeFirmwareVersion(Reply(0x00, Bytes({0x05, 0x09})), p, meterVersion));
@@ -150,14 +150,14 @@ TEST_F(DecodersTest, VersionShowsMajorDotMinorAndSwitchesTheExtendedControls)
     EXPECT_TRUE(spy.at(1).at(0).toBool());
 }
 
-TEST_F(DecodersTest, VersionBcdDigitsAreNotChecked)
+TEST_F(MeterDecodersTest, VersionBcdDigitsAreNotChecked)
 {
     DecodeFirmwareVersion(Reply(0x00, Bytes({0x1A, 0xFF})), p, meterVersion);
     EXPECT_EQ(p.LabeledVersion.value(), QStringLiteral("165.20"));
     EXPECT_EQ(meterVersion, 165);
 }
 
-TEST_F(DecodersTest, OperatingTimeInHoursAndMinutes)
+TEST_F(MeterDecodersTest, OperatingTimeInHoursAndMinutes)
 {
     struct Case {
         QByteArray bytes;
@@ -179,7 +179,7 @@ TEST_F(DecodersTest, OperatingTimeInHoursAndMinutes)
     EXPECT_FALSE(p.EditOff.isVisible());
 }
 
-TEST_F(DecodersTest, BillingDayAndHourAreLimitedToTheirRanges)
+TEST_F(MeterDecodersTest, BillingDayAndHourAreLimitedToTheirRanges)
 {
     p.CheckReadTarif.set(false);
     p.SpinDay.set(5);
@@ -191,7 +191,7 @@ TEST_F(DecodersTest, BillingDayAndHourAreLimitedToTheirRanges)
     EXPECT_EQ(p.SpinHour.value(), 7);
 }
 
-TEST_F(DecodersTest, BillingDaySwitchAndMarks)
+TEST_F(MeterDecodersTest, BillingDaySwitchAndMarks)
 {
     DecodeBillingDay(Reply(0x22, Bytes({0x07, 0x25})), p);
     EXPECT_EQ(p.SpinDay.value(), 1) << "\"Не считывать\" is ticked at start";
@@ -203,7 +203,7 @@ TEST_F(DecodersTest, BillingDaySwitchAndMarks)
     EXPECT_EQ(p.SpinDay.mark(), 1);
 }
 
-TEST_F(DecodersTest, IndicationMarkOnOneBoxBlocksAllFourUntilCleared)
+TEST_F(MeterDecodersTest, IndicationMarkOnOneBoxBlocksAllFourUntilCleared)
 {
     DecodeIndication(Reply(0x0D, Bytes({0x0F})), p);
     EXPECT_FALSE(p.CheckBox1.value()) << "\"Не считывать\" is ticked at start";
@@ -224,7 +224,7 @@ TEST_F(DecodersTest, IndicationMarkOnOneBoxBlocksAllFourUntilCleared)
     EXPECT_EQ(p.indicationMask(), 0x0D);
 }
 
-TEST_F(DecodersTest, DdmNumbersPerPhaseUnlessMarked)
+TEST_F(MeterDecodersTest, DdmNumbersPerPhaseUnlessMarked)
 {
     const QByteArray reply = Reply(0x0A, Bytes({0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x70, 0x11, 0x01}));
     p.SpinEditA.set(7);
@@ -238,7 +238,7 @@ TEST_F(DecodersTest, DdmNumbersPerPhaseUnlessMarked)
     EXPECT_EQ(p.SpinEditC.value(), 70000);
 }
 
-TEST_F(DecodersTest, DdmTimeStampsInTheLocaleFormat)
+TEST_F(MeterDecodersTest, DdmTimeStampsInTheLocaleFormat)
 {
     p.CheckDdmRead.set(false);
     p.SpinEditA.set(1);
@@ -257,14 +257,14 @@ TEST_F(DecodersTest, DdmTimeStampsInTheLocaleFormat)
     EXPECT_EQ(p.LabelA.value(), QStringLiteral("02.01.2000 01:00:00")) << "labels keep what they show";
 }
 
-TEST(DdmTime, LargestStampAndCLocale)
+TEST(MeterDdmTime, LargestStampAndCLocale)
 {
     test::LocaleScope c(QLocale::c());
     EXPECT_EQ(DdmTimeText(90000), QStringLiteral("2 Jan 2000 01:00:00"));
     EXPECT_EQ(DdmTimeText(0xFFFFFFFFu), QStringLiteral("7 Feb 2136 06:28:15"));
 }
 
-TEST_F(DecodersTest, DdmActionsOnlyInDatabaseMode)
+TEST_F(MeterDecodersTest, DdmActionsOnlyInDatabaseMode)
 {
     p.SpinEditA.set(1);
     p.ActionMinusDDM.execute();
@@ -286,7 +286,7 @@ TEST_F(DecodersTest, DdmActionsOnlyInDatabaseMode)
     EXPECT_EQ(sql.ActionMinusDDM.shortcut(), QStringLiteral("Ctrl+D"));
 }
 
-TEST(StartState, ControlsFollowTheModes)
+TEST(MeterStartState, ControlsFollowTheModes)
 {
     MeterParameters local{Modes{}};
     EXPECT_TRUE(local.CheckReadTarif.value());
@@ -312,7 +312,7 @@ TEST(StartState, ControlsFollowTheModes)
     EXPECT_TRUE(sql.BitBtn1.isVisible());
 }
 
-TEST_F(DecodersTest, ClearMeterDataBlanksTheMeterAndKeepsTheSettings)
+TEST_F(MeterDecodersTest, ClearMeterDataBlanksTheMeterAndKeepsTheSettings)
 {
     QSignalSpy focus(&p, &MeterParameters::serialNumberFocusRequested);
     p.SpinEdit_Number.set(77);
@@ -359,7 +359,7 @@ TEST_F(DecodersTest, ClearMeterDataBlanksTheMeterAndKeepsTheSettings)
     EXPECT_EQ(focus.count(), 1);
 }
 
-TEST(Marks, SharedChangeHandlerMarksTheSettingsControls)
+TEST(MeterMarks, SharedChangeHandlerMarksTheSettingsControls)
 {
     MeterParameters p{Modes{}};
     p.SpinNewAddr.edit(4);
@@ -379,7 +379,7 @@ TEST(Marks, SharedChangeHandlerMarksTheSettingsControls)
     EXPECT_EQ(p.SpinHour.mark(), 0);
 }
 
-TEST(Marks, DatePickerOnlyOffersTheYearsTheClockFrameCarries)
+TEST(MeterMarks, DatePickerOnlyOffersTheYearsTheClockFrameCarries)
 {
     MeterParameters p{Modes{}};
     p.DatePicker.set(QDate(1999, 12, 31));
@@ -389,7 +389,7 @@ TEST(Marks, DatePickerOnlyOffersTheYearsTheClockFrameCarries)
 }
 
 // Every decoder, given any prefix of its reply, reads nothing past it and changes nothing.
-TEST(ShortReplies, EveryDecoderIgnoresEveryTruncatedReply)
+TEST(MeterShortReplies, EveryDecoderIgnoresEveryTruncatedReply)
 {
     test::LocaleScope locale(QLocale::c());
     struct Case {

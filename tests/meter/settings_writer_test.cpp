@@ -21,7 +21,7 @@ QString Frame(const QByteArray &body)
 
 // A connected engine whose meter never answers: what ActionSetting queues stays in the queue
 // behind the version request that is in flight.
-struct WriterTest : ::testing::Test {
+struct MeterWriterTest : ::testing::Test {
     test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     VirtualTimers timers;
     test::FakeLine line{timers};
@@ -31,7 +31,7 @@ struct WriterTest : ::testing::Test {
     Engine engine{line, timers, op, host, [this] { return facts.now(); }};
     std::unique_ptr<MeterPanel> panel;
 
-    explicit WriterTest(Modes modes = {})
+    explicit MeterWriterTest(Modes modes = {})
     {
         panel = std::make_unique<MeterPanel>(engine, op, facts, modes);
         host.panel = panel.get();
@@ -41,7 +41,7 @@ struct WriterTest : ::testing::Test {
         p().TimePicker.edit(QTime(7, 5, 9));
         panel->setWriteActionsEnabled(true);
     }
-    ~WriterTest() override { host.panel = nullptr; }
+    ~MeterWriterTest() override { host.panel = nullptr; }
 
     MeterParameters &p() { return panel->parameters(); }
 
@@ -60,7 +60,7 @@ struct WriterTest : ::testing::Test {
     }
 };
 
-TEST_F(WriterTest, DefaultLocalSequenceIsAccessPasswordAndClock)
+TEST_F(MeterWriterTest, DefaultLocalSequenceIsAccessPasswordAndClock)
 {
     EXPECT_FALSE(engine.SettingsWritePending);
     EXPECT_EQ(write(), (std::vector<QString>{
@@ -70,7 +70,7 @@ TEST_F(WriterTest, DefaultLocalSequenceIsAccessPasswordAndClock)
     EXPECT_EQ(Hex(engine.commands().at(0)), QStringLiteral("00 02 80 71")) << "in flight, not displaced";
 }
 
-TEST_F(WriterTest, ClockWithSummerTimeSwitching)
+TEST_F(MeterWriterTest, ClockWithSummerTimeSwitching)
 {
     p().CheckBoxClock.edit(true);
     const auto frames = write();
@@ -78,7 +78,7 @@ TEST_F(WriterTest, ClockWithSummerTimeSwitching)
     EXPECT_EQ(frames[1], Frame(Bytes({0x05, 0x0A, 0x09, 0x05, 0x07, 0x01, 0x09, 0x03, 0x26, 0x80})));
 }
 
-TEST_F(WriterTest, PasswordsLowByteFirst)
+TEST_F(MeterWriterTest, PasswordsLowByteFirst)
 {
     struct Case {
         const char *text;
@@ -97,7 +97,7 @@ TEST_F(WriterTest, PasswordsLowByteFirst)
     EXPECT_EQ(write().front(), Frame(Bytes({0x14, 0x04, 0xFF, 0xFF})));
 }
 
-TEST_F(WriterTest, NewPasswordOnlyWhenTheTextsDiffer)
+TEST_F(MeterWriterTest, NewPasswordOnlyWhenTheTextsDiffer)
 {
     p().CheckTime.edit(false);
     p().CheckPassword.edit(true);
@@ -110,7 +110,7 @@ TEST_F(WriterTest, NewPasswordOnlyWhenTheTextsDiffer)
     EXPECT_EQ(frames[2], Frame(Bytes({0x14, 0x04, 0x01, 0x00})));
 }
 
-TEST_F(WriterTest, EverySettingInItsOrder)
+TEST_F(MeterWriterTest, EverySettingInItsOrder)
 {
     MeterParameters &m = p();
     m.CheckPassword.edit(true);
@@ -149,7 +149,7 @@ TEST_F(WriterTest, EverySettingInItsOrder)
                        }));
 }
 
-TEST_F(WriterTest, SingleTariffAndScheduleResetSendTheShortScheduleTwice)
+TEST_F(MeterWriterTest, SingleTariffAndScheduleResetSendTheShortScheduleTwice)
 {
     p().CheckTime.edit(false);
     p().CheckShedule.edit(true);
@@ -166,7 +166,7 @@ TEST_F(WriterTest, SingleTariffAndScheduleResetSendTheShortScheduleTwice)
     EXPECT_FALSE(zonesAsked);
 }
 
-TEST_F(WriterTest, ScheduleThatCannotBeWrittenStopsTheWholeWrite)
+TEST_F(MeterWriterTest, ScheduleThatCannotBeWrittenStopsTheWholeWrite)
 {
     p().CheckShedule.edit(true);
     panel->hooks.scheduleZonesBody = [] { return std::optional<QByteArray>(); };
@@ -175,11 +175,11 @@ TEST_F(WriterTest, ScheduleThatCannotBeWrittenStopsTheWholeWrite)
     EXPECT_TRUE(op.boxes.empty()) << "the schedule has told the operator";
 }
 
-struct EngineeringWriterTest : WriterTest {
-    EngineeringWriterTest() : WriterTest(Modes{3, false, false}) {}
+struct MeterEngineeringWriterTest : MeterWriterTest {
+    MeterEngineeringWriterTest() : MeterWriterTest(Modes{3, false, false}) {}
 };
 
-TEST_F(EngineeringWriterTest, DisplayedSerialNumberIsNeverWrittenBack)
+TEST_F(MeterEngineeringWriterTest, DisplayedSerialNumberIsNeverWrittenBack)
 {
     DecodeSerialNumber(AppendCrc(Bytes({0x01, 0x05, 0x39, 0x30, 0x01})), p(), {});
     EXPECT_EQ(p().SpinEdit_Number.value(), 77881);
@@ -187,7 +187,7 @@ TEST_F(EngineeringWriterTest, DisplayedSerialNumberIsNeverWrittenBack)
         EXPECT_FALSE(f.startsWith(QStringLiteral("02 05"))) << f.toStdString();
 }
 
-TEST_F(WriterTest, DdmNumbersOutsideTheFrameAreRefused)
+TEST_F(MeterWriterTest, DdmNumbersOutsideTheFrameAreRefused)
 {
     p().CheckDDM.edit(true);
     p().SpinEditB.edit(-2);
@@ -199,7 +199,7 @@ TEST_F(WriterTest, DdmNumbersOutsideTheFrameAreRefused)
     EXPECT_EQ(write().back(), Frame(Bytes({0x0B, 0x0B, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0, 0})));
 }
 
-TEST(PasswordRule, EnablingOfTheWrite)
+TEST(MeterPasswordRule, EnablingOfTheWrite)
 {
     struct Case {
         bool connected;
@@ -224,7 +224,7 @@ TEST(PasswordRule, EnablingOfTheWrite)
             << c.access << " / " << c.fresh << " / " << c.writeFresh << " / " << c.connected;
 }
 
-TEST_F(WriterTest, PasswordEditsDecideTheActionAndAddressTheNeighbourOnce)
+TEST_F(MeterWriterTest, PasswordEditsDecideTheActionAndAddressTheNeighbourOnce)
 {
     engine.PasswordChanged = false;
     p().LabeledPass2.edit(QStringLiteral("abc"));
@@ -243,7 +243,7 @@ TEST_F(WriterTest, PasswordEditsDecideTheActionAndAddressTheNeighbourOnce)
     EXPECT_TRUE(p().ActionSetting.isEnabled());
 }
 
-TEST_F(WriterTest, TheRuleIsTestedAgainWhenTheActionRuns)
+TEST_F(MeterWriterTest, TheRuleIsTestedAgainWhenTheActionRuns)
 {
     p().CheckPassword.set(true);
     p().LabeledPass1.set(QStringLiteral("x"));
@@ -254,7 +254,7 @@ TEST_F(WriterTest, TheRuleIsTestedAgainWhenTheActionRuns)
     EXPECT_FALSE(p().ActionSetting.isEnabled());
 }
 
-TEST_F(WriterTest, BillingDayResetQueuesPasswordAndResetEachTime)
+TEST_F(MeterWriterTest, BillingDayResetQueuesPasswordAndResetEachTime)
 {
     p().LabeledPass2.edit(QStringLiteral("258"));
     EXPECT_TRUE(p().BitBtn5.execute());
@@ -265,11 +265,11 @@ TEST_F(WriterTest, BillingDayResetQueuesPasswordAndResetEachTime)
     EXPECT_FALSE(engine.SettingsWritePending);
 }
 
-struct SqlWriterTest : WriterTest {
-    SqlWriterTest() : WriterTest(Modes{3, true, false}) {}
+struct MeterSqlWriterTest : MeterWriterTest {
+    MeterSqlWriterTest() : MeterWriterTest(Modes{3, true, false}) {}
 };
 
-TEST_F(SqlWriterTest, ClockIsTakenFromTheServerFirst)
+TEST_F(MeterSqlWriterTest, ClockIsTakenFromTheServerFirst)
 {
     std::vector<QString> calls;
     panel->hooks.syncClockFromServer = [&] {
@@ -282,7 +282,7 @@ TEST_F(SqlWriterTest, ClockIsTakenFromTheServerFirst)
     EXPECT_EQ(frames[2], Frame(Bytes({0x03, 0x03, 0x01})));
 }
 
-TEST_F(SqlWriterTest, ServerClockFailureQueuesNothing)
+TEST_F(MeterSqlWriterTest, ServerClockFailureQueuesNothing)
 {
     panel->hooks.syncClockFromServer = [] {
         return std::optional<QString>(QStringLiteral("Нет связи с сервером"));
@@ -296,7 +296,7 @@ TEST_F(SqlWriterTest, ServerClockFailureQueuesNothing)
 }
 
 // On virtual time against a meter that checks its password.
-struct WriteOnTheBench : test::BenchFixture {
+struct MeterWriteOnTheBench : test::MeterBenchFixture {
     void SetUp() override
     {
         connect();
@@ -309,7 +309,7 @@ struct WriteOnTheBench : test::BenchFixture {
     }
 };
 
-TEST_F(WriteOnTheBench, SuccessLightsGreenRecordsOnceAndReadsBack)
+TEST_F(MeterWriteOnTheBench, SuccessLightsGreenRecordsOnceAndReadsBack)
 {
     const int clearsBefore = host.clears;
     press();
@@ -325,7 +325,7 @@ TEST_F(WriteOnTheBench, SuccessLightsGreenRecordsOnceAndReadsBack)
     EXPECT_EQ(host.records, 1);
 }
 
-TEST_F(WriteOnTheBench, WrongAccessPasswordIsRedWithTheBoxAndNoRecord)
+TEST_F(MeterWriteOnTheBench, WrongAccessPasswordIsRedWithTheBoxAndNoRecord)
 {
     meter.password = 7;
     press();
@@ -340,7 +340,7 @@ TEST_F(WriteOnTheBench, WrongAccessPasswordIsRedWithTheBoxAndNoRecord)
               engine.log().lines().end());
 }
 
-TEST_F(WriteOnTheBench, SecondPressWhileTheFirstRunsAppendsAndRecordsOnce)
+TEST_F(MeterWriteOnTheBench, SecondPressWhileTheFirstRunsAppendsAndRecordsOnce)
 {
     press();
     press();
@@ -350,7 +350,7 @@ TEST_F(WriteOnTheBench, SecondPressWhileTheFirstRunsAppendsAndRecordsOnce)
     EXPECT_EQ(engine.Shape1.value(), Indicator::Green);
 }
 
-TEST_F(WriteOnTheBench, AcknowledgedAddressIsUsedFromTheNextRequestOn)
+TEST_F(MeterWriteOnTheBench, AcknowledgedAddressIsUsedFromTheNextRequestOn)
 {
     p().CheckAddr.edit(true);
     p().SpinNewAddr.edit(9);
@@ -367,7 +367,7 @@ TEST_F(WriteOnTheBench, AcknowledgedAddressIsUsedFromTheNextRequestOn)
     EXPECT_EQ(host.records, 1);
 }
 
-TEST_F(WriteOnTheBench, FailedAddressWriteKeepsTheOldAddress)
+TEST_F(MeterWriteOnTheBench, FailedAddressWriteKeepsTheOldAddress)
 {
     meter.refused.insert(0x03);
     p().CheckAddr.edit(true);
@@ -381,7 +381,7 @@ TEST_F(WriteOnTheBench, FailedAddressWriteKeepsTheOldAddress)
     EXPECT_EQ(line.addressBytes().back(), 0);
 }
 
-TEST_F(WriteOnTheBench, NewPasswordBecomesTheAccessPasswordOnceTheMeterHasIt)
+TEST_F(MeterWriteOnTheBench, NewPasswordBecomesTheAccessPasswordOnceTheMeterHasIt)
 {
     p().CheckTime.edit(false);
     p().CheckPassword.edit(true);
@@ -404,7 +404,7 @@ TEST_F(WriteOnTheBench, NewPasswordBecomesTheAccessPasswordOnceTheMeterHasIt)
     EXPECT_EQ(host.records, 1);
 }
 
-TEST_F(WriteOnTheBench, BillingDayResetNeitherRecordsNorTakesTheNewPassword)
+TEST_F(MeterWriteOnTheBench, BillingDayResetNeitherRecordsNorTakesTheNewPassword)
 {
     p().CheckPassword.edit(true);
     p().LabeledPass1.edit(QStringLiteral("5"));

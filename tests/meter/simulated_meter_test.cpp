@@ -12,7 +12,7 @@ namespace
 {
 
 // The station's engine and meter parameters against the simulated meter, on virtual time.
-struct SimulatedBench : ::testing::Test {
+struct MeterSimulatedBench : ::testing::Test {
     test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     VirtualTimers timers;
     SimulatedMeter meter{[this] { return timers.now(); }, State()};
@@ -34,12 +34,12 @@ struct SimulatedBench : ::testing::Test {
         return s;
     }
 
-    SimulatedBench()
+    MeterSimulatedBench()
     {
         facts.elapsedMs = [this] { return timers.now(); };
         host.panel = &panel;
     }
-    ~SimulatedBench() override { host.panel = nullptr; }
+    ~MeterSimulatedBench() override { host.panel = nullptr; }
 
     MeterParameters &p() { return panel.parameters(); }
 
@@ -52,7 +52,7 @@ struct SimulatedBench : ::testing::Test {
     }
 };
 
-TEST_F(SimulatedBench, OnePollCycleShowsTheMeter)
+TEST_F(MeterSimulatedBench, OnePollCycleShowsTheMeter)
 {
     p().CheckDdmRead.set(false);
     ASSERT_TRUE(engine.connectLine(QStringLiteral("COM1"), 4800));
@@ -77,7 +77,7 @@ TEST_F(SimulatedBench, OnePollCycleShowsTheMeter)
     EXPECT_TRUE(engine.log().lines().empty());
 }
 
-TEST_F(SimulatedBench, SettingsWriteReachesTheMeter)
+TEST_F(MeterSimulatedBench, SettingsWriteReachesTheMeter)
 {
     ASSERT_TRUE(engine.connectLine(QStringLiteral("COM1"), 4800));
     ASSERT_TRUE(cycle());

@@ -19,7 +19,7 @@ QStringList Lines(std::initializer_list<const char16_t *> lines)
     return out;
 }
 
-TEST(StatusText, FullStatusWords)
+TEST(MeterStatusText, FullStatusWords)
 {
     struct Case {
         quint32 word;
@@ -45,7 +45,7 @@ TEST(StatusText, FullStatusWords)
         EXPECT_EQ(FullStatusLines(c.word), c.lines) << std::hex << c.word;
 }
 
-TEST(StatusText, RadioStatusBytes)
+TEST(MeterStatusText, RadioStatusBytes)
 {
     EXPECT_EQ(RadioStatusLines(0xC9), Lines({u"Фиксация нарушения режима потребления.",
                                              u"Фаза A : нет связи с ДДМ (или ДДМ не установлен).",
@@ -54,7 +54,7 @@ TEST(StatusText, RadioStatusBytes)
     EXPECT_EQ(RadioStatusLines(0), QStringList{});
 }
 
-TEST(StatusText, DialogValues)
+TEST(MeterStatusText, DialogValues)
 {
     EXPECT_EQ(StatusDialogValue(QStringLiteral("65535")), 65535u);
     EXPECT_EQ(StatusDialogValue(QStringLiteral("-5")), 0u);
@@ -63,14 +63,14 @@ TEST(StatusText, DialogValues)
     EXPECT_EQ(StatusDialogValue(QStringLiteral("70000")), 70000u);
 }
 
-struct StatusReplies : ::testing::Test {
+struct MeterStatusReplies : ::testing::Test {
     MeterParameters p{Modes{}};
     static QByteArray Full(quint16 w) { return AppendCrc(Bytes({0x06, 0x04, w & 0xFF, w >> 8})); }
     static QByteArray Radio(quint8 b) { return AppendCrc(Bytes({0x0C, 0x03, b})); }
     const QStringList marker{QStringLiteral("marker")};
 };
 
-TEST_F(StatusReplies, MemoIsRewrittenOnlyWhenTheSelectedStatusChanges)
+TEST_F(MeterStatusReplies, MemoIsRewrittenOnlyWhenTheSelectedStatusChanges)
 {
     DecodeFullStatus(Full(0x01C0), p);
     EXPECT_EQ(p.Memo1.value(), Lines({u"Фаза C : отсутствует."}));
@@ -85,7 +85,7 @@ TEST_F(StatusReplies, MemoIsRewrittenOnlyWhenTheSelectedStatusChanges)
     EXPECT_EQ(p.Memo1.value(), Lines({u"Фаза C : отсутствует."}));
 }
 
-TEST_F(StatusReplies, StatusZeroAfterClearingDecodesNothing)
+TEST_F(MeterStatusReplies, StatusZeroAfterClearingDecodesNothing)
 {
     p.Memo1.set(marker);
     p.ClearMeterData();
@@ -96,7 +96,7 @@ TEST_F(StatusReplies, StatusZeroAfterClearingDecodesNothing)
     EXPECT_EQ(p.Memo1.value(), Lines({u"Выключение счетчика"}));
 }
 
-TEST_F(StatusReplies, RadioSelectionFollowsTheOtherKind)
+TEST_F(MeterStatusReplies, RadioSelectionFollowsTheOtherKind)
 {
     DecodeFullStatus(Full(0x0812), p);
     p.RadioRStatus.edit(true);
@@ -118,7 +118,7 @@ TEST_F(StatusReplies, RadioSelectionFollowsTheOtherKind)
     EXPECT_EQ(p.Memo1.value(), Lines({u"Фаза C : отсутствует."}));
 }
 
-TEST(ReadingText, FiveDecimalsExactly)
+TEST(MeterReadingText, FiveDecimalsExactly)
 {
     test::LocaleScope c(QLocale::c());
     EXPECT_EQ(ReadingText(4000), QStringLiteral("1.00000"));
@@ -130,7 +130,7 @@ TEST(ReadingText, FiveDecimalsExactly)
     EXPECT_EQ(ReadingText(quint64{1} << 32), QStringLiteral("1073741,82400"));
 }
 
-struct ReadingsTest : ::testing::Test {
+struct MeterReadingsTest : ::testing::Test {
     test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     MeterParameters p{Modes{}};
 
@@ -147,7 +147,7 @@ struct ReadingsTest : ::testing::Test {
     }
 };
 
-TEST_F(ReadingsTest, CurrentCountersAndTheirSum)
+TEST_F(MeterReadingsTest, CurrentCountersAndTheirSum)
 {
     ASSERT_TRUE(DecodeReadings(Reply({4000, 8000, 1}), p));
     EXPECT_EQ(cell(p.GridValue, 1), QStringLiteral("1,00000"));
@@ -157,7 +157,7 @@ TEST_F(ReadingsTest, CurrentCountersAndTheirSum)
     EXPECT_EQ(p.GridValue.value()[1][0], QStringLiteral("1 тариф"));
 }
 
-TEST_F(ReadingsTest, BillingDayCountersOnlyWithTheLongReply)
+TEST_F(MeterReadingsTest, BillingDayCountersOnlyWithTheLongReply)
 {
     DecodeReadings(Reply({1, 2, 3, 0, 0, 0}), p);
     for (int row = 1; row <= 4; ++row)
@@ -173,7 +173,7 @@ TEST_F(ReadingsTest, BillingDayCountersOnlyWithTheLongReply)
     EXPECT_EQ(p.GridValue_1.value()[4][0], QStringLiteral("сумма"));
 }
 
-TEST_F(ReadingsTest, OtherLengthsCarryNoBillingDayValues)
+TEST_F(MeterReadingsTest, OtherLengthsCarryNoBillingDayValues)
 {
     DecodeReadings(Reply({1, 2, 3, 0, 0, 0}), p);
     QByteArray odd = Reply({1, 2, 3, 4});
@@ -182,7 +182,7 @@ TEST_F(ReadingsTest, OtherLengthsCarryNoBillingDayValues)
     EXPECT_TRUE(cell(p.GridValue_1, 1).isEmpty());
 }
 
-TEST_F(ReadingsTest, SumOfTheLargestCountersIsExact)
+TEST_F(MeterReadingsTest, SumOfTheLargestCountersIsExact)
 {
     const quint64 max = (quint64{1} << 40) - 1;
     DecodeReadings(Reply({max, max, max}), p);
