@@ -194,6 +194,10 @@ void Engine::startTimerTick()
     link_.resetSendCount();
     log_.clear();
     PollStep = 0;
+    // Whatever was queued in the first 100 ms is dropped here; a write among it must not
+    // count as finished and be recorded.
+    SettingsWritePending = false;
+    ScheduleWritePending = false;
     commands_.clear();
     EnqueueRequest(PollRequestBody(0));
 }

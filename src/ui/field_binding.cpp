@@ -32,9 +32,12 @@ void BindState(QWidget *widget, FieldBase &field)
     widget->setObjectName(field.objectName());
     auto apply = [widget, &field] {
         widget->setEnabled(field.isEnabled());
-        // Only a hidden field hides its widget; showing follows the parent's visibility.
-        if (widget->isHidden() == field.isVisible())
-            widget->setVisible(field.isVisible());
+        // Only a hidden field hides its widget; showing follows the parent's visibility, and a
+        // widget not yet placed in a window is never shown as a window of its own.
+        if (!field.isVisible())
+            widget->setVisible(false);
+        else if (widget->isHidden() && widget->parentWidget())
+            widget->setVisible(true);
     };
     apply();
     QObject::connect(&field, &FieldBase::stateChanged, widget, apply);

@@ -541,3 +541,23 @@ TEST_F(EngineFixture, RandomChunksNeverLeaveTheEngineInconsistent)
 
 } // namespace
 } // namespace ordan
+
+namespace ordan {
+namespace {
+
+TEST_F(EngineFixture, AWriteQueuedBeforeTheFirstRequestIsDroppedNotRecorded)
+{
+    meter.turnaroundMs = 40; // the write's exchange is still under way when the start timer fires
+    line.responder = meter.responder();
+    ASSERT_TRUE(engine.connectLine(QStringLiteral("x"), 4800));
+    timers.advance(20);
+    engine.SettingsWritePending = true;
+    engine.EnqueueRequest(Bytes({0x14, 0x04, 0x01, 0x00}));
+    timers.advance(2000);
+    EXPECT_EQ(host.records, 0);
+    EXPECT_NE(engine.Shape1.value(), Indicator::Green);
+    EXPECT_FALSE(engine.SettingsWritePending);
+}
+
+} // namespace
+} // namespace ordan

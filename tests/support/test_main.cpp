@@ -23,6 +23,7 @@ int main(int argc, char **argv)
     // Widget tests never need a display, also when ctest lists the tests.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    ordan::test::SetUpTestEnvironment();
     TestApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("ordan-tests"));
     ::testing::InitGoogleTest(&argc, argv);

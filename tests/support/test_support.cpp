@@ -68,6 +68,14 @@ bool FakeSystemFacts::openWithShell(const QUrl &target)
     return true;
 }
 
+void SetUpTestEnvironment()
+{
+    if (qEnvironmentVariableIsEmpty("ORDAN_BIN_DIR"))
+        qputenv("ORDAN_BIN_DIR", ORDAN_BUILD_BIN_DIR);
+    if (qEnvironmentVariableIsEmpty("ORDAN_SOURCE_DIR"))
+        qputenv("ORDAN_SOURCE_DIR", ORDAN_SOURCE_ROOT);
+}
+
 QString BinPath(const QString &program)
 {
     const QByteArray dir = qgetenv("ORDAN_BIN_DIR");

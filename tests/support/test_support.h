@@ -77,6 +77,9 @@ public:
     quint64 availableMemory = 1ull * 1024 * 1024 * 1024;
 };
 
+// Sets ORDAN_BIN_DIR and ORDAN_SOURCE_DIR for this process unless they are set already.
+void SetUpTestEnvironment();
+
 // Path of a program built into the build's bin/ folder.
 QString BinPath(const QString &program);
 

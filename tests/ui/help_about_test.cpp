@@ -1,0 +1,120 @@
+#include "support/test_support.h"
+#include "ui/about_box.h"
+#include "ui/about_text.h"
+#include "ui/help_window.h"
+#include "ui/rtf_reader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+namespace ordan {
+namespace {
+
+QString PlainText(const QString &html)
+{
+    QTextEdit edit;
+    edit.setHtml(html);
+    return edit.toPlainText();
+}
+
+TEST(Rtf, TextEscapesAndSkippedDestinations)
+{
+    const struct {
+        const char *rtf;
+        const char *text;
+    } cases[] = {
+        {"{\\rtf1\\ansi Hello\\par World}", "Hello\nWorld"},
+        {"{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}Text}", "Text"},
+        {"{\\rtf1\\uc1 \\u1055?\\u1088?\\u1080?}", "При"},
+        {"{\\rtf1\\ansicpg1251 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2 \\'a8\\'b8}", "Привет Ёё"},
+        {"{\\rtf1 a\\{b\\}c\\\\d}", "a{b}c\\d"},
+        {"{\\rtf1 {\\*\\generator Writer;}x{\\*\\unknown y}z}", "xz"},
+        {"{\\rtf1 \\b bold\\b0  and \\i it\\i0}", "bold and it"},
+        {"{\\rtf1 <tag>&}", "<tag>&"},
+    };
+    for (const auto &c : cases) {
+        const auto html = RtfToHtml(QByteArray(c.rtf));
+        ASSERT_TRUE(html.has_value()) << c.rtf;
+        EXPECT_EQ(PlainText(*html), QString::fromUtf8(c.text)) << c.rtf;
+    }
+    EXPECT_FALSE(RtfToHtml("plain text").has_value());
+    EXPECT_FALSE(RtfToHtml("").has_value());
+}
+
+TEST(Rtf, DamagedInputEndsWithoutReadingPastIt)
+{
+    for (const char *rtf : {"{\\rtf1 \\'", "{\\rtf1 \\'4", "{\\rtf1 \\u", "{\\rtf1 \\u-", "{\\rtf1 }}}}}{{{{",
+                            "{\\rtf1 \\fs99999999999 x", "{\\rtf1 \\u1055", "{\\rtf1 \\"})
+        EXPECT_TRUE(RtfToHtml(QByteArray(rtf)).has_value()) << rtf;
+}
+
+TEST(Rtf, TheShippedHelpFileReads)
+{
+    QFile file(QDir(qEnvironmentVariable("ORDAN_SOURCE_DIR")).filePath(QStringLiteral("resources/Help_ordan_klv.rtf")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto html = RtfToHtml(file.readAll());
+    ASSERT_TRUE(html.has_value());
+    const QString text = PlainText(*html);
+    EXPECT_TRUE(text.contains(QStringLiteral("Программирование ОРДАН-04-3ТГ и Велм 732")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Тарифное расписание")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Setting.DBF")));
+}
+
+TEST(HelpWindow, LoadsTheFileOrSaysWhyNot)
+{
+    HelpWindow help;
+    EXPECT_EQ(help.windowTitle(), QStringLiteral("Справка"));
+    QTemporaryDir dir;
+    const auto missing = help.load(dir.filePath(HelpWindow::HelpFileName()));
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_TRUE(help.view()->toPlainText().isEmpty());
+    QFile file(dir.filePath(HelpWindow::HelpFileName()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\\rtf1 \\u1057?\\u1087?\\u1088?\\u1072?\\u1074?\\u1082?\\u1072?}");
+    file.close();
+    EXPECT_FALSE(help.load(file.fileName()).has_value());
+    EXPECT_EQ(help.view()->toPlainText(), QStringLiteral("Справка"));
+}
+
+TEST(About, MemoryLinesWithThousandsSeparators)
+{
+    const QLocale c(QLocale::English, QLocale::UnitedStates);
+    EXPECT_EQ(TotalMemoryLine(2ull * 1024 * 1024 * 1024, c), QStringLiteral("Всего физической памяти: 2,097,152 KB"));
+    EXPECT_EQ(AvailableMemoryLine(1000, c), QStringLiteral("Доступно физической памяти: 1 KB"));
+    EXPECT_EQ(AvailableMemoryLine(511, c), QStringLiteral("Доступно физической памяти: 0 KB"));
+    EXPECT_EQ(TotalMemoryLine(0, c), QStringLiteral("Всего физической памяти:  KB"));
+    const QLocale ru(QLocale::Russian, QLocale::Russia);
+    EXPECT_EQ(TotalMemoryLine(2ull * 1024 * 1024 * 1024, ru),
+              QStringLiteral("Всего физической памяти: 2") + ru.groupSeparator() + QStringLiteral("097") +
+                  ru.groupSeparator() + QStringLiteral("152 KB"));
+}
+
+TEST(About, MemoryIsReadAgainAtEveryShowingAndLinksGoToTheShell)
+{
+    test::LocaleScope locale(QLocale(QLocale::English, QLocale::UnitedStates));
+    test::FakeSystemFacts facts;
+    AboutBox about(facts);
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("О программе"));
+    about.show();
+    EXPECT_EQ(about.totalMemoryLabel()->text(), QStringLiteral("Всего физической памяти: 2,097,152 KB"));
+    about.hide();
+    facts.availableMemory = 4096;
+    about.show();
+    EXPECT_EQ(about.availableMemoryLabel()->text(), QStringLiteral("Доступно физической памяти: 4 KB"));
+    auto *web = about.findChild<QLabel *>(QStringLiteral("Label3"));
+    auto *mail = about.findChild<QLabel *>(QStringLiteral("Label6"));
+    ASSERT_NE(web, nullptr);
+    ASSERT_NE(mail, nullptr);
+    Q_EMIT web->linkActivated(QStringLiteral("#"));
+    Q_EMIT mail->linkActivated(QStringLiteral("#"));
+    ASSERT_EQ(facts.opened.size(), 2u);
+    EXPECT_EQ(facts.opened[0], QUrl(AboutBox::WebAddress()));
+    EXPECT_EQ(facts.opened[1].toString(), QStringLiteral("mailto:") + AboutBox::EmailAddress());
+}
+
+} // namespace
+} // namespace ordan
