@@ -1,0 +1,99 @@
+#include "journals/annual_journal.h"
+
+#include "core/bytes.h"
+#include "journals/journal_text.h"
+#include "link/engine.h"
+
+#include <algorithm>
+
+namespace ordan
+{
+
+using namespace Qt::Literals::StringLiterals;
+
+AnnualGrid InitialAnnualGrid()
+{
+    AnnualGrid grid;
+    grid[0] = {u"месяц"_s, u"1 тариф"_s, u"2 тариф"_s, u"3 тариф"_s, u"наработка"_s};
+    for (int m = 0; m < kAnnualMonths; ++m)
+        grid[static_cast<size_t>(m + 1)][0] = MonthAbbreviations()[m];
+    return grid;
+}
+
+std::optional<AnnualJournalRecord> DecodeAnnualJournalRecord(QByteArrayView reply)
+{
+    if (ByteAt(reply, 1) != kAnnualRecordLength)
+        return std::nullopt;
+    AnnualJournalRecord r;
+    r.month = ByteAt(reply, 2);
+    r.year = ByteAt(reply, 3);
+    for (int t = 0; t < 3; ++t)
+        r.energy[static_cast<size_t>(t)] = LittleEndian(reply, 4 + 5 * t, 5);
+    r.operatingTime = static_cast<quint32>(LittleEndian(reply, 19, 3));
+    return r;
+}
+
+QByteArray AnnualJournalRequest(quint8 month) { return Bytes({kAnnualJournalCode, 0x03, month}); }
+
+AnnualJournal::AnnualJournal(Engine &engine, QObject *parent)
+    : QObject(parent), BitBtn4(u"BitBtn4"_s, this, u"Прочитать"_s), Gauge1(u"Gauge1"_s, this, 0, 0, kAnnualMonths),
+      Panel3(u"Panel3"_s, this, u"Годовой журнал"_s),
+      GridJournal(u"GridJournal"_s, this, InitialAnnualGrid(), FieldBase::Kind::Grid),
+      BtnJournal(u"BtnJournal"_s, this, u"Экспорт"_s), engine_(engine)
+{
+    Gauge1.setVisible(false);
+    BitBtn4.setHandler([this] { BitBtn4Click(); });
+    engine_.setDecoder(kAnnualJournalCode, [this](const QByteArray &reply) { decodeReply(reply); });
+}
+
+AnnualJournal::~AnnualJournal() { engine_.setDecoder(kAnnualJournalCode, {}); }
+
+void AnnualJournal::BitBtn4Click()
+{
+    for (int m = 0; m < kAnnualMonths; ++m)
+        engine_.EnqueueRequest(AnnualJournalRequest(static_cast<quint8>(m)));
+    AnnualGrid grid = GridJournal.value();
+    for (int row = 1; row < kAnnualRows; ++row)
+        for (int column = 1; column < kAnnualColumns; ++column)
+            grid[static_cast<size_t>(row)][static_cast<size_t>(column)].clear();
+    GridJournal.set(grid);
+    Gauge1.set(0);
+    Gauge1.setVisible(true);
+}
+
+void AnnualJournal::decodeReply(const QByteArray &reply)
+{
+    // Without a payload the byte at offset 2 is the checksum, not a month.
+    if (ByteAt(reply, 1) < 3)
+        return;
+    const quint8 month = ByteAt(reply, 2);
+    if (month < kAnnualMonths) {
+        AnnualGrid grid = GridJournal.value();
+        auto &row = grid[static_cast<size_t>(month + 1)];
+        const QString &name = MonthAbbreviations()[month];
+        if (const auto record = DecodeAnnualJournalRecord(reply)) {
+            row[0] = HexByte(record->year) + u' ' + name;
+            for (size_t t = 0; t < 3; ++t)
+                row[t + 1] = EnergyText(record->energy[t]);
+            row[4] = OperatingTimeText(record->operatingTime);
+        } else {
+            row = {name, {}, {}, {}, {}};
+        }
+        GridJournal.set(grid);
+    } else if (ByteAt(reply, 1) == kAnnualRecordLength) {
+        engine_.log().message(u"Некорректный месяц журнала"_s);
+    }
+    Gauge1.set(std::min(month + 1, kAnnualMonths));
+}
+
+void AnnualJournal::replyAccepted(quint8 code) { Gauge1.setVisible(code == kAnnualJournalCode); }
+
+QList<QStringList> AnnualJournal::exportTable() const
+{
+    QList<QStringList> table;
+    for (const auto &row : GridJournal.value())
+        table.append(QStringList(row.begin(), row.end()));
+    return table;
+}
+
+} // namespace ordan

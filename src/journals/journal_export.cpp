@@ -1,0 +1,131 @@
+#include "journals/journal_export.h"
+
+#include "core/operator.h"
+#include "core/system_facts.h"
+
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ordan
+{
+
+using namespace Qt::Literals::StringLiterals;
+
+QString JournalTitle(const QString &journal, int serialNumber)
+{
+    if (serialNumber <= 0)
+        return journal;
+    return journal + u"Счетчик № "_s + QString::number(serialNumber) + u", "_s;
+}
+
+QString ExportDirectory(const QString &chosen)
+{
+    // Qt's file dialogs give "/" on every system; a "\" is accepted as well for typed paths.
+    const qsizetype slash = std::max(chosen.lastIndexOf(u'/'), chosen.lastIndexOf(u'\\'));
+    return slash < 0 ? QString() : chosen.left(slash + 1);
+}
+
+std::optional<QString> TemporaryWorkbookName(const QString &directory, const QString &chosen,
+                                             const std::function<bool(const QString &)> &exists)
+{
+    for (int n = 1; n <= kMaxTemporaryNames; ++n) {
+        const QString name = directory + QString::number(n) + u"new.xls"_s;
+        if (name != chosen && !exists(name))
+            return name;
+    }
+    return std::nullopt;
+}
+
+std::optional<double> CellNumber(const QString &text, const QLocale &locale)
+{
+    QLocale strict = locale;
+    strict.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double value = strict.toDouble(text, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+const QString &JournalExport::FailureText()
+{
+    static const QString text =
+        u"Файл не может быть создан в указанной директории, или файл с таким именем сейчас открыт!"_s;
+    return text;
+}
+
+JournalExport::JournalExport(Operator &op, SystemFacts &facts, ExportFiles &files)
+    : operator_(op), facts_(facts), files_(files)
+{
+}
+
+JournalExport::~JournalExport() = default;
+
+void JournalExport::Export(ExportTable table, QString title)
+{
+    std::weak_ptr<int> alive = alive_;
+    operator_.chooseSaveFile(u"xls|*.xls"_s, u"xls"_s,
+                             [this, alive, table = std::move(table), title = std::move(title)](const QString &file) {
+                                 if (alive.expired() || file.isEmpty())
+                                     return;
+                                 exportTo(file, table, title);
+                             });
+}
+
+bool JournalExport::exportTo(const QString &chosen, const ExportTable &table, const QString &title)
+{
+    const auto temporary = TemporaryWorkbookName(ExportDirectory(chosen), chosen,
+                                                 [this](const QString &path) { return files_.exists(path); });
+    if (!temporary) {
+        fail();
+        return false;
+    }
+    if (!write(chosen, *temporary, table, title)) {
+        files_.close();
+        files_.remove(*temporary);
+        fail();
+        return false;
+    }
+    files_.close();
+    if (!files_.remove(*temporary)) {
+        fail();
+        return false;
+    }
+    facts_.openWithShell(QUrl::fromLocalFile(chosen));
+    return true;
+}
+
+bool JournalExport::write(const QString &chosen, const QString &temporary, const ExportTable &table,
+                          const QString &title)
+{
+    if (!files_.createBlank(temporary) || !files_.open(temporary))
+        return false;
+    qsizetype columns = 0;
+    for (const QStringList &row : table)
+        columns = std::max(columns, row.size());
+    // A cell that cannot be written is left out; the rest of the journal still goes.
+    files_.setText(1, 1, title);
+    for (int c = 2; c <= columns; ++c)
+        files_.setText(1, c, QString());
+    const QLocale locale;
+    for (qsizetype r = 0; r < table.size(); ++r) {
+        const QStringList &row = table[r];
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            const int sheetRow = static_cast<int>(r) + 2;
+            const int sheetColumn = static_cast<int>(c) + 1;
+            if (const auto number = CellNumber(row[c], locale))
+                files_.setNumber(sheetRow, sheetColumn, *number);
+            else
+                files_.setText(sheetRow, sheetColumn, row[c]);
+        }
+    }
+    // The save replaces an existing file in one rename, so the old file is not deleted first:
+    // deleting it would only lose it when the save then fails.
+    return files_.save(chosen);
+}
+
+void JournalExport::fail() { operator_.showMessage(FailureText(), u"Warning"_s, BoxIcon::Warning); }
+
+} // namespace ordan

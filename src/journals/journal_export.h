@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QList>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace ordan
+{
+
+class Operator;
+class SystemFacts;
+
+// A rectangle of cell texts, row 0 the column titles.
+using ExportTable = QList<QStringList>;
+
+// What the export needs of the file system and of the spreadsheet writer. Rows and columns
+// count from 1, as in the spreadsheet; cells go to the first sheet of the open workbook.
+class ExportFiles
+{
+public:
+    virtual ~ExportFiles() = default;
+    virtual bool exists(const QString &path) const = 0;
+    virtual bool remove(const QString &path) = 0;
+    virtual bool createBlank(const QString &path) = 0;
+    virtual bool open(const QString &path) = 0;
+    virtual bool setText(int row, int column, const QString &text) = 0;
+    virtual bool setNumber(int row, int column, double number) = 0;
+    virtual bool save(const QString &path) = 0;
+    virtual void close() = 0;
+};
+
+// "Годовой журнал " and the like, followed by "Счетчик № <n>, " for a meter that has a number.
+QString JournalTitle(const QString &journal, int serialNumber);
+
+// The chosen path up to and including its last separator; empty when it has none.
+QString ExportDirectory(const QString &chosen);
+
+// directory + N + "new.xls" for the smallest N from 1 naming nothing that exists. The chosen
+// file itself is never taken, even while it does not exist yet: the temporary workbook is
+// deleted after the save and would take the result with it. Nothing after kMaxTemporaryNames.
+inline constexpr int kMaxTemporaryNames = 9999;
+std::optional<QString> TemporaryWorkbookName(const QString &directory, const QString &chosen,
+                                             const std::function<bool(const QString &)> &exists);
+
+// The number a cell text stands for in the locale's format (its decimal separator, no group
+// separators); nothing for any other text, the empty one included.
+std::optional<double> CellNumber(const QString &text, const QLocale &locale = QLocale());
+
+// The export of a journal to an Excel 97 file the operator chooses, opened afterwards with
+// the application the system associates with it.
+class JournalExport final
+{
+public:
+    static const QString &FailureText();
+
+    JournalExport(Operator &op, SystemFacts &facts, ExportFiles &files);
+    ~JournalExport();
+    JournalExport(const JournalExport &) = delete;
+    JournalExport &operator=(const JournalExport &) = delete;
+
+    // Asks for the file; the table and title are taken now, as the journal shows them at the
+    // click, and written once the operator has chosen. Cancelling does nothing.
+    void Export(ExportTable table, QString title);
+
+    // Writes the workbook to `chosen` and opens it; on failure the warning box, and no
+    // temporary workbook is left behind. True when the file was written.
+    bool exportTo(const QString &chosen, const ExportTable &table, const QString &title);
+
+private:
+    bool write(const QString &chosen, const QString &temporary, const ExportTable &table, const QString &title);
+    void fail();
+
+    Operator &operator_;
+    SystemFacts &facts_;
+    ExportFiles &files_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+} // namespace ordan

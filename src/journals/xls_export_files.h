@@ -1,0 +1,26 @@
+#pragma once
+
+#include "journals/journal_export.h"
+#include "xls/xls_workbook.h"
+
+namespace ordan
+{
+
+// The export's files on disk and its workbook in the Excel 97 writer.
+class XlsExportFiles final : public ExportFiles
+{
+public:
+    bool exists(const QString &path) const override;
+    bool remove(const QString &path) override;
+    bool createBlank(const QString &path) override;
+    bool open(const QString &path) override;
+    bool setText(int row, int column, const QString &text) override;
+    bool setNumber(int row, int column, double number) override;
+    bool save(const QString &path) override;
+    void close() override;
+
+private:
+    XlsWorkbook book_;
+};
+
+} // namespace ordan
