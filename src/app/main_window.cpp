@@ -4,6 +4,11 @@
 #include "app/station.h"
 #include "app/tint_color.h"
 #include "link/exchange_log_page.h"
+#include "meter/meter_panel.h"
+#include "meter/readings_page.h"
+#include "meter/settings_page.h"
+#include "schedule/schedule_model.h"
+#include "schedule/schedule_page.h"
 #include "ui/field_binding.h"
 
 #include <QAction>
@@ -67,10 +72,10 @@ void MainWindow::buildActions()
         Action *model;
         int image;
     } list[] = {
-        {&station_.ActionConnect, 0},   {&station_.ActionDisconnect, 1}, {&station_.ActionSetting, 2},
+        {&station_.ActionConnect, 0},   {&station_.ActionDisconnect, 1}, {&station_.ActionSetting(), 2},
         {&station_.ActionReset, 3},     {&station_.ActionOpen, 4},       {&station_.ActionClose, 5},
         {&station_.ActionSpoilage, 6},  {&station_.ActionFindAddress, 8}, {&station_.ActionFixDb, 9},
-        {&station_.ActionPlusDDM, -1},  {&station_.ActionMinusDDM, -1},
+        {&station_.ActionPlusDDM(), -1}, {&station_.ActionMinusDDM(), -1},
     };
     for (const auto &entry : list) {
         auto *action = new QAction(this);
@@ -285,7 +290,14 @@ void MainWindow::buildPages()
                                 QStringLiteral("Показания"), QStringLiteral("Журнал"), station_.TabSheet4Caption.value(),
                                 QStringLiteral("База данных")};
     for (int i = 0; i < 6; ++i) {
-        QWidget *page = i == 4 ? new ExchangeLogPage(station_.engine().log()) : new QWidget;
+        QWidget *page = nullptr;
+        switch (i) {
+        case 0: page = new SettingsPage(station_.meter().parameters()); break;
+        case 1: page = new SchedulePage(station_.schedule()); break;
+        case 2: page = new ReadingsPage(station_.meter().parameters()); break;
+        case 4: page = new ExchangeLogPage(station_.engine().log()); break;
+        default: page = new QWidget; break;
+        }
         page->setObjectName(QString::fromLatin1(names[i]));
         pages_->addTab(page, captions[i]);
         pageWidgets_.push_back(page);

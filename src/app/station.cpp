@@ -6,6 +6,8 @@
 #include "core/operator.h"
 #include "core/system_facts.h"
 #include "link/line.h"
+#include "meter/meter_panel.h"
+#include "schedule/schedule_model.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,8 +30,6 @@ Station::Station(Platform p, QObject *parent)
                     QStringLiteral("Установить связь")),
       ActionDisconnect(QStringLiteral("ActionDisconnect"), &ActionList1, QStringLiteral("&Разорвать"),
                        QStringLiteral("Разорвать связь")),
-      ActionSetting(QStringLiteral("ActionSetting"), &ActionList1, QStringLiteral("&Записать"),
-                    QStringLiteral("Записать установки"), QStringLiteral("F12")),
       ActionReset(QStringLiteral("ActionReset"), &ActionList1, QStringLiteral("&Сброс изменений"),
                   QStringLiteral("Сброс изменений")),
       ActionOpen(QStringLiteral("ActionOpen"), &ActionList1, QStringLiteral("&Открыть"),
@@ -42,8 +42,6 @@ Station::Station(Platform p, QObject *parent)
                         QStringLiteral("Поиск адреса"), QStringLiteral("F3")),
       ActionFixDb(QStringLiteral("ActionFixDb"), &ActionList1, QStringLiteral("Зафиксировать в Б&Д"),
                   QStringLiteral("Зафиксировать в БД")),
-      ActionPlusDDM(QStringLiteral("ActionPlusDDM"), &ActionList1, {}, {}, QStringLiteral("Ctrl+A")),
-      ActionMinusDDM(QStringLiteral("ActionMinusDDM"), &ActionList1, {}, {}, QStringLiteral("Ctrl+D")),
       ComboPort(QStringLiteral("ComboPort"), this, -1), NPort(QStringLiteral("NPort"), this, 0),
       ComboBaud(QStringLiteral("ComboBaud"), this, 2), NPortMenu(QStringLiteral("NPortMenu"), this),
       NBaudMenu(QStringLiteral("NBaudMenu"), this),
@@ -51,10 +49,15 @@ Station::Station(Platform p, QObject *parent)
       TabScheduleVisible(QStringLiteral("TabSchedule"), this, true),
       TabSheet5Visible(QStringLiteral("TabSheet5"), this, true), line_(p.line), op_(p.op), facts_(p.facts),
       settings_(p.settings), portEnumerator_(p.ports), workingDir_(p.workingDir),
-      engine_(p.line, p.timers, p.op, *this, [&facts = p.facts] { return facts.now(); }, this)
+      startup_(ReadStartupSettings(p.settings, QFileInfo::exists(QDir(p.workingDir).filePath(kSqlMarkerFile)))),
+      modes_(startup_.modes), engine_(p.line, p.timers, p.op, *this, [&facts = p.facts] { return facts.now(); }, this)
 {
+    meter_ = std::make_unique<MeterPanel>(engine_, op_, facts_, modes_, this);
+    schedule_ = std::make_unique<ScheduleModel>(
+        engine_, op_, facts_, [this] { return meter_->parameters().LabeledPass2.value(); }, this);
+    wireParts();
+
     ActionDisconnect.setEnabled(false);
-    ActionSetting.setEnabled(false);
     ActionClose.setEnabled(false);
     ActionSpoilage.setEnabled(false);
     ActionFindAddress.setEnabled(false);
@@ -68,17 +71,35 @@ Station::Station(Platform p, QObject *parent)
     ComboBaud.setEditHandler([this] { ComboBaudChange(ComboBaud.value()); });
 }
 
-Station::~Station() = default;
+Station::~Station()
+{
+    // The parts remove their decoders from the engine, which outlives them.
+    schedule_.reset();
+    meter_.reset();
+}
+
+Action &Station::ActionSetting() { return meter_->parameters().ActionSetting; }
+Action &Station::ActionPlusDDM() { return meter_->parameters().ActionPlusDDM; }
+Action &Station::ActionMinusDDM() { return meter_->parameters().ActionMinusDDM; }
+
+void Station::wireParts()
+{
+    MeterHooks &hooks = meter_->hooks;
+    hooks.oneTariff = [this] { return schedule_->CheckOneTarif.value(); };
+    hooks.scheduleZonesBody = [this] { return schedule_->scheduleZonesBody(); };
+    connect(&meter_->parameters(), &MeterParameters::extendedVersionChanged, schedule_.get(),
+            [this](bool) { schedule_->applyMeterVersion(engine_.MeterVersion); });
+}
 
 int Station::baud() const { return kBauds[qBound(0, ComboBaud.value(), 3)]; }
 
 void Station::FormCreate(const QString &extraPort)
 {
-    const bool marker = QFileInfo::exists(QDir(workingDir_).filePath(kSqlMarkerFile));
-    const StartupSettings startup = ReadStartupSettings(settings_, marker);
-    modes_ = startup.modes;
-    if (onDdmDefaults)
-        onDdmDefaults(startup.ddm);
+    MeterParameters &params = meter_->parameters();
+    const std::array<IntField *, 3> ddm = params.ddmSpins();
+    for (size_t i = 0; i < 3; ++i)
+        if (startup_.ddm[i])
+            ddm[i]->set(*startup_.ddm[i]);
 
     // The modes' effects on the station's own controls; the parts apply theirs when wired.
     engine_.log().setEngineering(modes_.engineering());
@@ -90,7 +111,7 @@ void Station::FormCreate(const QString &extraPort)
     ActionSpoilage.setVisible(modes_.SqlMode);
     ActionFixDb.setVisible(modes_.SqlMode);
 
-    ListSerialPorts(startup.portNumber);
+    ListSerialPorts(startup_.portNumber);
     if (!extraPort.isEmpty()) {
         auto it = std::find_if(ports_.begin(), ports_.end(),
                                [&](const PortItem &i) { return i.device == extraPort || i.name == extraPort; });
@@ -109,8 +130,9 @@ void Station::FormCreate(const QString &extraPort)
     ComboBaud.set(2);
     if (loadRecordDefaults && !loadRecordDefaults())
         return;
-    if (onFormCreateFinished)
-        onFormCreateFinished();
+    // The tariff groups follow the single-tariff switch, and the holidays start as the defaults.
+    schedule_->presetSingleTariff(schedule_->CheckOneTarif.value());
+    schedule_->BtnTempletClick();
 }
 
 void Station::ListSerialPorts(int registryPort)
@@ -219,10 +241,10 @@ void Station::setConnectedState(bool connected)
     ComboBaud.setEnabled(!connected);
     NBaudMenu.setEnabled(!connected);
     if (!connected) {
-        ActionSetting.setEnabled(false);
-        ActionFixDb.setEnabled(false);
+        setWriteActionsEnabled(false);
         ActionFindAddress.setEnabled(false);
     }
+    schedule_->setConnected(connected);
     if (onConnectionChanged)
         onConnectionChanged(connected);
 }
@@ -231,7 +253,11 @@ void Station::FormClose()
 {
     ActionDisconnect.execute();
     ActionClose.execute();
-    WriteCloseSettings(settings_, portNumber_, ddmToStore ? ddmToStore() : std::nullopt);
+    MeterParameters &params = meter_->parameters();
+    std::optional<std::array<int, 3>> ddm;
+    if (params.CheckDdmRead.value())
+        ddm = std::array<int, 3>{params.SpinEditA.value(), params.SpinEditB.value(), params.SpinEditC.value()};
+    WriteCloseSettings(settings_, portNumber_, ddm);
 }
 
 void Station::ActionResetExecute() { clearMeterData(); }
@@ -241,11 +267,7 @@ void Station::ReportError(const QString &error)
     op_.showMessage(GeneralErrorText(error), WindowTitle(), BoxIcon::Error);
 }
 
-void Station::clearMeterData()
-{
-    if (onClearMeterData)
-        onClearMeterData();
-}
+void Station::clearMeterData() { meter_->ClearMeterData(); }
 
 void Station::recordProgramming()
 {
@@ -257,7 +279,7 @@ void Station::executeActionReset() { ActionReset.execute(); }
 
 void Station::setWriteActionsEnabled(bool on)
 {
-    ActionSetting.setEnabled(on);
+    meter_->setWriteActionsEnabled(on);
     ActionFixDb.setEnabled(on);
 }
 
@@ -269,10 +291,6 @@ void Station::replyAccepted(quint8 code)
         onReplyAccepted(code);
 }
 
-void Station::followClock()
-{
-    if (onFollowClock)
-        onFollowClock();
-}
+void Station::followClock() { meter_->followClock(); }
 
 } // namespace ordan

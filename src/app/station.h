@@ -2,6 +2,7 @@
 
 #include "app/modes.h"
 #include "app/port_list.h"
+#include "app/startup_settings.h"
 #include "core/field.h"
 #include "link/engine.h"
 
@@ -10,20 +11,25 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace ordan {
 
 class Line;
+class MeterPanel;
 class Operator;
+class ScheduleModel;
 class PortEnumerator;
 class SettingsStore;
 class SystemFacts;
 class TimerFactory;
 
-// The main window's behaviour without the window: the action list, the connection panel,
-// the start and the close, and the wiring of the link engine to the station's parts.
+// The main window's behaviour without the window, and the composition root of the station's
+// parts: it owns the link engine, the meter parameters, the tariff schedule and the records,
+// and wires them together. The modes are decided when it is made, from the registry and the
+// marker file, since every part is built for them.
 class Station final : public QObject, public EngineHost {
     Q_OBJECT
 public:
@@ -43,6 +49,8 @@ public:
     ~Station() override;
 
     Engine &engine() { return engine_; }
+    MeterPanel &meter() { return *meter_; }
+    ScheduleModel &schedule() { return *schedule_; }
     const Modes &modes() const { return modes_; }
     Operator &op() { return op_; }
     SystemFacts &facts() { return facts_; }
@@ -56,15 +64,16 @@ public:
     Container ActionList1;
     Action ActionConnect;
     Action ActionDisconnect;
-    Action ActionSetting;
     Action ActionReset;
     Action ActionOpen;
     Action ActionClose;
     Action ActionSpoilage;
     Action ActionFindAddress;
     Action ActionFixDb;
-    Action ActionPlusDDM;
-    Action ActionMinusDDM;
+    // "&Записать" and the two DDM shortcuts belong to the meter parameters.
+    Action &ActionSetting();
+    Action &ActionPlusDDM();
+    Action &ActionMinusDDM();
 
     // The connection panel and its menus.
     const std::vector<PortItem> &ports() const { return ports_; }
@@ -92,20 +101,13 @@ public:
     // The general error report: the error's own text in a box captioned with the window title.
     void ReportError(const QString &error);
 
-    // Hooks the parts of the station fill when they are wired in.
-    std::function<void()> onClearMeterData;
+    // Hooks for the parts still to be wired in.
     std::function<void()> onRecordProgramming;
-    std::function<void()> onFollowClock;
     std::function<void(quint8)> onReplyAccepted;
     std::function<void(bool connected)> onConnectionChanged;
-    // DDM numbers from the registry at start, and those to store at close (none: not stored).
-    std::function<void(const std::array<std::optional<int>, 3> &)> onDdmDefaults;
-    std::function<std::optional<std::array<int, 3>>()> ddmToStore;
     // Step of the start that reads the defaults of the last records; false when it failed
     // (the failure has been reported) and the rest of the start is skipped.
     std::function<bool()> loadRecordDefaults;
-    // The steps of the start that belong to the parts, run after the defaults were loaded.
-    std::function<void()> onFormCreateFinished;
 
     // EngineHost
     void clearMeterData() override;
@@ -121,6 +123,7 @@ Q_SIGNALS:
     void portsChanged();
 
 private:
+    void wireParts();
     void ListSerialPorts(int registryPort);
     void addPort(const PortItem &item, int registryPort);
     void setConnectedState(bool connected);
@@ -132,8 +135,11 @@ private:
     SettingsStore &settings_;
     PortEnumerator &portEnumerator_;
     QString workingDir_;
+    StartupSettings startup_;
     Modes modes_;
     Engine engine_;
+    std::unique_ptr<MeterPanel> meter_;
+    std::unique_ptr<ScheduleModel> schedule_;
     std::vector<PortItem> ports_;
     int portNumber_ = 1;
 };

@@ -8,6 +8,7 @@
 #include "app/station.h"
 #include "core/qt_timers.h"
 #include "link/serial_port_line.h"
+#include "meter/status_dialog.h"
 #include "ui/about_box.h"
 #include "ui/help_window.h"
 
@@ -33,9 +34,7 @@ StationApp::StationApp(const CommandLine &options, QString workingDir)
     spoilageWindow_ = std::make_unique<QDialog>(mainWindow_.get());
     spoilageWindow_->setObjectName(QStringLiteral("TFormSpoilage"));
     spoilageWindow_->setWindowTitle(QStringLiteral("Классификатор брака"));
-    statusWindow_ = std::make_unique<QDialog>(mainWindow_.get());
-    statusWindow_->setObjectName(QStringLiteral("TFormStatus"));
-    statusWindow_->setWindowTitle(QStringLiteral("Расшифровка  статуса"));
+    statusWindow_ = std::make_unique<StatusDialog>(mainWindow_.get());
     helpWindow_ = std::make_unique<HelpWindow>(mainWindow_.get());
 
     wireParts();

@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 #include "core/bytes.h"
+#include "meter/meter_panel.h"
+#include "schedule/schedule_model.h"
 #include "station_fixture.h"
 
 #include <QFile>
@@ -90,7 +92,7 @@ TEST(Connection, EnablingRulesAcrossConnectTimeOutsAndDisconnect)
     Station &s = rig.start();
     EXPECT_TRUE(s.ActionConnect.isEnabled());
     EXPECT_FALSE(s.ActionDisconnect.isEnabled());
-    EXPECT_FALSE(s.ActionSetting.isEnabled());
+    EXPECT_FALSE(s.ActionSetting().isEnabled());
     EXPECT_FALSE(s.ActionFindAddress.isEnabled());
 
     s.ActionConnect.execute();
@@ -101,14 +103,14 @@ TEST(Connection, EnablingRulesAcrossConnectTimeOutsAndDisconnect)
     EXPECT_FALSE(s.NPortMenu.isEnabled());
     EXPECT_FALSE(s.NBaudMenu.isEnabled());
     rig.timers.advance(300);
-    EXPECT_TRUE(s.ActionSetting.isEnabled()) << "every reply chunk enables writing";
+    EXPECT_TRUE(s.ActionSetting().isEnabled()) << "every reply chunk enables writing";
     EXPECT_TRUE(s.ActionFixDb.isEnabled());
 
     rig.meter.address = 9; // the meter goes quiet
     rig.timers.advanceUntil([&] { return s.engine().TimeoutCount == 1; }, 3000);
     EXPECT_TRUE(s.ActionFindAddress.isEnabled());
     rig.timers.advanceUntil([&] { return s.engine().TimeoutCount == 6; }, 10000);
-    EXPECT_FALSE(s.ActionSetting.isEnabled());
+    EXPECT_FALSE(s.ActionSetting().isEnabled());
     EXPECT_FALSE(s.ActionFixDb.isEnabled());
 
     s.ActionDisconnect.execute();
@@ -157,9 +159,9 @@ TEST(Close, StoresThePortAndTheDdmNumbersOnlyWhenAsked)
 {
     StationRig rig;
     rig.ports.names = {QStringLiteral("COM1"), QStringLiteral("COM4")};
-    std::optional<std::array<int, 3>> ddm;
     Station &s = rig.make();
-    s.ddmToStore = [&] { return ddm; };
+    MeterParameters &p = s.meter().parameters();
+    p.CheckDdmRead.set(false);
     s.FormCreate();
     s.ActionConnect.execute();
     s.ComboPort.edit(1); // locked while connected in the window; the model still follows
@@ -167,7 +169,10 @@ TEST(Close, StoresThePortAndTheDdmNumbersOnlyWhenAsked)
     EXPECT_FALSE(s.ActionDisconnect.isEnabled()) << "closing disconnects first";
     EXPECT_EQ(rig.settings.values.value(QStringLiteral("Port")).toInt(), 4);
     EXPECT_FALSE(rig.settings.values.contains(QStringLiteral("DDMA")));
-    ddm = std::array<int, 3>{1, 2, 3};
+    p.CheckDdmRead.set(true);
+    p.SpinEditA.set(1);
+    p.SpinEditB.set(2);
+    p.SpinEditC.set(3);
     s.FormClose();
     EXPECT_EQ(rig.settings.values.value(QStringLiteral("DDMB")).toInt(), 2);
 }
@@ -206,12 +211,16 @@ TEST(Start, ModesReachTheStationsControls)
 TEST(Start, AFailedDefaultsStepEndsTheStart)
 {
     StationRig rig;
-    Station &s = rig.make();
-    bool finished = false;
-    s.loadRecordDefaults = [] { return false; };
-    s.onFormCreateFinished = [&] { finished = true; };
-    s.FormCreate();
-    EXPECT_FALSE(finished);
+    for (bool loaded : {false, true}) {
+        Station &s = rig.make();
+        TariffSchedule cleared = s.schedule().schedule();
+        cleared.holidays.clear();
+        s.schedule().setSchedule(cleared);
+        s.loadRecordDefaults = [loaded] { return loaded; };
+        s.FormCreate();
+        // The last step restores the default holidays; a failed defaults step never gets there.
+        EXPECT_EQ(s.schedule().schedule().holidays.size(), loaded ? 12 : 0) << loaded;
+    }
 }
 
 TEST(Errors, GeneralReportAppendsAFullStop)
@@ -243,6 +252,22 @@ TEST(CommandLine, Options)
                                    QStringList{QStringLiteral("x"), QStringLiteral("--port")},
                                    QStringList{QStringLiteral("x"), QStringLiteral("--bogus")}})
         EXPECT_FALSE(ParseCommandLine(bad).error.isEmpty()) << bad.join(QLatin1Char(' ')).toStdString();
+}
+
+} // namespace
+} // namespace ordan
+
+namespace ordan {
+namespace {
+
+TEST(Start, DdmNumbersFromTheRegistry)
+{
+    test::StationRig rig;
+    rig.settings.exists = true;
+    rig.settings.values = {{QStringLiteral("DDMA"), 11}, {QStringLiteral("DDMB"), 22}, {QStringLiteral("DDMC"), 33}};
+    Station &s = rig.start();
+    EXPECT_EQ(s.meter().parameters().SpinEditA.value(), 11);
+    EXPECT_EQ(s.meter().parameters().SpinEditC.value(), 33);
 }
 
 } // namespace
