@@ -340,7 +340,8 @@ void MainWindow::buildStatusBar()
     QPalette pal = bar->palette();
     pal.setColor(QPalette::Window, QColor(192, 220, 192));
     bar->setPalette(pal);
-    const int widths[] = {250, 320, 50};
+    // Panels 0 and 1 leave the fixed text of panel 2 room in the 633-pixel window.
+    const int widths[] = {240, 316, 50};
     for (int i = 0; i < 3; ++i) {
         panels_[i] = new QLabel(bar);
         panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
