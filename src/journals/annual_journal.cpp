@@ -16,7 +16,7 @@ AnnualGrid InitialAnnualGrid()
     AnnualGrid grid;
     grid[0] = {u"месяц"_s, u"1 тариф"_s, u"2 тариф"_s, u"3 тариф"_s, u"наработка"_s};
     for (int m = 0; m < kAnnualMonths; ++m)
-        grid[static_cast<size_t>(m + 1)][0] = MonthAbbreviations()[m];
+        grid[static_cast<size_t>(m + 1)][0] = JournalMonthAbbreviations()[m];
     return grid;
 }
 
@@ -70,12 +70,12 @@ void AnnualJournal::decodeReply(const QByteArray &reply)
     if (month < kAnnualMonths) {
         AnnualGrid grid = GridJournal.value();
         auto &row = grid[static_cast<size_t>(month + 1)];
-        const QString &name = MonthAbbreviations()[month];
+        const QString &name = JournalMonthAbbreviations()[month];
         if (const auto record = DecodeAnnualJournalRecord(reply)) {
             row[0] = HexByte(record->year) + u' ' + name;
             for (size_t t = 0; t < 3; ++t)
-                row[t + 1] = EnergyText(record->energy[t]);
-            row[4] = OperatingTimeText(record->operatingTime);
+                row[t + 1] = JournalEnergyText(record->energy[t]);
+            row[4] = JournalOperatingTimeText(record->operatingTime);
         } else {
             row = {name, {}, {}, {}, {}};
         }

@@ -41,12 +41,12 @@ ConsumptionRow ConsumptionRowTexts(const ConsumptionJournalRecord &r, int year, 
 {
     return {QString::number(r.page),
             QString::number(r.record),
-            RecordTimeText(r.minute, r.hour, r.day, r.month, year, locale),
-            EnergyText(r.energy[0], locale),
-            EnergyText(r.energy[1], locale),
-            EnergyText(r.energy[2], locale),
+            JournalRecordTimeText(r.minute, r.hour, r.day, r.month, year, locale),
+            JournalEnergyText(r.energy[0], locale),
+            JournalEnergyText(r.energy[1], locale),
+            JournalEnergyText(r.energy[2], locale),
             QString::number(r.status),
-            OperatingTimeText(r.operatingTime)};
+            JournalOperatingTimeText(r.operatingTime)};
 }
 
 QByteArray ConsumptionJournalRequest(quint8 page) { return Bytes({kConsumptionJournalCode, 0x03, page}); }

@@ -20,7 +20,7 @@ QString JournalTitle(const QString &journal, int serialNumber)
     return journal + u"Счетчик № "_s + QString::number(serialNumber) + u", "_s;
 }
 
-QString ExportDirectory(const QString &chosen)
+QString ExportDirectoryOf(const QString &chosen)
 {
     // Qt's file dialogs give "/" on every system; a "\" is accepted as well for typed paths.
     const qsizetype slash = std::max(chosen.lastIndexOf(u'/'), chosen.lastIndexOf(u'\\'));
@@ -38,7 +38,7 @@ std::optional<QString> TemporaryWorkbookName(const QString &directory, const QSt
     return std::nullopt;
 }
 
-std::optional<double> CellNumber(const QString &text, const QLocale &locale)
+std::optional<double> ExportCellNumber(const QString &text, const QLocale &locale)
 {
     QLocale strict = locale;
     strict.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
@@ -76,7 +76,7 @@ void JournalExport::Export(ExportTable table, QString title)
 
 bool JournalExport::exportTo(const QString &chosen, const ExportTable &table, const QString &title)
 {
-    const auto temporary = TemporaryWorkbookName(ExportDirectory(chosen), chosen,
+    const auto temporary = TemporaryWorkbookName(ExportDirectoryOf(chosen), chosen,
                                                  [this](const QString &path) { return files_.exists(path); });
     if (!temporary) {
         fail();
@@ -115,7 +115,7 @@ bool JournalExport::write(const QString &chosen, const QString &temporary, const
         for (qsizetype c = 0; c < row.size(); ++c) {
             const int sheetRow = static_cast<int>(r) + 2;
             const int sheetColumn = static_cast<int>(c) + 1;
-            if (const auto number = CellNumber(row[c], locale))
+            if (const auto number = ExportCellNumber(row[c], locale))
                 files_.setNumber(sheetRow, sheetColumn, *number);
             else
                 files_.setText(sheetRow, sheetColumn, row[c]);

@@ -38,7 +38,7 @@ public:
 QString JournalTitle(const QString &journal, int serialNumber);
 
 // The chosen path up to and including its last separator; empty when it has none.
-QString ExportDirectory(const QString &chosen);
+QString ExportDirectoryOf(const QString &chosen);
 
 // directory + N + "new.xls" for the smallest N from 1 naming nothing that exists. The chosen
 // file itself is never taken, even while it does not exist yet: the temporary workbook is
@@ -49,7 +49,7 @@ std::optional<QString> TemporaryWorkbookName(const QString &directory, const QSt
 
 // The number a cell text stands for in the locale's format (its decimal separator, no group
 // separators); nothing for any other text, the empty one included.
-std::optional<double> CellNumber(const QString &text, const QLocale &locale = QLocale());
+std::optional<double> ExportCellNumber(const QString &text, const QLocale &locale = QLocale());
 
 // The export of a journal to an Excel 97 file the operator chooses, opened afterwards with
 // the application the system associates with it.

@@ -36,7 +36,7 @@ quint64 PowerOfTen(int n)
 
 } // namespace
 
-QString EnergyText(quint64 count, const QLocale &locale)
+QString JournalEnergyText(quint64 count, const QLocale &locale)
 {
     // 40-bit counts only: the product stays far inside 64 bits.
     quint64 scaled = (count & 0xFF'FFFF'FFFFull) * 25;
@@ -51,12 +51,12 @@ QString EnergyText(quint64 count, const QLocale &locale)
     return QString::number(scaled / unit) + locale.decimalPoint() + fraction;
 }
 
-QString OperatingTimeText(quint32 halfMinutes)
+QString JournalOperatingTimeText(quint32 halfMinutes)
 {
     return u"%1:%2"_s.arg(halfMinutes / 120).arg((halfMinutes % 120) / 2);
 }
 
-QString TimeSeparator(const QLocale &locale)
+QString JournalTimeSeparator(const QLocale &locale)
 {
     const QString format = locale.timeFormat(QLocale::ShortFormat);
     qsizetype i = 0;
@@ -71,7 +71,7 @@ QString TimeSeparator(const QLocale &locale)
     return separator.isEmpty() ? u":"_s : separator;
 }
 
-QString RecordTimeText(quint8 minuteBcd, quint8 hourBcd, quint8 dayBcd, quint8 monthBcd, int year,
+QString JournalRecordTimeText(quint8 minuteBcd, quint8 hourBcd, quint8 dayBcd, quint8 monthBcd, int year,
                        const QLocale &locale)
 {
     const int minute = BcdDecode(minuteBcd);
@@ -81,10 +81,10 @@ QString RecordTimeText(quint8 minuteBcd, quint8 hourBcd, quint8 dayBcd, quint8 m
     if (!QTime::isValid(hour, minute, 0) || !QDate::isValid(year, month, day))
         return {};
     const auto two = [](int v) { return u"%1"_s.arg(v, 2, 10, QLatin1Char('0')); };
-    return two(day) + u'.' + two(month) + u' ' + two(hour) + TimeSeparator(locale) + two(minute);
+    return two(day) + u'.' + two(month) + u' ' + two(hour) + JournalTimeSeparator(locale) + two(minute);
 }
 
-const QStringList &MonthAbbreviations()
+const QStringList &JournalMonthAbbreviations()
 {
     static const QStringList names{u"янв."_s, u"фев."_s, u"март"_s, u"апр."_s,  u"май"_s,   u"июнь"_s,
                                    u"июль"_s, u"авг."_s, u"сент."_s, u"окт."_s, u"нояб."_s, u"дек."_s};
