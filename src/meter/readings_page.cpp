@@ -84,7 +84,7 @@ ReadingsPage::ReadingsPage(MeterParameters &model, QWidget *parent) : QWidget(pa
 
     auto *row = new QHBoxLayout;
     auto *reset = new QPushButton;
-    BindButton(reset, model.BitBtn5);
+    Bind(reset, model.BitBtn5);
     row->addWidget(reset);
     row->addStretch();
     outer->addLayout(row);

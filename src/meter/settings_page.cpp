@@ -22,16 +22,6 @@
 namespace ordan
 {
 
-void BindButton(QAbstractButton *button, Action &action)
-{
-    BindState(button, action);
-    if (!action.caption().isEmpty())
-        button->setText(action.caption());
-    if (!action.hint().isEmpty())
-        button->setToolTip(action.hint());
-    QObject::connect(button, &QAbstractButton::clicked, &action, [&action] { action.execute(); });
-}
-
 void BindRadio(QRadioButton *radio, BoolField &field)
 {
     BindState(radio, field);
@@ -166,7 +156,7 @@ SettingsPage::SettingsPage(MeterParameters &model, QWidget *parent) : QWidget(pa
             number->setPalette(palette);
         }
         auto *plus = new QPushButton(about);
-        BindButton(plus, m.BitBtn1);
+        Bind(plus, m.BitBtn1);
         plus->setFixedSize(20, number->sizeHint().height());
         auto *numberRow = new QHBoxLayout;
         numberRow->setSpacing(2);

@@ -29,8 +29,6 @@ private:
 // Bindings the shared set lacks, in the same one-way-each-way manner; the readings page
 // uses them too.
 
-// A push button that runs an action and follows its enabled and visible state.
-void BindButton(QAbstractButton *button, Action &action);
 // A radio button: a click, also on the selected one, is the operator's edit.
 void BindRadio(QRadioButton *radio, BoolField &field);
 // A read-only memo, one line per entry.

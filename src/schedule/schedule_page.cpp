@@ -66,9 +66,7 @@ public:
 void BindButton(QPushButton *button, Action &action)
 {
     button->setMinimumWidth(kPanelButtonWidth);
-    BindState(button, action);
-    button->setText(action.caption());
-    QObject::connect(button, &QPushButton::clicked, &action, [&action] { action.execute(); });
+    Bind(button, action);
 }
 
 // Grids show black text while enabled and grey text while their group is disabled.

@@ -118,4 +118,14 @@ void Bind(QAction *action, Action &model)
     QObject::connect(action, &QAction::triggered, &model, [&model] { model.execute(); });
 }
 
+void Bind(QAbstractButton *button, Action &model)
+{
+    BindState(button, model);
+    if (!model.caption().isEmpty())
+        button->setText(model.caption());
+    if (!model.hint().isEmpty())
+        button->setToolTip(model.hint());
+    QObject::connect(button, &QAbstractButton::clicked, &model, [&model] { model.execute(); });
+}
+
 } // namespace ordan

@@ -33,5 +33,7 @@ void Bind(QComboBox *combo, Field<int> &currentIndex);
 void Bind(QDateEdit *edit, Field<QDate> &field);
 void Bind(QTimeEdit *edit, Field<QTime> &field);
 void Bind(QAction *action, Action &model);
+// A push button that runs the action: its caption and hint, its state, its click.
+void Bind(QAbstractButton *button, Action &model);
 
 } // namespace ordan
