@@ -96,6 +96,7 @@ AnnualJournalPage::AnnualJournalPage(AnnualJournal &model, QWidget *parent) : QW
     for (int r = 0; r < kAnnualRows - 1; ++r)
         for (int c = 0; c < kAnnualColumns; ++c) {
             auto *item = new QTableWidgetItem;
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             // The month column is fixed, like the title row: drawn as a header.
             if (c == 0)
                 item->setBackground(palette().button());
@@ -147,8 +148,11 @@ void ConsumptionJournalPage::appendRow(qsizetype index)
     const ConsumptionRow &row = model_.ListView1.rows()[index];
     const int r = list_->rowCount();
     list_->insertRow(r);
-    for (int c = 0; c < kConsumptionColumns; ++c)
-        list_->setItem(r, c, new QTableWidgetItem(row[static_cast<size_t>(c)]));
+    for (int c = 0; c < kConsumptionColumns; ++c) {
+        auto *item = new QTableWidgetItem(row[static_cast<size_t>(c)]);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        list_->setItem(r, c, item);
+    }
 }
 
 JournalPage::JournalPage(AnnualJournal &annual, ConsumptionJournal &consumption, QWidget *parent)
