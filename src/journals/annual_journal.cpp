@@ -33,11 +33,14 @@ std::optional<AnnualJournalRecord> DecodeAnnualJournalRecord(QByteArrayView repl
     return r;
 }
 
-QByteArray AnnualJournalRequest(quint8 month) { return Bytes({kAnnualJournalCode, 0x03, month}); }
+QByteArray AnnualJournalRequest(quint8 month)
+{
+    return Bytes({kAnnualJournalCode, 0x03, month});
+}
 
 AnnualJournal::AnnualJournal(Engine &engine, QObject *parent)
-    : QObject(parent), BitBtn4(u"BitBtn4"_s, this, u"Прочитать"_s), Gauge1(u"Gauge1"_s, this, 0, 0, kAnnualMonths),
-      Panel3(u"Panel3"_s, this, u"Годовой журнал"_s),
+    : QObject(parent), BitBtn4(u"BitBtn4"_s, this, u"Прочитать"_s),
+      Gauge1(u"Gauge1"_s, this, 0, 0, kAnnualMonths), Panel3(u"Panel3"_s, this, u"Годовой журнал"_s),
       GridJournal(u"GridJournal"_s, this, InitialAnnualGrid(), FieldBase::Kind::Grid),
       BtnJournal(u"BtnJournal"_s, this, u"Экспорт"_s), engine_(engine)
 {
@@ -46,7 +49,10 @@ AnnualJournal::AnnualJournal(Engine &engine, QObject *parent)
     engine_.setDecoder(kAnnualJournalCode, [this](const QByteArray &reply) { decodeReply(reply); });
 }
 
-AnnualJournal::~AnnualJournal() { engine_.setDecoder(kAnnualJournalCode, {}); }
+AnnualJournal::~AnnualJournal()
+{
+    engine_.setDecoder(kAnnualJournalCode, {});
+}
 
 void AnnualJournal::BitBtn4Click()
 {
@@ -86,7 +92,10 @@ void AnnualJournal::decodeReply(const QByteArray &reply)
     Gauge1.set(std::min(month + 1, kAnnualMonths));
 }
 
-void AnnualJournal::replyAccepted(quint8 code) { Gauge1.setVisible(code == kAnnualJournalCode); }
+void AnnualJournal::replyAccepted(quint8 code)
+{
+    Gauge1.setVisible(code == kAnnualJournalCode);
+}
 
 QList<QStringList> AnnualJournal::exportTable() const
 {

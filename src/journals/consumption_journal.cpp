@@ -49,9 +49,14 @@ ConsumptionRow ConsumptionRowTexts(const ConsumptionJournalRecord &r, int year, 
             JournalOperatingTimeText(r.operatingTime)};
 }
 
-QByteArray ConsumptionJournalRequest(quint8 page) { return Bytes({kConsumptionJournalCode, 0x03, page}); }
+QByteArray ConsumptionJournalRequest(quint8 page)
+{
+    return Bytes({kConsumptionJournalCode, 0x03, page});
+}
 
-ConsumptionList::ConsumptionList(const QString &name, QObject *parent) : FieldBase(name, parent, Kind::Grid) {}
+ConsumptionList::ConsumptionList(const QString &name, QObject *parent) : FieldBase(name, parent, Kind::Grid)
+{
+}
 
 void ConsumptionList::append(const ConsumptionRow &row)
 {
@@ -79,7 +84,10 @@ ConsumptionJournal::ConsumptionJournal(Engine &engine, SystemFacts &facts, QObje
     engine_.setDecoder(kConsumptionJournalCode, [this](const QByteArray &reply) { decodeReply(reply); });
 }
 
-ConsumptionJournal::~ConsumptionJournal() { engine_.setDecoder(kConsumptionJournalCode, {}); }
+ConsumptionJournal::~ConsumptionJournal()
+{
+    engine_.setDecoder(kConsumptionJournalCode, {});
+}
 
 void ConsumptionJournal::BitBtn3Click()
 {
@@ -100,7 +108,10 @@ void ConsumptionJournal::decodeReply(const QByteArray &reply)
     Gauge2.set(std::min<int>(ByteAt(reply, 2), kConsumptionPages));
 }
 
-void ConsumptionJournal::replyAccepted(quint8 code) { Gauge2.setVisible(code == kConsumptionJournalCode); }
+void ConsumptionJournal::replyAccepted(quint8 code)
+{
+    Gauge2.setVisible(code == kConsumptionJournalCode);
+}
 
 QList<QStringList> ConsumptionJournal::exportTable() const
 {

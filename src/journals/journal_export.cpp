@@ -66,12 +66,13 @@ JournalExport::~JournalExport() = default;
 void JournalExport::Export(ExportTable table, QString title)
 {
     std::weak_ptr<int> alive = alive_;
-    operator_.chooseSaveFile(u"xls|*.xls"_s, u"xls"_s,
-                             [this, alive, table = std::move(table), title = std::move(title)](const QString &file) {
-                                 if (alive.expired() || file.isEmpty())
-                                     return;
-                                 exportTo(file, table, title);
-                             });
+    operator_.chooseSaveFile(
+        u"xls|*.xls"_s, u"xls"_s,
+        [this, alive, table = std::move(table), title = std::move(title)](const QString &file) {
+            if (alive.expired() || file.isEmpty())
+                return;
+            exportTo(file, table, title);
+        });
 }
 
 bool JournalExport::exportTo(const QString &chosen, const ExportTable &table, const QString &title)
@@ -126,6 +127,9 @@ bool JournalExport::write(const QString &chosen, const QString &temporary, const
     return files_.save(chosen);
 }
 
-void JournalExport::fail() { operator_.showMessage(FailureText(), u"Warning"_s, BoxIcon::Warning); }
+void JournalExport::fail()
+{
+    operator_.showMessage(FailureText(), u"Warning"_s, BoxIcon::Warning);
+}
 
 } // namespace ordan

@@ -72,7 +72,8 @@ public:
     bool exportTo(const QString &chosen, const ExportTable &table, const QString &title);
 
 private:
-    bool write(const QString &chosen, const QString &temporary, const ExportTable &table, const QString &title);
+    bool write(const QString &chosen, const QString &temporary, const ExportTable &table,
+               const QString &title);
     void fail();
 
     Operator &operator_;

@@ -75,7 +75,8 @@ AnnualJournalPage::AnnualJournalPage(AnnualJournal &model, QWidget *parent) : QW
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    layout->addLayout(ButtonRow(Button(model.BitBtn4, this), Gauge(model.Gauge1, this), Button(model.BtnJournal, this)));
+    layout->addLayout(
+        ButtonRow(Button(model.BitBtn4, this), Gauge(model.Gauge1, this), Button(model.BtnJournal, this)));
 
     auto *title = new QLabel(this);
     title->setAlignment(Qt::AlignCenter);
@@ -100,7 +101,8 @@ AnnualJournalPage::AnnualJournalPage(AnnualJournal &model, QWidget *parent) : QW
             // The month column is fixed, like the title row: drawn as a header.
             if (c == 0)
                 item->setBackground(palette().button());
-            item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+            item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter
+                                          : Qt::AlignRight | Qt::AlignVCenter);
             grid_->setItem(r, c, item);
         }
     layout->addWidget(grid_, 1);
@@ -123,7 +125,8 @@ ConsumptionJournalPage::ConsumptionJournalPage(ConsumptionJournal &model, QWidge
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    layout->addLayout(ButtonRow(Button(model.BitBtn3, this), Gauge(model.Gauge2, this), Button(model.BtnDiary, this)));
+    layout->addLayout(
+        ButtonRow(Button(model.BitBtn3, this), Gauge(model.Gauge2, this), Button(model.BtnDiary, this)));
 
     list_ = new QTableWidget(0, kConsumptionColumns, this);
     list_->setObjectName(model.ListView1.objectName());

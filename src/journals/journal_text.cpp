@@ -72,7 +72,7 @@ QString JournalTimeSeparator(const QLocale &locale)
 }
 
 QString JournalRecordTimeText(quint8 minuteBcd, quint8 hourBcd, quint8 dayBcd, quint8 monthBcd, int year,
-                       const QLocale &locale)
+                              const QLocale &locale)
 {
     const int minute = BcdDecode(minuteBcd);
     const int hour = BcdDecode(hourBcd);
@@ -86,7 +86,7 @@ QString JournalRecordTimeText(quint8 minuteBcd, quint8 hourBcd, quint8 dayBcd, q
 
 const QStringList &JournalMonthAbbreviations()
 {
-    static const QStringList names{u"янв."_s, u"фев."_s, u"март"_s, u"апр."_s,  u"май"_s,   u"июнь"_s,
+    static const QStringList names{u"янв."_s, u"фев."_s, u"март"_s,  u"апр."_s, u"май"_s,   u"июнь"_s,
                                    u"июль"_s, u"авг."_s, u"сент."_s, u"окт."_s, u"нояб."_s, u"дек."_s};
     return names;
 }

@@ -24,7 +24,7 @@ QString JournalTimeSeparator(const QLocale &locale = QLocale());
 // A consumption record's stamp "dd.mm hh<sep>nn" from its BCD bytes, placed in `year`
 // because the record carries none; empty when the time or the date does not exist.
 QString JournalRecordTimeText(quint8 minuteBcd, quint8 hourBcd, quint8 dayBcd, quint8 monthBcd, int year,
-                       const QLocale &locale = QLocale());
+                              const QLocale &locale = QLocale());
 
 // "янв.", "фев.", ... "дек.": month index 0..11.
 const QStringList &JournalMonthAbbreviations();

@@ -7,8 +7,8 @@ using namespace Qt::Literals::StringLiterals;
 
 Journals::Journals(Engine &engine, Operator &op, SystemFacts &facts, std::function<int()> serialNumber,
                    QObject *parent)
-    : QObject(parent), serialNumber_(std::move(serialNumber)), export_(op, facts, files_), annual_(engine, this),
-      consumption_(engine, facts, this)
+    : QObject(parent), serialNumber_(std::move(serialNumber)), export_(op, facts, files_),
+      annual_(engine, this), consumption_(engine, facts, this)
 {
     annual_.BtnJournal.setHandler([this] { BtnJournalClick(); });
     consumption_.BtnDiary.setHandler([this] { BtnDiaryClick(); });
@@ -24,7 +24,8 @@ void Journals::replyAccepted(quint8 code)
 
 void Journals::BtnJournalClick()
 {
-    export_.Export(annual_.exportTable(), JournalTitle(u"Годовой журнал "_s, serialNumber_ ? serialNumber_() : 0));
+    export_.Export(annual_.exportTable(),
+                   JournalTitle(u"Годовой журнал "_s, serialNumber_ ? serialNumber_() : 0));
 }
 
 void Journals::BtnDiaryClick()

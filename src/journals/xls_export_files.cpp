@@ -10,7 +10,10 @@ namespace ordan
 Q_LOGGING_CATEGORY(lcJournals, "ordan.journals")
 
 // A directory of that name counts too: it blocks the name just as well as a file.
-bool XlsExportFiles::exists(const QString &path) const { return QFileInfo::exists(path); }
+bool XlsExportFiles::exists(const QString &path) const
+{
+    return QFileInfo::exists(path);
+}
 
 bool XlsExportFiles::remove(const QString &path)
 {
@@ -39,9 +42,15 @@ bool XlsExportFiles::open(const QString &path)
     return false;
 }
 
-bool XlsExportFiles::setText(int row, int column, const QString &text) { return book_.setCell(row, column, text); }
+bool XlsExportFiles::setText(int row, int column, const QString &text)
+{
+    return book_.setCell(row, column, text);
+}
 
-bool XlsExportFiles::setNumber(int row, int column, double number) { return book_.setCell(row, column, number); }
+bool XlsExportFiles::setNumber(int row, int column, double number)
+{
+    return book_.setCell(row, column, number);
+}
 
 bool XlsExportFiles::save(const QString &path)
 {
@@ -52,6 +61,9 @@ bool XlsExportFiles::save(const QString &path)
     return false;
 }
 
-void XlsExportFiles::close() { book_.close(); }
+void XlsExportFiles::close()
+{
+    book_.close();
+}
 
 } // namespace ordan

@@ -68,7 +68,8 @@ protected:
 
 TEST_F(JournalModels, AnnualGridStartsWithTitlesAndMonths)
 {
-    EXPECT_EQ(row(0), (std::array<QString, 5>{u"месяц"_s, u"1 тариф"_s, u"2 тариф"_s, u"3 тариф"_s, u"наработка"_s}));
+    EXPECT_EQ(row(0),
+              (std::array<QString, 5>{u"месяц"_s, u"1 тариф"_s, u"2 тариф"_s, u"3 тариф"_s, u"наработка"_s}));
     for (int m = 0; m < 12; ++m)
         EXPECT_EQ(row(m + 1), (std::array<QString, 5>{JournalMonthAbbreviations()[m], {}, {}, {}, {}}));
     EXPECT_EQ(annual.Panel3.value(), u"Годовой журнал"_s);
@@ -79,7 +80,8 @@ TEST_F(JournalModels, AnnualGridStartsWithTitlesAndMonths)
 TEST_F(JournalModels, AnnualRecordFillsItsRow)
 {
     annual.decodeReply(AnnualReply(0, 0x07, 4000, 0x100000000ull, 1, 120));
-    EXPECT_EQ(row(1), (std::array<QString, 5>{u"07 янв."_s, u"1,00000"_s, u"1073741,82400"_s, u"0,00025"_s, u"1:0"_s}));
+    EXPECT_EQ(row(1), (std::array<QString, 5>{u"07 янв."_s, u"1,00000"_s, u"1073741,82400"_s, u"0,00025"_s,
+                                              u"1:0"_s}));
     EXPECT_EQ(annual.Gauge1.value(), 1);
 }
 
@@ -193,8 +195,8 @@ TEST_F(JournalModels, ConsumptionRecordGivesOneRow)
     consumption.decodeReply(ConsumptionReply(7, 3, 0x05, 0x14, 0x07, 0x03, 0x8001));
     ASSERT_EQ(consumption.ListView1.size(), 1);
     EXPECT_EQ(consumption.ListView1.rows()[0],
-              (ConsumptionRow{u"7"_s, u"3"_s, u"07.03 14:05"_s, u"1,00000"_s, u"2,00000"_s, u"0,00050"_s, u"32769"_s,
-                              u"2:2"_s}));
+              (ConsumptionRow{u"7"_s, u"3"_s, u"07.03 14:05"_s, u"1,00000"_s, u"2,00000"_s, u"0,00050"_s,
+                              u"32769"_s, u"2:2"_s}));
     EXPECT_EQ(consumption.Gauge2.value(), 7);
 }
 

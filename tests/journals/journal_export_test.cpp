@@ -120,8 +120,9 @@ protected:
 TEST_F(JournalExportTest, StepsInOrderAndTheResultOpened)
 {
     ASSERT_TRUE(exportTo(u"/out/j.xls"_s));
-    EXPECT_EQ(files.calls, (std::vector<QString>{u"create /out/1new.xls"_s, u"open /out/1new.xls"_s,
-                                                 u"save /out/j.xls"_s, u"close"_s, u"remove /out/1new.xls"_s}));
+    EXPECT_EQ(files.calls,
+              (std::vector<QString>{u"create /out/1new.xls"_s, u"open /out/1new.xls"_s, u"save /out/j.xls"_s,
+                                    u"close"_s, u"remove /out/1new.xls"_s}));
     EXPECT_EQ(files.files, (std::set<QString>{u"/out/j.xls"_s}));
     ASSERT_EQ(facts.opened.size(), 1u);
     EXPECT_EQ(facts.opened[0], QUrl::fromLocalFile(u"/out/j.xls"_s));
@@ -215,7 +216,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Failure{"CreateFails", [](RecordingFiles &f) { f.failCreate = true; }},
                       Failure{"OpenFails", [](RecordingFiles &f) { f.failOpen = true; }},
                       Failure{"SaveFails", [](RecordingFiles &f) { f.failSave = true; }},
-                      Failure{"TemporaryStays", [](RecordingFiles &f) { f.failRemove.insert(u"/out/1new.xls"_s); },
+                      Failure{"TemporaryStays",
+                              [](RecordingFiles &f) { f.failRemove.insert(u"/out/1new.xls"_s); },
                               {u"/out/1new.xls"_s, u"/out/j.xls"_s}},
                       Failure{"NoFreeName",
                               [](RecordingFiles &f) {

@@ -50,7 +50,10 @@ struct JournalEngine {
 };
 
 // A reply frame: body and CRC.
-inline QByteArray Frame(const QByteArray &body) { return AppendCrc(body); }
+inline QByteArray Frame(const QByteArray &body)
+{
+    return AppendCrc(body);
+}
 
 constexpr int kXlrdText = 1;
 constexpr int kXlrdNumber = 2;

@@ -6,12 +6,12 @@
 #include "journals/consumption_journal.h"
 #include "journals/journal_page.h"
 
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QElapsedTimer>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
