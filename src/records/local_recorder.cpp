@@ -1,0 +1,174 @@
+#include "records/local_recorder.h"
+
+#include "core/operator.h"
+#include "core/system_facts.h"
+#include "meter/meter_parameters.h"
+#include "schedule/schedule_model.h"
+
+#include <cmath>
+
+namespace ordan {
+
+namespace {
+
+QString Column(const char *name) { return QString::fromLatin1(name); }
+
+QString HoursMinutes(const QTime &t) { return t.isValid() ? t.toString(QStringLiteral("hh:mm")) : QString(); }
+
+} // namespace
+
+LocalWriteSelections LocalWriteSelections::FromControls(const MeterParameters &p)
+{
+    LocalWriteSelections s;
+    s.clock = p.CheckTime.value();
+    s.newPassword = p.CheckPassword.value();
+    s.address = p.CheckAddr.value();
+    s.billing = p.CheckShedule.value();
+    s.ddm = p.CheckDDM.value();
+    s.indication = p.CheckIndi.value();
+    s.statusReset = p.CheckStatus.value();
+    return s;
+}
+
+qint64 IntegerOrZero(const QString &text)
+{
+    bool ok = false;
+    const qint64 n = text.trimmed().toLongLong(&ok, 10);
+    return ok ? n : 0;
+}
+
+std::array<QVariant, 6> RecordedReadings(const MeterParameters &p, const QLocale &locale)
+{
+    // The grids were written in this locale; a thousands separator is never part of them.
+    QLocale strict = locale;
+    strict.setNumberOptions(strict.numberOptions() | QLocale::RejectGroupSeparator);
+    std::array<QVariant, 6> out;
+    const ReadingsGrid *grids[2] = {&p.GridValue.value(), &p.GridValue_1.value()};
+    size_t i = 0;
+    for (const ReadingsGrid *grid : grids) {
+        for (size_t row = 1; row <= 3; ++row, ++i) {
+            bool ok = false;
+            const double v = strict.toDouble((*grid)[row][1].trimmed(), &ok);
+            if (!ok || !std::isfinite(v))
+                return out;
+            out[i] = v;
+        }
+    }
+    return out;
+}
+
+LocalRow LocalRecordRow(const MeterParameters &p, const LocalWriteSelections &sent, const QDateTime &now,
+                        const QLocale &locale)
+{
+    LocalRow row;
+    auto put = [&row](const char *name, QVariant value) { row.insert(Column(name), std::move(value)); };
+    auto putIf = [&put](bool sentIt, const char *name, QVariant value) { put(name, sentIt ? value : QVariant()); };
+
+    put("c_number", p.SpinEdit_Number.value());
+    put("version", p.LabeledVersion.value());
+    putIf(sent.address, "address", p.SpinNewAddr.value());
+    put("turn_on", IntegerOrZero(p.EditOff.value()));
+    // -1 only asks the status decoder to show the next reply; it was never received.
+    put("status", p.StatusWord < 0 ? 0 : p.StatusWord);
+    putIf(sent.clock, "c_date", p.DatePicker.value());
+    putIf(sent.clock, "c_time", HoursMinutes(p.TimePicker.value()));
+    putIf(sent.clock, "summer", p.CheckBoxClock.value());
+    put("correct", QVariant());
+    putIf(sent.newPassword, "pass", IntegerOrZero(p.LabeledPass1.value()));
+    const std::array<QVariant, 6> readings = RecordedReadings(p, locale);
+    for (size_t i = 0; i < readings.size(); ++i)
+        put(kReadingColumns[i], readings[i]);
+    putIf(sent.ddm, "ddm_a", p.SpinEditA.value());
+    putIf(sent.ddm, "ddm_b", p.SpinEditB.value());
+    putIf(sent.ddm, "ddm_c", p.SpinEditC.value());
+    putIf(sent.billing, "count_day", p.SpinDay.value());
+    putIf(sent.billing, "count_hour", p.SpinHour.value());
+    put("reset", sent.statusReset);
+    put("report", false);
+    put("date_rec", now.date());
+    put("time_rec", HoursMinutes(now.time()));
+    put("ncorrect", IntegerOrZero(p.LabeledNCorrect.value()));
+    putIf(sent.indication, "indicator", static_cast<int>(p.indicationMask()));
+    return row;
+}
+
+LocalRecorder::LocalRecorder(LocalTable &table, MeterParameters &p, ScheduleModel &schedule, Operator &op,
+                             SystemFacts &facts, std::function<void(const QString &)> reportError)
+    : table_(table), p_(p), schedule_(schedule), operator_(op), facts_(facts), reportError_(std::move(reportError))
+{
+}
+
+void LocalRecorder::RecordLocal() { RecordLocal(LocalWriteSelections::FromControls(p_)); }
+
+void LocalRecorder::RecordLocal(const LocalWriteSelections &sent)
+{
+    QString error;
+    if (!table_.append(LocalRecordRow(p_, sent, facts_.now()), &error))
+        operator_.showMessage(QStringLiteral("Ошибка записи в БД: ") + error, QStringLiteral("Ошибка БД"),
+                              BoxIcon::Error);
+}
+
+void LocalRecorder::installPlusButton()
+{
+    p_.BitBtn1.setHandler([this] { BitBtn1Click(); });
+}
+
+void LocalRecorder::BitBtn1Click()
+{
+    QString error;
+    const std::optional<QVariant> max = table_.maxNumber(&error);
+    if (!max) {
+        reportError_(error);
+        return;
+    }
+    // An empty table has no maximum: read as 0, so the first number is 1.
+    const double m = IsNullValue(*max) ? 0.0 : max->toDouble();
+    const double next = std::round(m) + 1.0;
+    const double top = p_.SpinEdit_Number.maximum();
+    const double bottom = p_.SpinEdit_Number.minimum();
+    // The field keeps its range; edit() runs the change handler, which sets the mark.
+    p_.SpinEdit_Number.edit(static_cast<int>(qBound(bottom, next, top)));
+}
+
+bool LocalRecorder::LoadRecordDefaults()
+{
+    QString error;
+    const std::optional<LatestDay> latest = table_.latestDay(&error);
+    if (!latest) {
+        reportError_(error);
+        return false;
+    }
+    if (!latest->date.isValid() || latest->rows.isEmpty())
+        return true;
+    const LocalRow &row = latest->rows.front();
+    auto value = [&row](const QString &name) { return row.value(name); };
+    auto timeOf = [&value](int zone) {
+        const QVariant t = value(QStringLiteral("time_%1").arg(zone));
+        // A zone without its time starts at midnight, as a null time reads.
+        return IsNullValue(t) ? QTime(0, 0) : t.toTime();
+    };
+
+    const QVariant zone0 = value(QStringLiteral("zone_0"));
+    if (!IsNullValue(zone0)) {
+        const bool single = zone0.toInt() == 0;
+        schedule_.presetSingleTariff(single);
+        if (!single)
+            schedule_.presetZone(0, QString::number(zone0.toInt()), timeOf(0));
+    }
+    for (int zone = 1; zone <= 5; ++zone) {
+        const QVariant tariff = value(QStringLiteral("zone_%1").arg(zone));
+        if (!IsNullValue(tariff))
+            schedule_.presetZone(zone, QString::number(tariff.toInt()), timeOf(zone));
+    }
+
+    const QVariant indicator = value(QStringLiteral("indicator"));
+    if (!IsNullValue(indicator)) {
+        const auto mask = static_cast<int>(std::lround(indicator.toDouble()));
+        const auto boxes = p_.indicationBoxes();
+        for (size_t bit = 0; bit < boxes.size(); ++bit)
+            boxes[bit]->set((mask >> bit) & 1);
+    }
+    return true;
+}
+
+} // namespace ordan
