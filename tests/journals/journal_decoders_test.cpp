@@ -14,7 +14,6 @@ namespace
 
 using namespace Qt::Literals::StringLiterals;
 using test::Frame;
-using test::FromHex;
 using test::Hex;
 
 QByteArray Energy(quint64 count)
@@ -65,17 +64,6 @@ protected:
     AnnualJournal annual{engine};
     ConsumptionJournal consumption{engine, facts};
 };
-
-TEST_F(JournalModels, AnnualGridStartsWithTitlesAndMonths)
-{
-    EXPECT_EQ(row(0),
-              (std::array<QString, 5>{u"месяц"_s, u"1 тариф"_s, u"2 тариф"_s, u"3 тариф"_s, u"наработка"_s}));
-    for (int m = 0; m < 12; ++m)
-        EXPECT_EQ(row(m + 1), (std::array<QString, 5>{JournalMonthAbbreviations()[m], {}, {}, {}, {}}));
-    EXPECT_EQ(annual.Panel3.value(), u"Годовой журнал"_s);
-    EXPECT_FALSE(annual.Gauge1.isVisible());
-    EXPECT_EQ(annual.Gauge1.maximum(), 12);
-}
 
 TEST_F(JournalModels, AnnualRecordFillsItsRow)
 {
@@ -277,47 +265,6 @@ TEST_F(JournalModels, ConsumptionReadWhileDisconnectedEmptiesTheListAndShowsZero
     EXPECT_EQ(consumption.ListView1.size(), 0);
     EXPECT_EQ(consumption.Gauge2.value(), 0);
     EXPECT_TRUE(consumption.Gauge2.isVisible());
-}
-
-TEST_F(JournalModels, ExportTablesAreWhatTheJournalsShow)
-{
-    annual.decodeReply(AnnualReply(0, 0x07, 4000, 0, 0, 120));
-    const QList<QStringList> a = annual.exportTable();
-    ASSERT_EQ(a.size(), 13);
-    for (const QStringList &r : a)
-        EXPECT_EQ(r.size(), 5);
-    EXPECT_EQ(a[0][0], u"месяц"_s);
-    EXPECT_EQ(a[1], (QStringList{u"07 янв."_s, u"1,00000"_s, u"0,00000"_s, u"0,00000"_s, u"1:0"_s}));
-    EXPECT_EQ(a[12], (QStringList{u"дек."_s, {}, {}, {}, {}}));
-
-    EXPECT_EQ(consumption.exportTable(), (QList<QStringList>{ConsumptionCaptions()}));
-    consumption.decodeReply(ConsumptionReply(7, 3, 0x05, 0x14, 0x07, 0x03, 0x8001));
-    const QList<QStringList> c = consumption.exportTable();
-    ASSERT_EQ(c.size(), 2);
-    EXPECT_EQ(c[1][0], u"7"_s);
-    EXPECT_EQ(c[1][6], u"32769"_s);
-}
-
-TEST(JournalDecoders, RecordsOnlyFromTheirOwnLength)
-{
-    EXPECT_FALSE(DecodeAnnualJournalRecord(FromHex(u"12 03 05 00 00"_s)));
-    const auto a = DecodeAnnualJournalRecord(AnnualReply(11, 0x99, 1, 2, 0xFFFFFFFFFFull, 0xFFFFFF));
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->month, 11);
-    EXPECT_EQ(a->year, 0x99);
-    EXPECT_EQ(a->energy[2], 0xFFFFFFFFFFull);
-    EXPECT_EQ(a->operatingTime, 0xFFFFFFu);
-
-    EXPECT_FALSE(DecodeConsumptionJournalRecord(FromHex(u"13 03 05 00 00"_s)));
-    const auto c = DecodeConsumptionJournalRecord(ConsumptionReply(249, 7, 0x59, 0x23, 0x31, 0x12, 0xFFFF));
-    ASSERT_TRUE(c);
-    EXPECT_EQ(c->page, 249);
-    EXPECT_EQ(c->record, 7);
-    EXPECT_EQ(c->minute, 0x59);
-    EXPECT_EQ(c->month, 0x12);
-    EXPECT_EQ(c->energy[1], 8000u);
-    EXPECT_EQ(c->status, 0xFFFF);
-    EXPECT_EQ(c->operatingTime, 245u);
 }
 
 } // namespace

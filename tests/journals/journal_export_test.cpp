@@ -235,21 +235,6 @@ TEST_F(JournalExportTest, FailedSaveRemovesTheTemporaryAndKeepsTheOldFile)
     EXPECT_EQ(files.calls.back(), u"remove /out/1new.xls"_s);
 }
 
-TEST_F(JournalExportTest, DialogAsksForXlsAndCancelDoesNothing)
-{
-    op.nextSaveFile.clear();
-    exporter.Export(table(), u"t"_s);
-    EXPECT_EQ(op.lastFilter, u"xls|*.xls"_s);
-    EXPECT_EQ(op.lastSuffix, u"xls"_s);
-    EXPECT_TRUE(files.calls.empty());
-    EXPECT_TRUE(op.boxes.empty());
-    EXPECT_TRUE(facts.opened.empty());
-
-    op.nextSaveFile = u"/out/k.xls"_s;
-    exporter.Export(table(), u"t"_s);
-    EXPECT_EQ(files.files, (std::set<QString>{u"/out/k.xls"_s}));
-}
-
 TEST(JournalTitle, NumberOnlyWhenAboveZero)
 {
     EXPECT_EQ(JournalTitle(u"Годовой журнал "_s, 1234), u"Годовой журнал Счетчик № 1234, "_s);

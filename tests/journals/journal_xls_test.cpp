@@ -117,15 +117,6 @@ TEST_F(JournalXls, ValuesBecomeNumbersAndTextsStayTexts)
     EXPECT_EQ(TextAt(cells, 4, 0), u"март"_s);
 }
 
-TEST_F(JournalXls, NumbersAreRecognisedInTheCLocaleToo)
-{
-    const test::LocaleScope c(QLocale::c());
-    journals.annual().decodeReply(AnnualReply(0, 0x07, 4000, 120));
-    const auto cells = SheetCells(exportAnnual(u"c.xls"_s));
-    ASSERT_EQ(cells.at({2, 1}).type, kXlrdNumber);
-    EXPECT_EQ(cells.at({2, 1}).value.toDouble(), 1.0);
-}
-
 TEST_F(JournalXls, EmptyConsumptionListGivesTitleAndCaptionsOnly)
 {
     serial = 0;
