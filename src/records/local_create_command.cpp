@@ -4,7 +4,8 @@
 
 #include <QDir>
 
-namespace ordan {
+namespace ordan
+{
 
 QString DefaultSettingTablePath(const QString &workingDir)
 {
@@ -15,7 +16,8 @@ int RunCreateSettingTable(const QString &path, std::FILE *out, std::FILE *err)
 {
     QString error;
     if (!CreateSettingTable(path, &error)) {
-        std::fprintf(err, "ordan-klv: the settings log was not created: %s\n", error.toLocal8Bit().constData());
+        std::fprintf(err, "ordan-klv: the settings log was not created: %s\n",
+                     error.toLocal8Bit().constData());
         return 1;
     }
     std::fprintf(out, "ordan-klv: empty settings log created: %s\n",

@@ -12,7 +12,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace ordan {
+namespace ordan
+{
 
 LocalLogPage::LocalLogPage(LocalLogView &view, QWidget *parent) : QWidget(parent)
 {

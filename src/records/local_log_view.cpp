@@ -6,13 +6,18 @@
 
 #include <limits>
 
-namespace ordan {
+namespace ordan
+{
 
-namespace {
+namespace
+{
 
 Q_LOGGING_CATEGORY(lcLocalLog, "ordan.records.locallog")
 
-bool ValidColumn(int column) { return column >= 0 && column < static_cast<int>(kSettingViewColumns.size()); }
+bool ValidColumn(int column)
+{
+    return column >= 0 && column < static_cast<int>(kSettingViewColumns.size());
+}
 
 QStringView ViewColumnName(int column)
 {
@@ -20,7 +25,10 @@ QStringView ViewColumnName(int column)
     return QStringView(name.data(), static_cast<qsizetype>(name.size()));
 }
 
-bool IsSumerCorrect(int column) { return ViewColumnName(column) == QStringView(kSumerCorrect); }
+bool IsSumerCorrect(int column)
+{
+    return ViewColumnName(column) == QStringView(kSumerCorrect);
+}
 
 const SettingColumn *StoredColumn(int column)
 {
@@ -32,9 +40,10 @@ const SettingColumn *StoredColumn(int column)
 LocalLogView::LocalLogView(LocalTable &table, Action &actionOpen, Action &actionClose, QDate today,
                            std::function<void(const QString &)> reportError, QObject *parent)
     : QObject(parent), Panel6(QStringLiteral("Panel6"), this),
-      SpinFilter(QStringLiteral("SpinFilter"), &Panel6, 0, 0, 0), DTP1(QStringLiteral("DTP1"), &Panel6, today),
-      DTP2(QStringLiteral("DTP2"), &Panel6, today), StatusBar2(QStringLiteral("StatusBar2"), this), table_(table),
-      actionOpen_(actionOpen), actionClose_(actionClose), reportError_(std::move(reportError))
+      SpinFilter(QStringLiteral("SpinFilter"), &Panel6, 0, 0, 0),
+      DTP1(QStringLiteral("DTP1"), &Panel6, today), DTP2(QStringLiteral("DTP2"), &Panel6, today),
+      StatusBar2(QStringLiteral("StatusBar2"), this), table_(table), actionOpen_(actionOpen),
+      actionClose_(actionClose), reportError_(std::move(reportError))
 {
     actionOpen_.setHandler([this] { ActionOpenExecute(); });
     actionClose_.setHandler([this] { ActionCloseExecute(); });

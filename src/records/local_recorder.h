@@ -13,7 +13,8 @@
 #include <array>
 #include <functional>
 
-namespace ordan {
+namespace ordan
+{
 
 class MeterParameters;
 class Operator;
@@ -49,7 +50,8 @@ inline constexpr std::array<const char *, 6> kReadingColumns = {"t_1_c", "t_2_c"
 LocalRow LocalRecordRow(const MeterParameters &p, const LocalWriteSelections &sent, const QDateTime &now,
                         const QLocale &locale = QLocale());
 
-class LocalRecorder final {
+class LocalRecorder final
+{
 public:
     // reportError: the station's general error report.
     LocalRecorder(LocalTable &table, MeterParameters &p, ScheduleModel &schedule, Operator &op,

@@ -7,24 +7,32 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan::test {
-namespace {
+namespace ordan::test
+{
+namespace
+{
 
-QString S(const char *text) { return QString::fromUtf8(text); }
+QString S(const char *text)
+{
+    return QString::fromUtf8(text);
+}
 
 LocalRow Row(int number, QDate day, QVariant summer = {})
 {
-    return {{S("c_number"), number}, {S("date_rec"), day}, {S("summer"), summer}, {S("time_rec"), S("10:15")}};
+    return {
+        {S("c_number"), number}, {S("date_rec"), day}, {S("summer"), summer}, {S("time_rec"), S("10:15")}};
 }
 
-class LocalLogViewTest : public ::testing::Test {
+class LocalLogViewTest : public ::testing::Test
+{
 protected:
     LocalLogViewTest()
     {
         // As the station starts in normal mode.
         open.setEnabled(true);
         close.setEnabled(false);
-        QObject::connect(&view, &LocalLogView::activePageRequested, [this](int page) { pages.push_back(page); });
+        QObject::connect(&view, &LocalLogView::activePageRequested,
+                         [this](int page) { pages.push_back(page); });
     }
     void seed()
     {
@@ -39,7 +47,8 @@ protected:
     MemoryLocalTable table;
     std::vector<QString> reported;
     std::vector<int> pages;
-    LocalLogView view{table, open, close, QDate(2026, 12, 8), [this](const QString &e) { reported.push_back(e); }};
+    LocalLogView view{table, open, close, QDate(2026, 12, 8),
+                      [this](const QString &e) { reported.push_back(e); }};
 };
 
 TEST_F(LocalLogViewTest, StartsClosedOnToday)
@@ -62,7 +71,9 @@ struct FilterCase {
     QList<int> numbers; // c_number of the rows shown, in stored order
 };
 
-class LocalLogFilter : public LocalLogViewTest, public ::testing::WithParamInterface<FilterCase> {};
+class LocalLogFilter : public LocalLogViewTest, public ::testing::WithParamInterface<FilterCase>
+{
+};
 
 TEST_P(LocalLogFilter, ShowsTheRowsThatPass)
 {
@@ -85,13 +96,14 @@ TEST_P(LocalLogFilter, ShowsTheRowsThatPass)
 
 INSTANTIATE_TEST_SUITE_P(
     Filters, LocalLogFilter,
-    ::testing::Values(FilterCase{"oneDay", QDate(2026, 12, 8), QDate(2026, 12, 8), 0, {1234, 77}},
-                      FilterCase{"oneDayOneNumber", QDate(2026, 12, 8), QDate(2026, 12, 8), 1234, {1234}},
-                      FilterCase{"negativeNumberIsNoCondition", QDate(2026, 12, 8), QDate(2026, 12, 8), -5, {1234, 77}},
-                      FilterCase{"range", QDate(2026, 12, 7), QDate(2026, 12, 9), 0, {1234, 77, 1234, 5}},
-                      FilterCase{"rangeOneNumber", QDate(2026, 12, 1), QDate(2026, 12, 31), 1234, {1234, 1234}},
-                      FilterCase{"unknownNumber", QDate(2026, 12, 1), QDate(2026, 12, 31), 4321, {}},
-                      FilterCase{"fromAfterTo", QDate(2026, 12, 9), QDate(2026, 12, 7), 0, {}}),
+    ::testing::Values(
+        FilterCase{"oneDay", QDate(2026, 12, 8), QDate(2026, 12, 8), 0, {1234, 77}},
+        FilterCase{"oneDayOneNumber", QDate(2026, 12, 8), QDate(2026, 12, 8), 1234, {1234}},
+        FilterCase{"negativeNumberIsNoCondition", QDate(2026, 12, 8), QDate(2026, 12, 8), -5, {1234, 77}},
+        FilterCase{"range", QDate(2026, 12, 7), QDate(2026, 12, 9), 0, {1234, 77, 1234, 5}},
+        FilterCase{"rangeOneNumber", QDate(2026, 12, 1), QDate(2026, 12, 31), 1234, {1234, 1234}},
+        FilterCase{"unknownNumber", QDate(2026, 12, 1), QDate(2026, 12, 31), 4321, {}},
+        FilterCase{"fromAfterTo", QDate(2026, 12, 9), QDate(2026, 12, 7), 0, {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(LocalLogViewTest, AnEmptyTableShowsNoRecords)
@@ -120,7 +132,9 @@ struct ChangeCase {
     std::function<void(LocalLogView &)> change;
 };
 
-class LocalLogFilterChange : public LocalLogViewTest, public ::testing::WithParamInterface<ChangeCase> {};
+class LocalLogFilterChange : public LocalLogViewTest, public ::testing::WithParamInterface<ChangeCase>
+{
+};
 
 TEST_P(LocalLogFilterChange, ClosesTheView)
 {
@@ -186,17 +200,18 @@ TEST(LocalLogGrid, HasTheTwentySixColumnsWithTheirTitles)
     LocalLogView view{table, open, close, QDate(2026, 12, 8), [](const QString &) {}};
     LocalLogTableModel model(view);
     ASSERT_EQ(model.columnCount(), 26);
-    const char *titles[] = {"Номер",     "Дата зап.", "Время зап.", "Версия",     "Адрес",     "Время вкл.",
-                            "Счет. корр.", "Дата",    "Время",      "Статус",     "Сброс",     "ДДМ A",
-                            "ДДМ B",     "ДДМ C",     "Летн. время", "Коррекция", "Пароль",    "Индикатор",
-                            "T1 (тек.)", "T2 (тек.)", "T3 (тек.)",  "T1 (1-ое)", "T2 (1-ое)", "T3 (1-ое)",
-                            "Расч. день", "Расч. час"};
+    const char *titles[] = {"Номер",       "Дата зап.", "Время зап.",  "Версия",    "Адрес",     "Время вкл.",
+                            "Счет. корр.", "Дата",      "Время",       "Статус",    "Сброс",     "ДДМ A",
+                            "ДДМ B",       "ДДМ C",     "Летн. время", "Коррекция", "Пароль",    "Индикатор",
+                            "T1 (тек.)",   "T2 (тек.)", "T3 (тек.)",   "T1 (1-ое)", "T2 (1-ое)", "T3 (1-ое)",
+                            "Расч. день",  "Расч. час"};
     for (int c = 0; c < 26; ++c)
         EXPECT_EQ(model.headerData(c, Qt::Horizontal).toString(), S(titles[c])) << c;
     EXPECT_EQ(model.resetColumn(), 10);
 }
 
-class LocalLogGridCells : public LocalLogViewTest {
+class LocalLogGridCells : public LocalLogViewTest
+{
 protected:
     int column(const char16_t *name) const
     {
@@ -238,9 +253,14 @@ TEST_F(LocalLogGridCells, TheModelFollowsTheViewAndAllowsNoEditing)
 
 TEST_F(LocalLogGridCells, NumbersAndDatesUseTheLocale)
 {
-    table.rows = {{{S("c_number"), 131071}, {S("date_rec"), QDate(2026, 12, 8)}, {S("t_1_c"), 1073741.824},
-                   {S("t_2_c"), 0.00025}, {S("reset"), true}, {S("c_date"), QDate(2026, 3, 9)},
-                   {S("c_time"), S("07:05")}, {S("indicator"), 5}},
+    table.rows = {{{S("c_number"), 131071},
+                   {S("date_rec"), QDate(2026, 12, 8)},
+                   {S("t_1_c"), 1073741.824},
+                   {S("t_2_c"), 0.00025},
+                   {S("reset"), true},
+                   {S("c_date"), QDate(2026, 3, 9)},
+                   {S("c_time"), S("07:05")},
+                   {S("indicator"), 5}},
                   {{S("c_number"), 2}, {S("date_rec"), QDate(2026, 12, 8)}, {S("reset"), false}}};
     ASSERT_TRUE(open.execute());
     LocalLogTableModel model(view);

@@ -1,6 +1,6 @@
-// The station in normal mode against the simulated meter on virtual time, with the
-// settings log wired as the station wires it: finished writes become rows of a real
-// Setting.DBF, and the page "База данных" shows them.
+// The station in normal mode against the simulated meter (behind the rig's line) on virtual
+// time, with the settings log wired as the station wires it: finished writes become rows of
+// a real Setting.DBF, and the page "База данных" shows them.
 #include "app/station_fixture.h"
 #include "dbf_test_files.h"
 #include "meter/meter_panel.h"
@@ -10,25 +10,34 @@
 #include "records/local_recorder.h"
 #include "records/setting_table.h"
 #include "schedule/schedule_model.h"
-#include "sim/meter_endpoint.h"
 #include "sim/meter_state.h"
-#include "sim/simulated_line.h"
 
 #include <QJsonArray>
 #include <gtest/gtest.h>
 
-namespace ordan::test {
-namespace {
+namespace ordan::test
+{
+namespace
+{
 
-QString S(const char *text) { return QString::fromUtf8(text); }
+QString S(const char *text)
+{
+    return QString::fromUtf8(text);
+}
 
-class LocalStationSim : public ::testing::Test {
+class LocalStationSim : public ::testing::Test
+{
 protected:
     LocalStationSim()
     {
-        facts.elapsedMs = [this] { return timers.now(); };
-        ports.names = {S("COM1")};
         meter.state().statusWord = 0x0812;
+        // The rig's meter passes every request on to the simulated meter and follows its
+        // bus address.
+        rig.meter.answer = [this](const QByteArray &request) {
+            std::optional<QByteArray> reply = meter.Answer(request);
+            rig.meter.address = meter.state().busAddress;
+            return reply;
+        };
     }
 
     void start(bool withTable = true)
@@ -37,13 +46,14 @@ protected:
             QString error;
             ASSERT_TRUE(CreateSettingTable(table.path(), &error)) << error.toStdString();
         }
-        station = std::make_unique<Station>(Station::Platform{line, timers, op, facts, settings, ports, dir.path()});
-        Station &s = *station;
+        Station &s = rig.make();
+        station = &s;
         // The wiring of the station in normal mode.
         auto report = [&s](const QString &e) { s.ReportError(e); };
-        recorder = std::make_unique<LocalRecorder>(table, s.meter().parameters(), s.schedule(), s.op(), s.facts(),
-                                                   report);
-        view = std::make_unique<LocalLogView>(table, s.ActionOpen, s.ActionClose, s.facts().now().date(), report);
+        recorder = std::make_unique<LocalRecorder>(table, s.meter().parameters(), s.schedule(), s.op(),
+                                                   s.facts(), report);
+        view = std::make_unique<LocalLogView>(table, s.ActionOpen, s.ActionClose, s.facts().now().date(),
+                                              report);
         if (!s.modes().SqlMode) {
             recorder->installPlusButton();
             s.onRecordProgramming = [r = recorder.get()] { r->RecordLocal(); };
@@ -63,7 +73,7 @@ protected:
     }
     void settle()
     {
-        ASSERT_TRUE(timers.advanceUntil(
+        ASSERT_TRUE(rig.timers.advanceUntil(
             [this] {
                 return !p().LabeledVersion.value().isEmpty() && !p().EditOff.value().isEmpty() &&
                        !p().LabeledNCorrect.value().isEmpty() && !p().GridValue_1.value()[3][1].isEmpty() &&
@@ -75,9 +85,11 @@ protected:
     void write()
     {
         ASSERT_TRUE(p().ActionSetting.execute());
-        ASSERT_TRUE(timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Green; }, 30000, 10));
-        ASSERT_TRUE(op.boxes.empty()) << op.boxes[0].text.toStdString();
-        ASSERT_TRUE(timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Hidden; }, 5000, 10));
+        ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Green; },
+                                            30000, 10));
+        ASSERT_TRUE(rig.op.boxes.empty()) << rig.op.boxes[0].text.toStdString();
+        ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Hidden; },
+                                            5000, 10));
     }
     QJsonArray records()
     {
@@ -87,18 +99,11 @@ protected:
         return json ? (*json)[S("records")].toArray() : QJsonArray();
     }
 
-    VirtualTimers timers;
-    SimulatedMeter meter{[this] { return timers.now(); },
+    StationRig rig;
+    SimulatedMeter meter{[this] { return rig.timers.now(); },
                          SampleMeterState(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)))};
-    MeterEndpoint endpoint{meter};
-    SimulatedLine line{timers, endpoint};
-    FakeOperator op;
-    FakeSystemFacts facts;
-    MemorySettings settings;
-    FakePorts ports;
-    QTemporaryDir dir;
-    DbfTable table{DefaultSettingTablePath(dir.path())};
-    std::unique_ptr<Station> station;
+    DbfTable table{DefaultSettingTablePath(rig.dir.path())};
+    Station *station = nullptr;
     std::unique_ptr<LocalRecorder> recorder;
     std::unique_ptr<LocalLogView> view;
 };
@@ -107,7 +112,7 @@ TEST_F(LocalStationSim, TwoWritesWithDifferentSelectionsMakeTwoRows)
 {
     const LocaleScope c(QLocale::c());
     start();
-    ASSERT_TRUE(op.boxes.empty());
+    ASSERT_TRUE(rig.op.boxes.empty());
     connect();
 
     // First write: the clock, as the station starts, and the reset of the status flag.
@@ -120,9 +125,9 @@ TEST_F(LocalStationSim, TwoWritesWithDifferentSelectionsMakeTwoRows)
 
     // Second write: everything but the clock. The meter has counted its clock setting and
     // dropped the fixation flag by now.
-    ASSERT_TRUE(timers.advanceUntil([this] { return p().LabeledNCorrect.value() == S("4"); }, 30000, 10));
+    ASSERT_TRUE(rig.timers.advanceUntil([this] { return p().LabeledNCorrect.value() == S("4"); }, 30000, 10));
     settle();
-    ASSERT_TRUE(timers.advanceUntil([this] { return p().StatusWord == 0x0012; }, 30000, 10));
+    ASSERT_TRUE(rig.timers.advanceUntil([this] { return p().StatusWord == 0x0012; }, 30000, 10));
     p().CheckStatus.set(false);
     p().CheckTime.set(false);
     p().CheckAddr.set(true);
@@ -170,7 +175,8 @@ TEST_F(LocalStationSim, TwoWritesWithDifferentSelectionsMakeTwoRows)
     EXPECT_EQ(first[S("c_time")].toString(), clockText);
     EXPECT_EQ(first[S("summer")].toBool(!summer), summer);
     EXPECT_EQ(first[S("reset")].toBool(false), true);
-    for (const char *column : {"address", "pass", "indicator", "count_day", "count_hour", "ddm_a", "ddm_b", "ddm_c"})
+    for (const char *column :
+         {"address", "pass", "indicator", "count_day", "count_hour", "ddm_a", "ddm_b", "ddm_c"})
         EXPECT_TRUE(first[S(column)].isNull()) << column;
 
     EXPECT_EQ(second[S("status")].toDouble(), 0x0012);
@@ -217,9 +223,10 @@ TEST_F(LocalStationSim, AFailedWriteRecordsNothing)
     connect();
     meter.state().password = 9; // the access password no longer fits
     ASSERT_TRUE(p().ActionSetting.execute());
-    ASSERT_TRUE(timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Red; }, 30000, 10));
-    ASSERT_EQ(op.boxes.size(), 1u);
-    EXPECT_EQ(op.boxes[0].text, Engine::WriteErrorText());
+    ASSERT_TRUE(
+        rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Red; }, 30000, 10));
+    ASSERT_EQ(rig.op.boxes.size(), 1u);
+    EXPECT_EQ(rig.op.boxes[0].text, Engine::WriteErrorText());
     QString error;
     EXPECT_EQ(table.rowCount(&error), 0);
 }
@@ -230,21 +237,22 @@ TEST_F(LocalStationSim, ATableSetReadOnlyLosesTheRowAndTheStationGoesOn)
     connect();
     ASSERT_TRUE(QFile::setPermissions(table.path(), QFileDevice::ReadOwner));
     ASSERT_TRUE(p().ActionSetting.execute());
-    ASSERT_TRUE(timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Green; }, 30000, 10));
-    ASSERT_EQ(op.boxes.size(), 1u);
-    EXPECT_TRUE(op.boxes[0].text.startsWith(S("Ошибка записи в БД: ")));
-    EXPECT_EQ(op.boxes[0].caption, S("Ошибка БД"));
+    ASSERT_TRUE(
+        rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Green; }, 30000, 10));
+    ASSERT_EQ(rig.op.boxes.size(), 1u);
+    EXPECT_TRUE(rig.op.boxes[0].text.startsWith(S("Ошибка записи в БД: ")));
+    EXPECT_EQ(rig.op.boxes[0].caption, S("Ошибка БД"));
     // ClearMeterData ran after the record, and polling goes on.
     EXPECT_EQ(p().SpinEdit_Number.value(), 0);
-    ASSERT_TRUE(timers.advanceUntil([this] { return p().SpinEdit_Number.value() == 77881; }, 30000, 10));
+    ASSERT_TRUE(rig.timers.advanceUntil([this] { return p().SpinEdit_Number.value() == 77881; }, 30000, 10));
 }
 
 TEST_F(LocalStationSim, StartWithoutTheTableIsTheGeneralErrorReport)
 {
     start(false);
-    ASSERT_EQ(op.boxes.size(), 1u);
-    EXPECT_EQ(op.boxes[0].caption, Station::WindowTitle());
-    EXPECT_TRUE(op.boxes[0].text.contains(S("Setting.DBF"))) << op.boxes[0].text.toStdString();
+    ASSERT_EQ(rig.op.boxes.size(), 1u);
+    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_TRUE(rig.op.boxes[0].text.contains(S("Setting.DBF"))) << rig.op.boxes[0].text.toStdString();
     EXPECT_FALSE(QFile::exists(table.path()));
 }
 
