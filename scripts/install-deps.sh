@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libqt6sql6-odbc libqt6sql6-sqlite libqt6sql6-psql
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc libshp-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  postgresql xvfb xauth imagemagick valgrind
+  postgresql sqlite3 xvfb xauth imagemagick valgrind
   python3-xlrd python3-dbfread
 )
 
