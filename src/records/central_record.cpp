@@ -2,9 +2,11 @@
 
 #include "meter/meter_parameters.h"
 
-namespace ordan {
+namespace ordan
+{
 
-namespace {
+namespace
+{
 
 int IntegerOrZero(const QString &text)
 {
@@ -78,7 +80,8 @@ QString IdentificationStopText(Identification::Missing missing, const QString &c
     const QString quote = QStringLiteral("\"");
     switch (missing) {
     case Identification::Missing::Computer:
-        return QStringLiteral("Компьютер ") + quote + computerName + quote + QStringLiteral(" не описан в БД.");
+        return QStringLiteral("Компьютер ") + quote + computerName + quote +
+               QStringLiteral(" не описан в БД.");
     case Identification::Missing::Operator:
         return QStringLiteral("Пользователь ") + quote + login + quote + QStringLiteral(" не описан в БД.");
     case Identification::Missing::Plant:

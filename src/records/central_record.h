@@ -7,7 +7,8 @@
 
 #include <optional>
 
-namespace ordan {
+namespace ordan
+{
 
 class MeterParameters;
 

@@ -10,7 +10,8 @@
 #include <functional>
 #include <optional>
 
-namespace ordan {
+namespace ordan
+{
 
 class Action;
 class MeterParameters;
@@ -24,20 +25,23 @@ struct MeterHooks;
 // workstation at every activation, following the server's clock, recording programmings,
 // "Зафиксировать в БД", the "+" button's next unprogrammed number, the look-up of the
 // meter's last clock setting and the start-up defaults.
-class CentralRecorder final : public QObject {
+class CentralRecorder final : public QObject
+{
     Q_OBJECT
 public:
     struct Parts {
         SqlSession &db;
         MeterParameters &parameters;
-        MeterHooks &hooks;      // lastClockSet and syncClockFromServer are filled here
+        MeterHooks &hooks;
         ScheduleModel &schedule;
-        Action &ActionFixDb;    // its handler is set here; BitBtn1's too
+        Action &ActionFixDb;
         Operator &op;
         SystemFacts &facts;
         Modes modes;
     };
 
+    // In database mode fills the two hooks and the handlers of "+" and ActionFixDb, and takes
+    // them back when it goes; in normal mode it touches nothing and does nothing.
     explicit CentralRecorder(Parts parts, QObject *parent = nullptr);
     ~CentralRecorder() override;
 

@@ -10,20 +10,22 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-namespace ordan {
+namespace ordan
+{
 
-namespace {
+namespace
+{
 
 const QString &Note()
 {
-    static const QString note = QStringLiteral(
-        "<p><b>Регистрация брака</b></p>"
-        "<p>Введите код брака в поле «Код брака» и нажмите «Запись в БД».</p>"
-        "<p>Брак относится к программированию этого счетчика за сегодняшний день: оно "
-        "отмечается как неуспешное, а если его не было, создается неуспешное программирование "
-        "на этом рабочем месте. Пока брак не закрыт ремонтом, программирование счетчика в БД "
-        "не записывается («Прибор в ремонте.»).</p>"
-        "<p>Для второго кода брака того же счетчика измените код и нажмите кнопку снова.</p>");
+    static const QString note =
+        QStringLiteral("<p><b>Регистрация брака</b></p>"
+                       "<p>Введите код брака в поле «Код брака» и нажмите «Запись в БД».</p>"
+                       "<p>Брак относится к программированию этого счетчика за сегодняшний день: оно "
+                       "отмечается как неуспешное, а если его не было, создается неуспешное программирование "
+                       "на этом рабочем месте. Пока брак не закрыт ремонтом, программирование счетчика в БД "
+                       "не записывается («Прибор в ремонте.»).</p>"
+                       "<p>Для второго кода брака того же счетчика измените код и нажмите кнопку снова.</p>");
     return note;
 }
 
@@ -75,7 +77,10 @@ SpoilageWindow::SpoilageWindow(SpoilageModel &model, QWidget *parent)
     model_.showWindow = [this] { open(); };
 }
 
-SpoilageWindow::~SpoilageWindow() { model_.showWindow = {}; }
+SpoilageWindow::~SpoilageWindow()
+{
+    model_.showWindow = {};
+}
 
 void SpoilageWindow::showEvent(QShowEvent *event)
 {

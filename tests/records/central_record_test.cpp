@@ -7,8 +7,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
 const QLocale Russian(QLocale::Russian, QLocale::Russia);
 const QLocale C(QLocale::C);
@@ -20,7 +22,9 @@ struct DecimalCase {
     std::optional<double> value;
 };
 
-class CentralShownDecimal : public ::testing::TestWithParam<DecimalCase> {};
+class CentralShownDecimal : public ::testing::TestWithParam<DecimalCase>
+{
+};
 
 TEST_P(CentralShownDecimal, ReadsWhatTheStationShows)
 {
@@ -46,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DecimalCase{"Word", u"нет"_s, &Russian, std::nullopt}),
     [](const ::testing::TestParamInfo<DecimalCase> &info) { return std::string(info.param.name); });
 
-class CentralRecordFromControls : public ::testing::Test {
+class CentralRecordFromControls : public ::testing::Test
+{
 protected:
     test::LocaleScope scope{Russian};
     Modes modes{3, true, false};
@@ -103,8 +108,8 @@ TEST_F(CentralRecordFromControls, WithoutSettingsNothingSelectedIsTaken)
     p.LabeledDelta.set(u"-0,75"_s);
     const OperationRecord r = OperationRecordFromControls(p, false);
     EXPECT_FALSE(r.reset);
-    EXPECT_FALSE(r.address || r.indicator || r.pass || r.count_day || r.count_hour || r.ddm_a || r.date_time
-                 || r.summer);
+    EXPECT_FALSE(r.address || r.indicator || r.pass || r.count_day || r.count_hour || r.ddm_a ||
+                 r.date_time || r.summer);
     EXPECT_EQ(r.secperday, -0.75);
     const OperationRecord all = OperationRecordFromControls(p, true);
     EXPECT_TRUE(all.reset);
@@ -123,8 +128,10 @@ TEST_F(CentralRecordFromControls, PasswordThatIsNoNumberIsZero)
 TEST(CentralIdentificationText, NamesWhatWasLookedUp)
 {
     using M = Identification::Missing;
-    EXPECT_EQ(IdentificationStopText(M::Computer, u"BENCH-9"_s, u"x"_s), u"Компьютер \"BENCH-9\" не описан в БД."_s);
-    EXPECT_EQ(IdentificationStopText(M::Operator, u"x"_s, u"ivanov"_s), u"Пользователь \"ivanov\" не описан в БД."_s);
+    EXPECT_EQ(IdentificationStopText(M::Computer, u"BENCH-9"_s, u"x"_s),
+              u"Компьютер \"BENCH-9\" не описан в БД."_s);
+    EXPECT_EQ(IdentificationStopText(M::Operator, u"x"_s, u"ivanov"_s),
+              u"Пользователь \"ivanov\" не описан в БД."_s);
     EXPECT_EQ(IdentificationStopText(M::Operator, u"x"_s, QString()), u"Пользователь \"\" не описан в БД."_s);
     EXPECT_EQ(IdentificationStopText(M::Plant, u"x"_s, u"y"_s), u"Установка не описана в БД."_s);
     EXPECT_EQ(IdentificationStopText(M::None, u"x"_s, u"y"_s), QString());

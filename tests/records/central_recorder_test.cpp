@@ -10,8 +10,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
 using test::kPerson;
 using test::kPlant;
@@ -19,7 +21,8 @@ using test::kPlant;
 const QString Stopped = u"Приложение остановлено"_s;
 const QString RecordCaption = u"Ошибка записи в БД"_s;
 
-class CentralRecorderTest : public test::CentralStationTest {
+class CentralRecorderTest : public test::CentralStationTest
+{
 protected:
     // The station has identified itself and the meter 1001 is on the bench.
     void benchReady()
@@ -50,10 +53,15 @@ struct DriftCase {
     std::optional<double> stored;
 };
 
-void PrintTo(const DriftCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const DriftCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class ORDAN_CENTRAL_SUITE(CentralDriftTest) : public CentralRecorderTest,
-                                              public ::testing::WithParamInterface<DriftCase> {};
+class ORDAN_CENTRAL_SUITE(CentralDriftTest)
+    : public CentralRecorderTest, public ::testing::WithParamInterface<DriftCase>
+{
+};
 
 TEST_P(ORDAN_CENTRAL_SUITE(CentralDriftTest), SuccessFollowsTheShownDrift)
 {
@@ -93,8 +101,8 @@ ORDAN_CENTRAL_INSTANTIATE(
 CENTRAL_TEST(ClockOnlyWriteNullsTheOtherSettings)
 {
     benchReady();
-    for (BoolField *box : {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi, &params().CheckDDM,
-                           &params().CheckPassword})
+    for (BoolField *box : {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi,
+                           &params().CheckDDM, &params().CheckPassword})
         box->set(false);
     params().CheckTime.set(true);
     params().CheckStatus.set(true);
@@ -124,8 +132,8 @@ CENTRAL_TEST(ClockOnlyWriteNullsTheOtherSettings)
 CENTRAL_TEST(EverySelectedSettingIsRecorded)
 {
     benchReady();
-    for (BoolField *box : {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi, &params().CheckDDM,
-                           &params().CheckPassword, &params().CheckTime})
+    for (BoolField *box : {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi,
+                           &params().CheckDDM, &params().CheckPassword, &params().CheckTime})
         box->set(true);
     params().SpinNewAddr.set(42);
     params().CheckBox1.set(true);
@@ -170,8 +178,9 @@ CENTRAL_TEST(EverySelectedSettingIsRecorded)
 CENTRAL_TEST(FixDbRecordsOnlyWhatWasReadAndLightsTheIndicator)
 {
     benchReady();
-    for (BoolField *box : {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi, &params().CheckDDM,
-                           &params().CheckPassword, &params().CheckTime, &params().CheckStatus})
+    for (BoolField *box :
+         {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi, &params().CheckDDM,
+          &params().CheckPassword, &params().CheckTime, &params().CheckStatus})
         box->set(true);
     params().LabeledDelta.set(u"0,25"_s);
     station().setWriteActionsEnabled(true);
@@ -316,7 +325,8 @@ CENTRAL_TEST(DefaultsComeFromTheLatestSiblingRows)
 {
     const int m = db.registerMeter(1001);
     const auto operation = [&] {
-        db.run(u"INSERT INTO operation(type_id,electro_id,plant_id,person_id,success) VALUES(3,?,31,21,1)"_s, {m});
+        db.run(u"INSERT INTO operation(type_id,electro_id,plant_id,person_id,success) VALUES(3,?,31,21,1)"_s,
+               {m});
         return db.count(u"SELECT MAX(operation_id) FROM operation"_s);
     };
     const QDate day(2026, 1, 1);
@@ -358,10 +368,15 @@ struct IdentityCase {
     StationIdentity ids;
 };
 
-void PrintTo(const IdentityCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const IdentityCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class ORDAN_CENTRAL_SUITE(CentralIdentityTest) : public CentralRecorderTest,
-                                                 public ::testing::WithParamInterface<IdentityCase> {};
+class ORDAN_CENTRAL_SUITE(CentralIdentityTest)
+    : public CentralRecorderTest, public ::testing::WithParamInterface<IdentityCase>
+{
+};
 
 TEST_P(ORDAN_CENTRAL_SUITE(CentralIdentityTest), ActivationIdentifiesOrStops)
 {
@@ -399,27 +414,56 @@ ORDAN_CENTRAL_INSTANTIATE(
     Identity, ORDAN_CENTRAL_SUITE(CentralIdentityTest),
     ::testing::Values(
         IdentityCase{"Complete", "", u"BENCH-1"_s, u"operator"_s, {}, {10, 20, 30}},
-        IdentityCase{"UnknownComputer", "", u"BENCH-9"_s, u"operator"_s,
-                     u"Компьютер \"BENCH-9\" не описан в БД."_s, {0, 0, 0}},
-        IdentityCase{"UnknownLogin", "", u"BENCH-1"_s, u"sidorov"_s, u"Пользователь \"sidorov\" не описан в БД."_s,
+        IdentityCase{"UnknownComputer",
+                     "",
+                     u"BENCH-9"_s,
+                     u"operator"_s,
+                     u"Компьютер \"BENCH-9\" не описан в БД."_s,
+                     {0, 0, 0}},
+        IdentityCase{"UnknownLogin",
+                     "",
+                     u"BENCH-1"_s,
+                     u"sidorov"_s,
+                     u"Пользователь \"sidorov\" не описан в БД."_s,
                      {10, 0, 0}},
-        IdentityCase{"OperatorNotOperating", "INSERT INTO operator(person_id,login,operating) VALUES(22,'sidorov',0)",
-                     u"BENCH-1"_s, u"sidorov"_s, u"Пользователь \"sidorov\" не описан в БД."_s, {10, 0, 0}},
+        IdentityCase{"OperatorNotOperating",
+                     "INSERT INTO operator(person_id,login,operating) VALUES(22,'sidorov',0)",
+                     u"BENCH-1"_s,
+                     u"sidorov"_s,
+                     u"Пользователь \"sidorov\" не описан в БД."_s,
+                     {10, 0, 0}},
         IdentityCase{"PlantOfAnotherType",
                      "INSERT INTO computer(computer_id,name) VALUES(12,'BENCH-3')\n"
                      "INSERT INTO plant(plant_id,type_id,computer_id) VALUES(32,2,12)",
-                     u"BENCH-3"_s, u"operator"_s, u"Установка не описана в БД."_s, {12, 20, 0}},
+                     u"BENCH-3"_s,
+                     u"operator"_s,
+                     u"Установка не описана в БД."_s,
+                     {12, 20, 0}},
         IdentityCase{"LongLoginIsReadWhole",
                      "INSERT INTO operator(person_id,login,operating) VALUES(24,'a.very.long.login.name',1)\n"
                      "INSERT INTO operator(person_id,login,operating) VALUES(25,'a.very.long.logi',1)",
-                     u"BENCH-1"_s, u"a.very.long.login.name"_s, {}, {10, 24, 30}},
-        IdentityCase{"SeveralComputersTakeTheFirst", "INSERT INTO computer(computer_id,name) VALUES(12,'BENCH-1')",
-                     u"BENCH-1"_s, u"operator"_s, {}, {10, 20, 30}},
+                     u"BENCH-1"_s,
+                     u"a.very.long.login.name"_s,
+                     {},
+                     {10, 24, 30}},
+        IdentityCase{"SeveralComputersTakeTheFirst",
+                     "INSERT INTO computer(computer_id,name) VALUES(12,'BENCH-1')",
+                     u"BENCH-1"_s,
+                     u"operator"_s,
+                     {},
+                     {10, 20, 30}},
         IdentityCase{"SeveralOperatorsTakeTheFirst",
-                     "INSERT INTO operator(person_id,login,operating) VALUES(27,'operator',1)", u"BENCH-1"_s,
-                     u"operator"_s, {}, {10, 20, 30}},
-        IdentityCase{"SeveralPlantsTakeTheFirst", "INSERT INTO plant(plant_id,type_id,computer_id) VALUES(33,3,10)",
-                     u"BENCH-1"_s, u"operator"_s, {}, {10, 20, 30}}),
+                     "INSERT INTO operator(person_id,login,operating) VALUES(27,'operator',1)",
+                     u"BENCH-1"_s,
+                     u"operator"_s,
+                     {},
+                     {10, 20, 30}},
+        IdentityCase{"SeveralPlantsTakeTheFirst",
+                     "INSERT INTO plant(plant_id,type_id,computer_id) VALUES(33,3,10)",
+                     u"BENCH-1"_s,
+                     u"operator"_s,
+                     {},
+                     {10, 20, 30}}),
     [](const ::testing::TestParamInfo<IdentityCase> &info) { return std::string(info.param.name); });
 
 CENTRAL_TEST(ClockIsSetFromTheServer)
@@ -465,7 +509,9 @@ CENTRAL_TEST(DatabaseErrorInIdentificationIsReportedAndRetriedAtTheNextActivatio
 CENTRAL_TEST(ClockErrorIsReportedAndTheClockStays)
 {
     startStation();
-    session->replace = [](const QString &s) { return s == u"SELECT getdate()" ? u"SELECT nosuchfunction()"_s : s; };
+    session->replace = [](const QString &s) {
+        return s == u"SELECT getdate()" ? u"SELECT nosuchfunction()"_s : s;
+    };
     central().FormActivate();
     EXPECT_EQ(central().identity(), (StationIdentity{10, 20, 30}));
     ASSERT_EQ(rig.op.boxes.size(), 1u);
@@ -485,9 +531,11 @@ CENTRAL_TEST(RecordingAfterAFailedIdentificationIdentifiesFirst)
     params().SpinEdit_Number.set(1001);
     station().onRecordProgramming();
     EXPECT_EQ(rig.op.boxes.size(), 1u) << qPrintable(lastBox());
-    EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation WHERE plant_id = 30 AND person_id = 20 AND electro_id = ?"_s,
-                       {m}),
-              1);
+    EXPECT_EQ(
+        db.count(
+            u"SELECT COUNT(*) FROM operation WHERE plant_id = 30 AND person_id = 20 AND electro_id = ?"_s,
+            {m}),
+        1);
 }
 
 CENTRAL_TEST(NormalModeSendsNothing)

@@ -7,7 +7,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace ordan::test {
+namespace ordan::test
+{
 
 std::function<QString(const QString &)> BreakTable(const QString &table)
 {
@@ -22,16 +23,17 @@ std::unique_ptr<CentralWiring> WireCentral(Station &station, SqlSession &db)
     auto w = std::make_unique<CentralWiring>();
     CentralWiring *wp = w.get();
     // --- as in the station ---
-    w->central = std::make_unique<CentralRecorder>(CentralRecorder::Parts{
-        db, station.meter().parameters(), station.meter().hooks, station.schedule(), station.ActionFixDb,
-        station.op(), station.facts(), station.modes()});
+    w->central = std::make_unique<CentralRecorder>(
+        CentralRecorder::Parts{db, station.meter().parameters(), station.meter().hooks, station.schedule(),
+                               station.ActionFixDb, station.op(), station.facts(), station.modes()});
     w->central->reportError = [&station](const QString &error) { station.ReportError(error); };
     w->central->lightIndicator = [&station, wp] {
         ++wp->indicatorCalls;
         station.engine().Shape1.set(Indicator::Green);
     };
     w->central->endProgram = [wp] { ++wp->endProgramCalls; };
-    w->spoilage = std::make_unique<SpoilageModel>(*w->central, station.meter().parameters(), station.ActionSpoilage);
+    w->spoilage =
+        std::make_unique<SpoilageModel>(*w->central, station.meter().parameters(), station.ActionSpoilage);
     if (station.modes().SqlMode) {
         CentralRecorder *central = w->central.get();
         station.onRecordProgramming = [central] { central->RecordCentral(); };
@@ -116,7 +118,10 @@ void CentralStationTest::startStation(bool sqlMode)
     station().FormCreate();
 }
 
-MeterParameters &CentralStationTest::params() { return station().meter().parameters(); }
+MeterParameters &CentralStationTest::params()
+{
+    return station().meter().parameters();
+}
 
 std::vector<QString> CentralStationTest::boxes() const
 {

@@ -25,10 +25,12 @@
 // Expands the suite's name before gtest pastes it.
 #define ORDAN_CENTRAL_INSTANTIATE(prefix, suite, ...) INSTANTIATE_TEST_SUITE_P(prefix, suite, __VA_ARGS__)
 
-namespace ordan::test {
+namespace ordan::test
+{
 
 // Passes statements on; a case may act just before one, replace it, or count them.
-class InterceptingSession final : public SqlSession {
+class InterceptingSession final : public SqlSession
+{
 public:
     explicit InterceptingSession(SqlSession &inner) : inner_(inner) {}
 
@@ -74,7 +76,8 @@ inline constexpr int kOtherPlant = 31;
 
 // A fresh schema with this workstation (computer "BENCH-1", login "operator", plant 30) and a
 // second one (BENCH-2, "petrov", plant 31); the test's own connection for checking.
-class CentralDb {
+class CentralDb
+{
 public:
     // Empty when the backend is usable, else the reason.
     QString setUp();
@@ -94,7 +97,8 @@ private:
 };
 
 // A database-mode station (marker file in its directory) on virtual time with the tiny meter.
-class CentralStationTest : public ::testing::Test {
+class CentralStationTest : public ::testing::Test
+{
 protected:
     void SetUp() override;
     void TearDown() override;

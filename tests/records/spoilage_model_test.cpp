@@ -7,10 +7,13 @@
 
 using namespace Qt::StringLiterals;
 
-namespace ordan {
-namespace {
+namespace ordan
+{
+namespace
+{
 
-class SpoilageTest : public test::CentralStationTest {
+class SpoilageTest : public test::CentralStationTest
+{
 protected:
     // The station has identified itself, meter 1001 is on the bench and F4 was pressed.
     void windowShown()
@@ -107,7 +110,8 @@ SPOILAGE_TEST(ProgrammingEarlierTodayElsewhereIsMarkedUnsuccessful)
     EXPECT_EQ(db.count(u"SELECT success FROM operation WHERE operation_id = ?"_s, {earlier}), 0);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation"_s), 1);
     EXPECT_EQ(db.count(u"SELECT operation_id FROM spoilage"_s), earlier);
-    EXPECT_EQ(db.count(u"SELECT plant_id FROM operation WHERE operation_id = ?"_s, {earlier}), test::kOtherPlant);
+    EXPECT_EQ(db.count(u"SELECT plant_id FROM operation WHERE operation_id = ?"_s, {earlier}),
+              test::kOtherPlant);
 }
 
 SPOILAGE_TEST(TwoRegistrationsInOneShowingShareTheOperation)
