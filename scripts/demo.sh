@@ -30,6 +30,7 @@ echo "Simulated meter on $device (address 0, 4800 baud)"
 cd "$demo"
 # The bench PCs run a Russian system; show dates and numbers as they would.
 export LANG=${DEMO_LANG:-ru_RU.UTF-8}
+[ -e Setting.DBF ] || ../bin/ordan-klv --create-setting-table Setting.DBF
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export DISPLAY=:77
   Xvfb "$DISPLAY" -screen 0 1024x768x24 >/dev/null 2>&1 &

@@ -12,6 +12,9 @@ QString CommandLineHelp()
         "  --baud N        line speed: 1200, 2400, 4800 or 9600 (default 4800)\n"
         "  --address N     bus address of the meter, 0..255 (default 0)\n"
         "  --connect       connect as soon as the window is shown\n"
+        "  --create-setting-table [PATH]\n"
+        "                  write an empty settings log Setting.DBF (default ./Setting.DBF) and\n"
+        "                  exit; an existing file is never overwritten\n"
         "  -h, --help      show this help\n");
 }
 
@@ -50,6 +53,10 @@ CommandLine ParseCommandLine(const QStringList &arguments)
             }
         } else if (arg == QStringLiteral("--address")) {
             cl.address = number(arg, 0, 255);
+        } else if (arg == QStringLiteral("--create-setting-table")) {
+            cl.createSettingTable = QString();
+            if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1Char('-')))
+                cl.createSettingTable = arguments[++i];
         } else if (arg == QStringLiteral("--connect")) {
             cl.connect = true;
         } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {

@@ -12,6 +12,7 @@ struct CommandLine {
     std::optional<int> baud;      // --baud N
     std::optional<int> address;   // --address N
     bool connect = false;         // --connect
+    std::optional<QString> createSettingTable; // --create-setting-table [PATH]; empty: ./Setting.DBF
     bool help = false;
     QString error;                // a bad option: the text to print
 };

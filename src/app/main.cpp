@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "app/station.h"
 #include "app/station_app.h"
+#include "records/local_create_command.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,6 +13,16 @@
 
 int main(int argc, char **argv)
 {
+    // Making the settings log needs no window and no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ordan::CommandLine early = ordan::ParseCommandLine(arguments);
+    if (early.error.isEmpty() && !early.help && early.createSettingTable)
+        return ordan::RunCreateSettingTable(early.createSettingTable->isEmpty()
+                                                ? ordan::DefaultSettingTablePath(QDir::currentPath())
+                                                : *early.createSettingTable);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ordan-klv"));
     QApplication::setApplicationDisplayName(ordan::Station::WindowTitle());

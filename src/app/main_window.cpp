@@ -3,6 +3,7 @@
 #include "app/indicator_light.h"
 #include "app/station.h"
 #include "app/tint_color.h"
+#include "journals/journal_page.h"
 #include "link/exchange_log_page.h"
 #include "meter/meter_panel.h"
 #include "meter/readings_page.h"
@@ -295,6 +296,7 @@ void MainWindow::buildPages()
         case 0: page = new SettingsPage(station_.meter().parameters()); break;
         case 1: page = new SchedulePage(station_.schedule()); break;
         case 2: page = new ReadingsPage(station_.meter().parameters()); break;
+        case 3: page = new JournalPage(station_.journals()); break;
         case 4: page = new ExchangeLogPage(station_.engine().log()); break;
         default: page = new QWidget; break;
         }

@@ -5,8 +5,11 @@
 #include "core/errors.h"
 #include "core/operator.h"
 #include "core/system_facts.h"
+#include "journals/journals.h"
 #include "link/line.h"
 #include "meter/meter_panel.h"
+#include "records/local_log_view.h"
+#include "records/local_recorder.h"
 #include "schedule/schedule_model.h"
 
 #include <QDir>
@@ -55,6 +58,15 @@ Station::Station(Platform p, QObject *parent)
     meter_ = std::make_unique<MeterPanel>(engine_, op_, facts_, modes_, this);
     schedule_ = std::make_unique<ScheduleModel>(
         engine_, op_, facts_, [this] { return meter_->parameters().LabeledPass2.value(); }, this);
+    journals_ = std::make_unique<Journals>(
+        engine_, op_, facts_, p.exportFiles, [this] { return meter_->parameters().SpinEdit_Number.value(); }, this);
+    if (p.localTable) {
+        auto report = [this](const QString &error) { ReportError(error); };
+        localLog_ = std::make_unique<LocalLogView>(*p.localTable, ActionOpen, ActionClose, facts_.now().date(), report);
+        if (!modes_.SqlMode)
+            localRecorder_ = std::make_unique<LocalRecorder>(*p.localTable, meter_->parameters(), *schedule_, op_,
+                                                             facts_, report);
+    }
     wireParts();
 
     ActionDisconnect.setEnabled(false);
@@ -74,6 +86,9 @@ Station::Station(Platform p, QObject *parent)
 Station::~Station()
 {
     // The parts remove their decoders from the engine, which outlives them.
+    localRecorder_.reset();
+    localLog_.reset();
+    journals_.reset();
     schedule_.reset();
     meter_.reset();
 }
@@ -89,6 +104,11 @@ void Station::wireParts()
     hooks.scheduleZonesBody = [this] { return schedule_->scheduleZonesBody(); };
     connect(&meter_->parameters(), &MeterParameters::extendedVersionChanged, schedule_.get(),
             [this](bool) { schedule_->applyMeterVersion(engine_.MeterVersion); });
+    if (localRecorder_) {
+        localRecorder_->installPlusButton();
+        onRecordProgramming = [r = localRecorder_.get()] { r->RecordLocal(); };
+        loadRecordDefaults = [r = localRecorder_.get()] { return r->LoadRecordDefaults(); };
+    }
 }
 
 int Station::baud() const { return kBauds[qBound(0, ComboBaud.value(), 3)]; }
@@ -96,6 +116,8 @@ int Station::baud() const { return kBauds[qBound(0, ComboBaud.value(), 3)]; }
 void Station::FormCreate(const QString &extraPort)
 {
     MeterParameters &params = meter_->parameters();
+    // The pickers show the PC clock from the start, not only from the follower's first tick.
+    meter_->followClock();
     const std::array<IntField *, 3> ddm = params.ddmSpins();
     for (size_t i = 0; i < 3; ++i)
         if (startup_.ddm[i])
@@ -285,11 +307,7 @@ void Station::setWriteActionsEnabled(bool on)
 
 void Station::setFindAddressEnabled(bool on) { ActionFindAddress.setEnabled(on); }
 
-void Station::replyAccepted(quint8 code)
-{
-    if (onReplyAccepted)
-        onReplyAccepted(code);
-}
+void Station::replyAccepted(quint8 code) { journals_->replyAccepted(code); }
 
 void Station::followClock() { meter_->followClock(); }
 

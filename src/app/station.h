@@ -17,7 +17,12 @@
 
 namespace ordan {
 
+class ExportFiles;
+class Journals;
 class Line;
+class LocalLogView;
+class LocalRecorder;
+class LocalTable;
 class MeterPanel;
 class Operator;
 class ScheduleModel;
@@ -40,7 +45,9 @@ public:
         SystemFacts &facts;
         SettingsStore &settings;
         PortEnumerator &ports;
+        ExportFiles &exportFiles;
         QString workingDir;
+        LocalTable *localTable = nullptr; // Setting.DBF; none in tests that do not record
     };
 
     static const QString &WindowTitle();
@@ -51,6 +58,8 @@ public:
     Engine &engine() { return engine_; }
     MeterPanel &meter() { return *meter_; }
     ScheduleModel &schedule() { return *schedule_; }
+    Journals &journals() { return *journals_; }
+    LocalLogView *localLog() { return localLog_.get(); }
     const Modes &modes() const { return modes_; }
     Operator &op() { return op_; }
     SystemFacts &facts() { return facts_; }
@@ -103,7 +112,6 @@ public:
 
     // Hooks for the parts still to be wired in.
     std::function<void()> onRecordProgramming;
-    std::function<void(quint8)> onReplyAccepted;
     std::function<void(bool connected)> onConnectionChanged;
     // Step of the start that reads the defaults of the last records; false when it failed
     // (the failure has been reported) and the rest of the start is skipped.
@@ -140,6 +148,9 @@ private:
     Engine engine_;
     std::unique_ptr<MeterPanel> meter_;
     std::unique_ptr<ScheduleModel> schedule_;
+    std::unique_ptr<Journals> journals_;
+    std::unique_ptr<LocalRecorder> localRecorder_;
+    std::unique_ptr<LocalLogView> localLog_;
     std::vector<PortItem> ports_;
     int portNumber_ = 1;
 };

@@ -11,6 +11,11 @@ class QDialog;
 namespace ordan {
 
 class AboutBox;
+class CentralRecorder;
+class OdbcSqlSession;
+class SpoilageModel;
+class SpoilageWindow;
+class DbfTable;
 class HelpWindow;
 class MainWindow;
 class QtOperator;
@@ -19,6 +24,7 @@ class QtSystemFacts;
 class QtTimers;
 class RegistrySettings;
 class SerialPortLine;
+class XlsExportFiles;
 class Station;
 
 // The running program: the platform adapters, the station and its windows, created in the
@@ -42,10 +48,15 @@ private:
     std::unique_ptr<QtSystemFacts> facts_;
     std::unique_ptr<RegistrySettings> settings_;
     std::unique_ptr<QtPortEnumerator> ports_;
+    std::unique_ptr<XlsExportFiles> exportFiles_;
+    std::unique_ptr<DbfTable> localTable_;
+    std::unique_ptr<OdbcSqlSession> db_;
     std::unique_ptr<Station> station_;
+    std::unique_ptr<CentralRecorder> central_;
+    std::unique_ptr<SpoilageModel> spoilage_;
     std::unique_ptr<MainWindow> mainWindow_;
     std::unique_ptr<AboutBox> aboutBox_;
-    std::unique_ptr<QDialog> spoilageWindow_;
+    std::unique_ptr<SpoilageWindow> spoilageWindow_;
     std::unique_ptr<QDialog> statusWindow_;
     std::unique_ptr<HelpWindow> helpWindow_;
     QString workingDir_;

@@ -5,9 +5,9 @@ namespace ordan
 
 using namespace Qt::Literals::StringLiterals;
 
-Journals::Journals(Engine &engine, Operator &op, SystemFacts &facts, std::function<int()> serialNumber,
-                   QObject *parent)
-    : QObject(parent), serialNumber_(std::move(serialNumber)), export_(op, facts, files_),
+Journals::Journals(Engine &engine, Operator &op, SystemFacts &facts, ExportFiles &files,
+                   std::function<int()> serialNumber, QObject *parent)
+    : QObject(parent), serialNumber_(std::move(serialNumber)), export_(op, facts, files),
       annual_(engine, this), consumption_(engine, facts, this)
 {
     annual_.BtnJournal.setHandler([this] { BtnJournalClick(); });

@@ -3,7 +3,6 @@
 #include "journals/annual_journal.h"
 #include "journals/consumption_journal.h"
 #include "journals/journal_export.h"
-#include "journals/xls_export_files.h"
 
 #include <QObject>
 
@@ -17,13 +16,14 @@ class Operator;
 class SystemFacts;
 
 // The page "Журнал": both journals, their decoders on the engine and their export to .xls
-// files. serialNumber gives the meter number shown on the page "Установка" (SpinEdit_Number).
+// files through `files` (XlsExportFiles in the program). serialNumber gives the meter number
+// shown on the page "Установка" (SpinEdit_Number).
 class Journals final : public QObject
 {
     Q_OBJECT
 public:
-    Journals(Engine &engine, Operator &op, SystemFacts &facts, std::function<int()> serialNumber,
-             QObject *parent = nullptr);
+    Journals(Engine &engine, Operator &op, SystemFacts &facts, ExportFiles &files,
+             std::function<int()> serialNumber, QObject *parent = nullptr);
     ~Journals() override;
 
     AnnualJournal &annual() { return annual_; }
@@ -38,7 +38,6 @@ public:
 
 private:
     std::function<int()> serialNumber_;
-    XlsExportFiles files_;
     JournalExport export_;
     AnnualJournal annual_;
     ConsumptionJournal consumption_;

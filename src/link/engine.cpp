@@ -112,12 +112,17 @@ void Engine::queueChanged()
     EnqueueRequest(PollRequestBody(step));
 }
 
+void Engine::ShowWriteIndicator()
+{
+    Shape1.set(Indicator::Green);
+    timerShape_->enable();
+}
+
 void Engine::FinishWrite()
 {
     SettingsWritePending = false;
     ScheduleWritePending = false;
-    Shape1.set(Indicator::Green);
-    timerShape_->enable();
+    ShowWriteIndicator();
     host_.recordProgramming();
     host_.clearMeterData();
 }

@@ -74,6 +74,8 @@ public:
     void RemoveHead() { commands_.removeHead(); }
     void AbortSequence();
     void ActionFindAddressExecute();
+    // The green write indicator for 2 s, as a finished write lights it.
+    void ShowWriteIndicator();
 
     void setDecoder(quint8 code, Decoder decoder);
 

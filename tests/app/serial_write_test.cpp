@@ -22,6 +22,7 @@ struct SerialStation {
     test::FakeSystemFacts facts;
     test::MemorySettings settings;
     test::FakePorts ports;
+    XlsExportFiles exportFiles;
     QTemporaryDir dir;
     QElapsedTimer clock;
     std::unique_ptr<Station> station;
@@ -37,7 +38,7 @@ struct SerialStation {
         facts.base = QDateTime(QDate(2026, 3, 9), QTime(7, 5, 9));
         facts.elapsedMs = [this] { return clock.elapsed(); };
         ports.names.clear();
-        station = std::make_unique<Station>(Station::Platform{line, timers, op, facts, settings, ports, dir.path()});
+        station = std::make_unique<Station>(Station::Platform{line, timers, op, facts, settings, ports, exportFiles, dir.path()});
         station->onRecordProgramming = [this] { ++records; };
         station->FormCreate(device);
         station->ComboBaudChange(3);

@@ -3,6 +3,7 @@
 #include "app/port_list.h"
 #include "app/settings_store.h"
 #include "app/station.h"
+#include "journals/xls_export_files.h"
 #include "core/virtual_timers.h"
 #include "link/fake_line.h"
 #include "support/test_support.h"
@@ -62,6 +63,7 @@ struct StationRig {
     FakeSystemFacts facts;
     MemorySettings settings;
     FakePorts ports;
+    XlsExportFiles exportFiles;
     TinyMeter meter;
     QTemporaryDir dir;
     std::unique_ptr<Station> station;
@@ -75,7 +77,7 @@ struct StationRig {
     Station &make()
     {
         station = std::make_unique<Station>(
-            Station::Platform{line, timers, op, facts, settings, ports, dir.path()});
+            Station::Platform{line, timers, op, facts, settings, ports, exportFiles, dir.path()});
         return *station;
     }
     Station &start(const QString &extraPort = {})

@@ -5,6 +5,7 @@
 #include "journal_fixture.h"
 #include "journals/journal_text.h"
 #include "journals/journals.h"
+#include "journals/xls_export_files.h"
 #include "link/engine.h"
 #include "sim/meter_endpoint.h"
 #include "sim/meter_state.h"
@@ -42,7 +43,8 @@ struct JournalSimTest : ::testing::Test {
     test::FakeSystemFacts facts;
     test::JournalHost host;
     Engine engine{line, timers, op, host, [this] { return facts.now(); }};
-    Journals journals{engine, op, facts, [this] { return static_cast<int>(meter.state().serialNumber); }};
+    XlsExportFiles files;
+    Journals journals{engine, op, facts, files, [this] { return static_cast<int>(meter.state().serialNumber); }};
     QTemporaryDir dir;
 
     JournalSimTest()

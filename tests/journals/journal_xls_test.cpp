@@ -3,6 +3,7 @@
 #include "journal_fixture.h"
 #include "journals/journal_text.h"
 #include "journals/journals.h"
+#include "journals/xls_export_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,7 +70,8 @@ protected:
     const test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     QTemporaryDir dir;
     int serial = 1234;
-    Journals journals{engine, op, facts, [this] { return serial; }};
+    XlsExportFiles files;
+    Journals journals{engine, op, facts, files, [this] { return serial; }};
 };
 
 TEST_F(JournalXls, NeverReadAnnualJournalGivesTitlesAndMonths)

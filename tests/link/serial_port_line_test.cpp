@@ -104,7 +104,7 @@ TEST(SerialPath, MissingDeviceGivesTheOpenFailureMessage)
     test::StationRig rig;
     SerialPortLine line;
     QtTimers timers;
-    Station station(Station::Platform{line, timers, rig.op, rig.facts, rig.settings, rig.ports, rig.dir.path()});
+    Station station(Station::Platform{line, timers, rig.op, rig.facts, rig.settings, rig.ports, rig.exportFiles, rig.dir.path()});
     station.FormCreate(QStringLiteral("/dev/ordan-no-such-port"));
     station.ActionConnect.execute();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
