@@ -91,32 +91,6 @@ bool IsBinaryType(const Field &f)
     }
 }
 
-std::optional<double> NumberOf(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong: {
-        const double d = value.toDouble();
-        return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
-    }
-    case QMetaType::QString: {
-        bool ok = false;
-        const double d = value.toString().trimmed().toDouble(&ok);
-        return ok && std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
-    }
-    default:
-        return std::nullopt;
-    }
-}
-
 // Date and time of day of a value for the binary date-time types; a time alone falls on
 // 1899-12-30, the zero of the engines that wrote such tables.
 std::optional<std::pair<QDate, int>> DateAndMs(const QVariant &value)
@@ -330,6 +304,32 @@ bool KnownVersion(quint8 v)
 }
 
 } // namespace
+
+std::optional<double> FiniteNumber(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong: {
+        const double d = value.toDouble();
+        return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+    }
+    case QMetaType::QString: {
+        bool ok = false;
+        const double d = value.toString().trimmed().toDouble(&ok);
+        return ok && std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
 
 int Header::indexOf(QStringView name) const
 {
@@ -545,7 +545,7 @@ bool EncodeField(const Header &header, const Field &field, const QVariant &value
     }
     case 'N':
     case 'F': {
-        const auto d = NumberOf(value);
+        const auto d = FiniteNumber(value);
         if (!d)
             return fail(NotOfType(value, field));
         const double v = *d == 0 ? 0.0 : *d; // no "-0"
@@ -579,7 +579,7 @@ bool EncodeField(const Header &header, const Field &field, const QVariant &value
         return true;
     case 'I':
     case '+': {
-        const auto d = NumberOf(value);
+        const auto d = FiniteNumber(value);
         if (!d)
             return fail(NotOfType(value, field));
         const double r = std::round(*d);

@@ -74,4 +74,7 @@ std::optional<QByteArray> BuildEmptyTable(const QList<FieldSpec> &fields, QDate 
 // Bytes 1..7 of the header: date of last update and record count.
 QByteArray HeaderUpdate(QDate today, quint32 recordCount);
 
+// A value as a finite number: numbers as they are, texts that read as one; nothing otherwise.
+std::optional<double> FiniteNumber(const QVariant &value);
+
 } // namespace ordan::dbf

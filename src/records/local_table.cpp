@@ -1,5 +1,7 @@
 #include "records/local_table.h"
 
+#include "records/dbf_format.h"
+
 #include <QDateTime>
 #include <QTime>
 
@@ -7,40 +9,6 @@
 #include <limits>
 
 namespace ordan {
-
-namespace {
-
-std::optional<double> AsNumber(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong: {
-        const double d = value.toDouble();
-        if (!std::isfinite(d))
-            return std::nullopt;
-        return d;
-    }
-    case QMetaType::QString: {
-        bool ok = false;
-        const double d = value.toString().trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(d))
-            return std::nullopt;
-        return d;
-    }
-    default:
-        return std::nullopt;
-    }
-}
-
-} // namespace
 
 std::optional<QTime> ParseTimeOfDay(QStringView text)
 {
@@ -70,14 +38,14 @@ std::optional<QVariant> PresentValue(SettingType type, const QVariant &value)
         return QVariant();
     switch (type) {
     case SettingType::Float: {
-        const auto d = AsNumber(value);
+        const auto d = dbf::FiniteNumber(value);
         if (!d)
             return std::nullopt;
         return QVariant(*d);
     }
     case SettingType::SmallInt:
     case SettingType::Integer: {
-        const auto d = AsNumber(value);
+        const auto d = dbf::FiniteNumber(value);
         if (!d || std::round(*d) < std::numeric_limits<int>::min() ||
             std::round(*d) > std::numeric_limits<int>::max())
             return std::nullopt;
