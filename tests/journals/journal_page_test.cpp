@@ -6,7 +6,6 @@
 #include "journals/consumption_journal.h"
 #include "journals/journal_page.h"
 
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -153,11 +152,9 @@ TEST_F(JournalPageTest, ListHasItsColumnsAndFollowsTheModelRowByRow)
     EXPECT_EQ(l->rowCount(), 0);
 }
 
-TEST_F(JournalPageTest, AFullListIsShownQuickly)
+TEST_F(JournalPageTest, AFullListGrowsRowByRow)
 {
     showConsumption();
-    QElapsedTimer clock;
-    clock.start();
     // Replies come some 60 ms apart, so the list is painted every few rows at most.
     for (int p = 0; p < 250; ++p) {
         consumption.decodeReply(Record(static_cast<quint8>(p)));
@@ -166,7 +163,6 @@ TEST_F(JournalPageTest, AFullListIsShownQuickly)
     }
     EXPECT_EQ(list()->rowCount(), 250);
     EXPECT_EQ(list()->item(249, 0)->text(), u"249"_s);
-    EXPECT_LT(clock.elapsed(), 2000);
 }
 
 TEST_F(JournalPageTest, PageFitsTheMainWindowsPageArea)

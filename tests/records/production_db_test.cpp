@@ -436,21 +436,6 @@ TEST_F(ProductionDbTest, ConnectionKilledBetweenTheInsertsLeavesNothingAndRecove
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM set_ordan_klv WHERE operation_id = ?"_s, {id}), 1);
 }
 
-TEST_F(ProductionDbTest, OneRecordingIsFast)
-{
-    const int meter = registerMeter(1001);
-    record(meter); // opens the connection
-    std::vector<qint64> times;
-    for (int i = 0; i < 21; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        record(meter);
-        times.push_back(timer.nsecsElapsed());
-    }
-    std::sort(times.begin(), times.end());
-    RecordProperty("median_us", static_cast<int>(times[times.size() / 2] / 1000));
-    EXPECT_LE(times[times.size() / 2], 50'000'000) << "median " << times[times.size() / 2] / 1000 << " us";
-}
 #endif
 
 TEST_F(ProductionDbTest, PlusProposesTheSmallestUnprogrammedNumber)

@@ -1,7 +1,6 @@
 #include "xls/xls_workbook.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -250,24 +249,6 @@ TEST(XlsRobustness, TruncatedAndMutatedFilesNeverCrashTheReader)
     }
 }
 
-TEST(XlsPerformance, JournalOf251RowsAnd8ColumnsIsWrittenQuickly)
-{
-    XlsBook book = BlankXlsBook();
-    for (int r = 0; r < 251; ++r)
-        for (int c = 0; c < 8; ++c)
-            book.sheets[0].cells[{r, c}] =
-                c == 2 ? XlsValue(QStringLiteral("08.12.26 10:%1").arg(r % 60)) : XlsValue(r * 0.00025 + c);
-    QTemporaryDir dir;
-    qint64 best = std::numeric_limits<qint64>::max();
-    for (int i = 0; i < 5; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        QString error;
-        ASSERT_TRUE(WriteFileAtomically(dir.filePath(u"j.xls"_s), BuildXlsFile(book), &error));
-        best = std::min(best, timer.nsecsElapsed());
-    }
-    EXPECT_LT(best, 50'000'000) << "ns for building and writing the file";
-}
 
 } // namespace
 } // namespace ordan
