@@ -52,7 +52,7 @@ std::optional<Header> ParseHeader(QByteArrayView bytes, QString *error);
 
 // The value of a field in a record of header.recordLength bytes: C -> QString (blanks on
 // the right dropped), N/F -> double, D -> QDate, L -> bool, I -> int, '@' and 8-byte T ->
-// QDateTime (UTC spec, naive), 4-byte T -> QTime. Blank, null and unreadable values and
+// QDateTime (UTC, naive), 4-byte T -> QTime. Blank, null and unreadable values and
 // memo fields give an invalid QVariant.
 QVariant DecodeField(const Header &header, const Field &field, QByteArrayView record);
 

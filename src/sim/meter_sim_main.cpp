@@ -66,7 +66,7 @@ int main(int argc, char **argv)
         QStringLiteral("fault"),
         QStringLiteral("A fault, repeatable: no-echo, wrong-echo, silence, error=N, bad-crc, wrong-code, "
                        "extra=N, chunks=N, chunk-gap=MS, delay=MS, stray, stray-gap=MS."),
-        QStringLiteral("SPEC"));
+        QStringLiteral("FAULT"));
     const QCommandLineOption faultCode(QStringLiteral("fault-code"),
                                        QStringLiteral("Apply the reply faults only to this function code."),
                                        QStringLiteral("CODE"));
@@ -94,9 +94,9 @@ int main(int argc, char **argv)
         return Refuse(QStringLiteral("bad --version"));
 
     Faults faults;
-    for (const QString &spec : parser.values(fault))
-        if (!ParseFault(spec, faults))
-            return Refuse(QStringLiteral("bad --fault ") + spec);
+    for (const QString &text : parser.values(fault))
+        if (!ParseFault(text, faults))
+            return Refuse(QStringLiteral("bad --fault ") + text);
     if (parser.isSet(faultCode)) {
         int code = 0;
         if (!ReadNumber(parser.value(faultCode), 0, 255, code))

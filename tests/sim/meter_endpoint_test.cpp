@@ -275,10 +275,10 @@ TEST_F(MeterEndpointTest, InjectedErrorLeavesTheRequestUndone)
 TEST(ParseFault, CommandLineFaults)
 {
     Faults f;
-    for (const char *spec :
+    for (const char *text :
          {"no-echo", "wrong-echo", "silence", "error=6", "bad-crc", "wrong-code", "extra=3", "chunks=2",
           "chunk-gap=15", "delay=200", "stray", "stray-gap=40", "error=0x05"})
-        EXPECT_TRUE(ParseFault(QString::fromLatin1(spec), f)) << spec;
+        EXPECT_TRUE(ParseFault(QString::fromLatin1(text), f)) << text;
     EXPECT_TRUE(f.noEcho && f.wrongEcho && f.silence && f.badCrc && f.wrongCode && f.strayByte);
     EXPECT_EQ(f.errorCode, 5);
     EXPECT_EQ(f.extraBytes, 3);
@@ -286,9 +286,9 @@ TEST(ParseFault, CommandLineFaults)
     EXPECT_EQ(f.chunkGapMs, 15);
     EXPECT_EQ(f.delayMs, 200);
     EXPECT_EQ(f.strayGapMs, 40);
-    for (const char *spec :
+    for (const char *text :
          {"", "echo", "error", "error=256", "chunks=0", "delay=-1", "delay=x", "no-echo=1"})
-        EXPECT_FALSE(ParseFault(QString::fromLatin1(spec), f)) << spec;
+        EXPECT_FALSE(ParseFault(QString::fromLatin1(text), f)) << text;
 }
 
 } // namespace
