@@ -151,6 +151,9 @@ Faults Make(std::function<void(Faults &)> f)
     return faults;
 }
 
+// The case's name is all a test listing needs to show of it.
+void PrintTo(const FaultCase &c, std::ostream *os) { *os << c.name; }
+
 class FaultTest : public MeterEndpointTest, public ::testing::WithParamInterface<FaultCase>
 {
 };
