@@ -36,19 +36,6 @@ QByteArray ThreeBytes(int value)
 
 } // namespace
 
-std::optional<int> PasswordNumber(const QString &text)
-{
-    bool ok = false;
-    const int n = text.toInt(&ok, 10);
-    return ok ? std::optional<int>(n) : std::nullopt;
-}
-
-QByteArray PasswordFrameBody(const QString &text)
-{
-    const int n = PasswordNumber(text).value_or(0);
-    return Bytes({0x14, 0x04, (n % 256) & 0xFF, (n / 256) & 0xFF});
-}
-
 bool PasswordRuleHolds(bool connected, const QString &accessPassword, const QString &newPassword,
                        bool writeNewPassword)
 {

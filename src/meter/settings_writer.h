@@ -2,6 +2,7 @@
 
 #include "meter/meter_hooks.h"
 #include "meter/meter_parameters.h"
+#include "meter/password.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -18,10 +19,6 @@ namespace ordan
 class Engine;
 class Operator;
 
-// A password field read as a number: nothing when the text is not an integer.
-std::optional<int> PasswordNumber(const QString &text);
-// Code 20 with the password of a field: low byte, high byte; text that is not a number is 0.
-QByteArray PasswordFrameBody(const QString &text);
 // The enabling rule of the write action: link up, a usable access password, and a usable
 // new password whenever it is to be written. Negative passwords are refused.
 bool PasswordRuleHolds(bool connected, const QString &accessPassword, const QString &newPassword,

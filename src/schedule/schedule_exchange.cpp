@@ -1,6 +1,7 @@
 #include "schedule/schedule_exchange.h"
 
 #include "core/bytes.h"
+#include "meter/password.h"
 #include "schedule/holidays.h"
 
 namespace ordan
@@ -28,17 +29,7 @@ void AppendByte(QByteArray &out, int b)
 
 } // namespace
 
-QByteArray AccessPasswordRequest(const QString &passwordText)
-{
-    bool ok = false;
-    int n = passwordText.toInt(&ok);
-    if (!ok)
-        n = 0;
-    QByteArray payload;
-    AppendByte(payload, n);
-    AppendByte(payload, n / 256);
-    return Body(AccessPassword, payload);
-}
+QByteArray AccessPasswordRequest(const QString &passwordText) { return PasswordFrameBody(passwordText); }
 
 EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones)
 {

@@ -28,33 +28,6 @@
 namespace ordan::test
 {
 
-// Passes statements on; a case may act just before one, replace it, or count them.
-class InterceptingSession final : public SqlSession
-{
-public:
-    explicit InterceptingSession(SqlSession &inner) : inner_(inner) {}
-
-    std::function<void(const QString &)> before;
-    std::function<QString(const QString &)> replace;
-    int statements = 0;
-
-    std::optional<SqlRows> exec(const QString &statement, const QVariantList &params) override
-    {
-        ++statements;
-        if (before)
-            before(statement);
-        return inner_.exec(replace ? replace(statement) : statement, params);
-    }
-    bool begin() override { return inner_.begin(); }
-    bool commit() override { return inner_.commit(); }
-    bool rollback() override { return inner_.rollback(); }
-    std::optional<SqlDialect> dialect() override { return inner_.dialect(); }
-    QString lastError() const override { return inner_.lastError(); }
-
-private:
-    SqlSession &inner_;
-};
-
 // Makes one table name unknown to the server in the statements that name it.
 std::function<QString(const QString &)> BreakTable(const QString &table);
 

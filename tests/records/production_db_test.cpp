@@ -32,29 +32,7 @@ namespace {
 
 using test::BackendDialect;
 
-// Passes statements on, letting a case act just before one of them or replace it.
-class InterceptingSession final : public SqlSession {
-public:
-    explicit InterceptingSession(SqlSession &inner) : inner_(inner) {}
-
-    std::function<void(const QString &)> before;
-    std::function<QString(const QString &)> replace;
-
-    std::optional<SqlRows> exec(const QString &statement, const QVariantList &params) override
-    {
-        if (before)
-            before(statement);
-        return inner_.exec(replace ? replace(statement) : statement, params);
-    }
-    bool begin() override { return inner_.begin(); }
-    bool commit() override { return inner_.commit(); }
-    bool rollback() override { return inner_.rollback(); }
-    std::optional<SqlDialect> dialect() override { return inner_.dialect(); }
-    QString lastError() const override { return inner_.lastError(); }
-
-private:
-    SqlSession &inner_;
-};
+using test::InterceptingSession;
 
 constexpr int Plant = 30;
 constexpr int OtherPlant = 31;

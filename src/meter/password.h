@@ -1,0 +1,28 @@
+#pragma once
+
+#include "core/bytes.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace ordan {
+
+// A password field read as a number: nothing when the text is not an integer.
+inline std::optional<int> PasswordNumber(const QString &text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    return ok ? std::optional<int>(n) : std::nullopt;
+}
+
+// Code 20 with the password of a field, the access frame every write sequence starts with:
+// low byte, high byte; text that is not a number is 0.
+inline QByteArray PasswordFrameBody(const QString &text)
+{
+    const int n = PasswordNumber(text).value_or(0);
+    return Bytes({0x14, 0x04, (n % 256) & 0xFF, (n / 256) & 0xFF});
+}
+
+} // namespace ordan
