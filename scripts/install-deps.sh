@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql sqlite3 xvfb xauth imagemagick valgrind
   python3-xlrd python3-dbfread
+  clang libclang-rt-14-dev
 )
 
 missing=()

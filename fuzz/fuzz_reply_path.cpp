@@ -1,0 +1,169 @@
+// The reply path as the running station sees it: a Station on virtual time with a fake line,
+// driven by a small script of received chunks, time steps, frames made valid for the request
+// on the wire (so every registered decoder meets arbitrary payloads behind a right CRC), the
+// station's own actions and a few operator edits. The reply judge is also run on its own.
+//
+// Input: byte 0 the start-up switches, byte 1 the bus address, then operations, each an
+// op byte and its arguments (see RunScript).
+
+#include "core/bytes.h"
+#include "fuzz_common.h"
+#include "journals/journals.h"
+#include "link/frame.h"
+#include "link/reply_judge.h"
+#include "meter/meter_panel.h"
+#include "schedule/schedule_model.h"
+#include "station_rig.h"
+
+namespace ordan::fuzz {
+namespace {
+
+void JudgeDirectly(const QByteArray &reply, const QByteArray &request)
+{
+    const Judgement j = JudgeReply(reply, request);
+    // What the engine relies on when it hands a reply to a decoder.
+    if (j.verdict == Verdict::Valid) {
+        if (reply.size() < 3 || ByteAt(reply, 0) != ByteAt(request, 0) || ByteAt(reply, 1) + 2 != reply.size()
+            || !CheckReplyCrc(reply))
+            std::abort();
+    }
+    if (j.verdict == Verdict::Incomplete && IsCompleteReply(reply))
+        std::abort();
+}
+
+void Act(Rig &rig, quint8 which)
+{
+    Station &s = *rig.station;
+    switch (which % 16) {
+    case 0: s.ActionSetting().execute(); break;
+    case 1: s.schedule().BtnReadScheduleClick(); break;
+    case 2: s.schedule().BtnWriteScheduleClick(); break;
+    case 3: s.journals().annual().BitBtn4Click(); break;
+    case 4: s.journals().consumption().BitBtn3Click(); break;
+    case 5: s.ActionFindAddress.execute(); break;
+    case 6: s.ActionReset.execute(); break;
+    case 7: s.ActionDisconnect.execute(); break;
+    case 8: s.ActionConnect.execute(); break;
+    case 9: s.journals().BtnJournalClick(); break;
+    case 10: s.journals().BtnDiaryClick(); break;
+    case 11: s.schedule().BtnTempletClick(); break;
+    case 12: s.ActionPlusDDM().execute(); break;
+    case 13: s.ActionMinusDDM().execute(); break;
+    case 14: s.schedule().BtnInsCelClick(); break;
+    case 15: s.schedule().BtnInsTransClick(); break;
+    }
+}
+
+void Edit(Rig &rig, Input &in)
+{
+    Station &s = *rig.station;
+    const quint8 what = in.byte();
+    const quint8 a = in.byte();
+    const quint8 b = in.byte();
+    switch (what % 8) {
+    case 0: s.schedule().setZoneTariff(a % kZoneCount, QString::number(b % 8 == 7 ? -b : b % 5)); break;
+    case 1: s.schedule().setZoneStart(a % kZoneCount, QTime(b % 24, (a * 7) % 60)); break;
+    case 2: s.schedule().CheckOneTarif.edit(!s.schedule().CheckOneTarif.value()); break;
+    case 3: s.engine().SpinTimer.edit(200 + a * 8); break;
+    case 4: s.engine().SpinAddr.edit(a); break;
+    case 5: s.meter().parameters().LabeledPass2.edit(QString::number(a * 256 + b)); break;
+    case 6: s.schedule().StringAttribSelectCell(a % 8, b % 8); break;
+    case 7:
+        s.schedule().ComboM.edit(a % 12);
+        s.schedule().SpinD.edit(1 + b % 31);
+        break;
+    }
+}
+
+void RunScript(Rig &rig, Input &in)
+{
+    // Bounded work per input: each step moves virtual time by seconds at most.
+    for (int steps = 0; steps < 400 && !in.empty(); ++steps) {
+        const quint8 op = in.byte();
+        switch (op % 10) {
+        case 0: { // a received chunk of raw bytes
+            const QByteArray chunk = in.bytes(1 + in.byte() % 48);
+            JudgeDirectly(chunk, rig.station->engine().request());
+            rig.line.deliver(chunk);
+            break;
+        }
+        case 1: // time passes
+            rig.timers.advance(1 + in.byte() * 8);
+            break;
+        case 2:
+        case 3: { // a frame made valid for the request on the wire, maybe in two chunks
+            const QByteArray request = rig.nextRequest();
+            const quint8 code = static_cast<quint8>(ByteAt(request, 0));
+            const QByteArray payload = in.bytes(in.byte() % 48);
+            QByteArray body;
+            body.append(static_cast<char>(code));
+            body.append(static_cast<char>(payload.size() + 2));
+            body.append(payload);
+            const QByteArray frame = AppendCrc(body);
+            const qsizetype split = op % 10 == 3 ? in.byte() % (frame.size() + 1) : frame.size();
+            rig.line.deliver(frame.left(split));
+            if (split < frame.size()) {
+                rig.timers.advance(in.byte() % 16);
+                rig.line.deliver(frame.mid(split));
+            }
+            break;
+        }
+        case 4: { // any body behind a right CRC: wrong codes and lengths
+            rig.nextRequest();
+            rig.line.deliver(AppendCrc(in.bytes(in.byte() % 40)));
+            break;
+        }
+        case 5: { // the meter's error reply to the request on the wire
+            const QByteArray request = rig.nextRequest();
+            rig.line.deliver(AppendCrc(Bytes({static_cast<quint8>(ByteAt(request, 0) + 0x80), 0x03, in.byte()})));
+            break;
+        }
+        case 6: Act(rig, in.byte()); break;
+        case 7: rig.op.closeBox(); break;
+        case 8: Edit(rig, in); break;
+        case 9:
+            if (in.byte() & 1)
+                rig.line.deliverBreak();
+            else
+                rig.echo = !rig.echo;
+            break;
+        }
+    }
+    // Let the engine finish what it was doing, closing every box it opens on the way.
+    for (int i = 0; i < 8; ++i) {
+        while (rig.op.closeBox()) {
+        }
+        rig.timers.advance(500);
+    }
+}
+
+} // namespace
+} // namespace ordan::fuzz
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    ordan::fuzz::InitQt();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    using namespace ordan;
+    using namespace ordan::fuzz;
+    Input in(data, size);
+    const quint8 switches = in.byte();
+    const quint8 address = in.byte();
+
+    // The judge alone on the input cut in two: request, then reply.
+    {
+        const QByteArray all(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+        const qsizetype cut = qMin<qsizetype>(address % 8, all.size());
+        JudgeDirectly(all.mid(cut), all.left(cut));
+    }
+
+    Rig rig(switches);
+    rig.station->engine().SpinAddr.edit(address);
+    rig.station->ActionConnect.execute();
+    RunScript(rig, in);
+    return 0;
+}

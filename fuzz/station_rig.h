@@ -1,0 +1,133 @@
+#pragma once
+
+// The station of fuzz_reply_path on virtual time with a fake line whose far end echoes every
+// address byte and leaves the replies to the caller; shared with the seed writer, which
+// answers through the simulated meter.
+
+#include "app/port_list.h"
+#include "app/settings_store.h"
+#include "app/station.h"
+#include "core/virtual_timers.h"
+#include "journals/journal_export.h"
+#include "link/fake_line.h"
+#include "records/local_table_memory.h"
+#include "support/test_support.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QMap>
+#include <QVariant>
+
+#include <memory>
+
+namespace ordan::fuzz {
+
+class Settings final : public SettingsStore {
+public:
+    bool openKey(bool) override { return true; }
+    bool contains(const QString &name) const override { return values.contains(name); }
+    std::optional<int> intValue(const QString &name) const override
+    {
+        if (!values.contains(name))
+            return std::nullopt;
+        return values.value(name).toInt();
+    }
+    void setIntValue(const QString &name, int value) override { values.insert(name, value); }
+    void closeKey() override {}
+    QMap<QString, QVariant> values;
+};
+
+class Ports final : public PortEnumerator {
+public:
+    std::vector<QString> systemPortNames() override { return {QStringLiteral("COM1")}; }
+    bool probe(const QString &) override { return false; }
+};
+
+// An export that succeeds without touching a file.
+class NoFiles final : public ExportFiles {
+public:
+    bool exists(const QString &) const override { return false; }
+    bool remove(const QString &) override { return true; }
+    bool createBlank(const QString &) override { return true; }
+    bool open(const QString &) override { return true; }
+    bool setText(int, int, const QString &) override { return true; }
+    bool setNumber(int, int, double) override { return true; }
+    bool save(const QString &) override { return true; }
+    void close() override {}
+};
+
+// The working directory the station looks into for the database-mode marker: an empty
+// folder of this process, made once and never written to.
+inline const QString &WorkingDir()
+{
+    static const QString dir = [] {
+        QString path = QDir::tempPath() + QStringLiteral("/ordan-fuzz-reply-%1").arg(QCoreApplication::applicationPid());
+        QDir().mkpath(path);
+        return path;
+    }();
+    return dir;
+}
+
+struct Rig {
+    VirtualTimers timers;
+    test::FakeLine line{timers};
+    test::FakeOperator op;
+    test::FakeSystemFacts facts;
+    Settings settings;
+    Ports ports;
+    NoFiles files;
+    MemoryLocalTable table;
+    std::unique_ptr<Station> station;
+    bool echo = true;
+    size_t writesSeen = 0;
+    QByteArray lastRequest;
+
+    explicit Rig(quint8 switches)
+    {
+        facts.elapsedMs = [this] { return timers.now(); };
+        if (switches & 0x01)
+            settings.values.insert(QStringLiteral("Master"), 1);
+        if (switches & 0x02)
+            settings.values.insert(QStringLiteral("NoUser"), 1);
+        if (switches & 0x04)
+            settings.values.insert(QStringLiteral("Password"), 1);
+        if (switches & 0x08)
+            settings.values.insert(QStringLiteral("Sql"), 1);
+        echo = (switches & 0x10) == 0;
+        // The far end echoes every address byte; the replies are the script's.
+        line.responder = [this](const QByteArray &bytes, Parity parity) -> std::vector<test::FakeLine::Answer> {
+            if (parity == Parity::Mark && echo)
+                return {{2, bytes}};
+            return {};
+        };
+        station = std::make_unique<Station>(Station::Platform{line, timers, op, facts, settings, ports, files,
+                                                              WorkingDir(),
+                                                              (switches & 0x20) ? &table : nullptr});
+        station->FormCreate();
+    }
+    ~Rig()
+    {
+        // The station goes before the line and the timers it uses.
+        station.reset();
+    }
+
+    // The request of the next exchange, once its address has been echoed and it is on the
+    // wire; the last one when none comes within the time-out.
+    QByteArray nextRequest()
+    {
+        const auto fresh = [this] {
+            for (; writesSeen < line.writes.size(); ++writesSeen) {
+                if (line.writes[writesSeen].parity == Parity::Space) {
+                    lastRequest = line.writes[writesSeen].bytes;
+                    ++writesSeen;
+                    return true;
+                }
+            }
+            return false;
+        };
+        timers.advanceUntil(fresh, 3000, 5);
+        return lastRequest;
+    }
+};
+
+} // namespace ordan::fuzz
