@@ -112,18 +112,19 @@ struct Rig {
     }
 
     // The request of the next exchange, once its address has been echoed and it is on the
-    // wire; the last one when none comes within the time-out.
+    // wire (the latest, when several went out meanwhile); the last one when none comes within
+    // the time-out.
     QByteArray nextRequest()
     {
         const auto fresh = [this] {
+            bool found = false;
             for (; writesSeen < line.writes.size(); ++writesSeen) {
                 if (line.writes[writesSeen].parity == Parity::Space) {
                     lastRequest = line.writes[writesSeen].bytes;
-                    ++writesSeen;
-                    return true;
+                    found = true;
                 }
             }
-            return false;
+            return found;
         };
         timers.advanceUntil(fresh, 3000, 5);
         return lastRequest;
