@@ -114,6 +114,8 @@ void MeterEndpoint::address(quint8 byte, std::vector<Emission> &out)
         return;
     }
     phase_ = Phase::Frame;
+    if (faultSource_)
+        faults_ = faultSource_();
     faultedExchange_ = faults_.active() && faults_.hasEchoFault();
     if (faultedExchange_)
         spendFault();

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -79,6 +80,8 @@ public:
     void setFaults(const Faults &faults) { faults_ = faults; }
     const Faults &faults() const { return faults_; }
     void clearFaults() { faults_ = {}; }
+    // Asked for the faults of each exchange as its address byte arrives; replaces the set ones.
+    void setFaultSource(std::function<Faults()> source) { faultSource_ = std::move(source); }
 
     Phase phase() const { return phase_; }
     SimulatedMeter &meter() { return meter_; }
@@ -92,6 +95,7 @@ private:
 
     SimulatedMeter &meter_;
     Faults faults_;
+    std::function<Faults()> faultSource_;
     qint64 turnaroundMs_ = 5;
     Phase phase_ = Phase::Idle;
     QByteArray frame_;

@@ -3,6 +3,7 @@
 #include "sim/meter_endpoint.h"
 #include "sim/meter_state.h"
 #include "sim/pty_server.h"
+#include "sim/random_faults.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -73,7 +74,15 @@ int main(int argc, char **argv)
     const QCommandLineOption faultCount(QStringLiteral("fault-count"),
                                         QStringLiteral("Apply the faults to this many exchanges only."),
                                         QStringLiteral("N"));
-    parser.addOptions({address, version, serial, password, turnaround, baud, fault, faultCode, faultCount});
+    const QCommandLineOption randomFaults(
+        QStringLiteral("random-faults"),
+        QStringLiteral("Fault this percentage of exchanges at random, one drawn fault each (replaces --fault)."),
+        QStringLiteral("PERCENT"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Seed of --random-faults (default 1)."), QStringLiteral("N"),
+                                  QStringLiteral("1"));
+    parser.addOptions({address, version, serial, password, turnaround, baud, fault, faultCode, faultCount,
+                       randomFaults, seed});
     parser.process(app);
 
     int addressValue = 0, serialValue = 0, passwordValue = 0, turnaroundValue = 0, baudValue = 0;
@@ -106,6 +115,12 @@ int main(int argc, char **argv)
     if (parser.isSet(faultCount) && !ReadNumber(parser.value(faultCount), 0, 1 << 30, faults.exchanges))
         return Refuse(QStringLiteral("bad --fault-count"));
 
+    int randomPercent = -1, seedValue = 1;
+    if (parser.isSet(randomFaults) && !ReadNumber(parser.value(randomFaults), 0, 100, randomPercent))
+        return Refuse(QStringLiteral("bad --random-faults"));
+    if (!ReadNumber(parser.value(seed), 0, 0x7fffffff, seedValue))
+        return Refuse(QStringLiteral("bad --seed"));
+
     // The meter's clock starts at the PC's local time and then runs on a monotonic clock.
     const QDateTime local = QDateTime::currentDateTime();
     MeterState state = SampleMeterState(QDateTime(local.date(), local.time(), Qt::UTC),
@@ -120,6 +135,9 @@ int main(int argc, char **argv)
     MeterEndpoint endpoint(meter);
     endpoint.setTurnaroundMs(turnaroundValue);
     endpoint.setFaults(faults);
+    RandomFaults dice(static_cast<quint32>(seedValue), randomPercent);
+    if (randomPercent >= 0)
+        endpoint.setFaultSource([&dice] { return dice.next(); });
 
     PtyServer server(endpoint, baudValue);
     QString error;

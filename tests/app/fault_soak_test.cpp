@@ -1,0 +1,135 @@
+// The station's real serial path against meter-sim faulting exchanges at random, while the
+// operator starts writes at random moments and closes the error boxes after a while.
+// ORDAN_SOAK_SECONDS sets the length (120 s by default), ORDAN_SOAK_SEED the seed.
+#include "core/qt_timers.h"
+#include "link/serial_port_line.h"
+#include "meter/meter_panel.h"
+#include "records/dbf_table.h"
+#include "records/local_create_command.h"
+#include "records/setting_table.h"
+#include "schedule/schedule_model.h"
+#include "station_fixture.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace ordan {
+namespace {
+
+int EnvNumber(const char *name, int fallback)
+{
+    bool ok = false;
+    const int v = qEnvironmentVariableIntValue(name, &ok);
+    return ok && v > 0 ? v : fallback;
+}
+
+TEST(FaultSoak, EveryWriteEndsGreenOrRedAndOnlyGreenOnesAreRecorded)
+{
+    const int seconds = EnvNumber("ORDAN_SOAK_SECONDS", 120);
+    const int seed = EnvNumber("ORDAN_SOAK_SEED", 20261209);
+    std::printf("soak: %d s, seed %d\n", seconds, seed);
+
+    QProcess sim;
+    sim.start(test::BinPath(QStringLiteral("meter-sim")),
+              {QStringLiteral("--random-faults"), QStringLiteral("12"), QStringLiteral("--seed"),
+               QString::number(seed)});
+    ASSERT_TRUE(sim.waitForStarted(5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.canReadLine(); }, 5000));
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+    QtTimers timers;
+    SerialPortLine line;
+    test::FakeOperator op;
+    test::FakeSystemFacts facts;
+    test::MemorySettings settings;
+    test::FakePorts ports;
+    XlsExportFiles exportFiles;
+    QTemporaryDir dir;
+    QElapsedTimer clock;
+    clock.start();
+    facts.base = QDateTime(QDate(2026, 12, 9), QTime(9, 0));
+    facts.elapsedMs = [&clock] { return clock.elapsed(); };
+    ports.names.clear();
+    DbfTable table(DefaultSettingTablePath(dir.path()));
+    QString error;
+    ASSERT_TRUE(CreateSettingTable(table.path(), &error)) << error.toStdString();
+
+    auto station = std::make_unique<Station>(
+        Station::Platform{line, timers, op, facts, settings, ports, exportFiles, dir.path(), &table});
+    Station &s = *station;
+    Engine &engine = s.engine();
+    MeterParameters &p = s.meter().parameters();
+    int greens = 0, reds = 0;
+    QObject::connect(&engine.Shape1, &FieldBase::valueChanged, &engine, [&] {
+        greens += engine.Shape1.value() == Indicator::Green;
+        reds += engine.Shape1.value() == Indicator::Red;
+    });
+    s.FormCreate(device);
+    s.ComboBaudChange(3);
+    ASSERT_TRUE(s.ActionConnect.execute());
+
+    std::mt19937 rng(static_cast<quint32>(seed));
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const auto writing = [&] { return engine.SettingsWritePending || engine.ScheduleWritePending; };
+    int started = 0, boxesClosed = 0;
+    QElapsedTimer run;
+    run.start();
+    while (run.elapsed() < seconds * 1000) {
+        QTest::qWait(pick(20, 800));
+        if (!op.boxes.empty()) {
+            // Every box of the run is the write-error box: the records never fail here.
+            ASSERT_EQ(op.boxes.front().text, Engine::WriteErrorText()) << op.boxes.front().text.toStdString();
+            op.closeBox();
+            op.boxes.erase(op.boxes.begin());
+            ++boxesClosed;
+            continue;
+        }
+        if (writing() || engine.Shape1.value() != Indicator::Hidden || !p.ActionSetting.isEnabled())
+            continue;
+        if (pick(0, 4) == 0) {
+            s.schedule().BtnWriteSchedule.execute();
+        } else {
+            p.CheckTime.edit(pick(0, 1) == 1);
+            p.CheckStatus.edit(pick(0, 1) == 1);
+            p.ActionSetting.execute();
+        }
+        started += writing();
+    }
+
+    // Let the last write end, closing its box, then see polling go on.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            if (!op.boxes.empty()) {
+                op.closeBox();
+                op.boxes.erase(op.boxes.begin());
+                ++boxesClosed;
+            }
+            return !writing() && engine.Shape1.value() == Indicator::Hidden;
+        },
+        30000));
+    const qint32 sent = engine.sendCount();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return engine.sendCount() > sent + 5; }, 10000)) << "polling goes on";
+
+    std::printf("soak: %d writes, %d green, %d red, %d boxes, %d exchanges\n", started, greens, reds,
+                boxesClosed, engine.sendCount());
+    EXPECT_GT(started, 10);
+    EXPECT_GT(greens, 0);
+    EXPECT_GT(reds, 0) << "the faults reached some writes";
+    EXPECT_EQ(greens + reds, started) << "every write ends green or red, once";
+    EXPECT_EQ(reds, boxesClosed);
+    const std::optional<qsizetype> rows = table.rowCount(&error);
+    ASSERT_TRUE(rows) << error.toStdString();
+    EXPECT_EQ(*rows, greens) << "a row for each green write, none for a red one";
+
+    station.reset();
+    sim.terminate();
+    if (!sim.waitForFinished(3000))
+        sim.kill();
+}
+
+} // namespace
+} // namespace ordan
