@@ -180,6 +180,9 @@ bool CentralRecorder::LoadRecordDefaults()
 {
     const auto defaults = ReadRecordDefaults(db_);
     if (!defaults) {
+        // The window's first activation comes while this box is up: the same failure would
+        // only be told twice.
+        swallowActivation_ = true;
         report(defaults.error());
         return false;
     }
