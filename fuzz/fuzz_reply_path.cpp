@@ -1,7 +1,7 @@
 // The reply path as the running station sees it: a Station on virtual time with a fake line,
 // driven by a small script of received chunks, time steps, frames made valid for the request
 // on the wire (so every registered decoder meets arbitrary payloads behind a right CRC), the
-// station's own actions and a few operator edits. The reply judge is also run on its own.
+// station's own actions and operator edits of any control. The reply judge is also run on its own.
 //
 // Input: byte 0 the start-up switches, byte 1 the bus address, then operations, each an
 // op byte and its arguments (see RunScript).
@@ -75,12 +75,50 @@ void Edit(Rig &rig, Input &in)
     }
 }
 
+// Any control of the station as the operator could set it: spin values (the field keeps its
+// range), ticks, dates and times a picker offers, and short texts typed into an edit.
+void EditAny(Rig &rig, Input &in)
+{
+    const QList<FieldBase *> fields = rig.station->findChildren<FieldBase *>();
+    if (fields.isEmpty())
+        return;
+    FieldBase *f = fields[in.word() % fields.size()];
+    if (auto *spin = dynamic_cast<IntField *>(f)) {
+        // A spin edit without limits takes any number the operator types.
+        const quint32 v = in.word() | (quint32(in.word()) << 16);
+        spin->edit(static_cast<int>(v));
+    } else if (auto *combo = dynamic_cast<Field<int> *>(f)) {
+        combo->edit(in.byte() % 17 - 1); // an item of a short list, or none
+    } else if (auto *b = dynamic_cast<Field<bool> *>(f)) {
+        b->edit(!b->value());
+    } else if (auto *t = dynamic_cast<Field<QString> *>(f)) {
+        static constexpr char kTyped[] = "0123456789-.,: A";
+        QString text;
+        for (char c : in.bytes(in.byte() % 12))
+            text += QLatin1Char(kTyped[static_cast<quint8>(c) % 16]);
+        t->edit(text);
+    } else if (auto *d = dynamic_cast<Field<QDate> *>(f)) {
+        const QDate date(2000 + in.byte() % 100, 1 + in.byte() % 12, 1 + in.byte() % 31);
+        d->edit(date.isValid() ? date : QDate(date.year(), date.month(), 1));
+    } else if (auto *tm = dynamic_cast<Field<QTime> *>(f)) {
+        tm->edit(QTime(in.byte() % 24, in.byte() % 60, in.byte() % 60));
+    }
+}
+
+// Any action of the station, its parts included; a disabled one does nothing.
+void ActAny(Rig &rig, Input &in)
+{
+    const QList<Action *> actions = rig.station->findChildren<Action *>();
+    if (!actions.isEmpty())
+        actions[in.byte() % actions.size()]->execute();
+}
+
 void RunScript(Rig &rig, Input &in)
 {
     // Bounded work per input: each step moves virtual time by seconds at most.
     for (int steps = 0; steps < 400 && !in.empty(); ++steps) {
         const quint8 op = in.byte();
-        switch (op % 10) {
+        switch (op % 12) {
         case 0: { // a received chunk of raw bytes
             const QByteArray chunk = in.bytes(1 + in.byte() % 48);
             JudgeDirectly(chunk, rig.station->engine().request());
@@ -127,6 +165,8 @@ void RunScript(Rig &rig, Input &in)
             else
                 rig.echo = !rig.echo;
             break;
+        case 10: EditAny(rig, in); break;
+        case 11: ActAny(rig, in); break;
         }
     }
     // Let the engine finish what it was doing, closing every box it opens on the way.
