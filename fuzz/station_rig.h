@@ -56,15 +56,12 @@ public:
     void close() override {}
 };
 
-// The working directory the station looks into for the database-mode marker: an empty
-// folder of this process, made once and never written to.
+// The working directory the station looks into for the database-mode marker: a folder that
+// does not exist, so there is no marker and nothing is ever written.
 inline const QString &WorkingDir()
 {
-    static const QString dir = [] {
-        QString path = QDir::tempPath() + QStringLiteral("/ordan-fuzz-reply-%1").arg(QCoreApplication::applicationPid());
-        QDir().mkpath(path);
-        return path;
-    }();
+    static const QString dir =
+        QDir::tempPath() + QStringLiteral("/ordan-fuzz-absent-%1").arg(QCoreApplication::applicationPid());
     return dir;
 }
 
