@@ -1,0 +1,47 @@
+// The exchange log with its page at the cap: the cost of one more line once the log has taken
+// 1,000 and 100,000 lines (it keeps the newest 1,500, and so does the page's text).
+#include "link/exchange_log.h"
+#include "link/exchange_log_page.h"
+#include "support/test_support.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void BM_ExchangeLogLine(benchmark::State &state)
+{
+    ordan::test::FakeOperator op;
+    const QDateTime start(QDate(2026, 12, 9), QTime(9, 0));
+    qint64 ms = 0;
+    ordan::ExchangeLog log(op, [&] { return start.addMSecs(ms += 7); });
+    log.setEngineering(true);
+    ordan::ExchangeLogPage page(log);
+    const QByteArray reply = QByteArray::fromHex("0006000102030405a1b2");
+    for (qint64 i = 0; i < state.range(0); ++i)
+        log.bytesReceived(reply);
+    for (auto _ : state)
+        log.bytesReceived(reply);
+    const int blocks = page.memo()->document()->blockCount();
+    state.counters["page_lines"] = blocks;
+    state.counters["us_per_line"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * 1e-6,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    if (blocks > ordan::ExchangeLog::kMaxLines || log.lineCount() > ordan::ExchangeLog::kMaxLines)
+        state.SkipWithError("the log or its page holds more than 1,500 lines");
+}
+BENCHMARK(BM_ExchangeLogLine)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
