@@ -70,16 +70,20 @@ std::vector<Emission> MeterEndpoint::receive(QByteArrayView bytes, qint64 atMs, 
     }
     lastInputMs_ = atMs;
 
+    // The flag first: GCC compares the payload of an empty optional before its flag, which
+    // memcheck reports as a jump on an uninitialised value.
+    const bool mark = parity.has_value() && *parity == Parity::Mark;
+    const bool space = parity.has_value() && *parity == Parity::Space;
     for (char c : bytes) {
         const auto b = static_cast<quint8>(c);
-        if (parity == Parity::Mark) {
+        if (mark) {
             frame_.clear();
             address(b, out);
             continue;
         }
         switch (phase_) {
         case Phase::Idle:
-            if (parity != Parity::Space)
+            if (!space)
                 address(b, out);
             break;
         case Phase::Frame:
