@@ -347,10 +347,13 @@ void MainWindow::buildStatusBar()
     for (int i = 0; i < 3; ++i) {
         panels_[i] = new QLabel(bar);
         panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        if (i < 2)
-            panels_[i]->setFixedWidth(widths[i] - 4);
         panels_[i]->setFrameShape(QFrame::StyledPanel);
         panels_[i]->setFrameShadow(QFrame::Sunken);
+        // Panel 0 counts every exchange: a panel of fixed size takes a new text without
+        // laying out the status bar again.
+        if (i < 2)
+            panels_[i]->setFixedSize(widths[i] - 4,
+                                     panels_[i]->fontMetrics().height() + 2 * panels_[i]->frameWidth());
         bar->addWidget(panels_[i], i == 2 ? 1 : 0);
     }
     panels_[2]->setMinimumWidth(widths[2]);
