@@ -4,15 +4,9 @@
 // address byte, echo, request and reply, and the simulator's turnaround before the echo and
 // before the reply. Measured from the address byte of the first exchange to that of the one
 // after the last, so every exchange counts with its own tick.
-#include "app/station_fixture.h"
-#include "core/qt_timers.h"
+#include "app/serial_station.h"
 #include "journals/journals.h"
-#include "link/serial_port_line.h"
 #include "timed_line.h"
-
-#include <QCoreApplication>
-#include <QProcess>
-#include <QTest>
 
 #include <cstdio>
 
@@ -69,32 +63,20 @@ bool Report(const char *what, int baud, const Result &r)
 
 bool RunAt(int baud, int baudIndex)
 {
-    QProcess sim;
-    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/meter-sim"),
-              {QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--turnaround"),
-               QString::number(kTurnaroundMs)});
-    if (!sim.waitForStarted(5000) || !QTest::qWaitFor([&] { return sim.canReadLine(); }, 5000)) {
+    test::MeterSimProcess sim({QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--turnaround"),
+                               QString::number(kTurnaroundMs)},
+                              QCoreApplication::applicationDirPath() + QStringLiteral("/meter-sim"));
+    if (sim.device().isEmpty()) {
         std::fprintf(stderr, "meter-sim did not start\n");
         return false;
     }
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
-
-    QtTimers timers;
-    SerialPortLine port;
-    bench::TimedLine line(port);
-    test::FakeOperator op;
-    test::FakeSystemFacts facts;
-    test::MemorySettings settings;
-    test::FakePorts ports;
-    XlsExportFiles exportFiles;
-    QTemporaryDir dir;
-    ports.names.clear();
+    test::SerialStationParts parts;
+    bench::TimedLine line(parts.port);
     bool ok = true;
     {
-        Station station(Station::Platform{line, timers, op, facts, settings, ports, exportFiles, dir.path()});
-        station.FormCreate(device);
-        station.ComboBaudChange(baudIndex);
-        station.ActionConnect.execute();
+        std::unique_ptr<Station> station = parts.start(sim.device(), &line, nullptr, baudIndex);
+        station->ActionConnect.execute();
+        test::FakeOperator &op = parts.op;
         const auto &x = line.exchanges();
         // One poll cycle to settle (the version decides the cycle), then the measured run.
         (void)QTest::qWaitFor([&] { return x.size() >= 20; }, 20000);
@@ -105,7 +87,7 @@ bool RunAt(int baud, int baudIndex)
             Breakdown(x, first, first + kPollExchanges, baud);
 
         // The full consumption journal: 250 pages behind the poll request in flight.
-        station.journals().consumption().BitBtn3Click();
+        station->journals().consumption().BitBtn3Click();
         const auto journalDone = [&] {
             size_t n = 0;
             for (size_t i = first; i < x.size(); ++i)
@@ -127,13 +109,11 @@ bool RunAt(int baud, int baudIndex)
         ok = complete && Report("consumption journal", baud, Hold(x, begin, end, baud)) && ok;
         if (complete)
             Breakdown(x, begin, end, baud);
-        if (station.engine().TimeoutCount > 0 || !op.boxes.empty()) {
+        if (station->engine().TimeoutCount > 0 || !op.boxes.empty()) {
             std::printf("time-outs or boxes during the run: the figures do not hold\n");
             ok = false;
         }
     }
-    sim.terminate();
-    sim.waitForFinished(3000);
     return ok;
 }
 

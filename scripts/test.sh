@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the station twice (plain and with ASan+UBSan) and runs the
-# whole test suite in both builds.
+# whole test suite in both builds, then runs each fuzz target briefly on its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -15,4 +15,6 @@ echo "== tests (plain build)"
 ctest --test-dir build --output-on-failure --parallel 2 || status=1
 echo "== tests (ASan+UBSan build)"
 ctest --test-dir build-asan --output-on-failure --parallel 2 || status=1
+echo "== fuzz targets, 20 s each on their seed corpora (Clang, libFuzzer)"
+scripts/fuzz.sh 20 || status=1
 exit $status

@@ -1,55 +1,27 @@
 // A settings write through the station's real serial path (SerialPortLine on Qt's timers)
 // against the meter-sim program on a pseudo-terminal.
-#include "core/qt_timers.h"
-#include "link/serial_port_line.h"
 #include "meter/meter_panel.h"
-#include "station_fixture.h"
+#include "serial_station.h"
 
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QTest>
 #include <gtest/gtest.h>
 
 namespace ordan {
 namespace {
 
 struct SerialStation {
-    QProcess sim;
-    QString device;
-    QtTimers timers;
-    SerialPortLine line;
-    test::FakeOperator op;
-    test::FakeSystemFacts facts;
-    test::MemorySettings settings;
-    test::FakePorts ports;
-    XlsExportFiles exportFiles;
-    QTemporaryDir dir;
-    QElapsedTimer clock;
+    test::MeterSimProcess sim{{QStringLiteral("--baud"), QStringLiteral("9600")}};
+    test::SerialStationParts parts;
+    test::FakeOperator &op = parts.op;
     std::unique_ptr<Station> station;
     int records = 0;
 
-    explicit SerialStation(const QStringList &simArgs = {})
+    SerialStation()
     {
-        sim.start(test::BinPath(QStringLiteral("meter-sim")), QStringList{QStringLiteral("--baud"),
-                                                                           QStringLiteral("9600")} + simArgs);
-        if (sim.waitForStarted(5000) && QTest::qWaitFor([this] { return sim.canReadLine(); }, 5000))
-            device = QString::fromLocal8Bit(sim.readLine()).trimmed();
-        clock.start();
-        facts.base = QDateTime(QDate(2026, 3, 9), QTime(7, 5, 9));
-        facts.elapsedMs = [this] { return clock.elapsed(); };
-        ports.names.clear();
-        station = std::make_unique<Station>(Station::Platform{line, timers, op, facts, settings, ports, exportFiles, dir.path()});
+        station = parts.start(sim.device());
         station->onRecordProgramming = [this] { ++records; };
-        station->FormCreate(device);
-        station->ComboBaudChange(3);
     }
-    ~SerialStation()
-    {
-        station.reset();
-        sim.terminate();
-        if (!sim.waitForFinished(3000))
-            sim.kill();
-    }
+    ~SerialStation() { station.reset(); }
+    const QString &device() const { return sim.device(); }
     MeterParameters &p() { return station->meter().parameters(); }
     bool connectAndReadOneCycle()
     {
@@ -61,7 +33,7 @@ struct SerialStation {
 TEST(SerialWrite, EverySelectionReachesTheMeterAndReadsBack)
 {
     SerialStation s;
-    ASSERT_FALSE(s.device.isEmpty());
+    ASSERT_FALSE(s.device().isEmpty());
     MeterParameters &p = s.p();
     ASSERT_TRUE(s.connectAndReadOneCycle());
     EXPECT_EQ(p.SpinEdit_Number.value(), 77881);
@@ -114,7 +86,7 @@ TEST(SerialWrite, EverySelectionReachesTheMeterAndReadsBack)
 TEST(SerialWrite, WrongAccessPasswordGivesRedTheBoxAndNoRecord)
 {
     SerialStation s;
-    ASSERT_FALSE(s.device.isEmpty());
+    ASSERT_FALSE(s.device().isEmpty());
     MeterParameters &p = s.p();
     ASSERT_TRUE(s.connectAndReadOneCycle());
     p.LabeledPass2.edit(QStringLiteral("9"));
@@ -136,7 +108,7 @@ TEST(SerialWrite, WrongAccessPasswordGivesRedTheBoxAndNoRecord)
 TEST(SerialWrite, ASecondF12WhileTheFirstRunsAppendsAndRecordsOnce)
 {
     SerialStation s;
-    ASSERT_FALSE(s.device.isEmpty());
+    ASSERT_FALSE(s.device().isEmpty());
     MeterParameters &p = s.p();
     ASSERT_TRUE(s.connectAndReadOneCycle());
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.ActionSetting.isEnabled(); }, 5000));
