@@ -8,6 +8,11 @@
 #include "journals/journals.h"
 #include "timed_line.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
+#include <functional>
+
 #include <cstdio>
 
 using namespace ordan;
@@ -17,6 +22,22 @@ namespace {
 constexpr int kTurnaroundMs = 5;
 constexpr int kPollExchanges = 300;
 constexpr double kGoal = 0.97;
+
+// Runs the event loop until `done`. QTest::qWaitFor would not do: it sleeps 10 ms between
+// rounds of events, and every reply would wait for it.
+bool RunUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    check.start(20);
+    loop.exec();
+    return done();
+}
 
 struct Result {
     double measuredMs = 0;
@@ -79,9 +100,9 @@ bool RunAt(int baud, int baudIndex)
         test::FakeOperator &op = parts.op;
         const auto &x = line.exchanges();
         // One poll cycle to settle (the version decides the cycle), then the measured run.
-        (void)QTest::qWaitFor([&] { return x.size() >= 20; }, 20000);
+        RunUntil([&] { return x.size() >= 20; }, 20000);
         const size_t first = x.size();
-        (void)QTest::qWaitFor([&] { return x.size() > first + kPollExchanges; }, 120000);
+        RunUntil([&] { return x.size() > first + kPollExchanges; }, 120000);
         ok = x.size() > first + kPollExchanges && Report("polling", baud, Hold(x, first, first + kPollExchanges, baud));
         if (x.size() > first + kPollExchanges)
             Breakdown(x, first, first + kPollExchanges, baud);
@@ -94,7 +115,7 @@ bool RunAt(int baud, int baudIndex)
                 n += x[i].code == kConsumptionJournalCode;
             return n == kConsumptionPages && x.back().code != kConsumptionJournalCode && x.back().requestBytes > 0;
         };
-        (void)QTest::qWaitFor(journalDone, 120000);
+        RunUntil(journalDone, 120000);
         size_t begin = first, end = first;
         for (size_t i = first; i < x.size(); ++i) {
             if (x[i].code == kConsumptionJournalCode) {
