@@ -137,11 +137,7 @@ void RunScript(Rig &rig, Input &in)
             const QByteArray request = rig.nextRequest();
             const quint8 code = static_cast<quint8>(ByteAt(request, 0));
             const QByteArray payload = in.bytes(in.byte() % 48);
-            QByteArray body;
-            body.append(static_cast<char>(code));
-            body.append(static_cast<char>(payload.size() + 2));
-            body.append(payload);
-            const QByteArray frame = AppendCrc(body);
+            const QByteArray frame = MakeFrame(code, payload);
             const qsizetype split = op % 10 == 3 ? in.byte() % (frame.size() + 1) : frame.size();
             rig.line.deliver(frame.left(split));
             if (split < frame.size()) {

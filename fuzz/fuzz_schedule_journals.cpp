@@ -9,12 +9,14 @@
 #include "core/bytes.h"
 #include "core/virtual_timers.h"
 #include "fuzz_common.h"
+#include "no_files.h"
 #include "journals/annual_journal.h"
 #include "journals/consumption_journal.h"
 #include "journals/journal_export.h"
 #include "journals/journal_text.h"
 #include "link/engine.h"
 #include "link/fake_line.h"
+#include "link/quiet_host.h"
 #include "link/frame.h"
 #include "schedule/holidays.h"
 #include "schedule/schedule_exchange.h"
@@ -25,46 +27,10 @@
 namespace ordan::fuzz {
 namespace {
 
-class Host final : public EngineHost {
-public:
-    void clearMeterData() override {}
-    void recordProgramming() override {}
-    void executeActionReset() override {}
-    void setWriteActionsEnabled(bool) override {}
-    void setFindAddressEnabled(bool) override {}
-    void replyAccepted(quint8) override {}
-    void followClock() override {}
-    bool sqlMode() const override { return false; }
-};
-
-class NoFiles final : public ExportFiles {
-public:
-    bool exists(const QString &) const override { return false; }
-    bool remove(const QString &) override { return true; }
-    bool createBlank(const QString &) override { return true; }
-    bool open(const QString &) override { return true; }
-    bool setText(int row, int column, const QString &) override { return row >= 1 && column >= 1; }
-    bool setNumber(int row, int column, double number) override
-    {
-        return row >= 1 && column >= 1 && std::isfinite(number);
-    }
-    bool save(const QString &) override { return true; }
-    void close() override {}
-};
-
 void Check(bool condition)
 {
     if (!condition)
         std::abort();
-}
-
-QByteArray Frame(quint8 code, const QByteArray &payload)
-{
-    QByteArray body;
-    body.append(static_cast<char>(code));
-    body.append(static_cast<char>(payload.size() + 2));
-    body.append(payload);
-    return AppendCrc(body);
 }
 
 ZoneTable ZonesOf(const ZoneTableReply &r)
@@ -166,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     VirtualTimers timers;
     test::FakeLine line(timers);
     test::FakeOperator op;
-    Host host;
+    test::QuietHost host;
     Engine engine(line, timers, op, host, [&facts] { return facts.now(); });
     AnnualJournal annual(engine);
     ConsumptionJournal consumption(engine, facts);
@@ -178,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         static constexpr quint8 kCodes[] = {schedule_code::ReadZones, schedule_code::ReadMasks,
                                             schedule_code::ReadHoliday, schedule_code::ReadTransfer,
                                             kAnnualJournalCode, kConsumptionJournalCode};
-        const QByteArray reply = Frame(kCodes[selector % 6], payload);
+        const QByteArray reply = MakeFrame(kCodes[selector % 6], payload);
         Schedule(reply);
         Journal(reply, locale, facts.now().date().year());
         annual.decodeReply(reply);

@@ -47,4 +47,16 @@ bool CheckReplyCrc(QByteArrayView reply)
         && static_cast<quint8>(reply[reply.size() - 1]) == (crc >> 8);
 }
 
+QByteArray FrameBody(quint8 code, QByteArrayView payload)
+{
+    QByteArray body;
+    body.reserve(payload.size() + 2);
+    body.append(static_cast<char>(code));
+    body.append(static_cast<char>(payload.size() + 2));
+    body.append(payload);
+    return body;
+}
+
+QByteArray MakeFrame(quint8 code, QByteArrayView payload) { return AppendCrc(FrameBody(code, payload)); }
+
 } // namespace ordan

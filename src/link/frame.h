@@ -15,6 +15,11 @@ quint16 Crc16Modbus(QByteArrayView bytes);
 // The body (function code, length byte, payload) with its two CRC bytes appended.
 QByteArray AppendCrc(QByteArray body);
 
+// The body of a frame: the function code, the length byte and the payload, no CRC.
+QByteArray FrameBody(quint8 code, QByteArrayView payload = {});
+// The whole frame: FrameBody with its CRC.
+QByteArray MakeFrame(quint8 code, QByteArrayView payload = {});
+
 // True when the last two bytes equal, low byte first, the CRC of all bytes before them.
 // Only meaningful for two bytes or more; a two-byte reply carries the CRC of nothing, 0xFFFF.
 bool CheckReplyCrc(QByteArrayView reply);

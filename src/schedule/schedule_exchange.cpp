@@ -1,6 +1,7 @@
 #include "schedule/schedule_exchange.h"
 
 #include "core/bytes.h"
+#include "link/frame.h"
 #include "meter/password.h"
 #include "schedule/holidays.h"
 
@@ -12,15 +13,6 @@ using namespace schedule_code;
 
 namespace
 {
-
-QByteArray Body(quint8 code, const QByteArray &payload = {})
-{
-    QByteArray out;
-    out.append(static_cast<char>(code));
-    out.append(static_cast<char>(payload.size() + 2));
-    out.append(payload);
-    return out;
-}
 
 void AppendByte(QByteArray &out, int b)
 {
@@ -34,7 +26,7 @@ QByteArray AccessPasswordRequest(const QString &passwordText) { return PasswordF
 EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones)
 {
     if (singleTariff)
-        return {Body(WriteZones), {}};
+        return {FrameBody(WriteZones), {}};
     QByteArray payload;
     for (int z = 0; z < kZoneCount; ++z) {
         const std::optional<quint8> tariff = EncodeTariff(zones[z].tariff);
@@ -48,7 +40,7 @@ EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones)
         AppendByte(payload, BcdEncode(start.hour()));
         AppendByte(payload, BcdEncode(start.minute()));
     }
-    return {Body(WriteZones, payload), {}};
+    return {FrameBody(WriteZones, payload), {}};
 }
 
 QByteArray MaskRequest(const MaskTable &masks)
@@ -56,12 +48,12 @@ QByteArray MaskRequest(const MaskTable &masks)
     QByteArray payload;
     for (DayTypeMask m : masks)
         AppendByte(payload, m);
-    return Body(WriteMasks, payload);
+    return FrameBody(WriteMasks, payload);
 }
 
 QByteArray HolidayTableStartRequest()
 {
-    return Body(WriteHoliday);
+    return FrameBody(WriteHoliday);
 }
 
 EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
@@ -74,12 +66,12 @@ EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
     AppendByte(payload, slot);
     AppendByte(payload, BcdEncode(h.day));
     AppendByte(payload, BcdEncode(h.month));
-    return {Body(WriteHoliday, payload), {}};
+    return {FrameBody(WriteHoliday, payload), {}};
 }
 
 QByteArray TransferTableStartRequest()
 {
-    return Body(WriteTransfer);
+    return FrameBody(WriteTransfer);
 }
 
 EncodedRequest TransferRequest(int slot, const TransferEntry &t)
@@ -94,19 +86,19 @@ EncodedRequest TransferRequest(int slot, const TransferEntry &t)
     AppendByte(payload, BcdEncode(t.date.month()));
     AppendByte(payload, BcdEncode(t.date.year() - 2000));
     AppendByte(payload, t.dayType);
-    return {Body(WriteTransfer, payload), {}};
+    return {FrameBody(WriteTransfer, payload), {}};
 }
 
 QList<QByteArray> ScheduleReadSequence(int meterVersion)
 {
-    QList<QByteArray> out{Body(ReadZones)};
+    QList<QByteArray> out{FrameBody(ReadZones)};
     if (!HasExtendedSchedule(meterVersion))
         return out;
-    out.append(Body(ReadMasks));
+    out.append(FrameBody(ReadMasks));
     for (int slot = 0; slot < kMaxListEntries; ++slot)
-        out.append(Body(ReadHoliday, QByteArray(1, static_cast<char>(slot))));
+        out.append(FrameBody(ReadHoliday, QByteArray(1, static_cast<char>(slot))));
     for (int slot = 0; slot < kMaxListEntries; ++slot)
-        out.append(Body(ReadTransfer, QByteArray(1, static_cast<char>(slot))));
+        out.append(FrameBody(ReadTransfer, QByteArray(1, static_cast<char>(slot))));
     return out;
 }
 

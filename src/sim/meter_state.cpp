@@ -39,15 +39,6 @@ bool IsExtendedCode(quint8 code)
     return code == 0x2A || code == 0x2E || code == 0x2F || (code >= 0x26 && code <= 0x29);
 }
 
-QByteArray Frame(quint8 code, const QByteArray &payload)
-{
-    QByteArray body;
-    body.append(static_cast<char>(code));
-    body.append(static_cast<char>(payload.size() + 2));
-    body.append(payload);
-    return AppendCrc(body);
-}
-
 void AppendEnergy(QByteArray &out, quint64 count)
 {
     AppendLittleEndian(out, count & kEnergyMask, 5);
@@ -77,12 +68,12 @@ void MeterState::setClock(const QDateTime &naive)
 
 QByteArray MeterErrorReply(quint8 code, quint8 error)
 {
-    return Frame(static_cast<quint8>(code + 128), QByteArray(1, static_cast<char>(error)));
+    return MakeFrame(static_cast<quint8>(code + 128), QByteArray(1, static_cast<char>(error)));
 }
 
 QByteArray MeterAcknowledgement(quint8 code)
 {
-    return Frame(code, {});
+    return MakeFrame(code, {});
 }
 
 MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor, quint8 versionMinor)
@@ -540,7 +531,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
     default:
         return refuse(UnknownFunction);
     }
-    return Frame(code, p);
+    return MakeFrame(code, p);
 }
 
 } // namespace ordan

@@ -15,16 +15,6 @@ namespace ordan
 namespace
 {
 
-// A valid reply frame: code, L = payload + 2, payload, CRC.
-QByteArray Reply(quint8 code, const QByteArray &payload)
-{
-    QByteArray body;
-    body.append(static_cast<char>(code));
-    body.append(static_cast<char>(payload.size() + 2));
-    body += payload;
-    return AppendCrc(body);
-}
-
 Modes SqlModes()
 {
     Modes m;
@@ -49,7 +39,7 @@ TEST_F(MeterDecodersTest, SerialNumberTakesSeventeenBitsAndLocksTheField)
 {
     for (int third : {0x01, 0xFF}) {
         p.ClearMeterData();
-        ASSERT_TRUE(DecodeSerialNumber(Reply(0x01, Bytes({0x39, 0x30, third})), p, lookup));
+        ASSERT_TRUE(DecodeSerialNumber(MakeFrame(0x01, Bytes({0x39, 0x30, third})), p, lookup));
         EXPECT_EQ(p.SpinEdit_Number.value(), 77881) << third;
         EXPECT_FALSE(p.SpinEdit_Number.isEnabled());
         EXPECT_FALSE(p.BitBtn1.isEnabled());
@@ -59,9 +49,9 @@ TEST_F(MeterDecodersTest, SerialNumberTakesSeventeenBitsAndLocksTheField)
 
 TEST_F(MeterDecodersTest, SerialNumberZeroLeavesTheFieldOpen)
 {
-    DecodeSerialNumber(Reply(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
+    DecodeSerialNumber(MakeFrame(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
     ASSERT_FALSE(p.SpinEdit_Number.isEnabled());
-    DecodeSerialNumber(Reply(0x01, Bytes({0x00, 0x00, 0x00})), p, lookup);
+    DecodeSerialNumber(MakeFrame(0x01, Bytes({0x00, 0x00, 0x00})), p, lookup);
     EXPECT_EQ(p.SpinEdit_Number.value(), 0);
     EXPECT_TRUE(p.SpinEdit_Number.isEnabled());
     EXPECT_TRUE(p.BitBtn1.isEnabled());
@@ -71,7 +61,7 @@ TEST_F(MeterDecodersTest, MarkedSerialNumberIsLeftAlone)
 {
     p.SpinEdit_Number.edit(500);
     ASSERT_EQ(p.SpinEdit_Number.mark(), 1);
-    DecodeSerialNumber(Reply(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
+    DecodeSerialNumber(MakeFrame(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
     EXPECT_EQ(p.SpinEdit_Number.value(), 500);
     EXPECT_TRUE(p.SpinEdit_Number.isEnabled());
     EXPECT_TRUE(lookups.empty());
@@ -90,7 +80,7 @@ TEST(MeterSerialNumberAddress, DatabaseModeGivesTheNewAddressFromTheNumber)
         MeterParameters p(modes);
         p.CheckAddr.set(c.checkAddr);
         p.ClearMeterData();
-        DecodeSerialNumber(Reply(0x01, Bytes({0x39, 0x30, 0x00})), p, {});
+        DecodeSerialNumber(MakeFrame(0x01, Bytes({0x39, 0x30, 0x00})), p, {});
         EXPECT_EQ(p.SpinEdit_Number.value(), 12345);
         EXPECT_EQ(p.SpinNewAddr.value(), c.expectedAddress) << c.sql << c.checkAddr;
     }
@@ -105,17 +95,17 @@ TEST(MeterSerialNumberAddress, LookupOfTheLastClockSettingOnlyForANewNumberInDat
         asked.push_back(n);
         return set;
     };
-    DecodeSerialNumber(Reply(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
-    DecodeSerialNumber(Reply(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
+    DecodeSerialNumber(MakeFrame(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
+    DecodeSerialNumber(MakeFrame(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
     EXPECT_EQ(asked, std::vector<int>{12345});
     EXPECT_EQ(p.LastClockSet, set);
     p.ClearMeterData();
     EXPECT_FALSE(p.LastClockSet.isValid());
-    DecodeSerialNumber(Reply(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
+    DecodeSerialNumber(MakeFrame(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
     EXPECT_EQ(asked, (std::vector<int>{12345, 12345}));
 
     MeterParameters local{Modes{}};
-    DecodeSerialNumber(Reply(0x01, Bytes({0x01, 0x00, 0x00})), local, lookup);
+    DecodeSerialNumber(MakeFrame(0x01, Bytes({0x01, 0x00, 0x00})), local, lookup);
     EXPECT_EQ(asked.size(), 2u);
 }
 
@@ -133,7 +123,7 @@ TEST(MeterSerialNumberAddress, EditOfTheNumberInDatabaseModeSetsTheAddressToo)
 TEST_F(MeterDecodersTest, VersionShowsMajorDotMinorAndSwitchesTheExtendedControls)
 {
     QSignalSpy spy(&p, &MeterParameters::extendedVersionChanged);
-    ASSERT_TRUE(DecodeFirmwareVersion(Reply(0x00, Bytes({0x05, 0x09})), p, meterVersion));
+    ASSERT_TRUE(DecodeFirmwareVersion(MakeFrame(0x00, Bytes({0x05, 0x09})), p, meterVersion));
     EXPECT_EQ(p.LabeledVersion.value(), QStringLiteral("9.5"));
     EXPECT_EQ(meterVersion, 9);
     for (TextField *label : p.ddmLabels())
@@ -141,7 +131,7 @@ TEST_F(MeterDecodersTest, VersionShowsMajorDotMinorAndSwitchesTheExtendedControl
     ASSERT_EQ(spy.count(), 1);
     EXPECT_FALSE(spy.at(0).at(0).toBool());
 
-    DecodeFirmwareVersion(Reply(0x00, Bytes({0x05, 0x10})), p, meterVersion);
+    DecodeFirmwareVersion(MakeFrame(0x00, Bytes({0x05, 0x10})), p, meterVersion);
     EXPECT_EQ(p.LabeledVersion.value(), QStringLiteral("10.5"));
     EXPECT_EQ(meterVersion, 10);
     for (TextField *label : p.ddmLabels())
@@ -152,7 +142,7 @@ TEST_F(MeterDecodersTest, VersionShowsMajorDotMinorAndSwitchesTheExtendedControl
 
 TEST_F(MeterDecodersTest, VersionBcdDigitsAreNotChecked)
 {
-    DecodeFirmwareVersion(Reply(0x00, Bytes({0x1A, 0xFF})), p, meterVersion);
+    DecodeFirmwareVersion(MakeFrame(0x00, Bytes({0x1A, 0xFF})), p, meterVersion);
     EXPECT_EQ(p.LabeledVersion.value(), QStringLiteral("165.20"));
     EXPECT_EQ(meterVersion, 165);
 }
@@ -171,7 +161,7 @@ TEST_F(MeterDecodersTest, OperatingTimeInHoursAndMinutes)
         {Bytes({0xFF, 0xFF, 0xFF, 0x07}), "139810:7", "16777215"},
     };
     for (const Case &c : cases) {
-        ASSERT_TRUE(DecodeOperatingTime(Reply(0x11, c.bytes), p));
+        ASSERT_TRUE(DecodeOperatingTime(MakeFrame(0x11, c.bytes), p));
         EXPECT_EQ(p.LabeledOff.value(), QLatin1String(c.text));
         EXPECT_EQ(p.EditOff.value(), QLatin1String(c.raw));
         EXPECT_EQ(p.LabeledNCorrect.value(), QString::number(ByteAt(c.bytes, 3)));
@@ -183,21 +173,21 @@ TEST_F(MeterDecodersTest, BillingDayAndHourAreLimitedToTheirRanges)
 {
     p.CheckReadTarif.set(false);
     p.SpinDay.set(5);
-    ASSERT_TRUE(DecodeBillingDay(Reply(0x22, Bytes({0x25, 0x00})), p));
+    ASSERT_TRUE(DecodeBillingDay(MakeFrame(0x22, Bytes({0x25, 0x00})), p));
     EXPECT_EQ(p.SpinDay.value(), 1);
     EXPECT_EQ(p.SpinHour.value(), 23);
-    DecodeBillingDay(Reply(0x22, Bytes({0x07, 0x25})), p);
+    DecodeBillingDay(MakeFrame(0x22, Bytes({0x07, 0x25})), p);
     EXPECT_EQ(p.SpinDay.value(), 25);
     EXPECT_EQ(p.SpinHour.value(), 7);
 }
 
 TEST_F(MeterDecodersTest, BillingDaySwitchAndMarks)
 {
-    DecodeBillingDay(Reply(0x22, Bytes({0x07, 0x25})), p);
+    DecodeBillingDay(MakeFrame(0x22, Bytes({0x07, 0x25})), p);
     EXPECT_EQ(p.SpinDay.value(), 1) << "\"Не считывать\" is ticked at start";
     p.CheckReadTarif.set(false);
     p.SpinDay.edit(10);
-    DecodeBillingDay(Reply(0x22, Bytes({0x07, 0x25})), p);
+    DecodeBillingDay(MakeFrame(0x22, Bytes({0x07, 0x25})), p);
     EXPECT_EQ(p.SpinDay.value(), 10);
     EXPECT_EQ(p.SpinHour.value(), 7);
     EXPECT_EQ(p.SpinDay.mark(), 1);
@@ -205,18 +195,18 @@ TEST_F(MeterDecodersTest, BillingDaySwitchAndMarks)
 
 TEST_F(MeterDecodersTest, IndicationMarkOnOneBoxBlocksAllFourUntilCleared)
 {
-    DecodeIndication(Reply(0x0D, Bytes({0x0F})), p);
+    DecodeIndication(MakeFrame(0x0D, Bytes({0x0F})), p);
     EXPECT_FALSE(p.CheckBox1.value()) << "\"Не считывать\" is ticked at start";
     p.CheckNoIndi.set(false);
     p.CheckBox2.edit(true);
-    DecodeIndication(Reply(0x0D, Bytes({0x0D})), p);
+    DecodeIndication(MakeFrame(0x0D, Bytes({0x0D})), p);
     EXPECT_FALSE(p.CheckBox1.value());
     EXPECT_TRUE(p.CheckBox2.value());
     EXPECT_FALSE(p.CheckBox3.value());
     EXPECT_FALSE(p.CheckBox4.value());
 
     p.ClearMeterData();
-    DecodeIndication(Reply(0x0D, Bytes({0xFD})), p);
+    DecodeIndication(MakeFrame(0x0D, Bytes({0xFD})), p);
     EXPECT_TRUE(p.CheckBox1.value());
     EXPECT_FALSE(p.CheckBox2.value());
     EXPECT_TRUE(p.CheckBox3.value());
@@ -226,7 +216,7 @@ TEST_F(MeterDecodersTest, IndicationMarkOnOneBoxBlocksAllFourUntilCleared)
 
 TEST_F(MeterDecodersTest, DdmNumbersPerPhaseUnlessMarked)
 {
-    const QByteArray reply = Reply(0x0A, Bytes({0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x70, 0x11, 0x01}));
+    const QByteArray reply = MakeFrame(0x0A, Bytes({0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x70, 0x11, 0x01}));
     p.SpinEditA.set(7);
     DecodeDdmNumbers(reply, p);
     EXPECT_EQ(p.SpinEditA.value(), 7) << "\"Не считывать\" is ticked at start";
@@ -245,7 +235,7 @@ TEST_F(MeterDecodersTest, DdmTimeStampsInTheLocaleFormat)
     p.SpinEditB.set(0);
     p.SpinEditC.set(3);
     p.LabelB.set(QStringLiteral("old"));
-    const QByteArray reply = Reply(0x2A, Bytes({0xEE, 0x90, 0x5F, 0x01, 0x00, 0xEE, 0x90, 0x5F, 0x01, 0x00,
+    const QByteArray reply = MakeFrame(0x2A, Bytes({0xEE, 0x90, 0x5F, 0x01, 0x00, 0xEE, 0x90, 0x5F, 0x01, 0x00,
                                                 0xEE, 0x00, 0x00, 0x00, 0x00}));
     ASSERT_TRUE(DecodeDdmTimes(reply, p));
     EXPECT_EQ(p.LabelA.value(), QStringLiteral("02.01.2000 01:00:00"));
@@ -253,7 +243,7 @@ TEST_F(MeterDecodersTest, DdmTimeStampsInTheLocaleFormat)
     EXPECT_EQ(p.LabelC.value(), QString()) << "stamp 0";
 
     p.CheckDdmRead.set(true);
-    DecodeDdmTimes(Reply(0x2A, QByteArray(15, '\0')), p);
+    DecodeDdmTimes(MakeFrame(0x2A, QByteArray(15, '\0')), p);
     EXPECT_EQ(p.LabelA.value(), QStringLiteral("02.01.2000 01:00:00")) << "labels keep what they show";
 }
 
@@ -399,22 +389,22 @@ TEST(MeterShortReplies, EveryDecoderIgnoresEveryTruncatedReply)
     };
     int version = 0;
     const Case cases[] = {
-        {"0", Reply(0x00, Bytes({0x05, 0x10})),
+        {"0", MakeFrame(0x00, Bytes({0x05, 0x10})),
          [&](QByteArrayView r, MeterParameters &p) { return DecodeFirmwareVersion(r, p, version); }},
-        {"1", Reply(0x01, Bytes({0x39, 0x30, 0x01})),
+        {"1", MakeFrame(0x01, Bytes({0x39, 0x30, 0x01})),
          [](QByteArrayView r, MeterParameters &p) { return DecodeSerialNumber(r, p, {}); }},
-        {"4", Reply(0x04, Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})),
+        {"4", MakeFrame(0x04, Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})),
          [](QByteArrayView r, MeterParameters &p) {
              return DecodeClock(r, p, QDateTime::currentDateTime(), {});
          }},
-        {"6", Reply(0x06, Bytes({0x12, 0x08})), DecodeFullStatus},
-        {"10", Reply(0x0A, QByteArray(9, '\x05')), DecodeDdmNumbers},
-        {"12", Reply(0x0C, Bytes({0xC9})), DecodeRadioStatus},
-        {"13", Reply(0x0D, Bytes({0x0F})), DecodeIndication},
-        {"15", Reply(0x0F, QByteArray(15, '\x01')), DecodeReadings},
-        {"17", Reply(0x11, Bytes({0x7D, 0x00, 0x00, 0x03})), DecodeOperatingTime},
-        {"34", Reply(0x22, Bytes({0x07, 0x25})), DecodeBillingDay},
-        {"42", Reply(0x2A, QByteArray(15, '\x01')), DecodeDdmTimes},
+        {"6", MakeFrame(0x06, Bytes({0x12, 0x08})), DecodeFullStatus},
+        {"10", MakeFrame(0x0A, QByteArray(9, '\x05')), DecodeDdmNumbers},
+        {"12", MakeFrame(0x0C, Bytes({0xC9})), DecodeRadioStatus},
+        {"13", MakeFrame(0x0D, Bytes({0x0F})), DecodeIndication},
+        {"15", MakeFrame(0x0F, QByteArray(15, '\x01')), DecodeReadings},
+        {"17", MakeFrame(0x11, Bytes({0x7D, 0x00, 0x00, 0x03})), DecodeOperatingTime},
+        {"34", MakeFrame(0x22, Bytes({0x07, 0x25})), DecodeBillingDay},
+        {"42", MakeFrame(0x2A, QByteArray(15, '\x01')), DecodeDdmTimes},
     };
     for (const Case &c : cases) {
         const qsizetype payloadEnd = static_cast<quint8>(c.reply[1]);
