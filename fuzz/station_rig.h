@@ -10,6 +10,7 @@
 #include "core/virtual_timers.h"
 #include "journals/journal_export.h"
 #include "link/fake_line.h"
+#include "no_files.h"
 #include "records/local_table_memory.h"
 #include "support/test_support.h"
 
@@ -41,19 +42,6 @@ class Ports final : public PortEnumerator {
 public:
     std::vector<QString> systemPortNames() override { return {QStringLiteral("COM1")}; }
     bool probe(const QString &) override { return false; }
-};
-
-// An export that succeeds without touching a file.
-class NoFiles final : public ExportFiles {
-public:
-    bool exists(const QString &) const override { return false; }
-    bool remove(const QString &) override { return true; }
-    bool createBlank(const QString &) override { return true; }
-    bool open(const QString &) override { return true; }
-    bool setText(int, int, const QString &) override { return true; }
-    bool setNumber(int, int, double) override { return true; }
-    bool save(const QString &) override { return true; }
-    void close() override {}
 };
 
 // The working directory the station looks into for the database-mode marker: a folder that

@@ -4,6 +4,7 @@
 #include "core/bytes.h"
 #include "core/qt_timers.h"
 #include "link/engine.h"
+#include "link/quiet_host.h"
 #include "link/serial_port_line.h"
 #include "support/test_support.h"
 #include "../app/station_fixture.h"
@@ -14,17 +15,6 @@
 
 namespace ordan {
 namespace {
-
-struct QuietHost final : EngineHost {
-    void clearMeterData() override {}
-    void recordProgramming() override {}
-    void executeActionReset() override {}
-    void setWriteActionsEnabled(bool) override {}
-    void setFindAddressEnabled(bool) override {}
-    void replyAccepted(quint8) override {}
-    void followClock() override {}
-    bool sqlMode() const override { return false; }
-};
 
 class MeterSim {
 public:
@@ -65,7 +55,7 @@ TEST(SerialPath, PollsTheSimulatedMeterOnAPseudoTerminal)
     QtTimers timers;
     SerialPortLine line;
     test::FakeOperator op;
-    QuietHost host;
+    test::QuietHost host;
     Engine engine(line, timers, op, host, [] { return QDateTime::currentDateTime(); });
     engine.setDecoder(0x00, [&](const QByteArray &r) { engine.MeterVersion = BcdDecode(ByteAt(r, 3)); });
     engine.log().setEngineering(true);
