@@ -9,6 +9,7 @@
 #include "meter/meter_panel.h"
 #include "records/local_create_command.h"
 #include "records/setting_table.h"
+#include "support/meter_sim_process.h"
 #include "support/test_support.h"
 
 #include <QAbstractButton>
@@ -18,7 +19,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -54,10 +54,9 @@ class BadFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        sim.start(test::BinPath(QStringLiteral("meter-sim")), {QStringLiteral("--baud"), QStringLiteral("9600")});
-        ASSERT_TRUE(sim.waitForStarted(5000));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return sim.canReadLine(); }, 5000));
-        device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        sim = std::make_unique<test::MeterSimProcess>(QStringList{QStringLiteral("--baud"), QStringLiteral("9600")});
+        device = sim->device();
+        ASSERT_FALSE(device.isEmpty());
     }
     void TearDown() override
     {
@@ -65,9 +64,7 @@ protected:
             if (auto *box = qobject_cast<QMessageBox *>(w))
                 box->close();
         app.reset();
-        sim.terminate();
-        if (!sim.waitForFinished(3000))
-            sim.kill();
+        sim.reset();
     }
 
     QString path(const char *name) const { return QDir(dir.path()).filePath(QString::fromLatin1(name)); }
@@ -99,7 +96,7 @@ protected:
             15000);
     }
 
-    QProcess sim;
+    std::unique_ptr<test::MeterSimProcess> sim;
     QString device;
     QTemporaryDir dir;
     std::unique_ptr<StationApp> app;

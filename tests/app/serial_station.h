@@ -6,37 +6,15 @@
 #include "app/station_fixture.h"
 #include "core/qt_timers.h"
 #include "link/serial_port_line.h"
+#include "support/meter_sim_process.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTest>
 
 #include <memory>
 
 namespace ordan::test {
-
-// meter-sim started with `arguments`; device() is empty when it did not come up.
-class MeterSimProcess {
-public:
-    explicit MeterSimProcess(const QStringList &arguments, const QString &program = BinPath(QStringLiteral("meter-sim")))
-    {
-        process_.start(program, arguments);
-        if (process_.waitForStarted(5000) && QTest::qWaitFor([this] { return process_.canReadLine(); }, 5000))
-            device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-    }
-    ~MeterSimProcess()
-    {
-        process_.terminate();
-        if (!process_.waitForFinished(3000))
-            process_.kill();
-    }
-    const QString &device() const { return device_; }
-
-private:
-    QProcess process_;
-    QString device_;
-};
 
 // What a station on the serial path is made of; `line` defaults to the port itself.
 struct SerialStationParts {

@@ -6,6 +6,7 @@
 #include "link/engine.h"
 #include "link/quiet_host.h"
 #include "link/serial_port_line.h"
+#include "support/meter_sim_process.h"
 #include "support/test_support.h"
 #include "../app/station_fixture.h"
 
@@ -15,27 +16,6 @@
 
 namespace ordan {
 namespace {
-
-class MeterSim {
-public:
-    explicit MeterSim(const QStringList &args = {})
-    {
-        process_.start(test::BinPath(QStringLiteral("meter-sim")), args);
-        if (process_.waitForStarted(5000) && QTest::qWaitFor([this] { return process_.canReadLine(); }, 5000))
-            device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-    }
-    ~MeterSim()
-    {
-        process_.terminate();
-        if (!process_.waitForFinished(3000))
-            process_.kill();
-    }
-    QString device() const { return device_; }
-
-private:
-    QProcess process_;
-    QString device_;
-};
 
 std::vector<QString> SentRequests(const ExchangeLog &log)
 {
@@ -50,7 +30,7 @@ std::vector<QString> SentRequests(const ExchangeLog &log)
 
 TEST(SerialPath, PollsTheSimulatedMeterOnAPseudoTerminal)
 {
-    MeterSim sim({QStringLiteral("--baud"), QStringLiteral("9600")});
+    test::MeterSimProcess sim({QStringLiteral("--baud"), QStringLiteral("9600")});
     ASSERT_FALSE(sim.device().isEmpty());
     QtTimers timers;
     SerialPortLine line;
