@@ -9,7 +9,8 @@ packages=(
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc libshp-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql sqlite3 xvfb xauth imagemagick valgrind
-  python3-xlrd python3-dbfread
+  python3-xlrd python3-dbfread python3-dbf
+  qt6-charts-dev qt6-translations-l10n libreoffice-calc-nogui lintian ccache
   clang libclang-rt-14-dev
 )
 
