@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace ordan {
@@ -239,6 +240,59 @@ TEST_F(EngineFixture, AFailedReplyDuringAWriteShowsTheBoxAndPollingWaitsForIt)
     EXPECT_EQ(host.records, 0);
 }
 
+// The rest of a failed write is dropped for good: once the box is closed and the meter
+// answers everything again, only poll requests go out.
+TEST_F(EngineFixture, AnAbortedWriteSendsNothingMoreOfItAfterTheBoxCloses)
+{
+    const struct {
+        const char *name;
+        std::optional<QByteArray> failure; // nullopt: no answer, the exchange times out
+    } cases[] = {
+        {"error reply", AppendCrc(Bytes({0xA3, 0x03, 0x06}))},
+        {"time-out", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        VirtualTimers t;
+        FakeLine l{t};
+        test::TinyMeter m;
+        bool failed = false;
+        m.answer = [&](const QByteArray &r) -> std::optional<QByteArray> {
+            if (ByteAt(r, 0) == 0x23 && !failed) {
+                failed = true;
+                return c.failure;
+            }
+            return m.defaultReply(r);
+        };
+        l.responder = m.responder();
+        FakeHost h;
+        test::FakeOperator o;
+        Engine e{l, t, o, h, [] { return QDateTime::currentDateTime(); }};
+        ASSERT_TRUE(e.connectLine(QStringLiteral("x"), 4800));
+        t.advanceUntil([&] { return l.requests().size() >= 2; }, 5000);
+        e.SettingsWritePending = true;
+        e.EnqueueRequest(Bytes({0x14, 0x04, 0x01, 0x00}));
+        e.EnqueueRequest(Bytes({0x23, 0x04, 0x05, 0x00}));
+        e.EnqueueRequest(Bytes({0x05, 0x0A, 0, 0, 0x12, 1, 1, 0x26, 0x03, 0}));
+        e.EnqueueRequest(Bytes({0x0E, 0x03, 0x01}));
+        t.advanceUntil([&] { return !o.boxes.empty(); }, 5000);
+        ASSERT_EQ(o.boxes.size(), 1u);
+        const size_t failedAt = l.requests().size();
+        ASSERT_EQ(ByteAt(l.requests().back(), 0), 0x23);
+
+        ASSERT_TRUE(o.closeBox());
+        t.advance(5000);
+        const auto reqs = l.requests();
+        ASSERT_GT(reqs.size(), failedAt + 20);
+        for (size_t i = failedAt; i < reqs.size(); ++i)
+            EXPECT_NE(std::find(std::begin(kPollCodes), std::end(kPollCodes), ByteAt(reqs[i], 0)),
+                      std::end(kPollCodes))
+                << Hex(reqs[i]).toStdString();
+        EXPECT_EQ(o.boxes.size(), 1u);
+        EXPECT_EQ(h.records, 0);
+    }
+}
+
 TEST_F(EngineFixture, WrongReplyWhilePollingSkipsOneStep)
 {
     meter.answer = [this](const QByteArray &r) -> std::optional<QByteArray> {
@@ -307,23 +361,41 @@ TEST_F(EngineFixture, PasswordEditCostsOneSilentTimeOutThenTheSameRequestGoesToT
     EXPECT_EQ(line.writes[writes + 2].bytes, head);
 }
 
-TEST_F(EngineFixture, AddressSearchFindsTheMeterAtAddress7)
+TEST_F(EngineFixture, AddressSearchFindsTheMeter)
 {
-    meter.address = 7;
-    connectAndStart();
-    timers.advance(60); // the first exchange to address 0 is waiting for its reply
-    ASSERT_TRUE(engine.awaitingReply());
-    engine.ActionFindAddressExecute();
-    EXPECT_EQ(engine.SpinAddr.value(), 0);
-    const qsizetype lines = engine.log().lineCount();
-    timers.advanceUntil([&] { return !engine.AddressSearch; }, 20000);
-    EXPECT_FALSE(engine.AddressSearch);
-    EXPECT_EQ(engine.SpinAddr.value(), 7);
-    EXPECT_EQ(engine.log().lineCount(), lines); // no time-out lines during the search
-    const auto addresses = line.addressBytes();
-    EXPECT_EQ(std::vector<quint8>(addresses.begin() + 1, addresses.end()),
-              (std::vector<quint8>{1, 2, 3, 4, 5, 6, 7}));
-    EXPECT_FALSE(host.findAddress);
+    const struct {
+        int from; // where the search stands when the pending exchange times out
+        int meter;
+        std::vector<quint8> tried;
+    } cases[] = {
+        {0, 7, {1, 2, 3, 4, 5, 6, 7}},
+        {254, 1, {255, 0, 1}}, // 255 is followed by 0
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.from);
+        VirtualTimers t;
+        FakeLine l{t};
+        test::TinyMeter m;
+        m.address = c.meter;
+        l.responder = m.responder();
+        FakeHost h;
+        test::FakeOperator o;
+        Engine e{l, t, o, h, [] { return QDateTime::currentDateTime(); }};
+        ASSERT_TRUE(e.connectLine(QStringLiteral("x"), 4800));
+        t.advance(160); // the first exchange to address 0 is waiting for its reply
+        ASSERT_TRUE(e.awaitingReply());
+        e.ActionFindAddressExecute();
+        EXPECT_EQ(e.SpinAddr.value(), 0);
+        e.SpinAddr.set(c.from);
+        const qsizetype lines = e.log().lineCount();
+        t.advanceUntil([&] { return !e.AddressSearch; }, 20000);
+        EXPECT_FALSE(e.AddressSearch);
+        EXPECT_EQ(e.SpinAddr.value(), c.meter);
+        EXPECT_EQ(e.log().lineCount(), lines); // no time-out lines during the search
+        const auto addresses = l.addressBytes();
+        EXPECT_EQ(std::vector<quint8>(addresses.begin() + 1, addresses.end()), c.tried);
+        EXPECT_FALSE(h.findAddress);
+    }
 }
 
 TEST_F(EngineFixture, DisconnectingMidWriteNeitherLightsTheIndicatorNorRecords)
