@@ -37,12 +37,12 @@ QByteArray AnnualReply(quint8 month, quint8 year, quint64 e1, quint64 e2, quint6
 }
 
 QByteArray ConsumptionReply(quint8 page, quint8 record, quint8 minute, quint8 hour, quint8 day, quint8 month,
-                            quint16 status = 0)
+                            quint16 status = 0, std::array<quint64, 3> energy = {4000, 8000, 2})
 {
     QByteArray status2;
     AppendLittleEndian(status2, status, 2);
-    return Frame(Bytes({0x13, 0x1C, page, record, minute, hour, day, month}) + Energy(4000) + Energy(8000) +
-                 Energy(2) + status2 + Time24(245));
+    return Frame(Bytes({0x13, 0x1C, page, record, minute, hour, day, month}) + Energy(energy[0]) +
+                 Energy(energy[1]) + Energy(energy[2]) + status2 + Time24(245));
 }
 
 class JournalModels : public ::testing::Test, public test::JournalEngine
@@ -186,6 +186,27 @@ TEST_F(JournalModels, ConsumptionRecordGivesOneRow)
               (ConsumptionRow{u"7"_s, u"3"_s, u"07.03 14:05"_s, u"1,00000"_s, u"2,00000"_s, u"0,00050"_s,
                               u"32769"_s, u"2:2"_s}));
     EXPECT_EQ(consumption.Gauge2.value(), 7);
+}
+
+// Each tariff's count has five bytes: values above 32 bits in every column (the 40-bit
+// maximum is rounded to 12 significant digits).
+TEST_F(JournalModels, ConsumptionEnergiesUseAllFiveBytes)
+{
+    const struct {
+        std::array<quint64, 3> energy;
+        std::array<QString, 3> texts;
+    } cases[] = {
+        {{0x0100000001ull, 0xFFFFFFFFFFull, 4}, {u"1073741,82425"_s, u"274877906,94400"_s, u"0,00100"_s}},
+        {{0xFFFFFFFFFFull, 4, 0x0100000001ull}, {u"274877906,94400"_s, u"0,00100"_s, u"1073741,82425"_s}},
+        {{4, 0x0100000001ull, 0xFFFFFFFFFFull}, {u"0,00100"_s, u"1073741,82425"_s, u"274877906,94400"_s}},
+    };
+    for (const auto &c : cases)
+        consumption.decodeReply(ConsumptionReply(1, 1, 0x05, 0x14, 0x07, 0x03, 0, c.energy));
+    ASSERT_EQ(consumption.ListView1.size(), 3);
+    for (size_t i = 0; i < 3; ++i) {
+        const ConsumptionRow &r = consumption.ListView1.rows()[static_cast<qsizetype>(i)];
+        EXPECT_EQ((std::array<QString, 3>{r[3], r[4], r[5]}), cases[i].texts) << i;
+    }
 }
 
 TEST_F(JournalModels, ConsumptionImpossibleStampLeavesOnlyTheTimeEmpty)
