@@ -4,6 +4,7 @@
 #include "app/application_setup.h"
 #include "app/qt_operator.h"
 #include "core/system_error_text.h"
+#include "records/setting_table.h"
 #include "ui/help_window.h"
 
 #include <QAction>
@@ -115,6 +116,12 @@ TEST_F(RussianTexts, SystemErrorsQuotedInBoxes)
     EXPECT_TRUE(HasCyrillic(SystemErrorText(QStringLiteral("Permission denied"))));
     EXPECT_EQ(SystemErrorText(QStringLiteral("Is a directory")), QStringLiteral("Is a directory"))
         << "a text Qt has no wording for stays as it is";
+
+    // The settings log's errors quote the system's reason.
+    QString tableError;
+    EXPECT_FALSE(CreateSettingTable(dir.filePath(QStringLiteral("missing/Setting.DBF")), &tableError));
+    EXPECT_TRUE(tableError.contains(SystemErrorText(QStringLiteral("No such file or directory"))))
+        << tableError.toStdString();
 
     // The serial port's errors come with Qt's own wording too.
     QSerialPort port(dir.filePath(QStringLiteral("ttyUSB9")));
