@@ -23,7 +23,7 @@ struct ProgramRun {
 
 // The program with no display of any kind in its environment.
 ProgramRun RunWithoutDisplay(const QString &program, const QStringList &arguments,
-                      const QProcessEnvironment &base = QProcessEnvironment::systemEnvironment())
+                             const QProcessEnvironment &base = QProcessEnvironment::systemEnvironment())
 {
     QProcessEnvironment env = base;
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
