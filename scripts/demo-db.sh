@@ -7,7 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh build
+# Only what the demo runs: the station, the simulator and the help file beside them.
+ORDAN_TARGETS="ordan-klv meter-sim" scripts/build.sh build
 
 demo=$PWD/build/demo-db
 rm -rf "$demo"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the station twice (plain and with ASan+UBSan) and runs the
-# whole test suite in both builds, then runs each fuzz target briefly on its seed corpus.
+# whole test suite in both builds, makes and checks the Debian package from the plain build,
+# then runs each fuzz target briefly on its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -13,6 +14,8 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/support/lsan.supp
 status=0
 echo "== tests (plain build)"
 ctest --test-dir build --output-on-failure --parallel 2 || status=1
+echo "== Debian package (made from the plain build, installed and started)"
+scripts/package-check.sh build || status=1
 echo "== tests (ASan+UBSan build)"
 ctest --test-dir build-asan --output-on-failure --parallel 2 || status=1
 echo "== fuzz targets, 20 s each on their seed corpora (Clang, libFuzzer)"

@@ -15,8 +15,13 @@ QString CommandLineHelp()
         "  --create-setting-table [PATH]\n"
         "                  write an empty settings log Setting.DBF (default ./Setting.DBF) and\n"
         "                  exit; an existing file is never overwritten\n"
+        "  --version       show the program's version\n"
         "  -h, --help      show this help\n");
 }
+
+QString ProgramVersion() { return QStringLiteral(ORDAN_VERSION); }
+
+QString CommandLineVersion() { return QStringLiteral("ordan-klv ") + ProgramVersion() + QStringLiteral("\n"); }
 
 CommandLine ParseCommandLine(const QStringList &arguments)
 {
@@ -61,6 +66,8 @@ CommandLine ParseCommandLine(const QStringList &arguments)
             cl.connect = true;
         } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
             cl.help = true;
+        } else if (arg == QStringLiteral("--version")) {
+            cl.version = true;
         } else {
             cl.error = QStringLiteral("unknown option '%1'").arg(arg);
         }

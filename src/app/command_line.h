@@ -14,10 +14,15 @@ struct CommandLine {
     bool connect = false;         // --connect
     std::optional<QString> createSettingTable; // --create-setting-table [PATH]; empty: ./Setting.DBF
     bool help = false;
+    bool version = false;         // --version
     QString error;                // a bad option: the text to print
 };
 
 CommandLine ParseCommandLine(const QStringList &arguments);
 QString CommandLineHelp();
+// The program's version, "1.5".
+QString ProgramVersion();
+// "ordan-klv 1.5": the line --version prints.
+QString CommandLineVersion();
 
 } // namespace ordan

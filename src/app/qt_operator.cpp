@@ -2,9 +2,14 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLoggingCategory>
 #include <QMessageBox>
 
 namespace ordan {
+
+// Every box as a developer's line (off unless QT_LOGGING_RULES="ordan.operator.info=true"):
+// without a screen, as under the offscreen platform, it is the only trace of one.
+Q_LOGGING_CATEGORY(lcOperator, "ordan.operator", QtWarningMsg)
 
 void QtOperator::showMessage(const QString &text, const QString &caption, BoxIcon icon,
                              std::function<void()> onClosed)
@@ -12,6 +17,7 @@ void QtOperator::showMessage(const QString &text, const QString &caption, BoxIco
     const QMessageBox::Icon boxIcon = icon == BoxIcon::Error     ? QMessageBox::Critical
                                       : icon == BoxIcon::Warning ? QMessageBox::Warning
                                                                  : QMessageBox::Information;
+    qCInfo(lcOperator).noquote() << "message box:" << caption << "|" << text;
     auto *box = new QMessageBox(boxIcon, caption, text, QMessageBox::Ok, parent_);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(parent_ ? Qt::WindowModal : Qt::ApplicationModal);

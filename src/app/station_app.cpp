@@ -20,12 +20,12 @@
 #include "records/spoilage_window.h"
 #include "records/sql_odbc_session.h"
 #include "ui/about_box.h"
+#include "ui/help_file.h"
 #include "ui/help_window.h"
 
 #include <QCoreApplication>
 #include <QDialog>
 #include <QTabWidget>
-#include <QDir>
 #include <QTimer>
 
 namespace ordan {
@@ -74,7 +74,8 @@ StationApp::StationApp(const CommandLine &options, QString workingDir)
     if (options_.address)
         station_->engine().SpinAddr.set(*options_.address);
 
-    if (const auto error = helpWindow_->load(QDir(workingDir_).filePath(HelpWindow::HelpFileName())))
+    const QString helpFile = LocateHelpFile(workingDir_, QCoreApplication::applicationDirPath());
+    if (const auto error = helpWindow_->load(helpFile))
         station_->ReportError(*error);
 }
 

@@ -1,5 +1,7 @@
 #include "records/dbf_table.h"
 
+#include "core/system_error_text.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,6 +21,9 @@ namespace ordan {
 namespace {
 
 Q_LOGGING_CATEGORY(lcLocalTable, "ordan.records.local")
+
+// The system's reason, in the operator's language where Qt has the wording.
+QString FileError(const QFile &file) { return SystemErrorText(file.errorString()); }
 
 bool SyncToDisk(QFile &file)
 {
@@ -76,13 +81,13 @@ std::optional<Opened> ReadHeader(QFile &file, QString *reason)
         return std::nullopt;
     }
     if (!ReadExactly(file, 0, first.data(), first.size())) {
-        *reason = QStringLiteral("ошибка чтения (%1)").arg(file.errorString());
+        *reason = QStringLiteral("ошибка чтения (%1)").arg(FileError(file));
         return std::nullopt;
     }
     const qint64 stored = *dbf::StoredHeaderLength(first);
     QByteArray bytes(static_cast<qsizetype>(std::min(stored, size)), '\0');
     if (bytes.size() > dbf::kFixedHeaderSize && !ReadExactly(file, 0, bytes.data(), bytes.size())) {
-        *reason = QStringLiteral("ошибка чтения (%1)").arg(file.errorString());
+        *reason = QStringLiteral("ошибка чтения (%1)").arg(FileError(file));
         return std::nullopt;
     }
     if (bytes.size() <= dbf::kFixedHeaderSize)
@@ -128,7 +133,7 @@ std::optional<dbf::Header> DbfTable::open(QString *error) const
         return std::nullopt;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        fail(error, QStringLiteral("не удаётся открыть файл (%1)").arg(file.errorString()));
+        fail(error, QStringLiteral("не удаётся открыть файл (%1)").arg(FileError(file)));
         return std::nullopt;
     }
     QString reason;
@@ -148,7 +153,7 @@ bool DbfTable::forEachRow(const std::function<void(const LocalRow &)> &visit, QS
         return false;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        fail(error, QStringLiteral("не удаётся открыть файл (%1)").arg(file.errorString()));
+        fail(error, QStringLiteral("не удаётся открыть файл (%1)").arg(FileError(file)));
         return false;
     }
     QString reason;
@@ -176,7 +181,7 @@ bool DbfTable::forEachRow(const std::function<void(const LocalRow &)> &visit, QS
         const auto n = static_cast<quint32>(std::min<qint64>(perChunk, opened->records - done));
         chunk.resize(static_cast<qsizetype>(n) * h.recordLength);
         if (!ReadExactly(file, h.headerLength + qint64(done) * h.recordLength, chunk.data(), chunk.size())) {
-            fail(error, QStringLiteral("ошибка чтения (%1)").arg(file.errorString()));
+            fail(error, QStringLiteral("ошибка чтения (%1)").arg(FileError(file)));
             return false;
         }
         for (quint32 i = 0; i < n; ++i) {
@@ -212,7 +217,7 @@ bool DbfTable::append(const LocalRow &values, QString *error)
     }
     QFile file(path_);
     if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered)) {
-        fail(error, QStringLiteral("не удаётся открыть файл для записи (%1)").arg(file.errorString()));
+        fail(error, QStringLiteral("не удаётся открыть файл для записи (%1)").arg(FileError(file)));
         return false;
     }
     QString reason;
@@ -261,7 +266,7 @@ bool DbfTable::append(const LocalRow &values, QString *error)
 
     const qint64 offset = h.headerLength + qint64(opened->records) * h.recordLength;
     auto writeFailed = [&] {
-        fail(error, QStringLiteral("ошибка записи (%1)").arg(file.errorString()));
+        fail(error, QStringLiteral("ошибка записи (%1)").arg(FileError(file)));
         return false;
     };
     if (!WriteAt(file, offset, record.constData(), record.size()) || !SyncToDisk(file))
@@ -333,11 +338,11 @@ bool DbfTable::Create(const QString &path, const QList<dbf::FieldSpec> &fields, 
     }
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        table.fail(error, QStringLiteral("не удаётся создать файл (%1)").arg(file.errorString()));
+        table.fail(error, QStringLiteral("не удаётся создать файл (%1)").arg(FileError(file)));
         return false;
     }
     if (!WriteAt(file, 0, bytes->constData(), bytes->size()) || !SyncToDisk(file)) {
-        table.fail(error, QStringLiteral("ошибка записи (%1)").arg(file.errorString()));
+        table.fail(error, QStringLiteral("ошибка записи (%1)").arg(FileError(file)));
         file.close();
         file.remove();
         return false;

@@ -146,5 +146,8 @@ int main(int argc, char **argv)
     QuitOnTerminationSignals();
     std::printf("%s\n", qPrintable(server.slavePath()));
     std::fflush(stdout);
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    // Whoever drove a station against the simulator learns whether it was polled.
+    std::fprintf(stderr, "meter-sim: %zu requests received\n", endpoint.requests().size());
+    return status;
 }

@@ -1,5 +1,6 @@
 #include "ui/help_window.h"
 
+#include "core/system_error_text.h"
 #include "ui/rtf_reader.h"
 
 #include <QFile>
@@ -46,10 +47,20 @@ HelpWindow::HelpWindow(QWidget *parent)
 
 std::optional<QString> HelpWindow::load(const QString &path)
 {
+    const auto cannotOpen = [&path](const QString &why) {
+        return QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, why);
+    };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, file.errorString());
-    const std::optional<QString> html = RtfToHtml(file.readAll());
+        return cannotOpen(SystemErrorText(file.errorString()));
+    // Read at most one byte past the limit: a huge file (or an endless device) is refused
+    // before it can take the machine's memory.
+    const QByteArray bytes = file.read(kMaxHelpFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return cannotOpen(SystemErrorText(file.errorString()));
+    if (bytes.size() > kMaxHelpFileBytes)
+        return cannotOpen(QStringLiteral("файл больше 16 МБ, это не файл справки"));
+    const std::optional<QString> html = RtfToHtml(bytes);
     if (!html)
         return QStringLiteral("Файл \"%1\" не является документом RTF").arg(path);
     view_->setHtml(*html);

@@ -13,11 +13,13 @@ class HelpWindow final : public QDialog {
     Q_OBJECT
 public:
     static const QString &HelpFileName();
+    // A help file is a few hundred kilobytes; anything past this is refused, not loaded.
+    static constexpr qint64 kMaxHelpFileBytes = 16 * 1024 * 1024;
 
     explicit HelpWindow(QWidget *parent = nullptr);
 
-    // Loads the help file; the error text when it is missing or unreadable (the window then
-    // holds no help text).
+    // Loads the help file; the error text when it is missing, unreadable or too large (the
+    // window then holds no help text).
     std::optional<QString> load(const QString &path);
     QTextEdit *view() const { return view_; }
 

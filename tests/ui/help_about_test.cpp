@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 #include "ui/about_box.h"
 #include "ui/about_text.h"
+#include "ui/help_file.h"
 #include "ui/help_window.h"
 #include "ui/rtf_reader.h"
 
@@ -78,6 +79,58 @@ TEST(HelpWindow, LoadsTheFileOrSaysWhyNot)
     file.close();
     EXPECT_FALSE(help.load(file.fileName()).has_value());
     EXPECT_EQ(help.view()->toPlainText(), QStringLiteral("Справка"));
+}
+
+TEST(HelpWindow, RefusesAFileTooLargeToBeAHelpFile)
+{
+    HelpWindow help;
+    QTemporaryDir dir;
+    QFile file(dir.filePath(HelpWindow::HelpFileName()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\\rtf1 \\u1057?}");
+    // Sparse: the size of a huge file without writing it.
+    ASSERT_TRUE(file.resize(HelpWindow::kMaxHelpFileBytes + 1));
+    file.close();
+    const auto error = help.load(file.fileName());
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->startsWith(QStringLiteral("Не удается открыть файл \"") + file.fileName()))
+        << error->toStdString();
+    EXPECT_TRUE(error->contains(QStringLiteral("16 МБ"))) << error->toStdString();
+    EXPECT_TRUE(help.view()->toPlainText().isEmpty());
+}
+
+TEST(HelpFile, WorkingDirectoryThenInstalledDataThenBesideTheProgram)
+{
+    QTemporaryDir root;
+    const QDir r(root.path());
+    const QString work = r.filePath(QStringLiteral("work"));
+    const QString bin = r.filePath(QStringLiteral("usr/bin"));
+    const QString data = r.filePath(QStringLiteral("usr/share/ordan-klv"));
+    const struct {
+        const char *name;
+        bool inWork, inData, inBin;
+        QString expected;
+    } cases[] = {
+        {"everywhere", true, true, true, work},
+        {"installed and beside", false, true, true, data},
+        {"only beside the program", false, false, true, bin},
+        {"only in the working directory", true, false, false, work},
+        {"nowhere: the working directory's path for the error", false, false, false, work},
+    };
+    for (const auto &c : cases) {
+        for (const QString &folder : {work, data, bin}) {
+            QDir(folder).removeRecursively();
+            ASSERT_TRUE(QDir().mkpath(folder));
+        }
+        const std::pair<bool, QString> copies[] = {{c.inWork, work}, {c.inData, data}, {c.inBin, bin}};
+        for (const auto &[present, folder] : copies) {
+            QFile f(QDir(folder).filePath(HelpWindow::HelpFileName()));
+            if (present) {
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            }
+        }
+        EXPECT_EQ(LocateHelpFile(work, bin), QDir(c.expected).filePath(HelpWindow::HelpFileName())) << c.name;
+    }
 }
 
 TEST(About, MemoryLinesWithThousandsSeparators)
