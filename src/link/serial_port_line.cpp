@@ -105,21 +105,28 @@ void SerialPortLine::onError(QSerialPort::SerialPortError error, const QString &
 {
     if (!port_.isOpen())
         return;
-    bool lost = error == QSerialPort::ResourceError || error == QSerialPort::DeviceNotFoundError;
-#ifdef Q_OS_UNIX
-    // A hung-up terminal reads as end of file, which Qt reports as a plain read error and keeps
-    // notifying; the hang-up itself shows in poll().
-    if (!lost && port_.handle() >= 0) {
-        pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
-        lost = ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-    }
-#endif
+    const bool lost =
+        error == QSerialPort::ResourceError || error == QSerialPort::DeviceNotFoundError || hungUp();
     port_.clearError();
     if (lost) {
         // Nothing more will pass; closing stops Qt's notifiers from firing on the dead handle.
         close();
     }
     notifyError(lost ? LineError::Lost : LineError::Other, reason);
+}
+
+bool SerialPortLine::hungUp() const
+{
+#ifdef Q_OS_UNIX
+    // A hung-up terminal (a USB adapter pulled out) reads as end of file, which Qt passes over
+    // in silence or calls a plain read error; the hang-up itself shows in poll(). The next
+    // write fails outright, so the loss is reported at the latest when an exchange starts.
+    if (port_.isOpen() && port_.handle() >= 0) {
+        pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    }
+#endif
+    return false;
 }
 
 void SerialPortLine::setParity(Parity parity)

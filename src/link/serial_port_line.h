@@ -36,6 +36,7 @@ private:
     void onBytesWritten(qint64 bytes);
     void onError(QSerialPort::SerialPortError error, const QString &reason);
     void explainOpenFailure();
+    bool hungUp() const;
 
     QSerialPort port_;
     QTimer drainTimer_;

@@ -20,6 +20,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +79,41 @@ TEST(SerialPath, PollsTheSimulatedMeterOnAPseudoTerminal)
     ASSERT_FALSE(again.empty());
     EXPECT_EQ(again.front(), QStringLiteral("00 02 80 71"));
     engine.disconnectLine();
+}
+
+// A terminal hung up under the engine (as a pulled USB adapter is) reads as end of file, which
+// Qt passes over; the line still reports it as lost and the engine disconnects.
+TEST(SerialPath, HungUpTerminalIsALostLine)
+{
+    int master = -1, slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    termios tio{};
+    ::tcgetattr(slave, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(slave, TCSANOW, &tio);
+    QtTimers timers;
+    SerialPortLine line;
+    test::FakeOperator op;
+    test::QuietHost host;
+    Engine engine(line, timers, op, host, [] { return QDateTime::currentDateTime(); });
+    engine.SpinTimer.set(200);
+    QStringList lost;
+    QObject::connect(&engine, &Engine::lineLost, &engine, [&](const QString &reason) { lost << reason; });
+    ASSERT_TRUE(engine.connectLine(QString::fromLocal8Bit(name), 9600)) << line.errorText().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.sendCount() == 0 && engine.awaitingReply(); }, 3000));
+    if (::ioctl(slave, TIOCVHANGUP) != 0) {
+        ::close(master);
+        ::close(slave);
+        GTEST_SKIP() << "hanging up a terminal needs CAP_SYS_ADMIN";
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !lost.isEmpty(); }, 5000));
+    EXPECT_FALSE(engine.isConnected());
+    EXPECT_FALSE(line.isOpen());
+    EXPECT_FALSE(engine.sendTimerEnabled());
+    EXPECT_FALSE(engine.awaitingReply());
+    ::close(master);
+    ::close(slave);
 }
 
 TEST(SerialPath, MissingDeviceGivesTheOpenFailureMessage)
