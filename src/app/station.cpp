@@ -80,8 +80,8 @@ Station::Station(Platform p, QObject *parent)
     ActionReset.setHandler([this] { ActionResetExecute(); });
     ActionFindAddress.setHandler([this] { engine_.ActionFindAddressExecute(); });
     ComboPort.setEditHandler([this] { ComboPortChange(ComboPort.value()); });
-    connect(&engine_, &Engine::lineLost, this, [this] { lineLost(); });
     ComboBaud.setEditHandler([this] { ComboBaudChange(ComboBaud.value()); });
+    connect(&engine_, &Engine::lineLost, this, [this] { lineLost(); });
 }
 
 Station::~Station()

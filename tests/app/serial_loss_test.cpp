@@ -1,6 +1,7 @@
-// The port goes away under the station on its real serial path: meter-sim, serving the
-// pseudo-terminal behind a fixed link (as /dev/serial/by-id names an adapter), ends while the
-// station polls or writes; a new meter-sim behind the same link plays the re-plugged adapter.
+// The station on its real serial path when the link goes down: the operator disconnects inside
+// a write, or meter-sim, serving the pseudo-terminal behind a fixed link (as /dev/serial/by-id
+// names an adapter), ends while the station polls or writes; a new meter-sim behind the same
+// link plays the re-plugged adapter.
 #include "meter/meter_panel.h"
 #include "serial_station.h"
 
