@@ -25,6 +25,18 @@ int PortNumberOf(const QString &name)
     return n + 201;
 }
 
+QString OpenFailureText(const QString &portName, const QString &reason, const QString &accessGroup)
+{
+    QString text = QStringLiteral("Ошибка открытия порта ") + portName;
+    if (!reason.isEmpty())
+        text += QLatin1Char('\n') + reason;
+    if (!accessGroup.isEmpty())
+        text += QStringLiteral("\nНет прав на устройство: пользователь должен входить в группу «%1», "
+                               "которой оно принадлежит (sudo usermod -aG %1 ИМЯ и новый вход в систему).")
+                    .arg(accessGroup);
+    return text;
+}
+
 QString DeviceForPortNumber(int number)
 {
 #ifdef Q_OS_WIN

@@ -17,11 +17,19 @@ struct PortItem {
     QString name;
     int number = 0; // 0: the name carries no readable number
     QString device;
+    bool byPath = false; // given by its path (command line or remembered), not listed by the system
 };
+
+// The number of a device given by its path that carries no number of its own.
+inline constexpr int kPathPortNumber = 1000;
 
 int PortNumberOf(const QString &name);
 // The device of a port number: COMn on Windows; ttyS(n-1), ttyUSB(n-101), ttyACM(n-201) elsewhere.
 QString DeviceForPortNumber(int number);
+
+// The box shown when a port does not open: the fixed first line with the port's name, the
+// system's reason on the second, and for a refused access the group to join.
+QString OpenFailureText(const QString &portName, const QString &reason, const QString &accessGroup);
 
 // What the platform reports about its serial ports.
 class PortEnumerator {
@@ -32,6 +40,8 @@ public:
     virtual std::vector<QString> systemPortNames() = 0;
     // Opens the device at 4800 baud in mark parity, writes one zero byte and closes it.
     virtual bool probe(const QString &device) = 0;
+    // Whether a device given by its path is there now (a remembered adapter may be unplugged).
+    virtual bool deviceExists(const QString &device) = 0;
 };
 
 } // namespace ordan

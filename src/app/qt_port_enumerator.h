@@ -8,6 +8,7 @@ class QtPortEnumerator final : public PortEnumerator {
 public:
     std::vector<QString> systemPortNames() override;
     bool probe(const QString &device) override;
+    bool deviceExists(const QString &device) override;
 };
 
 } // namespace ordan

@@ -78,6 +78,19 @@ void RegistrySettings::setIntValue(const QString &name, int value)
         settings_->setValue(name, value);
 }
 
+std::optional<QString> RegistrySettings::stringValue(const QString &name) const
+{
+    if (!contains(name))
+        return std::nullopt;
+    return settings_->value(name).toString();
+}
+
+void RegistrySettings::setStringValue(const QString &name, const QString &value)
+{
+    if (settings_)
+        settings_->setValue(name, value);
+}
+
 void RegistrySettings::closeKey()
 {
     if (settings_)

@@ -23,6 +23,8 @@ public:
     bool contains(const QString &name) const override;
     std::optional<int> intValue(const QString &name) const override;
     void setIntValue(const QString &name, int value) override;
+    std::optional<QString> stringValue(const QString &name) const override;
+    void setStringValue(const QString &name, const QString &value) override;
     void closeKey() override;
 
     QString location() const;

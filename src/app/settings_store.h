@@ -16,6 +16,8 @@ public:
     virtual bool contains(const QString &name) const = 0;
     virtual std::optional<int> intValue(const QString &name) const = 0;
     virtual void setIntValue(const QString &name, int value) = 0;
+    virtual std::optional<QString> stringValue(const QString &name) const = 0;
+    virtual void setStringValue(const QString &name, const QString &value) = 0;
     virtual void closeKey() = 0;
 };
 

@@ -4,6 +4,7 @@ namespace ordan {
 
 namespace {
 const QString kDdmNames[3] = {QStringLiteral("DDMA"), QStringLiteral("DDMB"), QStringLiteral("DDMC")};
+const QString kPortDevice = QStringLiteral("PortDevice");
 }
 
 StartupSettings ReadStartupSettings(SettingsStore &store, bool markerFileExists)
@@ -11,6 +12,7 @@ StartupSettings ReadStartupSettings(SettingsStore &store, bool markerFileExists)
     StartupSettings s;
     if (store.openKey(true)) {
         s.portNumber = store.intValue(QStringLiteral("Port")).value_or(1);
+        s.portDevice = store.stringValue(kPortDevice).value_or(QString());
         if (store.contains(QStringLiteral("Master")))
             s.modes.ModeFlags += 1;
         if (store.contains(QStringLiteral("NoUser")))
@@ -28,12 +30,15 @@ StartupSettings ReadStartupSettings(SettingsStore &store, bool markerFileExists)
     return s;
 }
 
-void WriteCloseSettings(SettingsStore &store, int portNumber, const std::optional<std::array<int, 3>> &ddm)
+void WriteCloseSettings(SettingsStore &store, int portNumber, const std::optional<std::array<int, 3>> &ddm,
+                        const QString &portDevice)
 {
     if (!store.openKey(false))
         return;
     if (portNumber != 0)
         store.setIntValue(QStringLiteral("Port"), portNumber);
+    if (!portDevice.isEmpty() || store.contains(kPortDevice))
+        store.setStringValue(kPortDevice, portDevice);
     if (ddm) {
         for (int i = 0; i < 3; ++i)
             store.setIntValue(kDdmNames[i], (*ddm)[i]);

@@ -81,6 +81,7 @@ Station::Station(Platform p, QObject *parent)
     ActionFindAddress.setHandler([this] { engine_.ActionFindAddressExecute(); });
     ComboPort.setEditHandler([this] { ComboPortChange(ComboPort.value()); });
     ComboBaud.setEditHandler([this] { ComboBaudChange(ComboBaud.value()); });
+    connect(&engine_, &Engine::lineLost, this, [this] { lineLost(); });
 }
 
 Station::~Station()
@@ -134,18 +135,12 @@ void Station::FormCreate(const QString &extraPort)
     ActionFixDb.setVisible(modes_.SqlMode);
 
     ListSerialPorts(startup_.portNumber);
-    if (!extraPort.isEmpty()) {
-        auto it = std::find_if(ports_.begin(), ports_.end(),
-                               [&](const PortItem &i) { return i.device == extraPort || i.name == extraPort; });
-        if (it == ports_.end()) {
-            const int n = PortNumberOf(extraPort);
-            ports_.push_back({extraPort, n != 0 ? n : 1000, extraPort});
-            it = ports_.end() - 1;
-        }
-        ComboPort.set(static_cast<int>(it - ports_.begin()));
-        NPort.set(it->number);
-        Q_EMIT portsChanged();
-    }
+    // A device given on the command line comes first; else the one chosen by path last time,
+    // if it is still there.
+    if (!extraPort.isEmpty())
+        selectPathPort(extraPort);
+    else if (!startup_.portDevice.isEmpty() && portEnumerator_.deviceExists(startup_.portDevice))
+        selectPathPort(startup_.portDevice);
     // The port used when nothing is chosen is port 1.
     portNumber_ = ComboPort.value() >= 0 ? ports_[static_cast<size_t>(ComboPort.value())].number : 1;
 
@@ -181,6 +176,20 @@ void Station::ListSerialPorts(int registryPort)
                 addPort({QStringLiteral("Com%1").arg(n), n, device}, registryPort);
         }
     }
+    Q_EMIT portsChanged();
+}
+
+void Station::selectPathPort(const QString &device)
+{
+    auto it = std::find_if(ports_.begin(), ports_.end(),
+                           [&](const PortItem &i) { return i.device == device || i.name == device; });
+    if (it == ports_.end()) {
+        const int n = PortNumberOf(device);
+        ports_.push_back({device, n != 0 ? n : kPathPortNumber, device, true});
+        it = ports_.end() - 1;
+    }
+    ComboPort.set(static_cast<int>(it - ports_.begin()));
+    NPort.set(it->number);
     Q_EMIT portsChanged();
 }
 
@@ -237,8 +246,8 @@ void Station::ActionConnectExecute()
     const QString device = i >= 0 && i < static_cast<int>(ports_.size()) ? ports_[static_cast<size_t>(i)].device
                                                                           : DeviceForPortNumber(1);
     if (!engine_.connectLine(device, baud())) {
-        op_.showMessage(QStringLiteral("Ошибка открытия порта ") + comboPortText(), QStringLiteral("Ошибка"),
-                        BoxIcon::Error);
+        op_.showMessage(OpenFailureText(comboPortText(), line_.errorText(), line_.accessGroup()),
+                        QStringLiteral("Ошибка"), BoxIcon::Error);
         return;
     }
     setConnectedState(true);
@@ -252,6 +261,15 @@ void Station::ActionDisconnectExecute()
         return;
     }
     setConnectedState(false);
+}
+
+void Station::lineLost()
+{
+    // The engine has disconnected already; the window follows as after "&Разорвать".
+    setConnectedState(false);
+    const QString text = QStringLiteral("Связь потеряна: ") + comboPortText();
+    engine_.StatusPanel1.set(text);
+    engine_.log().message(text);
 }
 
 void Station::setConnectedState(bool connected)
@@ -279,7 +297,13 @@ void Station::FormClose()
     std::optional<std::array<int, 3>> ddm;
     if (params.CheckDdmRead.value())
         ddm = std::array<int, 3>{params.SpinEditA.value(), params.SpinEditB.value(), params.SpinEditC.value()};
-    WriteCloseSettings(settings_, portNumber_, ddm);
+    // A device chosen by its path is remembered by that path; its made-up number is not a port.
+    const int i = ComboPort.value();
+    const PortItem *chosen =
+        i >= 0 && i < static_cast<int>(ports_.size()) ? &ports_[static_cast<size_t>(i)] : nullptr;
+    const bool byPath = chosen && chosen->byPath && chosen->number == portNumber_;
+    WriteCloseSettings(settings_, byPath && portNumber_ == kPathPortNumber ? 0 : portNumber_, ddm,
+                       byPath ? chosen->device : QString());
 }
 
 void Station::ActionResetExecute() { clearMeterData(); }

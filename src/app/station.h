@@ -135,6 +135,8 @@ private:
     void ListSerialPorts(int registryPort);
     void addPort(const PortItem &item, int registryPort);
     void setConnectedState(bool connected);
+    void lineLost();
+    void selectPathPort(const QString &device);
     QString comboPortText() const;
 
     Line &line_;

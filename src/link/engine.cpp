@@ -77,11 +77,17 @@ bool Engine::disconnectLine()
         return false;
     // Going down is not a completion: no FinishWrite, no record, no poll request.
     connected_ = false;
+    SettingsWritePending = false;
+    ScheduleWritePending = false;
     commands_.clear();
-    // A time-out of the abandoned exchange would log and offer the address search on a
-    // closed port; the exchange ends here instead.
+    // Whatever was under way must not go out on the next connection, which starts with the
+    // version request; and a time-out of the abandoned exchange would log and offer the
+    // address search on a closed port.
+    timer1_->disable();
     timer2_->disable();
     timerStart_->disable();
+    request_.clear();
+    reply_.clear();
     host_.setWriteActionsEnabled(false);
     host_.setFindAddressEnabled(false);
     host_.clearMeterData();
@@ -138,13 +144,21 @@ void Engine::AbortSequence()
         boxOpen_ = true;
         commands_.clear();
         timer1_->disable();
-        operator_.showMessage(WriteErrorText(), QStringLiteral("Ошибка"), BoxIcon::Error, [this] {
-            boxOpen_ = false;
-            timer1_->enable();
-        });
+        showWriteErrorBox();
         return;
     }
     commands_.clear();
+}
+
+void Engine::showWriteErrorBox()
+{
+    boxOpen_ = true;
+    operator_.showMessage(WriteErrorText(), QStringLiteral("Ошибка"), BoxIcon::Error, [this] {
+        boxOpen_ = false;
+        // The connection may have gone while the box was open.
+        if (connected_ && !commands_.isEmpty())
+            timer1_->enable();
+    });
 }
 
 void Engine::ActionFindAddressExecute()
@@ -286,5 +300,22 @@ void Engine::replyFailed(const QString &message)
 void Engine::lineTransmitEmpty() { link_.onTransmitEmpty(); }
 
 void Engine::lineBreak() { StatusPanel1.set(QStringLiteral("Break received")); }
+
+void Engine::lineError(LineError error, const QString &reason)
+{
+    if (error != LineError::Lost || !connected_)
+        return;
+    // The device is gone: disconnect as the operator would. A write under way cannot finish
+    // and ends as a failed one.
+    const bool writing = SettingsWritePending || ScheduleWritePending;
+    if (!disconnectLine())
+        return;
+    if (writing) {
+        Shape1.set(Indicator::Red);
+        timerShape_->enable();
+        showWriteErrorBox();
+    }
+    Q_EMIT lineLost(reason);
+}
 
 } // namespace ordan

@@ -65,7 +65,8 @@ public:
     SerialLink &serialLink() { return link_; }
 
     // The link half of connecting and disconnecting; false when the port would not open or
-    // close (the line's errorText() says why).
+    // close (the line's errorText() says why). Disconnecting ends every exchange: nothing
+    // queued, awaited or half-sent survives into the next connection.
     bool connectLine(const QString &port, int baud);
     bool disconnectLine();
     bool isConnected() const { return connected_; }
@@ -94,10 +95,15 @@ public:
     bool sendTimerEnabled() const;
     bool writeErrorBoxOpen() const { return boxOpen_; }
 
+Q_SIGNALS:
+    // The port went away under the connection; the engine has disconnected already.
+    void lineLost(const QString &reason);
+
 private:
     void lineBytesReceived() override;
     void lineTransmitEmpty() override;
     void lineBreak() override;
+    void lineError(LineError error, const QString &reason) override;
 
     void queueChanged();
     void FinishWrite();
@@ -106,6 +112,7 @@ private:
     void startTimerTick();
     void shapeTimerTick();
     void replyFailed(const QString &message);
+    void showWriteErrorBox();
     void dispatchReply();
 
     Line &line_;

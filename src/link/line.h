@@ -7,6 +7,10 @@ namespace ordan {
 
 enum class Parity { Mark, Space };
 
+// A fault of the open line. Lost: the device went away (adapter pulled out, the far side of a
+// pseudo-terminal closed); nothing more will pass until the port is opened again.
+enum class LineError { Lost, Other };
+
 // Events of the serial line, delivered on the main thread one at a time.
 class LineListener {
 public:
@@ -14,6 +18,12 @@ public:
     virtual void lineBytesReceived() = 0;
     virtual void lineTransmitEmpty() = 0;
     virtual void lineBreak() = 0;
+    // `reason` is the system's text.
+    virtual void lineError(LineError error, const QString &reason)
+    {
+        Q_UNUSED(error);
+        Q_UNUSED(reason);
+    }
 };
 
 // What the station needs of a serial port: 8 data bits, 1 stop bit, no flow control, DTR off,
@@ -28,7 +38,11 @@ public:
     virtual bool open(const QString &port, int baud) = 0;
     virtual bool close() = 0;
     virtual bool isOpen() const = 0;
+    // Why the last open failed, in the system's words.
     virtual QString errorText() const = 0;
+    // When the last open was refused for lack of access rights: the group that owns the device,
+    // whose members may open it. Empty otherwise, and where the system has no such groups.
+    virtual QString accessGroup() const { return {}; }
 
     // Takes effect at once, before the next byte is written.
     virtual void setParity(Parity parity) = 0;
@@ -59,6 +73,11 @@ protected:
     {
         if (listener_)
             listener_->lineBreak();
+    }
+    void notifyError(LineError error, const QString &reason)
+    {
+        if (listener_)
+            listener_->lineError(error, reason);
     }
 
 private:

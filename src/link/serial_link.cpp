@@ -13,7 +13,14 @@ bool SerialLink::open(const QString &port, int baud)
     return true;
 }
 
-bool SerialLink::close() { return line_.close(); }
+bool SerialLink::close()
+{
+    if (!line_.close())
+        return false;
+    // The next connection starts in the address phase, not in the reply phase of the last.
+    line_.setParity(Parity::Mark);
+    return true;
+}
 
 void SerialLink::sendAddress(quint8 address)
 {

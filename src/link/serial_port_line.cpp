@@ -1,6 +1,18 @@
 #include "link/serial_port_line.h"
 
+#include <QFile>
+
 #include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace ordan {
 
@@ -11,6 +23,15 @@ SerialPortLine::SerialPortLine(QObject *parent) : QObject(parent)
     connect(&drainTimer_, &QTimer::timeout, this, [this] { notifyTransmitEmpty(); });
     connect(&port_, &QSerialPort::readyRead, this, [this] { notifyBytesReceived(); });
     connect(&port_, &QSerialPort::bytesWritten, this, &SerialPortLine::onBytesWritten);
+    // Errors are handled from the event loop: one raised inside a call of the engine (a parity
+    // switch on a dead port) must not pull the line from under that call.
+    connect(&port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::NoError)
+            return;
+        QMetaObject::invokeMethod(
+            this, [this, error, reason = port_.errorString()] { onError(error, reason); },
+            Qt::QueuedConnection);
+    });
 }
 
 SerialPortLine::~SerialPortLine()
@@ -22,6 +43,7 @@ SerialPortLine::~SerialPortLine()
 bool SerialPortLine::open(const QString &port, int baud)
 {
     error_.clear();
+    accessGroup_.clear();
     baud_ = baud;
     port_.setPortName(port);
     port_.setBaudRate(baud);
@@ -31,6 +53,9 @@ bool SerialPortLine::open(const QString &port, int baud)
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
         error_ = port_.errorString();
+        if (port_.error() == QSerialPort::PermissionError)
+            explainOpenFailure();
+        port_.clearError();
         return false;
     }
     parity_ = Parity::Mark;
@@ -49,6 +74,59 @@ bool SerialPortLine::close()
     if (port_.isOpen())
         port_.close();
     return true;
+}
+
+void SerialPortLine::explainOpenFailure()
+{
+#ifdef Q_OS_UNIX
+    // Qt says "permission" for a busy port too; the system's own answer tells the two apart.
+    const QByteArray path = QFile::encodeName(port_.portName().startsWith(QLatin1Char('/'))
+                                                  ? port_.portName()
+                                                  : QStringLiteral("/dev/") + port_.portName());
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return;
+    }
+    const int code = errno;
+    error_ = QString::fromLocal8Bit(std::strerror(code));
+    struct stat st {
+    };
+    if ((code == EACCES || code == EPERM) && ::stat(path.constData(), &st) == 0) {
+        if (const group *g = ::getgrgid(st.st_gid))
+            accessGroup_ = QString::fromLocal8Bit(g->gr_name);
+        else
+            accessGroup_ = QString::number(st.st_gid);
+    }
+#endif
+}
+
+void SerialPortLine::onError(QSerialPort::SerialPortError error, const QString &reason)
+{
+    if (!port_.isOpen())
+        return;
+    const bool lost =
+        error == QSerialPort::ResourceError || error == QSerialPort::DeviceNotFoundError || hungUp();
+    port_.clearError();
+    if (lost) {
+        // Nothing more will pass; closing stops Qt's notifiers from firing on the dead handle.
+        close();
+    }
+    notifyError(lost ? LineError::Lost : LineError::Other, reason);
+}
+
+bool SerialPortLine::hungUp() const
+{
+#ifdef Q_OS_UNIX
+    // A hung-up terminal (a USB adapter pulled out) reads as end of file, which Qt passes over
+    // in silence or calls a plain read error; the hang-up itself shows in poll(). The next
+    // write fails outright, so the loss is reported at the latest when an exchange starts.
+    if (port_.isOpen() && port_.handle() >= 0) {
+        pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    }
+#endif
+    return false;
 }
 
 void SerialPortLine::setParity(Parity parity)

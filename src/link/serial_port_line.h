@@ -13,6 +13,7 @@ namespace ordan {
 // wire, not the driver: after QSerialPort hands them to the system, the wire time still owed
 // at the port's speed is waited out. Ports that cannot drive RTS or read DSR (a
 // pseudo-terminal) are tolerated. Qt does not report a received break on its platforms.
+// A device that goes away under the open port is reported once as a lost line.
 class SerialPortLine final : public QObject, public Line {
     Q_OBJECT
 public:
@@ -23,6 +24,7 @@ public:
     bool close() override;
     bool isOpen() const override { return port_.isOpen(); }
     QString errorText() const override { return error_; }
+    QString accessGroup() const override { return accessGroup_; }
     void setParity(Parity parity) override;
     Parity parity() const override { return parity_; }
     void setRts(bool on) override;
@@ -32,6 +34,9 @@ public:
 
 private:
     void onBytesWritten(qint64 bytes);
+    void onError(QSerialPort::SerialPortError error, const QString &reason);
+    void explainOpenFailure();
+    bool hungUp() const;
 
     QSerialPort port_;
     QTimer drainTimer_;
@@ -42,6 +47,7 @@ private:
     qint64 bytesInBurst_ = 0;
     bool rtsSupported_ = true;
     QString error_;
+    QString accessGroup_;
 };
 
 } // namespace ordan

@@ -35,6 +35,13 @@ public:
         return ok ? std::optional<int>(v) : std::nullopt;
     }
     void setIntValue(const QString &name, int value) override { values.insert(name, value); }
+    std::optional<QString> stringValue(const QString &name) const override
+    {
+        if (!values.contains(name))
+            return std::nullopt;
+        return values.value(name).toString();
+    }
+    void setStringValue(const QString &name, const QString &value) override { values.insert(name, value); }
     void closeKey() override {}
 
     bool exists = false;
@@ -50,9 +57,14 @@ public:
         probed.push_back(device);
         return std::find(present.begin(), present.end(), device) != present.end();
     }
+    bool deviceExists(const QString &device) override
+    {
+        return std::find(devices.begin(), devices.end(), device) != devices.end();
+    }
     std::vector<QString> names;
     std::vector<QString> present;
     std::vector<QString> probed;
+    std::vector<QString> devices; // devices that exist, for a remembered device path
 };
 
 // A station on virtual time with a tiny meter on a fake line.

@@ -129,7 +129,8 @@ TEST(Connection, OpenAndCloseFailuresShowTheirBoxes)
     Station &s = rig.start();
     s.ActionConnect.execute();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].text, QStringLiteral("Ошибка открытия порта COM1"));
+    EXPECT_EQ(rig.op.boxes[0].text, QStringLiteral("Ошибка открытия порта COM1\nno such port"))
+        << "the fixed first line, then the line's reason";
     EXPECT_EQ(rig.op.boxes[0].caption, QStringLiteral("Ошибка"));
     EXPECT_TRUE(s.ActionConnect.isEnabled());
 

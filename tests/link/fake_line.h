@@ -82,6 +82,8 @@ public:
         notifyBytesReceived();
     }
     void deliverBreak() { notifyBreak(); }
+    // The line reports a fault, as a real port does when its device goes away.
+    void reportError(LineError error, const QString &reason) { notifyError(error, reason); }
 
     // Requests written in space parity, in order.
     std::vector<QByteArray> requests() const

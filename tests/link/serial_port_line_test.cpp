@@ -10,9 +10,21 @@
 #include "support/test_support.h"
 #include "../app/station_fixture.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ordan {
 namespace {
@@ -69,6 +81,41 @@ TEST(SerialPath, PollsTheSimulatedMeterOnAPseudoTerminal)
     engine.disconnectLine();
 }
 
+// A terminal hung up under the engine (as a pulled USB adapter is) reads as end of file, which
+// Qt passes over; the line still reports it as lost and the engine disconnects.
+TEST(SerialPath, HungUpTerminalIsALostLine)
+{
+    int master = -1, slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    termios tio{};
+    ::tcgetattr(slave, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(slave, TCSANOW, &tio);
+    QtTimers timers;
+    SerialPortLine line;
+    test::FakeOperator op;
+    test::QuietHost host;
+    Engine engine(line, timers, op, host, [] { return QDateTime::currentDateTime(); });
+    engine.SpinTimer.set(200);
+    QStringList lost;
+    QObject::connect(&engine, &Engine::lineLost, &engine, [&](const QString &reason) { lost << reason; });
+    ASSERT_TRUE(engine.connectLine(QString::fromLocal8Bit(name), 9600)) << line.errorText().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.sendCount() == 0 && engine.awaitingReply(); }, 3000));
+    if (::ioctl(slave, TIOCVHANGUP) != 0) {
+        ::close(master);
+        ::close(slave);
+        GTEST_SKIP() << "hanging up a terminal needs CAP_SYS_ADMIN";
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !lost.isEmpty(); }, 5000));
+    EXPECT_FALSE(engine.isConnected());
+    EXPECT_FALSE(line.isOpen());
+    EXPECT_FALSE(engine.sendTimerEnabled());
+    EXPECT_FALSE(engine.awaitingReply());
+    ::close(master);
+    ::close(slave);
+}
+
 TEST(SerialPath, MissingDeviceGivesTheOpenFailureMessage)
 {
     test::StationRig rig;
@@ -78,7 +125,54 @@ TEST(SerialPath, MissingDeviceGivesTheOpenFailureMessage)
     station.FormCreate(QStringLiteral("/dev/ordan-no-such-port"));
     station.ActionConnect.execute();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].text, QStringLiteral("Ошибка открытия порта /dev/ordan-no-such-port"));
+    const QStringList lines = rig.op.boxes[0].text.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << rig.op.boxes[0].text.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("Ошибка открытия порта /dev/ordan-no-such-port"));
+    EXPECT_EQ(lines[1], QString::fromLocal8Bit(std::strerror(ENOENT)));
+    EXPECT_TRUE(station.ActionConnect.isEnabled());
+}
+
+// A device the user may not open: the system's reason and the group that owns the device.
+// A file without permissions stops an ordinary user; root passes those, but not the write
+// check of a read-only kernel attribute.
+TEST(SerialPath, RefusedDeviceNamesTheReasonAndTheOwningGroup)
+{
+    QTemporaryDir dir;
+    const QString locked = dir.filePath(QStringLiteral("ttyLOCKED"));
+    {
+        QFile f(locked);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0), 0);
+    QString device;
+    for (const QString &candidate : {locked, QStringLiteral("/sys/devices/system/cpu/online")}) {
+        const int fd = ::open(QFile::encodeName(candidate).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::close(fd);
+        } else if (errno == EACCES) {
+            device = candidate;
+            break;
+        }
+    }
+    if (device.isEmpty())
+        GTEST_SKIP() << "no device this user is refused";
+
+    test::StationRig rig;
+    SerialPortLine line;
+    QtTimers timers;
+    Station station(Station::Platform{line, timers, rig.op, rig.facts, rig.settings, rig.ports,
+                                      rig.exportFiles, rig.dir.path()});
+    station.FormCreate(device);
+    station.ActionConnect.execute();
+    ASSERT_EQ(rig.op.boxes.size(), 1u);
+    const QStringList lines = rig.op.boxes[0].text.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3) << rig.op.boxes[0].text.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("Ошибка открытия порта ") + device);
+    EXPECT_EQ(lines[1], QString::fromLocal8Bit(std::strerror(EACCES)));
+    const QString group = QFileInfo(device).group();
+    ASSERT_FALSE(group.isEmpty());
+    EXPECT_TRUE(lines[2].contains(QStringLiteral("«") + group + QStringLiteral("»")))
+        << lines[2].toStdString();
     EXPECT_TRUE(station.ActionConnect.isEnabled());
 }
 
