@@ -1,3 +1,4 @@
+#include "support/small_disk.h"
 #include "xls/xls_workbook.h"
 
 #include <QDir>
@@ -147,6 +148,41 @@ TEST_F(XlsWorkbookTest, UnwritablePlacesFailWithAReason)
         EXPECT_FALSE(error.isEmpty());
     }
     EXPECT_TRUE(QFileInfo(dir_.path()).isDir());
+}
+
+// The space runs out part way through the workbook: the save says so, the previous file is
+// as it was, and the temporary file is gone.
+TEST(XlsFullDisk, SaveFailsWholeAndKeepsThePreviousFile)
+{
+    test::SmallDisk disk(64);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    const QString target = disk.filePath(u"journal.xls"_s);
+    QString error;
+    ASSERT_TRUE(XlsWorkbook::CreateBlank(target, &error)) << error.toStdString();
+    const QByteArray previous = [&] {
+        QFile f(target);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    XlsWorkbook book;
+    ASSERT_TRUE(book.open(target, &error));
+    for (int row = 1; row <= 200; ++row)
+        ASSERT_TRUE(book.setCell(row, 1, QString(60, QChar(u'ж')) + QString::number(row)));
+    for (const int free : {0, 4096, 16384}) {
+        ASSERT_TRUE(disk.fill(free));
+        error.clear();
+        EXPECT_FALSE(book.save(target, &error)) << free;
+        EXPECT_TRUE(error.contains(u"cannot write"_s)) << error.toStdString();
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), previous) << free;
+        const QStringList left = QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
+        EXPECT_EQ(left, (QStringList{u"filler"_s, u"journal.xls"_s})) << left.join(u' ').toStdString();
+        ASSERT_TRUE(disk.emptyFiller());
+    }
+    ASSERT_TRUE(book.save(target, &error)) << error.toStdString();
+    XlsWorkbook again;
+    ASSERT_TRUE(again.open(target, &error)) << error.toStdString();
 }
 
 TEST_F(XlsWorkbookTest, OpenRefusesMissingAndForeignFiles)
