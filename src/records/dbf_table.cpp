@@ -451,6 +451,13 @@ bool DbfTable::Create(const QString &path, const QList<dbf::FieldSpec> &fields, 
         file.remove();
         return false;
     }
+    // A network share may report a lost write only when the file is closed.
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        table.fail(error, QStringLiteral("ошибка записи (%1)").arg(file.errorString()));
+        file.remove();
+        return false;
+    }
     return true;
 }
 

@@ -45,8 +45,12 @@ void AppendFromProcesses(const QString &path, int first, int count)
         ASSERT_TRUE(p->waitForStarted(20000)) << p->errorString().toStdString();
         stations.push_back(std::move(p));
     }
-    for (auto &p : stations)
+    // Written through at once: QProcess would otherwise pass each "go" on only while the test
+    // waits for that very station, and the stations would append one after another.
+    for (auto &p : stations) {
         p->write("go\n");
+        ASSERT_TRUE(p->waitForBytesWritten(20000));
+    }
     for (auto &p : stations) {
         ASSERT_TRUE(p->waitForFinished(60000));
         EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
