@@ -18,6 +18,9 @@
 #include <unistd.h>
 #elif defined(Q_OS_WIN)
 #include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 
