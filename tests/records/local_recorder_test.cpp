@@ -9,8 +9,10 @@
 #include "records/local_table_memory.h"
 #include "records/setting_table.h"
 #include "schedule/schedule_model.h"
+#include "support/small_disk.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -146,6 +148,44 @@ TEST_F(LocalRecorderTest, ClockOnlyWriteLeavesTheOtherSettingsNull)
         EXPECT_TRUE(r[S("zone_%1").arg(z)].isNull()) << z;
         EXPECT_EQ(r[S("time_%1").arg(z)].toString(S("not text")), QString()) << z;
     }
+}
+
+TEST_F(LocalRecorderTest, FullDiskShowsTheBoxAndLeavesTheTableAsItWas)
+{
+    SmallDisk disk(64);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    const QString onDisk = disk.filePath(S("Setting.DBF"));
+    QString error;
+    ASSERT_TRUE(CreateSettingTable(onDisk, &error)) << error.toStdString();
+    DbfTable full(onDisk);
+    LocalRecorder recorder(full, p, station.schedule(), rig.op, rig.facts, [](const QString &) {});
+    fillControls();
+    // Rows up to the end of a page, so the next one needs a page the full disk cannot give.
+    int rows = 0;
+    for (;;) {
+        const auto h = full.open(&error);
+        ASSERT_TRUE(h) << error.toStdString();
+        if (QFileInfo(onDisk).size() % 4096 + h->recordLength > 4096)
+            break;
+        recorder.RecordLocal();
+        ASSERT_TRUE(rig.op.boxes.empty());
+        ++rows;
+    }
+    ASSERT_TRUE(disk.fill(0));
+    const QByteArray before = ReadFile(onDisk);
+
+    recorder.RecordLocal();
+    ASSERT_EQ(rig.op.boxes.size(), 1u);
+    EXPECT_EQ(rig.op.boxes[0].caption, S("Ошибка БД"));
+    EXPECT_EQ(rig.op.boxes[0].icon, BoxIcon::Error);
+    EXPECT_TRUE(rig.op.boxes[0].text.startsWith(S("Ошибка записи в БД: ") + onDisk + S(": ошибка записи (")))
+        << rig.op.boxes[0].text.toStdString();
+    EXPECT_EQ(ReadFile(onDisk).left(before.size()), before);
+    EXPECT_EQ(full.rowCount(&error), rows);
+    const auto json = ReadWithDbfread(onDisk, &error);
+    ASSERT_TRUE(json) << error.toStdString();
+    EXPECT_EQ((*json)[S("records")].toArray().size(), rows);
 }
 
 struct SelectionCase {
