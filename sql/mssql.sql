@@ -4,7 +4,26 @@
 -- id of a new operation back as the largest of its work place.
 -- The station reaches the database through the ODBC data source "Electrometer", which
 -- names the server and the database and authenticates (Windows authentication or a stored
--- login): the station supplies no user name or password.
+-- login): the station supplies no user name or password. E.g. in /etc/odbc.ini (Microsoft
+-- ODBC Driver 18 for SQL Server; on Windows the same entries in the ODBC administrator):
+--   [Electrometer]
+--   Driver=ODBC Driver 18 for SQL Server
+--   Server=tcp:db.factory.local,1433
+--   Database=electrometer
+--   Trusted_Connection=yes
+--   Encrypt=yes
+-- Run as it is with sqlcmd (-f 65001 reads it as UTF-8):
+--   sqlcmd -S db.factory.local -d electrometer -E -f 65001 -b -i mssql.sql
+-- sqlcmd opens its session with QUOTED_IDENTIFIER OFF; the filtered index on spoilage needs
+-- these options on when it is created (ODBC connections, like the station's, have them on).
+
+SET ANSI_NULLS ON;
+SET ANSI_PADDING ON;
+SET ANSI_WARNINGS ON;
+SET ARITHABORT ON;
+SET CONCAT_NULL_YIELDS_NULL ON;
+SET QUOTED_IDENTIFIER ON;
+SET NUMERIC_ROUNDABORT OFF;
 
 CREATE TABLE electrometer (
     electro_id int IDENTITY(1, 1) NOT NULL PRIMARY KEY,

@@ -125,15 +125,18 @@ void CentralRecorder::RecordCentral()
     RecordOperation(check->electro_id, true);
 }
 
-void CentralRecorder::RecordOperation(int electroId, bool withSettings)
+bool CentralRecorder::RecordOperation(int electroId, bool withSettings)
 {
     // The transaction is over (committed, or rolled back) before the message shows: no
     // server locks wait on the operator.
     const auto recorded =
         ordan::RecordOperation(db_, identity_, electroId, OperationRecordFromControls(p_, withSettings));
-    if (!recorded)
+    if (!recorded) {
         op_.showMessage(QStringLiteral("Ошибка записи в БД: ") + recorded.error(),
                         QStringLiteral("Ошибка БД"), BoxIcon::Error);
+        return false;
+    }
+    return true;
 }
 
 void CentralRecorder::ActionFixDbExecute()
@@ -150,8 +153,9 @@ void CentralRecorder::ActionFixDbExecute()
                         BoxIcon::Error);
         return;
     }
-    RecordOperation(**meter, false);
-    if (lightIndicator)
+    // Green means recorded: after a failed recording the indicator stays as it was, so the
+    // operator never reads the error box and a green light as two different outcomes.
+    if (RecordOperation(**meter, false) && lightIndicator)
         lightIndicator();
 }
 

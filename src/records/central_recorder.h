@@ -70,7 +70,8 @@ public:
 
     // FinishWrite's recording step.
     void RecordCentral();
-    void RecordOperation(int electroId, bool withSettings);
+    // False when nothing was recorded (the operator has been told why).
+    bool RecordOperation(int electroId, bool withSettings);
     void ActionFixDbExecute();
     // "+": the smallest registered number without a programming.
     void BitBtn1Click();

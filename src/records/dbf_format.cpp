@@ -82,8 +82,9 @@ bool IsBinaryType(const Field &f)
         return true;
     case 'T':
         return f.length == 4 || f.length == 8;
-    case 'M':
     case 'B':
+        return f.length == 4 || f.length == 8; // a memo block number, or Visual FoxPro's double
+    case 'M':
     case 'G':
         return f.length == 4; // FoxPro and level 7 store memo block numbers in binary
     default:
@@ -211,6 +212,10 @@ struct Layout {
     int descriptorSize;
 };
 
+// The bytes Visual FoxPro (and FoxPro tables made by other programs) keep between the
+// descriptors' terminator and the first record: the back link to a database container.
+constexpr int kBacklinkSize = 263;
+
 // Fields of one descriptor layout, or the reason it does not fit the header.
 std::optional<QList<Field>> ParseFields(QByteArrayView bytes, const Header &h, const Layout &layout,
                                         QString *reason)
@@ -220,13 +225,23 @@ std::optional<QList<Field>> ParseFields(QByteArrayView bytes, const Header &h, c
     int offset = 1;
     while (true) {
         if (pos >= h.headerLength) {
-            if (pos == h.headerLength)
-                break; // descriptors fill the header without a terminator
-            *reason = QStringLiteral("описания полей не умещаются в заголовке");
+            // Level 7 may fill its header with descriptors alone; a dBase III/IV header
+            // shorter than its descriptors puts the first record over the terminator.
+            if (pos == h.headerLength && layout.level7)
+                break;
+            *reason = QStringLiteral("длина заголовка не совпадает с описаниями полей");
             return std::nullopt;
         }
-        if (ByteAt(bytes, pos) == 0x0D)
+        if (ByteAt(bytes, pos) == 0x0D) {
+            // The records start right after the terminator, or after the FoxPro back link;
+            // any other header length would put them where no engine writes them.
+            const int rest = h.headerLength - (pos + 1);
+            if (!layout.level7 && rest != 0 && rest != kBacklinkSize) {
+                *reason = QStringLiteral("длина заголовка не совпадает с описаниями полей");
+                return std::nullopt;
+            }
             break;
+        }
         if (pos + layout.descriptorSize > h.headerLength) {
             *reason = QStringLiteral("описания полей не умещаются в заголовке");
             return std::nullopt;
@@ -246,6 +261,7 @@ std::optional<QList<Field>> ParseFields(QByteArrayView bytes, const Header &h, c
             f.type = d[11];
             f.length = ByteAt(d, 16);
             f.decimals = ByteAt(d, 17);
+            f.flags = ByteAt(d, 18);
             if (f.type == 'C') {
                 // Clipper and FoxPro keep the high byte of long text widths here.
                 f.length |= f.decimals << 8;
@@ -303,7 +319,67 @@ bool KnownVersion(quint8 v)
     }
 }
 
+// Visual FoxPro numbers the bits of _NullFlags in column order: a varying-length column (V, Q)
+// takes one for its length, then every column that may hold null takes one.
+bool AssignNullBits(Header &h, QString *reason)
+{
+    const int flagsField = h.indexOf(u"_nullflags");
+    if (flagsField < 0 || h.fields[flagsField].type != '0')
+        return true;
+    const Field &flags = h.fields[flagsField];
+    int bit = 0;
+    for (Field &f : h.fields) {
+        if (f.flags & 0x01)
+            continue; // system columns, _NullFlags itself
+        if (f.type == 'V' || f.type == 'Q')
+            ++bit;
+        if (f.flags & 0x02)
+            f.nullBit = bit++;
+    }
+    if (bit > 8 * flags.length) {
+        *reason = QStringLiteral("столбец _NullFlags короче своих отметок");
+        return false;
+    }
+    h.nullFlagsOffset = flags.offset;
+    return true;
+}
+
+bool NullFlagSet(const Header &header, const Field &field, QByteArrayView record)
+{
+    if (field.nullBit < 0 || header.nullFlagsOffset < 0)
+        return false;
+    const qsizetype at = header.nullFlagsOffset + field.nullBit / 8;
+    return at < record.size() && (ByteAt(record, at) >> (field.nullBit % 8)) & 1;
+}
+
 } // namespace
+
+bool CanHoldNull(const Header &header, const Field &field)
+{
+    if (field.nullBit >= 0 && header.nullFlagsOffset >= 0)
+        return true;
+    if (header.level7)
+        return true; // level 7 reads all-zero binary values as null
+    switch (field.type) {
+    case 'I':
+    case '+':
+    case 'Y':
+        return false;
+    case 'B':
+        return field.length != 8;
+    default:
+        return true;
+    }
+}
+
+void SetNullFlag(const Header &header, const Field &field, char *record, bool null)
+{
+    if (field.nullBit < 0 || header.nullFlagsOffset < 0)
+        return;
+    char &byte = record[header.nullFlagsOffset + field.nullBit / 8];
+    const auto mask = static_cast<char>(1 << (field.nullBit % 8));
+    byte = static_cast<char>(null ? (byte | mask) : (byte & ~mask));
+}
 
 std::optional<double> FiniteNumber(const QVariant &value)
 {
@@ -402,6 +478,8 @@ std::optional<Header> ParseHeader(QByteArrayView bytes, QString *error)
         if (auto fields = ParseFields(bytes, h, layout, &reason)) {
             h.level7 = layout.level7;
             h.fields = std::move(*fields);
+            if (!layout.level7 && !AssignNullBits(h, &reason))
+                return fail(reason);
             return h;
         }
         if (firstReason.isEmpty())
@@ -413,6 +491,8 @@ std::optional<Header> ParseHeader(QByteArrayView bytes, QString *error)
 QVariant DecodeField(const Header &header, const Field &field, QByteArrayView record)
 {
     if (field.offset < 1 || field.offset + field.length > record.size())
+        return {};
+    if (NullFlagSet(header, field, record))
         return {};
     const QByteArrayView raw = record.sliced(field.offset, field.length);
     switch (field.type) {
@@ -515,6 +595,14 @@ QVariant DecodeField(const Header &header, const Field &field, QByteArrayView re
         if (IsBlank(raw))
             return {};
         return DecodeText(header, raw).trimmed();
+    case 'B': {
+        if (field.length != 8 || header.level7)
+            return {}; // a memo block number
+        const quint64 bits = LittleEndian(raw, 0, 8);
+        double d = 0;
+        std::memcpy(&d, &bits, sizeof d);
+        return std::isfinite(d) ? QVariant(d) : QVariant();
+    }
     default:
         return {}; // memo contents and other types are not read
     }
@@ -592,6 +680,17 @@ bool EncodeField(const Header &header, const Field &field, const QVariant &value
             PutLittle(dst, u, 4);
         return true;
     }
+    case 'B': {
+        if (field.length != 8 || header.level7)
+            break;
+        const auto d = FiniteNumber(value);
+        if (!d)
+            return fail(NotOfType(value, field));
+        quint64 bits = 0;
+        std::memcpy(&bits, &*d, sizeof bits);
+        PutLittle(dst, bits, 8);
+        return true;
+    }
     case '@':
     case 'T': {
         const auto dm = DateAndMs(value);
@@ -617,8 +716,10 @@ bool EncodeField(const Header &header, const Field &field, const QVariant &value
         return fail(NotOfType(value, field));
     }
     default:
-        return fail(QStringLiteral("столбец %1 типа %2 не записывается").arg(field.name, QString(QLatin1Char(field.type))));
+        break;
     }
+    return fail(QStringLiteral("столбец %1 типа %2 не записывается")
+                    .arg(field.name, QString(QLatin1Char(field.type))));
 }
 
 std::optional<QByteArray> BuildEmptyTable(const QList<FieldSpec> &fields, QDate today, QString *error)

@@ -26,6 +26,8 @@ struct Field {
     int length = 0;
     int decimals = 0;
     int offset = 0; // within the record; byte 0 is the deletion flag
+    quint8 flags = 0; // Visual FoxPro: 0x01 system column, 0x02 may hold null, 0x04 binary
+    int nullBit = -1; // its bit in _NullFlags, or -1 when the column has none
 };
 
 struct Header {
@@ -36,6 +38,7 @@ struct Header {
     int recordLength = 0;
     quint8 languageDriver = 0;
     QList<Field> fields;
+    int nullFlagsOffset = -1; // the _NullFlags column (Visual FoxPro) in the record, or -1
 
     // The field of that name (any case), or -1.
     int indexOf(QStringView name) const;
@@ -60,6 +63,12 @@ QVariant DecodeField(const Header &header, const Field &field, QByteArrayView re
 // False, with the reason, when the value does not fit the field or its type.
 bool EncodeField(const Header &header, const Field &field, const QVariant &value, char *dst, QString *error);
 void EncodeBlank(const Header &header, const Field &field, char *dst);
+
+// Whether a null in this field is stored at all: binary numbers of FoxPro tables (I, B, Y)
+// have no blank of their own and read back as 0 unless _NullFlags marks them.
+bool CanHoldNull(const Header &header, const Field &field);
+// Sets or clears the field's bit in _NullFlags of a whole record; nothing when it has none.
+void SetNullFlag(const Header &header, const Field &field, char *record, bool null);
 
 struct FieldSpec {
     QString name; // up to 10 ASCII characters

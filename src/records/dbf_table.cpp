@@ -7,13 +7,23 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include <QDeadlineTimer>
+#include <QThread>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 #if defined(Q_OS_UNIX)
+#include <fcntl.h>
 #include <unistd.h>
 #elif defined(Q_OS_WIN)
 #include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #endif
 
 namespace ordan {
@@ -107,6 +117,98 @@ std::optional<Opened> ReadHeader(QFile &file, QString *reason)
     return o;
 }
 
+// The append lock. dBase engines lock a byte far beyond any real file for the header
+// (FoxPro's header lock at 0x7FFFFFFE): it keeps appenders of every dBase program in turn,
+// while readers, which take no lock, read on; a lock on the header bytes themselves would
+// stop them wherever locks are mandatory (Windows, network shares).
+constexpr qint64 kHeaderLockOffset = 0x7FFFFFFE;
+
+enum class LockResult { Locked, Busy, Failed };
+
+LockResult TryLockHeader(QFile &file, QString *why)
+{
+#if defined(Q_OS_UNIX)
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kHeaderLockOffset;
+    lock.l_len = 1;
+    // An open-file-description lock stays with this descriptor: closing another descriptor
+    // of the same file in this process (a reader) does not drop it.
+#if defined(F_OFD_SETLK)
+    const int command = F_OFD_SETLK;
+#else
+    const int command = F_SETLK;
+#endif
+    if (::fcntl(file.handle(), command, &lock) == 0)
+        return LockResult::Locked;
+    if (errno == EACCES || errno == EAGAIN)
+        return LockResult::Busy;
+    *why = QString::fromLocal8Bit(std::strerror(errno));
+    return LockResult::Failed;
+#elif defined(Q_OS_WIN)
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()));
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(kHeaderLockOffset & 0xFFFFFFFF);
+    at.OffsetHigh = static_cast<DWORD>(kHeaderLockOffset >> 32);
+    if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+        return LockResult::Locked;
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING)
+        return LockResult::Busy;
+    *why = QStringLiteral("ошибка %1").arg(code);
+    return LockResult::Failed;
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(why);
+    return LockResult::Locked;
+#endif
+}
+
+// Released by closing the file; the lock belongs to this descriptor alone.
+bool LockHeader(QFile &file, int timeoutMs, QString *reason)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        QString why;
+        switch (TryLockHeader(file, &why)) {
+        case LockResult::Locked:
+            return true;
+        case LockResult::Failed:
+            *reason = QStringLiteral("не удаётся заблокировать таблицу (%1)").arg(why);
+            return false;
+        case LockResult::Busy:
+            break;
+        }
+        if (deadline.hasExpired()) {
+            *reason = QStringLiteral("таблица занята другой программой дольше %1 с").arg(timeoutMs / 1000.0);
+            return false;
+        }
+        // Appends take milliseconds; waiting in steps keeps the wait bounded without a
+        // blocking lock call that could hang on a share.
+        QThread::msleep(5);
+    }
+}
+
+// A column that cannot hold null (FoxPro binary numbers without _NullFlags) holds 0 where
+// the station stored nothing. The start-up defaults must not take that 0 for a setting: a
+// zone's tariff counts only together with its start time, a display mask of 0 not at all.
+void ForgetUnwrittenZeros(const dbf::Header &h, LocalRow &row)
+{
+    auto unstored = [&h](const QString &name) {
+        const int i = h.indexOf(name);
+        return i >= 0 && !dbf::CanHoldNull(h, h.fields[i]);
+    };
+    for (int zone = 0; zone <= 5; ++zone) {
+        const QString tariff = QStringLiteral("zone_%1").arg(zone);
+        if (unstored(tariff) && IsNullValue(row.value(QStringLiteral("time_%1").arg(zone))))
+            row.insert(tariff, QVariant());
+    }
+    const QString indicator = QStringLiteral("indicator");
+    if (unstored(indicator) && row.value(indicator).toDouble() == 0)
+        row.insert(indicator, QVariant());
+}
+
 bool HasWritePermission(const QFileInfo &info)
 {
     // The mode bits only: WriteUser asks the system, which lets an administrator write anyway.
@@ -195,6 +297,7 @@ bool DbfTable::forEachRow(const std::function<void(const LocalRow &)> &visit, QS
                 const QVariant raw = c.field >= 0 ? dbf::DecodeField(h, h.fields[c.field], record) : QVariant();
                 row.insert(c.name, PresentValue(c.type, raw).value_or(QVariant()));
             }
+            ForgetUnwrittenZeros(h, row);
             visit(row);
         }
         done += n;
@@ -221,6 +324,12 @@ bool DbfTable::append(const LocalRow &values, QString *error)
         return false;
     }
     QString reason;
+    // The count is read under the lock: another station may have appended since any earlier
+    // look, and two appenders that read the same count would write the same row.
+    if (!LockHeader(file, lockTimeoutMs_, &reason)) {
+        fail(error, reason);
+        return false;
+    }
     const auto opened = ReadHeader(file, &reason);
     if (!opened) {
         fail(error, reason);
@@ -239,6 +348,8 @@ bool DbfTable::append(const LocalRow &values, QString *error)
     record[h.recordLength] = dbf::kEndOfFile;
     for (const dbf::Field &f : h.fields)
         dbf::EncodeBlank(h, f, record.data() + f.offset);
+    for (const dbf::Field &f : h.fields)
+        dbf::SetNullFlag(h, f, record.data(), true);
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
         const int index = h.indexOf(it.key());
         if (index < 0) {
@@ -262,6 +373,7 @@ bool DbfTable::append(const LocalRow &values, QString *error)
             fail(error, reason);
             return false;
         }
+        dbf::SetNullFlag(h, f, record.data(), IsNullValue(value));
     }
 
     const qint64 offset = h.headerLength + qint64(opened->records) * h.recordLength;
@@ -337,13 +449,20 @@ bool DbfTable::Create(const QString &path, const QList<dbf::FieldSpec> &fields, 
         return false;
     }
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         table.fail(error, QStringLiteral("не удаётся создать файл (%1)").arg(FileError(file)));
         return false;
     }
     if (!WriteAt(file, 0, bytes->constData(), bytes->size()) || !SyncToDisk(file)) {
         table.fail(error, QStringLiteral("ошибка записи (%1)").arg(FileError(file)));
         file.close();
+        file.remove();
+        return false;
+    }
+    // A network share may report a lost write only when the file is closed.
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        table.fail(error, QStringLiteral("ошибка записи (%1)").arg(FileError(file)));
         file.remove();
         return false;
     }

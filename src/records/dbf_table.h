@@ -17,6 +17,8 @@ namespace ordan {
 // and order and ignores the others. Appending never rewrites the file: the record goes
 // after the last counted one, and the header's count changes only once the record is
 // on disk, so a crash at any point leaves a valid table with or without the new row.
+// Appends of several programs to one table (a shared working folder) take turns under
+// the dBase header lock; readers take no lock and are never held up.
 class DbfTable final : public LocalTable {
 public:
     explicit DbfTable(QString path);
@@ -43,11 +45,16 @@ public:
     enum class AppendStage { RecordWritten, RecordActive, HeaderCounted };
     void setStageHook(std::function<void(AppendStage)> hook) { stageHook_ = std::move(hook); }
 
+    // How long an append waits for another program's append to finish before it gives up.
+    static constexpr int kDefaultLockTimeoutMs = 10000;
+    void setLockTimeout(int ms) { lockTimeoutMs_ = ms; }
+
 private:
     QString fail(QString *error, const QString &reason) const;
 
     QString path_;
     std::function<void(AppendStage)> stageHook_;
+    int lockTimeoutMs_ = kDefaultLockTimeoutMs;
 };
 
 } // namespace ordan

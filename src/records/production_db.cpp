@@ -335,7 +335,8 @@ DbResult<RecordDefaults> ReadRecordDefaults(SqlSession &db)
 
 bool DefectCodeAcceptable(const QString &code)
 {
-    return !code.trimmed().isEmpty();
+    const QString trimmed = code.trimmed();
+    return !trimmed.isEmpty() && trimmed.size() <= kDefectCodeMaxLength;
 }
 
 DbResult<int> RegisterDefect(SqlSession &db, const StationIdentity &station, int electroId,

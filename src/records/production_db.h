@@ -144,7 +144,12 @@ DbResult<RecordDefaults> ReadRecordDefaults(SqlSession &db);
 
 // --- defect registration ---
 
-// A defect code is accepted when something is left after trimming the blanks.
+// The width of spoilage.code in the schema scripts. The edit holds no more, so a code can
+// never mark the day's programming unsuccessful and then fail to fit its defect row.
+inline constexpr int kDefectCodeMaxLength = 64;
+
+// A defect code is accepted when something is left after trimming the blanks and that
+// fits the column.
 bool DefectCodeAcceptable(const QString &code);
 
 // Registers a defect of the meter with the trimmed code, tied to its latest programming

@@ -58,6 +58,9 @@ void SpoilageModel::FormActivate()
 
 void SpoilageModel::LabeledEdit2Change()
 {
+    // The edit holds what the column holds (a paste of a longer text is cut there).
+    if (LabeledEdit2.value().size() > kDefectCodeMaxLength)
+        LabeledEdit2.set(LabeledEdit2.value().left(kDefectCodeMaxLength));
     BitBtn1.setEnabled(DefectCodeAcceptable(LabeledEdit2.value()));
 }
 

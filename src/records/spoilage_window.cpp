@@ -1,5 +1,6 @@
 #include "records/spoilage_window.h"
 
+#include "records/production_db.h"
 #include "records/spoilage_model.h"
 #include "ui/field_binding.h"
 
@@ -61,6 +62,7 @@ SpoilageWindow::SpoilageWindow(SpoilageModel &model, QWidget *parent)
     numberLabel->setBuddy(number);
     auto *codeLabel = new QLabel(QStringLiteral("Код брака"), panel);
     auto *code = new QLineEdit(panel);
+    code->setMaxLength(kDefectCodeMaxLength);
     Bind(code, model_.LabeledEdit2);
     codeLabel->setBuddy(code);
     auto *record = new QPushButton(panel);

@@ -1,10 +1,25 @@
 #include "xls/xls_workbook.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace ordan
 {
@@ -25,22 +40,92 @@ bool Fail(QString *error, const QString &text)
     return false;
 }
 
+bool SyncFile(QFile &file)
+{
+#if defined(Q_OS_UNIX)
+    return ::fsync(file.handle()) == 0;
+#elif defined(Q_OS_WIN)
+    return ::_commit(file.handle()) == 0;
+#else
+    return true;
+#endif
+}
+
+// Renames `from` over `to` in one step; the old `to` stays until the new one is in place.
+bool ReplaceFile(const QString &from, const QString &to, QString *why)
+{
+#if defined(Q_OS_WIN)
+    if (::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
+                      reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    *why = QStringLiteral("rename failed (error %1)").arg(::GetLastError());
+    return false;
+#else
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        *why = QStringLiteral("rename failed (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+#if defined(Q_OS_UNIX)
+    // The rename itself must reach the disk too, or a power cut may bring the old name back.
+    const QString dir = QFileInfo(to).absolutePath();
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#endif
+    return true;
+#endif
+}
+
 } // namespace
 
 bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
     if (path.isEmpty())
         return Fail(error, QStringLiteral("no file name given"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Fail(error, QStringLiteral("cannot create %1: %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
+    // Written unbuffered and checked write by write, then forced to disk and renamed over the
+    // target: a full disk shows up at the write that hits it, never as a short file that a
+    // buffered commit (QSaveFile on Qt 6.4) reports as written.
+    QFile file;
+    for (int n = 1;; ++n) {
+        if (n > 100)
+            return Fail(error, QStringLiteral("cannot create a temporary file beside %1").arg(path));
+        file.setFileName(path + QStringLiteral(".%1.tmp").arg(n));
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            break;
+        if (!QFileInfo::exists(file.fileName()))
+            return Fail(error,
+                        QStringLiteral("cannot create %1: %2").arg(file.fileName(), file.errorString()));
+    }
+    const QString temporary = file.fileName();
+    auto abandon = [&](const QString &what) {
         const QString why = file.errorString();
-        file.cancelWriting();
+        file.close();
+        QFile::remove(temporary);
+        return Fail(error, QStringLiteral("cannot write %1: %2 (%3)").arg(path, what, why));
+    };
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            return abandon(QStringLiteral("write failed after %1 of %2 bytes").arg(done).arg(bytes.size()));
+        done += n;
+    }
+    if (!file.flush() || !SyncFile(file))
+        return abandon(QStringLiteral("flush failed"));
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        QFile::remove(temporary);
+        return Fail(error,
+                    QStringLiteral("cannot write %1: close failed (%2)").arg(path, file.errorString()));
+    }
+    QString why;
+    if (!ReplaceFile(temporary, path, &why)) {
+        QFile::remove(temporary);
         return Fail(error, QStringLiteral("cannot write %1: %2").arg(path, why));
     }
-    if (!file.commit())
-        return Fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
     return true;
 }
 

@@ -4,9 +4,11 @@
 #include "journals/journal_text.h"
 #include "journals/journals.h"
 #include "journals/xls_export_files.h"
+#include "support/small_disk.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -202,6 +204,47 @@ TEST_F(JournalXls, TargetThatCannotBeWrittenShowsTheWarningAndLeavesNoTemporary)
     EXPECT_TRUE(facts.opened.empty());
     EXPECT_TRUE(entries().isEmpty()) << entries().join(u' ').toStdString();
 }
+
+// A nearly full disk: whichever file the space runs out in (the temporary workbook or the
+// chosen one), the warning shows, the previous file is as it was, no temporary is left and
+// nothing is opened.
+class JournalXlsFullDisk : public JournalXls, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(JournalXlsFullDisk, WarnsAndKeepsThePreviousFile)
+{
+    test::SmallDisk disk(64);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    const QString chosen = disk.filePath(u"journal.xls"_s);
+    const QByteArray previous(3000, 'p');
+    {
+        QFile f(chosen);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(previous), previous.size());
+    }
+    ASSERT_TRUE(disk.fill(GetParam()));
+
+    op.nextSaveFile = chosen;
+    journals.annual().BtnJournal.execute();
+    EXPECT_TRUE(warned());
+    EXPECT_TRUE(facts.opened.empty());
+    QFile f(chosen);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), previous);
+    const QStringList left = QDir(QFileInfo(chosen).path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
+    EXPECT_EQ(left, (QStringList{u"filler"_s, u"journal.xls"_s})) << left.join(u' ').toStdString();
+
+    // With room again the same export goes through.
+    ASSERT_TRUE(disk.emptyFiller());
+    op.boxes.clear();
+    journals.annual().BtnJournal.execute();
+    EXPECT_TRUE(op.boxes.empty());
+    EXPECT_EQ(TextAt(SheetCells(ReadWithXlrd(chosen)), 0, 0), u"Годовой журнал Счетчик № 1234, "_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(FreeBytes, JournalXlsFullDisk, ::testing::Values(0, 4096, 8192, 12288));
 
 TEST_F(JournalXls, CancelledDialogDoesNothing)
 {

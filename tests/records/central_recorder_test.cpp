@@ -250,6 +250,30 @@ CENTRAL_TEST(FailedSettingsInsertShowsTheMessageAndLeavesNeitherRow)
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv"_s), 1);
 }
 
+CENTRAL_TEST(FixDbThatFailsToRecordLeavesTheIndicatorOut)
+{
+    benchReady();
+    for (const QString &table : {u"operation"_s, u"set_ordan_klv"_s}) {
+        session->replace = [table](const QString &s) {
+            return s.startsWith(u"INSERT INTO "_s + table) ? test::BreakTable(table)(s) : s;
+        };
+        rig.op.boxes.clear();
+        station().setWriteActionsEnabled(true);
+        ASSERT_TRUE(station().ActionFixDb.execute());
+        ASSERT_EQ(rig.op.boxes.size(), 1u) << qPrintable(table);
+        EXPECT_EQ(rig.op.boxes[0].caption, u"Ошибка БД"_s);
+        EXPECT_TRUE(rig.op.boxes[0].text.startsWith(u"Ошибка записи в БД: "_s));
+        EXPECT_EQ(wiring->indicatorCalls, 0) << qPrintable(table);
+        EXPECT_NE(station().engine().Shape1.value(), Indicator::Green);
+        EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation"_s), 0);
+    }
+    session->replace = {};
+    ASSERT_TRUE(station().ActionFixDb.execute());
+    EXPECT_EQ(wiring->indicatorCalls, 1);
+    EXPECT_EQ(station().engine().Shape1.value(), Indicator::Green);
+    EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv"_s), 1);
+}
+
 CENTRAL_TEST(CheckFailureIsReportedAndNothingRecorded)
 {
     benchReady();

@@ -1,9 +1,11 @@
 // A station that dies: appends one row to the table and is killed, either by the test
 // right after the append returned or by itself at a durable step inside the append.
+// Or one of many stations sharing the table: it waits for the test's "go" and appends.
 //
-//   dbf_append_helper PATH NUMBER returned|record-written|record-active|header-counted
+//   dbf_append_helper PATH NUMBER returned|record-written|record-active|header-counted|on-go
 //
 // "returned": prints "appended" once the append returned, then waits to be killed.
+// "on-go": reads a line from stdin, appends, prints "appended" and exits.
 #include "records/dbf_table.h"
 
 #include <QCoreApplication>
@@ -12,6 +14,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <iostream>
+#include <string>
 #include <unistd.h>
 
 int main(int argc, char **argv)
@@ -32,6 +36,10 @@ int main(int argc, char **argv)
         if (die)
             ::kill(::getpid(), SIGKILL);
     });
+    if (stage == QStringLiteral("on-go")) {
+        std::string line;
+        std::getline(std::cin, line);
+    }
     QString error;
     const ordan::LocalRow row{{QStringLiteral("c_number"), args[2].toInt()},
                               {QStringLiteral("date_rec"), QDate(2026, 12, 8)},
@@ -43,6 +51,8 @@ int main(int argc, char **argv)
     }
     std::printf("appended\n");
     std::fflush(stdout);
+    if (stage == QStringLiteral("on-go"))
+        return 0;
     for (;;)
         ::pause();
 }

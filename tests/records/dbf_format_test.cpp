@@ -205,8 +205,12 @@ INSTANTIATE_TEST_SUITE_P(
                    QByteArray("\xbe\x82\x25\x00\x80\xee\x36\x00", 8) /* JD 2458302, 01:00 */,
                    QVariant(QDateTime(QDate::fromJulianDay(2458302), QTime(1, 0), Qt::UTC))},
         DecodeCase{"FoxPro datetime null", false, F("t", 'T', 8), QByteArray(8, '\0'), QVariant()},
-        DecodeCase{"time of 4 bytes", false, F("t", 'T', 4), QByteArray("\x80\xee\x36\x00", 4), QVariant(QTime(1, 0))},
-        DecodeCase{"memo is not read", false, F("m", 'M', 10), "         7", QVariant()}),
+        DecodeCase{"time of 4 bytes", false, F("t", 'T', 4), QByteArray("\x80\xee\x36\x00", 4),
+                   QVariant(QTime(1, 0))},
+        DecodeCase{"memo is not read", false, F("m", 'M', 10), "         7", QVariant()},
+        DecodeCase{"Visual FoxPro double", false, F("b", 'B', 8),
+                   QByteArray("\x00\x00\x00\x00\xc0\x1c\xc8\x40", 8), QVariant(12345.5)},
+        DecodeCase{"dBase binary memo is not read", false, F("b", 'B', 10), "         7", QVariant()}),
     [](const auto &info) { return "case" + std::to_string(info.index); });
 
 TEST(DbfDecode, NeverReadsPastTheRecord)
@@ -264,7 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{"time into text", false, F("t", 'C', 8), QVariant(QTime(7, 30)), "07:30:00"},
         EncodeCase{"numeric", false, F("n", 'N', 6), QVariant(17), "    17"},
         EncodeCase{"numeric decimals", false, F("n", 'F', 12, 5), QVariant(1234.56789), "  1234.56789"},
-        EncodeCase{"numeric rounds to its decimals", false, F("n", 'N', 8, 2), QVariant(2.345678), "    2.35"},
+        EncodeCase{"numeric rounds to its decimals", false, F("n", 'N', 8, 2), QVariant(2.345678),
+                   "    2.35"},
         EncodeCase{"numeric drops decimals to fit", false, F("n", 'N', 5, 3), QVariant(123.5), "123.5"},
         EncodeCase{"numeric drops all decimals", false, F("n", 'N', 5, 3), QVariant(1234.75), " 1235"},
         EncodeCase{"numeric negative zero", false, F("n", 'N', 3), QVariant(-0.0), "  0"},
@@ -273,7 +278,8 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{"numeric null", false, F("n", 'N', 6), QVariant(), "      "},
         EncodeCase{"date", false, F("d", 'D', 8), QVariant(QDate(2026, 12, 8)), "20261208"},
         EncodeCase{"date null", false, F("d", 'D', 8), QVariant(), "        "},
-        EncodeCase{"date from text refused", false, F("d", 'D', 8), QVariant(QStringLiteral("08.12.2026")), ""},
+        EncodeCase{"date from text refused", false, F("d", 'D', 8), QVariant(QStringLiteral("08.12.2026")),
+                   ""},
         EncodeCase{"logical true", false, F("l", 'L', 1), QVariant(true), "T"},
         EncodeCase{"logical false", false, F("l", 'L', 1), QVariant(false), "F"},
         EncodeCase{"logical null", false, F("l", 'L', 1), QVariant(), " "},
@@ -284,12 +290,72 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{"level 7 timestamp", true, F("t", '@', 8),
                    QVariant(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30, 500), Qt::UTC)),
                    Level7Timestamp(QDate(2026, 12, 8), 36930500)},
-        EncodeCase{"level 7 time of day", true, F("t", '@', 8), QVariant(QTime(7, 30)), Level7Timestamp(kZero, 27000000)},
-        EncodeCase{"FoxPro datetime", false, F("t", 'T', 8), QVariant(QDateTime(QDate::fromJulianDay(2458302), QTime(1, 0), Qt::UTC)),
+        EncodeCase{"level 7 time of day", true, F("t", '@', 8), QVariant(QTime(7, 30)),
+                   Level7Timestamp(kZero, 27000000)},
+        EncodeCase{"FoxPro datetime", false, F("t", 'T', 8),
+                   QVariant(QDateTime(QDate::fromJulianDay(2458302), QTime(1, 0), Qt::UTC)),
                    QByteArray("\xbe\x82\x25\x00\x80\xee\x36\x00", 8)},
         EncodeCase{"memo refuses values", false, F("m", 'M', 10), QVariant(QStringLiteral("x")), ""},
-        EncodeCase{"memo null is blank", false, F("m", 'M', 10), QVariant(), "          "}),
+        EncodeCase{"memo null is blank", false, F("m", 'M', 10), QVariant(), "          "},
+        EncodeCase{"Visual FoxPro double", false, F("b", 'B', 8), QVariant(12345.5),
+                   QByteArray("\x00\x00\x00\x00\xc0\x1c\xc8\x40", 8)},
+        EncodeCase{"Visual FoxPro double null", false, F("b", 'B', 8), QVariant(), QByteArray(8, '\0')},
+        EncodeCase{"binary memo refuses values", false, F("b", 'B', 10), QVariant(1), ""}),
     [](const auto &info) { return "case" + std::to_string(info.index); });
+
+// Visual FoxPro marks nulls in the hidden _NullFlags column: one bit per column that may hold
+// null, after a length bit for each varying-length column, in column order.
+TEST(DbfNullFlags, BitsFollowTheColumnsAndMarkNulls)
+{
+    QByteArray file = LayOutTable(0x30, false,
+                                  {{"ZONE_0", 'I', 4},
+                                   {"NOTE", 'V', 10},
+                                   {"TIME_0", 'T', 8},
+                                   {"FIXED", 'I', 4},
+                                   {"_NullFlags", '0', 1}},
+                                  {});
+    const auto flagsOf = [&file](int field, char flags) { file[32 + 32 * field + 18] = flags; };
+    flagsOf(0, 0x02);
+    flagsOf(1, 0x02);
+    flagsOf(2, 0x02);
+    flagsOf(4, 0x05);
+    QString error;
+    const auto h = dbf::ParseHeader(file, &error);
+    ASSERT_TRUE(h) << error.toStdString();
+    EXPECT_EQ(h->nullFlagsOffset, 1 + 4 + 10 + 8 + 4);
+    EXPECT_EQ(h->fields[0].nullBit, 0);
+    EXPECT_EQ(h->fields[1].nullBit, 2); // bit 1 is the length bit of the V column
+    EXPECT_EQ(h->fields[2].nullBit, 3);
+    EXPECT_EQ(h->fields[3].nullBit, -1);
+    EXPECT_TRUE(dbf::CanHoldNull(*h, h->fields[0]));
+    EXPECT_FALSE(dbf::CanHoldNull(*h, h->fields[3])); // I without a null bit: 0 is all it has
+
+    QByteArray record(h->recordLength, '\0');
+    record[0] = ' ';
+    record[1] = 5;           // zone_0 = 5
+    record[16] = char(0x80); // time_0: a valid day
+    ASSERT_EQ(dbf::DecodeField(*h, h->fields[0], record), QVariant(5));
+    for (const dbf::Field &f : h->fields)
+        dbf::SetNullFlag(*h, f, record.data(), true);
+    EXPECT_EQ(static_cast<quint8>(record[h->nullFlagsOffset]), 0b1101);
+    for (int i : {0, 1, 2})
+        EXPECT_FALSE(dbf::DecodeField(*h, h->fields[i], record).isValid()) << i;
+    EXPECT_EQ(dbf::DecodeField(*h, h->fields[3], record), QVariant(0));
+    dbf::SetNullFlag(*h, h->fields[0], record.data(), false);
+    EXPECT_EQ(dbf::DecodeField(*h, h->fields[0], record), QVariant(5));
+    EXPECT_EQ(static_cast<quint8>(record[h->nullFlagsOffset]), 0b1100);
+
+    // More marked columns than _NullFlags has bits: a damaged table, not a guess.
+    QList<RawField> many;
+    for (int i = 0; i < 9; ++i)
+        many.append({"Z" + QByteArray::number(i), 'I', 4});
+    many.append({"_NullFlags", '0', 1});
+    QByteArray crowded = LayOutTable(0x30, false, many, {});
+    for (int i = 0; i < 9; ++i)
+        crowded[32 + 32 * i + 18] = 0x02;
+    crowded[32 + 32 * 9 + 18] = 0x05;
+    EXPECT_FALSE(dbf::ParseHeader(crowded, &error));
+}
 
 TEST(DbfEmptyTable, HasHeaderDescriptorsTerminatorAndEndMark)
 {

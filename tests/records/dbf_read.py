@@ -57,6 +57,8 @@ def plain(value):
         return value.isoformat(timespec='milliseconds')
     if isinstance(value, datetime.date):
         return value.isoformat()
+    if isinstance(value, bytes):  # Visual FoxPro's _NullFlags
+        return value.hex()
     return value
 
 

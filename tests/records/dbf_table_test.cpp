@@ -13,6 +13,7 @@
 #include <shapefil.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <unistd.h>
 
@@ -505,6 +506,59 @@ TEST_F(DbfTableTest, MissingOrUnreadableFileIsAnError)
     EXPECT_FALSE(folder.rowCount(&error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(folder.append(TypicalRow(), &error));
+}
+
+// A header length that disagrees with the descriptors would put the new row where no
+// reader looks for it and over the end of the last one: the table is refused, untouched.
+class DbfHeaderLengthTest : public DbfTableTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(DbfHeaderLengthTest, DisagreeingWithTheDescriptorsIsRefusedAndTheFileUntouched)
+{
+    const QString path = pathOf("Setting.DBF");
+    QList<QByteArray> rows; // enough that the file is longer than any of the header lengths
+    for (int n = 1; n <= 20; ++n)
+        rows.append(QByteArray(" ") + RightAligned(QByteArray::number(n), 10) + "20261208");
+    QByteArray bytes = LayOutTable(0x03, false, {{"C_NUMBER", 'N', 10}, {"DATE_REC", 'D', 8}}, rows);
+    const int length = 32 + 2 * 32 + 1 + GetParam();
+    bytes[8] = static_cast<char>(length & 0xFF);
+    bytes[9] = static_cast<char>(length >> 8);
+    ASSERT_TRUE(WriteFile(path, bytes));
+
+    DbfTable table(path);
+    QString error;
+    EXPECT_FALSE(table.append(TypicalRow(), &error));
+    EXPECT_TRUE(error.contains(S("файл повреждён: длина заголовка не совпадает с описаниями полей")))
+        << error.toStdString();
+    EXPECT_FALSE(table.rowCount(&error));
+    EXPECT_EQ(ReadFile(path), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Offsets, DbfHeaderLengthTest, ::testing::Values(1, -1, 32, 2, 262, 264),
+                         [](const auto &info) {
+                             return (info.param < 0 ? "minus" : "plus") +
+                                    std::to_string(std::abs(info.param));
+                         });
+
+TEST_F(DbfTableTest, FoxProBackLinkAfterTheDescriptorsIsRead)
+{
+    // Visual FoxPro keeps 263 bytes for its database container between descriptors and rows.
+    const QString path = pathOf("Setting.DBF");
+    QByteArray bytes = LayOutTable(0x30, false, {{"C_NUMBER", 'N', 10}, {"DATE_REC", 'D', 8}}, {});
+    const int length = 32 + 2 * 32 + 1 + 263;
+    bytes.insert(length - 263, QByteArray(263, '\0'));
+    bytes[8] = static_cast<char>(length & 0xFF);
+    bytes[9] = static_cast<char>(length >> 8);
+    ASSERT_TRUE(WriteFile(path, bytes));
+    QString error;
+    DbfTable table(path);
+    ASSERT_TRUE(table.append({{S("c_number"), 7}, {S("date_rec"), QDate(2026, 12, 8)}}, &error))
+        << error.toStdString();
+    const QJsonObject t = Dbfread(path);
+    EXPECT_EQ(t[S("headerlen")].toInt(), length);
+    ASSERT_EQ(t[S("records")].toArray().size(), 1);
+    EXPECT_EQ(t[S("records")].toArray()[0].toObject()[S("c_number")].toInt(), 7);
 }
 
 // Bytes this process has read and written through system calls so far.

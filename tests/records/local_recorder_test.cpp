@@ -9,11 +9,17 @@
 #include "records/local_table_memory.h"
 #include "records/setting_table.h"
 #include "schedule/schedule_model.h"
+#include "support/small_disk.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace ordan::test
 {
@@ -142,6 +148,44 @@ TEST_F(LocalRecorderTest, ClockOnlyWriteLeavesTheOtherSettingsNull)
         EXPECT_TRUE(r[S("zone_%1").arg(z)].isNull()) << z;
         EXPECT_EQ(r[S("time_%1").arg(z)].toString(S("not text")), QString()) << z;
     }
+}
+
+TEST_F(LocalRecorderTest, FullDiskShowsTheBoxAndLeavesTheTableAsItWas)
+{
+    SmallDisk disk(64);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    const QString onDisk = disk.filePath(S("Setting.DBF"));
+    QString error;
+    ASSERT_TRUE(CreateSettingTable(onDisk, &error)) << error.toStdString();
+    DbfTable full(onDisk);
+    LocalRecorder recorder(full, p, station.schedule(), rig.op, rig.facts, [](const QString &) {});
+    fillControls();
+    // Rows up to the end of a page, so the next one needs a page the full disk cannot give.
+    int rows = 0;
+    for (;;) {
+        const auto h = full.open(&error);
+        ASSERT_TRUE(h) << error.toStdString();
+        if (QFileInfo(onDisk).size() % 4096 + h->recordLength > 4096)
+            break;
+        recorder.RecordLocal();
+        ASSERT_TRUE(rig.op.boxes.empty());
+        ++rows;
+    }
+    ASSERT_TRUE(disk.fill(0));
+    const QByteArray before = ReadFile(onDisk);
+
+    recorder.RecordLocal();
+    ASSERT_EQ(rig.op.boxes.size(), 1u);
+    EXPECT_EQ(rig.op.boxes[0].caption, S("Ошибка БД"));
+    EXPECT_EQ(rig.op.boxes[0].icon, BoxIcon::Error);
+    EXPECT_TRUE(rig.op.boxes[0].text.startsWith(S("Ошибка записи в БД: ") + onDisk + S(": ошибка записи (")))
+        << rig.op.boxes[0].text.toStdString();
+    EXPECT_EQ(ReadFile(onDisk).left(before.size()), before);
+    EXPECT_EQ(full.rowCount(&error), rows);
+    const auto json = ReadWithDbfread(onDisk, &error);
+    ASSERT_TRUE(json) << error.toStdString();
+    EXPECT_EQ((*json)[S("records")].toArray().size(), rows);
 }
 
 struct SelectionCase {
@@ -661,6 +705,92 @@ TEST(LocalDefaultsMemory, OnlyBitsZeroToThreeOfTheIndicatorCount)
     EXPECT_FALSE(p.CheckBox3.value());
     EXPECT_FALSE(p.CheckBox4.value());
 }
+
+// --- tables other programs made: python3-dbf in dBase III, FoxPro and Visual FoxPro forms ---
+
+struct ForeignForm {
+    const char *form;
+    bool nullsStored; // the zone, address and indicator columns can hold null
+};
+
+void PrintTo(const ForeignForm &f, std::ostream *os)
+{
+    *os << f.form;
+}
+
+class LocalForeignTable : public LocalDefaultsTest, public ::testing::WithParamInterface<ForeignForm>
+{
+protected:
+    static QByteArray RunDbfModule(const QStringList &args)
+    {
+        QProcess py;
+        py.start(S("/usr/bin/python3"), QStringList{S(ORDAN_DBF_MODULE_SCRIPT)} + args);
+        EXPECT_TRUE(py.waitForFinished(60000));
+        EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+        return py.readAllStandardOutput();
+    }
+};
+
+TEST_P(LocalForeignTable, StationAppendsNullsThatBothReadersSeeAndTheDefaultsIgnore)
+{
+    const ForeignForm &form = GetParam();
+    const LocaleScope c(QLocale::c());
+    RunDbfModule({S("create"), QString::fromLatin1(form.form), path});
+
+    // The other program's row presets the schedule and the display items.
+    EXPECT_TRUE(recorder->LoadRecordDefaults());
+    const ScheduleSnapshot preset = snapshot();
+    EXPECT_FALSE(preset.single);
+    EXPECT_EQ(preset.tariffs, (std::array<QString, 6>{S("2"), S("1"), S("3"), S("1"), S("2"), S("3")}));
+    EXPECT_EQ(preset.starts[2], QTime(8, 20));
+    EXPECT_EQ(preset.boxes, (std::array<bool, 4>{false, true, false, true}));
+
+    // The station records a clock-only write: no address, password, display items or zones.
+    fillControls();
+    recorder->RecordLocal();
+    ASSERT_TRUE(rig.op.boxes.empty()) << rig.op.boxes.front().text.toStdString();
+
+    const QJsonArray byModule =
+        QJsonDocument::fromJson(RunDbfModule({S("read"), path})).object()[S("records")].toArray();
+    ASSERT_EQ(byModule.size(), 2);
+    const QJsonObject added = byModule[1].toObject();
+    EXPECT_EQ(added[S("c_number")].toDouble(), 12345.0);
+    EXPECT_EQ(added[S("version")].toString(), S("10.3"));
+    EXPECT_EQ(added[S("date_rec")].toString(), S("2026-12-08"));
+    EXPECT_EQ(added[S("summer")].toBool(false), true);
+    EXPECT_TRUE(added[S("pass")].isNull());
+    EXPECT_TRUE(added[S("t_1_c")].isNull());
+    for (const char *column : {"address", "indicator", "zone_0", "zone_5", "count_day"}) {
+        if (form.nullsStored)
+            EXPECT_TRUE(added[S(column)].isNull()) << column;
+        else
+            EXPECT_EQ(added[S(column)].toInt(-1), 0) << column; // the column has no null
+    }
+    for (const char *column : {"time_0", "time_5"})
+        EXPECT_TRUE(added[S(column)].isNull() || added[S(column)].toString() == QString()) << column;
+    EXPECT_EQ(byModule[0].toObject()[S("zone_2")].toInt(), 3); // the other row is untouched
+
+    const QJsonArray byDbfread = records();
+    ASSERT_EQ(byDbfread.size(), 2);
+    EXPECT_EQ(byDbfread[1].toObject()[S("c_number")].toDouble(), 12345.0);
+    EXPECT_TRUE(byDbfread[1].toObject()[S("pass")].isNull());
+    EXPECT_TRUE(byDbfread[1].toObject()[S("t_1_c")].isNull());
+
+    // The station's row is now the latest: it carries no settings for the defaults, so a
+    // start-up leaves the schedule and the display items as they are.
+    const ScheduleSnapshot before = snapshot();
+    EXPECT_TRUE(recorder->LoadRecordDefaults());
+    EXPECT_EQ(snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, LocalForeignTable,
+                         ::testing::Values(ForeignForm{"db3", true}, ForeignForm{"fp", true},
+                                           ForeignForm{"vfp", false}, ForeignForm{"vfp-null", true}),
+                         [](const auto &info) {
+                             std::string name = info.param.form;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 } // namespace
 } // namespace ordan::test

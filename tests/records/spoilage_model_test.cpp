@@ -77,6 +77,37 @@ SPOILAGE_TEST(WindowStartsEmptyAndTheButtonFollowsTheCode)
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM spoilage"_s), 0);
 }
 
+// spoilage.code holds 64 characters: a longer code would mark the programming unsuccessful
+// and then fail to insert its defect. The edit keeps no more than fits.
+SPOILAGE_TEST(CodeIsLimitedToTheColumnWidth)
+{
+    windowShown();
+    const int earlier = db.recordElsewhere(meter);
+    struct Case {
+        QString typed;
+        QString stored;
+    };
+    const QString sixtyFour = QString(63, u'Д') + u'9';
+    const QString pasted = QString(64, u'Ж');
+    for (const Case &c : {Case{sixtyFour, sixtyFour}, Case{pasted + u"XYZABC"_s, pasted},
+                          Case{u"  "_s + QString(70, u'K'), u"  "_s + QString(62, u'K')}}) {
+        type(c.typed);
+        EXPECT_EQ(spoilage().LabeledEdit2.value(), c.stored.left(kDefectCodeMaxLength));
+        ASSERT_TRUE(spoilage().BitBtn1.execute());
+        EXPECT_TRUE(rig.op.boxes.empty()) << qPrintable(lastBox());
+        EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM spoilage WHERE code = ?"_s, {c.stored.trimmed()}), 1)
+            << c.typed.size();
+    }
+    EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM spoilage WHERE operation_id = ?"_s, {earlier}), 3);
+    // The registration itself refuses a code longer than the column, before any statement.
+    EXPECT_FALSE(DefectCodeAcceptable(QString(65, u'x')));
+    EXPECT_TRUE(DefectCodeAcceptable(u" "_s + QString(64, u'x') + u" "_s));
+    EXPECT_FALSE(RegisterDefect(db.station(), StationIdentity{10, test::kPerson, test::kPlant}, meter,
+                                QString(65, u'x'))
+                     .ok());
+    EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM spoilage"_s), 3);
+}
+
 SPOILAGE_TEST(NoProgrammingTodayCreatesAnUnsuccessfulOne)
 {
     windowShown();

@@ -91,6 +91,7 @@ TEST_F(SpoilageWindowTest, LooksAsDesigned)
     ASSERT_TRUE(number && code && button);
     EXPECT_TRUE(number->isReadOnly());
     EXPECT_FALSE(code->isReadOnly());
+    EXPECT_EQ(code->maxLength(), 64); // the width of spoilage.code
     EXPECT_EQ(button->text(), u"Запись в БД"_s);
     auto *panel = child<QWidget>(u"Panel1"_s);
     ASSERT_TRUE(panel);

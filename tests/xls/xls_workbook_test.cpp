@@ -1,3 +1,4 @@
+#include "support/small_disk.h"
 #include "xls/xls_workbook.h"
 
 #include <QDir>
@@ -148,6 +149,57 @@ TEST_F(XlsWorkbookTest, UnwritablePlacesFailWithAReason)
     }
     EXPECT_TRUE(QFileInfo(dir_.path()).isDir());
 }
+
+// The space runs out part way through the workbook: the save says so, the previous file is
+// as it was, and the temporary file is gone. Small workbooks matter most: a buffered writer
+// holds all of one and meets the full disk only when it flushes.
+struct FullDiskCase {
+    int rows; // cells of 60 characters in column 1
+    int freeBytes;
+};
+
+class XlsFullDisk : public ::testing::TestWithParam<FullDiskCase>
+{
+};
+
+TEST_P(XlsFullDisk, SaveFailsWholeAndKeepsThePreviousFile)
+{
+    test::SmallDisk disk(64);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    const QString target = disk.filePath(u"journal.xls"_s);
+    QString error;
+    ASSERT_TRUE(XlsWorkbook::CreateBlank(target, &error)) << error.toStdString();
+    const QByteArray previous = [&] {
+        QFile f(target);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    XlsWorkbook book;
+    ASSERT_TRUE(book.open(target, &error));
+    for (int row = 1; row <= GetParam().rows; ++row)
+        ASSERT_TRUE(book.setCell(row, 1, QString(60, QChar(u'ж')) + QString::number(row)));
+    ASSERT_TRUE(disk.fill(GetParam().freeBytes));
+    EXPECT_FALSE(book.save(target, &error));
+    EXPECT_TRUE(error.contains(u"cannot write"_s)) << error.toStdString();
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), previous);
+    const QStringList left = QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
+    EXPECT_EQ(left, (QStringList{u"filler"_s, u"journal.xls"_s})) << left.join(u' ').toStdString();
+
+    ASSERT_TRUE(disk.emptyFiller());
+    ASSERT_TRUE(book.save(target, &error)) << error.toStdString();
+    XlsWorkbook again;
+    ASSERT_TRUE(again.open(target, &error)) << error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, XlsFullDisk,
+                         ::testing::Values(FullDiskCase{0, 0}, FullDiskCase{0, 4096}, FullDiskCase{10, 4096},
+                                           FullDiskCase{200, 0}, FullDiskCase{200, 16384}),
+                         [](const auto &info) {
+                             return "rows" + std::to_string(info.param.rows) + "free" +
+                                    std::to_string(info.param.freeBytes);
+                         });
 
 TEST_F(XlsWorkbookTest, OpenRefusesMissingAndForeignFiles)
 {

@@ -1,0 +1,83 @@
+#pragma once
+
+// A small file system of its own (tmpfs) for full-disk tests. Mounting needs root; without
+// it, or where the system refuses the mount, the test skips with the reason.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace ordan::test
+{
+
+class SmallDisk
+{
+public:
+    explicit SmallDisk(int kib)
+    {
+        if (!dir_.isValid()) {
+            why_ = QStringLiteral("no temporary folder");
+            return;
+        }
+        if (::geteuid() != 0) {
+            why_ = QStringLiteral("mounting a small tmpfs needs root");
+            return;
+        }
+        const QByteArray options = "size=" + QByteArray::number(kib) + "k";
+        if (::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", 0, options.constData()) !=
+            0) {
+            why_ = QStringLiteral("tmpfs not mounted: ") + QString::fromLocal8Bit(std::strerror(errno));
+            return;
+        }
+        mounted_ = true;
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+
+    bool mounted() const { return mounted_; }
+    const QString &whyNot() const { return why_; }
+    QString filePath(const QString &name) const { return QDir(dir_.path()).filePath(name); }
+
+    // Fills the disk with a file until a write fails, then gives `freeBytes` back.
+    bool fill(qint64 freeBytes)
+    {
+        const QByteArray name = QFile::encodeName(filePath(QStringLiteral("filler")));
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0)
+            return false;
+        const QByteArray block(4096, 'f');
+        qint64 size = 0;
+        for (;;) {
+            const ssize_t n = ::write(fd, block.constData(), static_cast<size_t>(block.size()));
+            if (n <= 0)
+                break;
+            size += n;
+        }
+        const bool ok = ::ftruncate(fd, size > freeBytes ? size - freeBytes : 0) == 0;
+        ::close(fd);
+        return ok;
+    }
+    // Frees the whole filler again.
+    bool emptyFiller() { return QFile::remove(filePath(QStringLiteral("filler"))); }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+    QString why_;
+};
+
+} // namespace ordan::test
