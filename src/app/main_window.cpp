@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -37,6 +38,23 @@ namespace {
 QIcon ActionIcon(int index)
 {
     return QIcon(QStringLiteral(":/icons/action%1.png").arg(index));
+}
+
+// The label's font, or a smaller one, so that its text fits inside the frame and indent.
+void FitText(QLabel *label)
+{
+    QFont font = label->parentWidget()->font();
+    const int room = label->contentsRect().width() - 2 * label->indent();
+    const bool points = font.pointSizeF() > 0;
+    while (QFontMetrics(font).horizontalAdvance(label->text()) > room) {
+        if (points && font.pointSizeF() > 5)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        else if (!points && font.pixelSize() > 7)
+            font.setPixelSize(font.pixelSize() - 1);
+        else
+            break;
+    }
+    label->setFont(font);
 }
 
 } // namespace
@@ -62,7 +80,10 @@ MainWindow::MainWindow(Station &station, QWidget *parent)
     buildPages();
     buildStatusBar();
 
-    setFixedSize(kClientWidth, kClientHeight);
+    // The client area is the window below its menu bar.
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    // The DDM shortcuts must reach their actions past a focused edit that takes the keys.
+    qApp->installEventFilter(this);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -92,6 +113,7 @@ void MainWindow::buildMenus()
 {
     QMenuBar *bar = menuBar();
     QMenu *link = bar->addMenu(QStringLiteral("&Связь"));
+    link->setToolTipsVisible(true);
     link->setObjectName(QStringLiteral("N1"));
     portMenu_ = link->addMenu(QStringLiteral("&Порт"));
     portMenu_->setObjectName(QStringLiteral("NPort"));
@@ -138,12 +160,14 @@ void MainWindow::buildMenus()
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu *settings = bar->addMenu(QStringLiteral("&Установки"));
+    settings->setToolTipsVisible(true);
     settings->addAction(actions_.value(QStringLiteral("ActionSetting")));
     settings->addAction(actions_.value(QStringLiteral("ActionFixDb")));
     settings->addAction(actions_.value(QStringLiteral("ActionSpoilage")));
     settings->addAction(actions_.value(QStringLiteral("ActionReset")));
 
     QMenu *db = bar->addMenu(QStringLiteral("&База данных"));
+    db->setToolTipsVisible(true);
     db->addAction(actions_.value(QStringLiteral("ActionOpen")));
     db->addAction(actions_.value(QStringLiteral("ActionClose")));
     QAction *status = db->addAction(QStringLiteral("&Расшифровка статуса"));
@@ -219,8 +243,13 @@ void MainWindow::buildToolBar()
     if (auto *button =
             qobject_cast<QToolButton *>(bar->widgetForAction(actions_.value(QStringLiteral("ActionSpoilage")))))
         button->setObjectName(QStringLiteral("ToolButton11"));
-    if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(actions_.value(QStringLiteral("ActionOpen")))))
-        button->setToolTip(QStringLiteral("Открыть таблицу"));
+    if (auto *button =
+            qobject_cast<QToolButton *>(bar->widgetForAction(actions_.value(QStringLiteral("ActionOpen"))))) {
+        auto hint = [button] { button->setToolTip(QStringLiteral("Открыть таблицу")); };
+        hint();
+        // The button takes the action's hint again at every change of the action.
+        connect(actions_.value(QStringLiteral("ActionOpen")), &QAction::changed, button, hint);
+    }
 
     shape1_ = new IndicatorLight(bar);
     shape1_->setObjectName(QStringLiteral("Shape1"));
@@ -342,24 +371,64 @@ void MainWindow::buildStatusBar()
     QPalette pal = bar->palette();
     pal.setColor(QPalette::Window, QColor(192, 220, 192));
     bar->setPalette(pal);
-    // Panels 0 and 1 leave the fixed text of panel 2 room in the 633-pixel window.
-    const int widths[] = {240, 316, 50};
+    // The three panels sit in one strip of their own, with the narrow gaps of the panels the
+    // station was drawn with; the status bar's own spacing would not leave panel 2 its room.
+    auto *strip = new QWidget(bar);
+    strip->setObjectName(QStringLiteral("StatusPanels"));
+
+    auto *row = new QHBoxLayout(strip);
+    row->setContentsMargins(0, 0, 2, 0);
+    row->setSpacing(2);
+    const int widths[] = {250, 320, 50};
     for (int i = 0; i < 3; ++i) {
-        panels_[i] = new QLabel(bar);
+        panels_[i] = new QLabel(strip);
         panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panels_[i]->setFrameShape(QFrame::StyledPanel);
         panels_[i]->setFrameShadow(QFrame::Sunken);
+        panels_[i]->setIndent(3);
         // Panel 0 counts every exchange: a panel of fixed size takes a new text without
         // laying out the status bar again.
+        const int height = panels_[i]->fontMetrics().height() + 2 * panels_[i]->frameWidth();
         if (i < 2)
-            panels_[i]->setFixedSize(widths[i] - 4,
-                                     panels_[i]->fontMetrics().height() + 2 * panels_[i]->frameWidth());
-        bar->addWidget(panels_[i], i == 2 ? 1 : 0);
+            panels_[i]->setFixedSize(widths[i], height);
+        else
+            panels_[i]->setMinimumSize(widths[i], height);
+        row->addWidget(panels_[i], i == 2 ? 1 : 0);
     }
-    panels_[2]->setMinimumWidth(widths[2]);
+    bar->addWidget(strip, 1);
     panels_[2]->setText(QStringLiteral("ОРДАН-КЛВ"));
+    // Panel 2 has the rest of the width, about 50 px: its text gets a font small enough to
+    // fit there with its indent, whatever the system font is.
+    panels_[2]->installEventFilter(this);
     Bind(panels_[0], station_.engine().StatusPanel0);
     Bind(panels_[1], station_.engine().StatusPanel1);
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    // Hints show as tooltips; the status bar keeps its panels.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == panels_[2] && event->type() == QEvent::Resize)
+        FitText(panels_[2]);
+    if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType() &&
+        static_cast<QWidget *>(watched)->window() == this) {
+        const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
+        for (const char *name : {"ActionPlusDDM", "ActionMinusDDM"}) {
+            const QAction *action = actions_.value(QString::fromLatin1(name));
+            if (action && action->isEnabled() && action->shortcut() == pressed) {
+                // Not taken by the focused control, so the shortcut goes to the action.
+                event->ignore();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

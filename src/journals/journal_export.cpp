@@ -32,7 +32,9 @@ std::optional<QString> TemporaryWorkbookName(const QString &directory, const QSt
 {
     for (int n = 1; n <= kMaxTemporaryNames; ++n) {
         const QString name = directory + QString::number(n) + u"new.xls"_s;
-        if (name != chosen && !exists(name))
+        // Case is ignored as Windows' file systems ignore it; where case matters, skipping
+        // one more name costs nothing.
+        if (name.compare(chosen, Qt::CaseInsensitive) != 0 && !exists(name))
             return name;
     }
     return std::nullopt;

@@ -41,8 +41,9 @@ QString JournalTitle(const QString &journal, int serialNumber);
 QString ExportDirectoryOf(const QString &chosen);
 
 // directory + N + "new.xls" for the smallest N from 1 naming nothing that exists. The chosen
-// file itself is never taken, even while it does not exist yet: the temporary workbook is
-// deleted after the save and would take the result with it. Nothing after kMaxTemporaryNames.
+// file itself, in any case of its letters, is never taken, even while it does not exist yet:
+// the temporary workbook is deleted after the save and would take the result with it.
+// Nothing after kMaxTemporaryNames.
 inline constexpr int kMaxTemporaryNames = 9999;
 std::optional<QString> TemporaryWorkbookName(const QString &directory, const QString &chosen,
                                              const std::function<bool(const QString &)> &exists);

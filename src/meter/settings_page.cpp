@@ -202,25 +202,6 @@ SettingsPage::SettingsPage(MeterParameters &model, QWidget *parent) : QWidget(pa
         g->setColumnStretch(2, 1);
     }
 
-    // " Статус : "
-    QGroupBox *status = Group(this, m.GroupStatus, QStringLiteral(" Статус : "));
-    {
-        auto *g = Compact(new QGridLayout(status));
-        auto *memo = new QPlainTextEdit(status);
-        BindMemo(memo, m.Memo1);
-        StyleStatusMemo(memo);
-        memo->setMinimumHeight(3 * memo->fontMetrics().lineSpacing());
-        auto *full = new QRadioButton(QStringLiteral("Полный"), status);
-        BindRadio(full, m.RadioTStatus);
-        auto *radio = new QRadioButton(QStringLiteral("Радио"), status);
-        BindRadio(radio, m.RadioRStatus);
-        g->addWidget(memo, 0, 0, 1, 3);
-        g->addWidget(full, 1, 0);
-        g->addWidget(radio, 1, 1);
-        g->setColumnStretch(2, 1);
-        g->setRowStretch(0, 1);
-    }
-
     // " Календарь : "
     QGroupBox *calendar = Group(this, m.GroupCalendar, QStringLiteral(" Календарь : "));
     {
@@ -312,6 +293,26 @@ SettingsPage::SettingsPage(MeterParameters &model, QWidget *parent) : QWidget(pa
             g->addWidget(stamp, 2 + 2 * phase, 0, 1, 2);
             g->setRowMinimumHeight(2 + 2 * phase, stamp->fontMetrics().height());
         }
+    }
+
+    // " Статус : ", made last: Tab walks the page column by column, and the status is the
+    // bottom of the last column.
+    QGroupBox *status = Group(this, m.GroupStatus, QStringLiteral(" Статус : "));
+    {
+        auto *g = Compact(new QGridLayout(status));
+        auto *memo = new QPlainTextEdit(status);
+        BindMemo(memo, m.Memo1);
+        StyleStatusMemo(memo);
+        memo->setMinimumHeight(3 * memo->fontMetrics().lineSpacing());
+        auto *full = new QRadioButton(QStringLiteral("Полный"), status);
+        BindRadio(full, m.RadioTStatus);
+        auto *radio = new QRadioButton(QStringLiteral("Радио"), status);
+        BindRadio(radio, m.RadioRStatus);
+        g->addWidget(memo, 0, 0, 1, 3);
+        g->addWidget(full, 1, 0);
+        g->addWidget(radio, 1, 1);
+        g->setColumnStretch(2, 1);
+        g->setRowStretch(0, 1);
     }
 
     auto *grid = new QGridLayout(this);

@@ -165,7 +165,9 @@ std::optional<HolidayEntry> DecodeHoliday(QByteArrayView reply)
     if (ByteAt(reply, 1) != 5)
         return std::nullopt;
     const HolidayEntry h{BcdDecode(ByteAt(reply, 3)), BcdDecode(ByteAt(reply, 4))};
-    if (!IsValidHoliday(h))
+    // Only the month is checked: a day its month cannot have is listed as the meter holds it,
+    // so the operator sees it and can correct it (the write refuses it until then).
+    if (h.month < 1 || h.month > 12)
         return std::nullopt;
     return h;
 }

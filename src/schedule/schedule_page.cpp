@@ -234,6 +234,9 @@ QWidget *SchedulePage::buildTariffGroup()
         picker->setFixedHeight(kRowHeight);
         picker->setFixedWidth(58);
         picker->setProperty("tag", z);
+        // The start spreads to the later zones once per finished time (Enter, leaving the
+        // picker, or a step of its arrows), not at every digit typed.
+        picker->setKeyboardTracking(false);
         Bind(picker, model_.picker(z));
         times->addWidget(picker);
     }

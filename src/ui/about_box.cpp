@@ -50,6 +50,10 @@ AboutBox::AboutBox(SystemFacts &facts, QWidget *parent)
     setWindowTitle(QStringLiteral("О программе"));
     setModal(true);
     setFixedSize(394, 281);
+    // The box was drawn for 8-point text; larger text would not fit its fixed size.
+    QFont compact = font();
+    compact.setPointSizeF(qMin<qreal>(compact.pointSizeF(), 8));
+    setFont(compact);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(8, 8, 8, 8);
     column->setSpacing(6);
@@ -91,23 +95,30 @@ AboutBox::AboutBox(SystemFacts &facts, QWidget *parent)
 
     auto *middle = new QHBoxLayout;
     auto *contacts = new QGroupBox(QStringLiteral("Наши координаты"), this);
+    // Beside the picture the group is about 200 px wide: each caption stands above its value,
+    // which is indented under it, so no address or number is cut off.
     auto *grid = new QGridLayout(contacts);
-    grid->setVerticalSpacing(2);
-    grid->addWidget(new QLabel(QStringLiteral("Web-страница:"), contacts), 0, 0);
-    grid->addWidget(Link(QStringLiteral("Label3"), WebAddress(), contacts,
-                         [this] { facts_.openWithShell(QUrl(WebAddress())); }),
-                    0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("E-mail:"), contacts), 1, 0);
-    grid->addWidget(Link(QStringLiteral("Label6"), EmailAddress(), contacts,
-                         [this] { facts_.openWithShell(QUrl(QStringLiteral("mailto:") + EmailAddress())); }),
-                    1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Телефоны:"), contacts), 2, 0);
+    grid->setVerticalSpacing(0);
+    grid->setHorizontalSpacing(0);
+    grid->setContentsMargins(6, 2, 4, 4);
+    grid->setColumnMinimumWidth(0, 10);
+    int row = 0;
+    auto caption = [&](const QString &text) { grid->addWidget(new QLabel(text, contacts), row++, 0, 1, 2); };
+    auto value = [&](QLabel *label) { grid->addWidget(label, row++, 1); };
+    caption(QStringLiteral("Web-страница:"));
+    value(Link(QStringLiteral("Label3"), WebAddress(), contacts,
+               [this] { facts_.openWithShell(QUrl(WebAddress())); }));
+    caption(QStringLiteral("E-mail:"));
+    value(Link(QStringLiteral("Label6"), EmailAddress(), contacts,
+               [this] { facts_.openWithShell(QUrl(QStringLiteral("mailto:") + EmailAddress())); }));
+    caption(QStringLiteral("Телефоны:"));
     auto *phone1 = new QLabel(QStringLiteral("+7 (000) 000-00-01"), contacts);
     phone1->setObjectName(QStringLiteral("Label8"));
     auto *phone2 = new QLabel(QStringLiteral("+7 (000) 000-00-02"), contacts);
     phone2->setObjectName(QStringLiteral("Label9"));
-    grid->addWidget(phone1, 2, 1);
-    grid->addWidget(phone2, 3, 1);
+    value(phone1);
+    value(phone2);
+    grid->setColumnStretch(1, 1);
     middle->addWidget(contacts, 1);
     auto *image1 = new QLabel(this);
     image1->setObjectName(QStringLiteral("Image1"));

@@ -103,10 +103,9 @@ void Bind(QAction *action, Action &model)
     action->setObjectName(model.objectName());
     if (!model.caption().isEmpty())
         action->setText(model.caption());
-    if (!model.hint().isEmpty()) {
+    // Hints are tooltips only: a status tip would cover the status bar's panels.
+    if (!model.hint().isEmpty())
         action->setToolTip(model.hint());
-        action->setStatusTip(model.hint());
-    }
     if (!model.shortcut().isEmpty())
         action->setShortcut(QKeySequence(model.shortcut()));
     auto apply = [action, &model] {

@@ -23,7 +23,7 @@ HelpWindow::HelpWindow(QWidget *parent)
     setObjectName(QStringLiteral("TFormHelp"));
     setWindowTitle(QStringLiteral("Справка"));
     setModal(true);
-    resize(640, 480);
+    resize(kOuterSize);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -43,6 +43,28 @@ HelpWindow::HelpWindow(QWidget *parent)
     row->addWidget(close);
     column->addWidget(strip);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void HelpWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    fitOuterSize();
+}
+
+// The window manager tells the frame only once the window is placed.
+void HelpWindow::moveEvent(QMoveEvent *event)
+{
+    QDialog::moveEvent(event);
+    fitOuterSize();
+}
+
+// 640 x 480 is the size with the frame; the frame's width is known only while shown.
+void HelpWindow::fitOuterSize()
+{
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize inner = kOuterSize - frame;
+    if (isVisible() && size() != inner)
+        resize(inner);
 }
 
 std::optional<QString> HelpWindow::load(const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QSize>
 
 #include <optional>
 
@@ -23,7 +24,16 @@ public:
     std::optional<QString> load(const QString &path);
     QTextEdit *view() const { return view_; }
 
+    // The window's size with its frame.
+    static constexpr QSize kOuterSize{640, 480};
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+
 private:
+    void fitOuterSize();
+
     QTextEdit *view_;
 };
 

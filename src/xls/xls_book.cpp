@@ -127,6 +127,131 @@ QByteArray Dimensions(const XlsSheet &sheet)
         .data;
 }
 
+QByteArray Setup()
+{
+    return RecordData()
+        .u16(9)               // A4
+        .u16(100)             // scale, per cent
+        .u16(1)               // first page number
+        .u16(1)               // fit to one page wide
+        .u16(1)               // and one page high
+        .u16(0x0004 | 0x0002) // portrait; paper, scale and resolution left to the printer
+        .u16(300)
+        .u16(300)
+        .f64(0.5) // header and footer margins, inches
+        .f64(0.5)
+        .u16(1) // copies
+        .data;
+}
+
+// ROW: the columns in use, the default height and format.
+QByteArray Row(int row, int firstColumn, int lastColumn)
+{
+    return RecordData()
+        .u16(static_cast<quint32>(row))
+        .u16(static_cast<quint32>(firstColumn))
+        .u16(static_cast<quint32>(lastColumn + 1))
+        .u16(0x00FF)
+        .u16(0)
+        .u16(0)
+        .u16(0x0100)
+        .u16(kCellXf)
+        .data;
+}
+
+void PatchU32(QByteArray &s, qsizetype at, qsizetype value)
+{
+    for (int b = 0; b < 4; ++b)
+        s[at + b] = static_cast<char>((static_cast<quint32>(value) >> (8 * b)) & 0xFF);
+}
+
+// A worksheet substream in the order Excel writes it. Readers rely on that order: LibreOffice
+// takes the record after BOF for the INDEX and loses whatever stands there instead.
+void AppendWorksheet(QByteArray &s, const XlsSheet &sheet, const QHash<QString, quint32> &strings,
+                     bool active)
+{
+    constexpr int kRowsPerBlock = 32;
+    // Row blocks of 32 rows each; every block lists its rows and then their cells.
+    std::map<int, std::vector<int>> blocks;     // block number -> rows in it
+    std::map<int, std::pair<int, int>> columns; // row -> first and last column
+    for (const auto &[ref, value] : sheet.cells) {
+        auto [it, fresh] = columns.try_emplace(ref.row, ref.column, ref.column);
+        if (fresh)
+            blocks[ref.row / kRowsPerBlock].push_back(ref.row);
+        it->second.second = std::max(it->second.second, ref.column);
+    }
+
+    AppendRecord(s, kBof, Bof(kBofWorksheet));
+    const qsizetype indexAt = s.size() + 4;
+    RecordData index;
+    index.u32(0);
+    index.u32(sheet.cells.empty() ? 0 : static_cast<quint32>(sheet.cells.begin()->first.row));
+    index.u32(sheet.cells.empty() ? 0 : static_cast<quint32>(sheet.cells.rbegin()->first.row + 1));
+    index.u32(0); // DEFCOLWIDTH's position, patched below
+    for (size_t b = 0; b < blocks.size(); ++b)
+        index.u32(0); // each DBCELL's position, patched below
+    AppendRecord(s, kIndex, index.data);
+
+    AppendRecord(s, kCalcMode, RecordData().u16(1).data); // automatic
+    AppendRecord(s, kCalcCount, RecordData().u16(100).data);
+    AppendRecord(s, kRefMode, RecordData().u16(1).data); // A1
+    AppendRecord(s, kIteration, RecordData().u16(0).data);
+    AppendRecord(s, kDelta, RecordData().f64(0.001).data);
+    AppendRecord(s, kSaveRecalc, RecordData().u16(1).data);
+    AppendRecord(s, kPrintHeaders, RecordData().u16(0).data);
+    AppendRecord(s, kPrintGridlines, RecordData().u16(0).data);
+    AppendRecord(s, kGridSet, RecordData().u16(1).data);
+    AppendRecord(s, kGuts, RecordData().u16(0).u16(0).u16(0).u16(0).data);
+    AppendRecord(s, kDefaultRowHeight, RecordData().u16(0).u16(0x00FF).data);
+    AppendRecord(s, kWsBool, RecordData().u16(0x04C1).data);
+
+    AppendRecord(s, kHeader, HeaderFooterText(sheet.header));
+    AppendRecord(s, kFooter, HeaderFooterText(sheet.footer));
+    AppendRecord(s, kHCenter, RecordData().u16(0).data);
+    AppendRecord(s, kVCenter, RecordData().u16(0).data);
+    AppendRecord(s, kSetup, Setup());
+
+    PatchU32(s, indexAt + 12, s.size());
+    AppendRecord(s, kDefColWidth, RecordData().u16(8).data);
+    AppendRecord(s, kDimensions, Dimensions(sheet));
+
+    qsizetype dbCellSlot = indexAt + 16;
+    for (const auto &[block, rows] : blocks) {
+        const qsizetype firstRowAt = s.size();
+        for (int row : rows)
+            AppendRecord(s, kRow, Row(row, columns[row].first, columns[row].second));
+        // DBCELL: back to the first ROW, then from the end of that ROW record to each row's
+        // first cell, each one counted from the one before.
+        RecordData dbCell;
+        qsizetype previous = firstRowAt + 4 + 16;
+        const auto begin = sheet.cells.lower_bound({rows.front(), 0});
+        const auto end = sheet.cells.lower_bound({rows.back() + 1, 0});
+        int lastRow = -1;
+        for (auto it = begin; it != end; ++it) {
+            const auto &[ref, value] = *it;
+            if (ref.row != lastRow) {
+                dbCell.u16(static_cast<quint32>(s.size() - previous));
+                previous = s.size();
+                lastRow = ref.row;
+            }
+            RecordData cell;
+            cell.u16(static_cast<quint32>(ref.row)).u16(static_cast<quint32>(ref.column)).u16(kCellXf);
+            if (const QString *text = std::get_if<QString>(&value))
+                AppendRecord(s, kLabelSst, cell.u32(strings.value(*text)).data);
+            else
+                AppendRecord(s, kNumber, cell.f64(std::get<double>(value)).data);
+        }
+        PatchU32(s, dbCellSlot, s.size());
+        dbCellSlot += 4;
+        RecordData head;
+        head.u32(static_cast<quint32>(s.size() - firstRowAt));
+        AppendRecord(s, kDbCell, head.raw(dbCell.data).data);
+    }
+
+    AppendRecord(s, kWindow2, Window2(active));
+    AppendRecord(s, kEof, {});
+}
+
 } // namespace
 
 QString XlsDefaultHeader()
@@ -198,21 +323,7 @@ QByteArray BuildWorkbookStream(const XlsBook &book)
         for (int b = 0; b < 4; ++b)
             s[sheetOffsetFields[i] + b] = static_cast<char>((offset >> (8 * b)) & 0xFF);
 
-        AppendRecord(s, kBof, Bof(kBofWorksheet));
-        AppendRecord(s, kHeader, HeaderFooterText(sheet.header));
-        AppendRecord(s, kFooter, HeaderFooterText(sheet.footer));
-        AppendRecord(s, kDimensions, Dimensions(sheet));
-        for (const auto &[ref, value] : sheet.cells) {
-            RecordData cell;
-            cell.u16(static_cast<quint32>(ref.row)).u16(static_cast<quint32>(ref.column)).u16(kCellXf);
-            if (const QString *text = std::get_if<QString>(&value)) {
-                AppendRecord(s, kLabelSst, cell.u32(index.value(*text)).data);
-            } else {
-                AppendRecord(s, kNumber, cell.f64(std::get<double>(value)).data);
-            }
-        }
-        AppendRecord(s, kWindow2, Window2(i == 0));
-        AppendRecord(s, kEof, {});
+        AppendWorksheet(s, sheet, index, i == 0);
     }
     return s;
 }

@@ -2,16 +2,22 @@
 #include "station_fixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QTextBlock>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBlock>
+#include <QToolBar>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -57,8 +63,9 @@ TEST(MainWindow, FrameSizeCaptionAndStatusBar)
 {
     WindowRig rig;
     MainWindow &w = rig.open();
+    // 633 x 496 is the client area: the window below its menu bar.
     EXPECT_EQ(w.width(), 633);
-    EXPECT_EQ(w.height(), 496);
+    EXPECT_EQ(w.height() - w.menuBar()->height(), 496);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Программирование ОРДАН-04-3ТГ и Велм 732"));
     EXPECT_EQ(w.pages()->count(), 6);
     EXPECT_EQ(w.pages()->tabText(0), QStringLiteral("Установка"));
@@ -74,6 +81,92 @@ TEST(MainWindow, FrameSizeCaptionAndStatusBar)
     EXPECT_EQ(rig.find<QAction>("ActionFindAddress")->shortcut(), QKeySequence(Qt::Key_F3));
     EXPECT_NE(rig.menuItem(QStringLiteral("В&ыход")), nullptr);
     EXPECT_NE(rig.menuItem(QStringLiteral("&Расшифровка статуса")), nullptr);
+}
+
+// Panels 0 and 1 are 250 and 320 px; panel 2 has the rest, and its text fits inside it.
+TEST(MainWindow, StatusPanelsKeepTheirWidthsAndTheirTexts)
+{
+    WindowRig rig;
+    MainWindow &w = rig.open();
+    QLabel *panels[3] = {rig.find<QLabel>("StatusPanel0"), rig.find<QLabel>("StatusPanel1"),
+                         rig.find<QLabel>("StatusPanel2")};
+    for (QLabel *p : panels)
+        ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panels[2]->width() >= 50; }, 1000));
+    EXPECT_EQ(panels[0]->width(), 250);
+    EXPECT_EQ(panels[1]->width(), 320);
+    EXPECT_GE(panels[2]->width(), 50);
+    const QRect last(panels[2]->mapTo(&w, QPoint(0, 0)), panels[2]->size());
+    EXPECT_LT(last.right(), w.width() - 1) << "a margin before the window edge";
+    EXPECT_LE(QFontMetrics(panels[2]->font()).horizontalAdvance(panels[2]->text()),
+              panels[2]->contentsRect().width() - 2 * panels[2]->indent());
+
+    // Hints are tooltips: nothing that hovers replaces the panels.
+    rig.station->engine().StatusPanel0.set(QStringLiteral("42"));
+    for (QAction *action : w.findChildren<QAction *>()) {
+        EXPECT_TRUE(action->statusTip().isEmpty()) << action->objectName().toStdString();
+    }
+    EXPECT_EQ(rig.find<QAction>("ActionConnect")->toolTip(), QStringLiteral("Установить связь"));
+    auto *bar = w.findChild<QToolBar *>(QStringLiteral("ToolBar1"));
+    ASSERT_NE(bar, nullptr);
+    QWidget *connect = bar->widgetForAction(rig.find<QAction>("ActionConnect"));
+    ASSERT_NE(connect, nullptr);
+    EXPECT_EQ(connect->toolTip(), QStringLiteral("Установить связь"));
+    QStatusTipEvent hover(QStringLiteral("Установить связь"));
+    QApplication::sendEvent(connect, &hover);
+    rig.find<QAction>("ActionSetting")->hover();
+    EXPECT_TRUE(w.statusBar()->currentMessage().isEmpty());
+    for (QLabel *p : panels)
+        EXPECT_TRUE(p->isVisible()) << p->objectName().toStdString();
+    EXPECT_EQ(panels[0]->text(), QStringLiteral("42"));
+    for (QAction *top : w.menuBar()->actions()) {
+        if (top->menu() && top->menu()->title() != QStringLiteral("&?")) {
+            EXPECT_TRUE(top->menu()->toolTipsVisible()) << top->menu()->title().toStdString();
+        }
+    }
+
+    // The open button keeps its own hint however often the action changes.
+    QWidget *open = bar->widgetForAction(rig.find<QAction>("ActionOpen"));
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->toolTip(), QStringLiteral("Открыть таблицу"));
+    rig.station->ActionOpen.setEnabled(false);
+    rig.station->ActionClose.setEnabled(true);
+    rig.station->ActionOpen.setEnabled(true);
+    rig.station->ActionClose.setEnabled(false);
+    EXPECT_EQ(open->toolTip(), QStringLiteral("Открыть таблицу"));
+    EXPECT_EQ(rig.find<QAction>("ActionOpen")->toolTip(), QStringLiteral("открыть таблицу"));
+}
+
+// Ctrl+A and Ctrl+D reach the DDM actions also from a control that takes those keys itself.
+TEST(MainWindow, DdmShortcutsWorkWhateverHasTheFocus)
+{
+    WindowRig rig;
+    MainWindow &w = rig.open(true);
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    auto *a = rig.find<QSpinBox>("SpinEditA");
+    auto *b = rig.find<QSpinBox>("SpinEditB");
+    auto *access = rig.find<QLineEdit>("LabeledPass2");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    ASSERT_NE(access, nullptr);
+    a->setValue(10);
+    b->setValue(20);
+    const struct {
+        QWidget *focus;
+        Qt::Key key;
+        int a;
+    } steps[] = {
+        {a, Qt::Key_A, 13},      {a, Qt::Key_A, 16},      {a, Qt::Key_D, 13},
+        {access, Qt::Key_D, 10}, {access, Qt::Key_A, 13},
+    };
+    for (const auto &step : steps) {
+        step.focus->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return step.focus->hasFocus(); }, 1000));
+        QTest::keyClick(step.focus, step.key, Qt::ControlModifier);
+        EXPECT_EQ(a->value(), step.a) << step.focus->objectName().toStdString();
+        EXPECT_EQ(b->value(), step.a + 10) << step.focus->objectName().toStdString();
+    }
 }
 
 TEST(MainWindow, LogPageAndDatabaseControlsFollowTheModes)

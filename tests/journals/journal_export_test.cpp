@@ -174,6 +174,27 @@ TEST_F(JournalExportTest, ChosenNameIsNeverTheTemporaryOne)
     EXPECT_EQ(files.files, (std::set<QString>{u"/out/1new.xls"_s}));
 }
 
+// Names that differ only in case are one file where the file system ignores case (Windows):
+// the temporary workbook is never one of them, or deleting it would take the result along.
+TEST_F(JournalExportTest, ChosenNameInAnyCaseIsNeverTheTemporaryOne)
+{
+    const struct {
+        QString chosen;
+        QString temporary;
+    } cases[] = {
+        {u"/out/1NEW.xls"_s, u"/out/2new.xls"_s},  {u"/out/1New.XLS"_s, u"/out/2new.xls"_s},
+        {u"/out/2NEW.xls"_s, u"/out/1new.xls"_s},  {u"1nEw.xLs"_s, u"2new.xls"_s},
+        {u"/out/1new.xlsx"_s, u"/out/1new.xls"_s},
+    };
+    for (const auto &c : cases) {
+        files.calls.clear();
+        files.files.clear();
+        ASSERT_TRUE(exportTo(c.chosen)) << c.chosen.toStdString();
+        EXPECT_EQ(files.calls.front(), u"create "_s + c.temporary) << c.chosen.toStdString();
+        EXPECT_EQ(files.files, (std::set<QString>{c.chosen})) << c.chosen.toStdString();
+    }
+}
+
 TEST_F(JournalExportTest, ExistingTargetIsReplacedWithoutDeletingItFirst)
 {
     files.files = {u"/out/j.xls"_s};

@@ -24,6 +24,8 @@ namespace ordan
 namespace
 {
 
+using namespace Qt::Literals::StringLiterals;
+
 struct MeterPagesTest : ::testing::Test {
     test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     Modes modes;
@@ -74,6 +76,35 @@ TEST_F(MeterPagesTest, FitsTheFixedMainWindow)
         const QSize need = page->minimumSizeHint();
         EXPECT_LE(need.width(), 625) << m.SqlMode;
         EXPECT_LE(need.height(), 360) << m.SqlMode;
+    }
+}
+
+// Tab walks the groups column by column, each column top to bottom, and never comes back.
+TEST_F(MeterPagesTest, TabOrderFollowsTheColumns)
+{
+    for (bool engineering : {false, true}) {
+        Modes m;
+        m.ModeFlags = engineering ? 3 : 2;
+        m.SqlMode = engineering;
+        build(m);
+        page->resize(625, 360);
+        page->show();
+        QStringList groups;
+        QWidget *w = page.get();
+        do {
+            w = w->nextInFocusChain();
+            if (!w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy())
+                continue;
+            QWidget *box = w->parentWidget();
+            while (box && !qobject_cast<QGroupBox *>(box))
+                box = box->parentWidget();
+            const QString group = box ? box->objectName() : QString();
+            if (groups.isEmpty() || groups.back() != group)
+                groups << group;
+        } while (w != page.get());
+        EXPECT_EQ(groups, (QStringList{u"GroupBox1"_s, u"GroupBox4"_s, u"GroupCalendar"_s, u"GroupBox2"_s,
+                                       u"GroupSchedule"_s, u"GroupBox8"_s, u"GroupStatus"_s}))
+            << engineering;
     }
 }
 

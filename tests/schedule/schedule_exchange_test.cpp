@@ -229,14 +229,29 @@ TEST(ScheduleDecodeTest, Holidays)
 {
     EXPECT_EQ(DecodeHoliday(AppendCrc(Bytes({0x26, 0x05, 0x09, 0x23, 0x02}))), (HolidayEntry{23, 2}));
     EXPECT_EQ(DecodeHoliday(AppendCrc(Bytes({0x26, 0x05, 0x00, 0x29, 0x02}))), (HolidayEntry{29, 2}));
+    // Only the month decides: a day the month cannot have is listed as the meter holds it,
+    // and the write refuses it until the operator corrects it.
+    const struct {
+        QByteArray reply;
+        HolidayEntry held;
+    } impossibleDays[] = {
+        {AppendCrc(Bytes({0x26, 0x05, 0x00, 0x00, 0x01})), {0, 1}},   // day 0
+        {AppendCrc(Bytes({0x26, 0x05, 0x00, 0x31, 0x04})), {31, 4}},  // 31 April
+        {AppendCrc(Bytes({0x26, 0x05, 0x00, 0x30, 0x02})), {30, 2}},  // 30 February
+        {AppendCrc(Bytes({0x26, 0x05, 0x00, 0xFF, 0x01})), {165, 1}}, // day 165
+        {AppendCrc(Bytes({0x26, 0x05, 0x00, 0x32, 0x12})), {32, 12}}, // 32 December
+    };
+    for (const auto &c : impossibleDays) {
+        EXPECT_EQ(DecodeHoliday(c.reply), c.held) << Hex(c.reply).toStdString();
+        EXPECT_FALSE(HolidayRequest(0, c.held).ok()) << Hex(c.reply).toStdString();
+    }
     const QByteArray empty[] = {
         AppendCrc(Bytes({0x26, 0x03, 0x00})),
         AppendCrc(Bytes({0x26, 0x02})),
         AppendCrc(Bytes({0x26, 0x05, 0x00, 0x01, 0x13})), // month 13
         AppendCrc(Bytes({0x26, 0x05, 0x00, 0x01, 0x00})), // month 0
-        AppendCrc(Bytes({0x26, 0x05, 0x00, 0x00, 0x01})), // day 0
-        AppendCrc(Bytes({0x26, 0x05, 0x00, 0x31, 0x04})), // 31 April
-        AppendCrc(Bytes({0x26, 0x05, 0x00, 0xFF, 0x01})), // day 165
+        AppendCrc(Bytes({0x26, 0x05, 0x00, 0x31, 0x00})), // month 0 with a day no month has
+        AppendCrc(Bytes({0x26, 0x05, 0x00, 0x01, 0xA1})), // month 101
         AppendCrc(Bytes({0x26, 0x06, 0x00, 0x01, 0x01, 0x00})),
     };
     for (const QByteArray &r : empty)

@@ -232,6 +232,73 @@ TEST_F(SchedulePageTest, AddingThroughTheWidgets)
     EXPECT_EQ(widget<QTableWidget>("ValueListEditor1")->item(5, 1)->text(), u"3"_s);
 }
 
+// A typed time is one edit: the later zones follow the finished time, not each digit.
+TEST_F(SchedulePageTest, TypedZoneTimeSpreadsOnceFinished)
+{
+    const struct {
+        int zone;
+        QString typed;
+        QTime starts[6];
+        QString lastTariff;
+    } cases[] = {
+        {2, u"2100"_s, {{0, 0}, {6, 30}, {21, 0}, {21, 1}, {21, 2}, {21, 3}}, u"3"_s},
+        {4, u"2359"_s, {{0, 0}, {6, 30}, {8, 30}, {11, 30}, {23, 59}, {20, 30}}, u"2"_s},
+        {1, u"0700"_s, {{0, 0}, {7, 0}, {8, 30}, {11, 30}, {17, 30}, {20, 30}}, u"2"_s},
+    };
+    for (const auto &c : cases) {
+        model.setSchedule(TariffSchedule{});
+        model.CheckOneTarif.edit(false);
+        page->show();
+        auto *picker = page->findChild<QTimeEdit *>(u"Picker_Zone"_s + QString::number(c.zone));
+        ASSERT_NE(picker, nullptr);
+        picker->setFocus();
+        picker->setSelectedSection(QDateTimeEdit::HourSection);
+        QTest::keyClicks(picker, c.typed);
+        ASSERT_EQ(picker->text(), c.starts[c.zone].toString(u"HH:mm"_s)) << c.zone;
+        // Nothing spreads while the operator is still typing.
+        for (int z = 0; z < 6; ++z) {
+            if (z != c.zone) {
+                EXPECT_EQ(model.picker(z).value(), InitialZones()[z].start) << c.zone << " " << z;
+            }
+        }
+        QTest::keyClick(picker, Qt::Key_Return);
+        for (int z = 0; z < 6; ++z) {
+            EXPECT_EQ(model.picker(z).value(), c.starts[z]) << c.zone << " " << z;
+            EXPECT_EQ(page->findChild<QTimeEdit *>(u"Picker_Zone"_s + QString::number(z))->time(),
+                      c.starts[z])
+                << c.zone << " " << z;
+        }
+        EXPECT_EQ(model.ValueListEditor1.value()[5], c.lastTariff) << c.zone;
+    }
+
+    // A step of the arrows is finished at once.
+    auto *zone3 = widget<QTimeEdit>("Picker_Zone3");
+    model.setSchedule(TariffSchedule{});
+    model.CheckOneTarif.edit(false);
+    model.setZoneStart(2, QTime(21, 0));
+    zone3->setFocus();
+    zone3->setSelectedSection(QDateTimeEdit::MinuteSection);
+    QTest::keyClick(zone3, Qt::Key_Up);
+    EXPECT_EQ(model.picker(3).value(), QTime(21, 2));
+    EXPECT_EQ(model.picker(4).value(), QTime(21, 3));
+    EXPECT_EQ(model.picker(5).value(), QTime(21, 3)); // already later than 21:02
+}
+
+// A holiday the meter holds on a day its month cannot have is listed, so it can be corrected.
+TEST_F(SchedulePageTest, HolidayOnAnImpossibleDayIsListed)
+{
+    model.ListCel.set({});
+    model.decodeHoliday(AppendCrc(Bytes({0x26, 0x05, 0x00, 0x31, 0x04})));
+    model.decodeHoliday(AppendCrc(Bytes({0x26, 0x05, 0x01, 0x00, 0x13})));
+    model.decodeHoliday(AppendCrc(Bytes({0x26, 0x05, 0x02, 0x00, 0x01})));
+    auto *list = widget<QTreeWidget>("ListCel");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), u"апрель"_s);
+    EXPECT_EQ(list->topLevelItem(0)->text(1), u"31"_s);
+    EXPECT_EQ(list->topLevelItem(1)->text(0), u"январь"_s);
+    EXPECT_EQ(list->topLevelItem(1)->text(1), u"0"_s);
+}
+
 TEST_F(SchedulePageTest, ButtonsFollowTheConnection)
 {
     EXPECT_FALSE(widget("BtnReadSchedule")->isEnabled());

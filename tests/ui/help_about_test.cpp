@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextEdit>
 #include <gtest/gtest.h>
 
@@ -167,6 +168,38 @@ TEST(About, MemoryIsReadAgainAtEveryShowingAndLinksGoToTheShell)
     ASSERT_EQ(facts.opened.size(), 2u);
     EXPECT_EQ(facts.opened[0], QUrl(AboutBox::WebAddress()));
     EXPECT_EQ(facts.opened[1].toString(), QStringLiteral("mailto:") + AboutBox::EmailAddress());
+}
+
+// Every text of the box is shown whole, inside the box.
+TEST(About, NothingIsCutOff)
+{
+    test::FakeSystemFacts facts;
+    AboutBox about(facts);
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    EXPECT_EQ(about.size(), QSize(394, 281));
+    for (const char *name : {"ProductName", "Label11", "Version", "Label3", "Label6", "Label8", "Label9",
+                             "Label1", "Label2", "OKButton", "Image1", "Image2"}) {
+        auto *w = about.findChild<QWidget *>(QString::fromLatin1(name));
+        ASSERT_NE(w, nullptr) << name;
+        EXPECT_GE(w->width(), w->sizeHint().width()) << name;
+        EXPECT_GE(w->height(), w->sizeHint().height()) << name;
+        const QRect r(w->mapTo(&about, QPoint(0, 0)), w->size());
+        EXPECT_TRUE(about.rect().contains(r)) << name;
+        // Nothing it is inside cuts it either.
+        for (QWidget *p = w->parentWidget(); p && p != &about; p = p->parentWidget())
+            EXPECT_TRUE(QRect(p->mapTo(&about, QPoint(0, 0)), p->size()).contains(r)) << name;
+    }
+}
+
+// 640 x 480 is the help window with its frame.
+TEST(HelpWindow, OuterSizeIncludesTheFrame)
+{
+    HelpWindow help;
+    help.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
+    EXPECT_EQ(help.frameGeometry().size(), QSize(640, 480));
+    EXPECT_EQ(help.size() + (help.frameGeometry().size() - help.geometry().size()), QSize(640, 480));
 }
 
 } // namespace

@@ -59,6 +59,23 @@ QString Text(QByteArrayView data, qsizetype at, int countWidth)
     return d.characters(count, high);
 }
 
+// A worksheet up to its cells, in the order Excel writes it.
+std::vector<quint16> SheetHead()
+{
+    return {
+        kBof,        kIndex,        kCalcMode,       kCalcCount, kRefMode, kIteration,        kDelta,
+        kSaveRecalc, kPrintHeaders, kPrintGridlines, kGridSet,   kGuts,    kDefaultRowHeight, kWsBool,
+        kHeader,     kFooter,       kHCenter,        kVCenter,   kSetup,   kDefColWidth,      kDimensions};
+}
+
+const Record &First(const std::vector<Record> &records, quint16 id)
+{
+    const auto it =
+        std::find_if(records.begin(), records.end(), [id](const Record &r) { return r.id == id; });
+    EXPECT_NE(it, records.end()) << id;
+    return *it;
+}
+
 TEST(Biff, RecordsOfTheBlankWorkbook)
 {
     const QByteArray stream = BuildWorkbookStream(BlankXlsBook());
@@ -69,8 +86,11 @@ TEST(Biff, RecordsOfTheBlankWorkbook)
     for (quint16 id : {kStyle, kBoundSheet, kBoundSheet, kBoundSheet, kSst, kExtSst, kEof})
         globals.push_back(id);
     EXPECT_EQ(Ids(parts[0]), globals);
+    std::vector<quint16> sheet = SheetHead();
+    sheet.push_back(kWindow2);
+    sheet.push_back(kEof);
     for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(Ids(parts[i]), (std::vector<quint16>{kBof, kHeader, kFooter, kDimensions, kWindow2, kEof}));
+        EXPECT_EQ(Ids(parts[i]), sheet);
 
     const Record &bof = parts[0][0];
     EXPECT_EQ(LittleEndian(bof.data, 0, 2), 0x0600u);
@@ -135,8 +155,9 @@ TEST(Biff, HeaderAndFooterCentreNameAndPageInTimesNewRoman)
     const QByteArray stream = BuildWorkbookStream(BlankXlsBook());
     const auto parts = Substreams(stream);
     for (int i = 1; i <= 3; ++i) {
-        EXPECT_EQ(Text(parts[i][1].data, 0, 2), QStringLiteral("&C&\"Times New Roman,Regular\"&12&A"));
-        EXPECT_EQ(Text(parts[i][2].data, 0, 2),
+        EXPECT_EQ(Text(First(parts[i], kHeader).data, 0, 2),
+                  QStringLiteral("&C&\"Times New Roman,Regular\"&12&A"));
+        EXPECT_EQ(Text(First(parts[i], kFooter).data, 0, 2),
                   QStringLiteral("&C&\"Times New Roman,Regular\"&12Страница &P"));
     }
 }
@@ -151,26 +172,83 @@ TEST(Biff, CellsGoOutInRowOrderAsLabelSstAndNumber)
     cells[{2, 7}] = QStringLiteral("Заголовок");
     const QByteArray stream = BuildWorkbookStream(book);
     const auto sheet = Substreams(stream)[1];
-    ASSERT_EQ(Ids(sheet), (std::vector<quint16>{kBof, kHeader, kFooter, kDimensions, kLabelSst, kLabelSst,
-                                                kLabelSst, kNumber, kWindow2, kEof}));
-    const QByteArray dimensions(sheet[3].data.data(), sheet[3].data.size());
+    std::vector<quint16> ids = SheetHead();
+    for (quint16 id : {kRow, kRow, kRow, kLabelSst, kLabelSst, kLabelSst, kNumber, kDbCell, kWindow2, kEof})
+        ids.push_back(id);
+    ASSERT_EQ(Ids(sheet), ids);
+    const qsizetype cellsAt = static_cast<qsizetype>(SheetHead().size()) + 3;
+    const QByteArray dimensions(First(sheet, kDimensions).data.data(), First(sheet, kDimensions).data.size());
     EXPECT_EQ(dimensions.toHex(), "00000000"
                                   "05000000"
                                   "0000"
                                   "0800"
                                   "0000");
-    const QByteArray a1(sheet[4].data.data(), sheet[4].data.size());
+    const QByteArray a1(sheet[cellsAt].data.data(), sheet[cellsAt].data.size());
     EXPECT_EQ(a1.toHex(), "0000"
                           "0000"
                           "0f00"
-                          "00000000");                // row, column, XF 15, string 0
-    EXPECT_EQ(LittleEndian(sheet[5].data, 6, 4), 1u); // the empty text
-    EXPECT_EQ(LittleEndian(sheet[6].data, 6, 4), 0u); // the same text shares string 0
-    const QByteArray number(sheet[7].data.data(), sheet[7].data.size());
+                          "00000000");                          // row, column, XF 15, string 0
+    EXPECT_EQ(LittleEndian(sheet[cellsAt + 1].data, 6, 4), 1u); // the empty text
+    EXPECT_EQ(LittleEndian(sheet[cellsAt + 2].data, 6, 4), 0u); // the same text shares string 0
+    const QByteArray number(sheet[cellsAt + 3].data.data(), sheet[cellsAt + 3].data.size());
     EXPECT_EQ(number.toHex(), "0400"
                               "0200"
                               "0f00"
                               "0000000000000440"); // 2.5 as an IEEE double
+}
+
+// INDEX points at DEFCOLWIDTH and at one DBCELL per block of 32 rows; each DBCELL points back
+// at its block's first ROW and at the first cell of each of its rows.
+TEST(Biff, IndexAndRowBlocksPointWhereExcelLooks)
+{
+    XlsBook book = BlankXlsBook();
+    auto &cells = book.sheets[0].cells;
+    const std::vector<int> rows = {1, 2, 31, 32, 40, 100, 65535};
+    for (int r : rows)
+        for (int c = 0; c <= r % 5; ++c)
+            cells[{r, c * 3}] = c % 2 ? XlsValue(QStringLiteral("т%1").arg(r)) : XlsValue(r + c / 10.0);
+    const QByteArray stream = BuildWorkbookStream(book);
+    const auto sheet = Substreams(stream)[1];
+    const Record &index = First(sheet, kIndex);
+    ASSERT_EQ(index.data.size(), 16 + 4 * 4); // blocks 0, 1, 3 and 2047
+    EXPECT_EQ(LittleEndian(index.data, 4, 4), 1u);
+    EXPECT_EQ(LittleEndian(index.data, 8, 4), 65536u);
+    const auto recordAt = [&](quint64 offset) {
+        RecordReader reader(stream, static_cast<qsizetype>(offset));
+        return *reader.next();
+    };
+    EXPECT_EQ(recordAt(LittleEndian(index.data, 12, 4)).id, kDefColWidth);
+    std::vector<int> seen;
+    for (qsizetype b = 16; b < index.data.size(); b += 4) {
+        const Record dbCell = recordAt(LittleEndian(index.data, b, 4));
+        ASSERT_EQ(dbCell.id, kDbCell);
+        qsizetype at = dbCell.offset - static_cast<qsizetype>(LittleEndian(dbCell.data, 0, 4));
+        const Record firstRow = recordAt(static_cast<quint64>(at));
+        ASSERT_EQ(firstRow.id, kRow);
+        at += 4 + firstRow.data.size();
+        for (qsizetype k = 4; k < dbCell.data.size(); k += 2) {
+            at += static_cast<qsizetype>(LittleEndian(dbCell.data, k, 2));
+            const Record cell = recordAt(static_cast<quint64>(at));
+            ASSERT_TRUE(cell.id == kNumber || cell.id == kLabelSst) << cell.id;
+            EXPECT_EQ(LittleEndian(cell.data, 2, 2), 0u) << "the row's first cell";
+            const int row = static_cast<int>(LittleEndian(cell.data, 0, 2));
+            EXPECT_EQ(row / 32, static_cast<int>(LittleEndian(firstRow.data, 0, 2)) / 32);
+            seen.push_back(row);
+        }
+    }
+    EXPECT_EQ(seen, rows);
+    // Each ROW spans its cells' columns.
+    for (const Record &r : sheet) {
+        if (r.id != kRow)
+            continue;
+        const int row = static_cast<int>(LittleEndian(r.data, 0, 2));
+        EXPECT_EQ(LittleEndian(r.data, 2, 2), 0u);
+        EXPECT_EQ(LittleEndian(r.data, 4, 2), static_cast<quint64>((row % 5) * 3 + 1)) << row;
+    }
+    QString error;
+    const auto back = ParseWorkbookStream(stream, &error);
+    ASSERT_TRUE(back) << error.toStdString();
+    EXPECT_EQ(back->sheets[0].cells, cells);
 }
 
 // Room left in the SST record before the second string, and what that string is: it starts
