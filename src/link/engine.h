@@ -72,6 +72,9 @@ public:
 
     void EnqueueRequest(const QByteArray &body);
     void RemoveHead() { commands_.removeHead(); }
+    // Drops the queued requests of one function code (a journal read the operator stops).
+    // A request whose exchange is under way stays: its reply or time-out removes it.
+    void DropRequests(quint8 code);
     void AbortSequence();
     void ActionFindAddressExecute();
     // The green write indicator for 2 s, as a finished write lights it.
@@ -93,6 +96,10 @@ public:
     bool awaitingReply() const;
     bool sendTimerEnabled() const;
     bool writeErrorBoxOpen() const { return boxOpen_; }
+
+Q_SIGNALS:
+    // Every change of Commands, before the engine acts on it.
+    void commandsChanged();
 
 private:
     void lineBytesReceived() override;

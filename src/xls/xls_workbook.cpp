@@ -34,7 +34,9 @@ bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return Fail(error, QStringLiteral("cannot create %1: %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
+    // The flush is checked here: commit() flushes too, but does not fail when that flush does
+    // (a full disk would leave a cut file in place of the old one).
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString why = file.errorString();
         file.cancelWriting();
         return Fail(error, QStringLiteral("cannot write %1: %2").arg(path, why));
@@ -88,6 +90,13 @@ bool XlsWorkbook::setCell(int row, int column, double number)
     if (!std::isfinite(number))
         return false;
     return store(row, column, number);
+}
+
+bool XlsWorkbook::setCell(int row, int column, const QDate &date)
+{
+    if (!XlsDateSerial(date))
+        return false;
+    return store(row, column, XlsDate{date});
 }
 
 bool XlsWorkbook::save(const QString &path, QString *error) const
