@@ -92,7 +92,7 @@ AnnualJournalChart::AnnualJournalChart(AnnualJournal &model, QWidget *parent)
     }
     c->addSeries(series_);
     months_ = new QBarCategoryAxis(c);
-    months_->setTitleText(u"Месяц"_s);
+    months_->setTitleText(u"Месяц, год"_s);
     energy_ = new QValueAxis(c);
     energy_->setTitleText(EnergyTitle());
     c->addAxis(months_, Qt::AlignBottom);
@@ -107,9 +107,15 @@ AnnualJournalChart::AnnualJournalChart(AnnualJournal &model, QWidget *parent)
 void AnnualJournalChart::render()
 {
     const AnnualChartData data = AnnualChart(model_.GridJournal.value());
-    if (months_->categories() != data.months) {
+    // "26 янв." of the table as the month over its year: twelve of them fit the window so.
+    QStringList labels;
+    for (const QString &month : data.months) {
+        const qsizetype blank = month.indexOf(u' ');
+        labels.append(blank < 0 ? month : month.mid(blank + 1) + u"<br>"_s + month.left(blank));
+    }
+    if (months_->categories() != labels) {
         months_->clear();
-        months_->append(data.months);
+        months_->append(labels);
     }
     double high = 0;
     const QList<QBarSet *> sets = series_->barSets();
@@ -136,10 +142,16 @@ ConsumptionJournalChart::ConsumptionJournalChart(ConsumptionJournal &model, QWid
     time_->setTickCount(5);
     energy_ = new QValueAxis(c);
     energy_->setTitleText(EnergyTitle());
+    setChart(c);
+    // Qt Charts leaves out an axis added to a chart without series: the legend's lines go first.
+    startSegment();
     c->addAxis(time_, Qt::AlignBottom);
     c->addAxis(energy_, Qt::AlignLeft);
-    setChart(c);
-    clear();
+    for (QLineSeries *line : segments_.first()) {
+        line->attachAxis(time_);
+        line->attachAxis(energy_);
+    }
+    fitAxes();
     for (qsizetype i = 0; i < model.ListView1.size(); ++i)
         appendRow(i);
     connect(&model.ListView1, &ConsumptionList::rowAppended, this, &ConsumptionJournalChart::appendRow);
@@ -167,12 +179,14 @@ void ConsumptionJournalChart::startSegment()
         QPen pen(kTariffColors[static_cast<size_t>(t)]);
         pen.setWidthF(1.5);
         line->setPen(pen);
-        // A record alone between two gaps still shows as a dot.
+        // A record alone between two gaps still shows, as a dot.
         line->setPointsVisible(true);
         line->setMarkerSize(4);
         chart()->addSeries(line);
-        line->attachAxis(time_);
-        line->attachAxis(energy_);
+        if (!chart()->axes().isEmpty()) {
+            line->attachAxis(time_);
+            line->attachAxis(energy_);
+        }
         if (!segments_.isEmpty()) {
             const auto markers = chart()->legend()->markers(line);
             for (QLegendMarker *marker : markers)
@@ -192,8 +206,13 @@ void ConsumptionJournalChart::appendRow(qsizetype index)
             startSegment();
         segmentUsed_ = true;
         const auto x = static_cast<qreal>(point->time.toMSecsSinceEpoch());
-        for (int t = 0; t < kJournalTariffs; ++t)
-            segments_.last()[static_cast<size_t>(t)]->append(x, point->energy[static_cast<size_t>(t)]);
+        for (int t = 0; t < kJournalTariffs; ++t) {
+            QLineSeries *line = segments_.last()[static_cast<size_t>(t)];
+            line->append(x, point->energy[static_cast<size_t>(t)]);
+            // Dots only where a record stands alone; on a line they would thicken it.
+            if (line->count() == 2)
+                line->setPointsVisible(false);
+        }
         if (!low_) {
             low_ = point;
             high_ = point;

@@ -112,7 +112,7 @@ TEST_F(JournalChartPageTest, AnnualChartIsThreeTariffsOfBarsPerMonthFollowingThe
             EXPECT_EQ(set->at(m), 0.0);
     }
     EXPECT_EQ(chart->monthAxis()->categories().first(), u"янв."_s);
-    EXPECT_EQ(chart->monthAxis()->titleText(), u"Месяц"_s);
+    EXPECT_EQ(chart->monthAxis()->titleText(), u"Месяц, год"_s);
     EXPECT_EQ(chart->energyAxis()->titleText(), u"Энергия, кВт·ч"_s);
     EXPECT_EQ(chart->chart()->title(), u"Годовой журнал"_s);
     EXPECT_TRUE(chart->chart()->legend()->isVisible());
@@ -125,8 +125,8 @@ TEST_F(JournalChartPageTest, AnnualChartIsThreeTariffsOfBarsPerMonthFollowingThe
     EXPECT_EQ(sets[0]->at(6), 100.0);
     EXPECT_EQ(sets[1]->at(6), 0.001);
     EXPECT_EQ(sets[0]->at(3), 0.0);
-    EXPECT_EQ(chart->monthAxis()->categories()[0], u"26 янв."_s);
-    EXPECT_EQ(chart->monthAxis()->categories()[6], u"26 июль"_s);
+    EXPECT_EQ(chart->monthAxis()->categories()[0], u"янв.<br>26"_s);
+    EXPECT_EQ(chart->monthAxis()->categories()[6], u"июль<br>26"_s);
     EXPECT_GE(chart->energyAxis()->max(), 100.0);
     EXPECT_EQ(chart->energyAxis()->min(), 0.0);
 
