@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql sqlite3 xvfb xauth imagemagick valgrind
   python3-xlrd python3-dbfread python3-dbf
-  qt6-charts-dev qt6-translations-l10n libreoffice-calc-nogui lintian ccache
+  qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libreoffice-calc-nogui lintian ccache
   file dpkg-dev
   clang libclang-rt-14-dev
 )

@@ -8,6 +8,7 @@
 #include "journals/journals.h"
 #include "link/line.h"
 #include "meter/meter_panel.h"
+#include "records/local_log_report.h"
 #include "records/local_log_view.h"
 #include "records/local_recorder.h"
 #include "schedule/schedule_model.h"
@@ -105,6 +106,9 @@ void Station::wireParts()
     hooks.scheduleZonesBody = [this] { return schedule_->scheduleZonesBody(); };
     connect(&meter_->parameters(), &MeterParameters::extendedVersionChanged, schedule_.get(),
             [this](bool) { schedule_->applyMeterVersion(engine_.MeterVersion); });
+    engine_.log().ActionSaveLog.setHandler([this] { SaveExchangeLog(); });
+    if (localLog_)
+        localLog_->BtnExport.setHandler([this] { ExportLocalLog(); });
     if (localRecorder_) {
         localRecorder_->installPlusButton();
         onRecordProgramming = [r = localRecorder_.get()] { r->RecordLocal(); };
@@ -250,6 +254,8 @@ void Station::ActionConnectExecute()
                         QStringLiteral("Ошибка"), BoxIcon::Error);
         return;
     }
+    logPort_ = device;
+    logBaud_ = baud();
     setConnectedState(true);
 }
 
@@ -307,6 +313,23 @@ void Station::FormClose()
 }
 
 void Station::ActionResetExecute() { clearMeterData(); }
+
+void Station::SaveExchangeLog()
+{
+    // Before the first connection the panel's choice heads the file.
+    const ExchangeLogHeader header{logPort_.isEmpty() ? comboPortText() : logPort_,
+                                   logBaud_ ? logBaud_ : baud(), engine_.SpinAddr.value(), facts_.now()};
+    journals_->exporter().SaveFile(QStringLiteral("Текстовый файл|*.txt"), QStringLiteral("txt"),
+                                   ExchangeLogFileBytes(engine_.log(), header));
+}
+
+void Station::ExportLocalLog()
+{
+    if (!localLog_ || !localLog_->isOpen())
+        return;
+    journals_->exporter().Export(LocalLogReportTable(localLog_->rows()),
+                                 LocalLogReportTitle(localLog_->filter()));
+}
 
 void Station::ReportError(const QString &error)
 {

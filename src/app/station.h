@@ -106,6 +106,9 @@ public:
     void ComboBaudChange(int index);
     void N12001Click(int tag);
     void ActionResetExecute();
+    // "Сохранить протокол…" of the exchange log and "Экспорт…" of the page "База данных".
+    void SaveExchangeLog();
+    void ExportLocalLog();
 
     // The general error report: the error's own text in a box captioned with the window title.
     void ReportError(const QString &error);
@@ -155,6 +158,9 @@ private:
     std::unique_ptr<LocalLogView> localLog_;
     std::vector<PortItem> ports_;
     int portNumber_ = 1;
+    // The connection the exchange log belongs to, for the head of its saved file.
+    QString logPort_;
+    int logBaud_ = 0;
 };
 
 } // namespace ordan

@@ -40,13 +40,20 @@ QByteArray AnnualJournalRequest(quint8 month)
 
 AnnualJournal::AnnualJournal(Engine &engine, QObject *parent)
     : QObject(parent), BitBtn4(u"BitBtn4"_s, this, u"Прочитать"_s),
-      Gauge1(u"Gauge1"_s, this, 0, 0, kAnnualMonths), Panel3(u"Panel3"_s, this, u"Годовой журнал"_s),
+      Gauge1(u"Gauge1"_s, this, 0, 0, kAnnualMonths), Reading(u"Reading"_s, this, false),
+      MonthsLeft(u"MonthsLeft"_s, this, 0, 0, kAnnualMonths), Panel3(u"Panel3"_s, this, u"Годовой журнал"_s),
       GridJournal(u"GridJournal"_s, this, InitialAnnualGrid(), FieldBase::Kind::Grid),
       BtnJournal(u"BtnJournal"_s, this, u"Экспорт"_s), engine_(engine)
 {
     Gauge1.setVisible(false);
-    BitBtn4.setHandler([this] { BitBtn4Click(); });
+    BitBtn4.setHandler([this] {
+        if (Reading.value())
+            StopRead();
+        else
+            BitBtn4Click();
+    });
     engine_.setDecoder(kAnnualJournalCode, [this](const QByteArray &reply) { decodeReply(reply); });
+    connect(&engine_, &Engine::commandsChanged, this, &AnnualJournal::followQueue);
 }
 
 AnnualJournal::~AnnualJournal()
@@ -65,6 +72,18 @@ void AnnualJournal::BitBtn4Click()
     GridJournal.set(grid);
     Gauge1.set(0);
     Gauge1.setVisible(true);
+}
+
+void AnnualJournal::StopRead()
+{
+    engine_.DropRequests(kAnnualJournalCode);
+}
+
+void AnnualJournal::followQueue()
+{
+    const qsizetype left = engine_.commands().count(kAnnualJournalCode);
+    MonthsLeft.set(static_cast<int>(left));
+    Reading.set(left > 0);
 }
 
 void AnnualJournal::decodeReply(const QByteArray &reply)

@@ -52,13 +52,17 @@ public:
     // Takes the decoder off the engine again; the engine must still exist.
     ~AnnualJournal() override;
 
-    Action BitBtn4; // "Прочитать"
+    Action BitBtn4; // "Прочитать"; "Стоп" while the journal is read
     IntField Gauge1;
+    BoolField Reading;   // months of a read are still queued
+    IntField MonthsLeft; // of them
     TextField Panel3;
     Field<AnnualGrid> GridJournal;
     Action BtnJournal; // "Экспорт"; the export is wired by whoever owns it
 
     void BitBtn4Click();
+    // Drops the months not yet asked for; the rows read so far stay and polling goes on.
+    void StopRead();
     void decodeReply(const QByteArray &reply);
     // The journal progress bar belongs to the replies of its own code only.
     void replyAccepted(quint8 code);
@@ -67,6 +71,8 @@ public:
     QList<QStringList> exportTable() const;
 
 private:
+    void followQueue();
+
     Engine &engine_;
 };
 

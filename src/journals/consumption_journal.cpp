@@ -76,12 +76,19 @@ void ConsumptionList::clear()
 
 ConsumptionJournal::ConsumptionJournal(Engine &engine, SystemFacts &facts, QObject *parent)
     : QObject(parent), BitBtn3(u"BitBtn3"_s, this, u"Прочитать"_s),
-      Gauge2(u"Gauge2"_s, this, 0, 0, kConsumptionPages), ListView1(u"ListView1"_s, this),
+      Gauge2(u"Gauge2"_s, this, 0, 0, kConsumptionPages), Reading(u"Reading"_s, this, false),
+      PagesLeft(u"PagesLeft"_s, this, 0, 0, kConsumptionPages), ListView1(u"ListView1"_s, this),
       BtnDiary(u"BtnDiary"_s, this, u"Экспорт"_s), engine_(engine), facts_(facts)
 {
     Gauge2.setVisible(false);
-    BitBtn3.setHandler([this] { BitBtn3Click(); });
+    BitBtn3.setHandler([this] {
+        if (Reading.value())
+            StopRead();
+        else
+            BitBtn3Click();
+    });
     engine_.setDecoder(kConsumptionJournalCode, [this](const QByteArray &reply) { decodeReply(reply); });
+    connect(&engine_, &Engine::commandsChanged, this, &ConsumptionJournal::followQueue);
 }
 
 ConsumptionJournal::~ConsumptionJournal()
@@ -96,6 +103,23 @@ void ConsumptionJournal::BitBtn3Click()
     ListView1.clear();
     Gauge2.set(0);
     Gauge2.setVisible(true);
+}
+
+void ConsumptionJournal::StopRead()
+{
+    engine_.DropRequests(kConsumptionJournalCode);
+}
+
+void ConsumptionJournal::followQueue()
+{
+    const qsizetype left = engine_.commands().count(kConsumptionJournalCode);
+    PagesLeft.set(static_cast<int>(left));
+    Reading.set(left > 0);
+}
+
+QDateTime ConsumptionJournal::now() const
+{
+    return facts_.now();
 }
 
 void ConsumptionJournal::decodeReply(const QByteArray &reply)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QList>
 #include <QLocale>
 #include <QObject>
@@ -84,12 +85,18 @@ public:
     // Takes the decoder off the engine again; the engine must still exist.
     ~ConsumptionJournal() override;
 
-    Action BitBtn3; // "Прочитать"
+    Action BitBtn3; // "Прочитать"; "Стоп" while the journal is read
     IntField Gauge2;
+    BoolField Reading;  // pages of a read are still queued
+    IntField PagesLeft; // of them
     ConsumptionList ListView1;
     Action BtnDiary; // "Экспорт"; the export is wired by whoever owns it
 
     void BitBtn3Click();
+    // Drops the pages not yet asked for; the rows read so far stay and polling goes on.
+    void StopRead();
+    // The records carry no year: the year their stamps are placed in now.
+    QDateTime now() const;
     void decodeReply(const QByteArray &reply);
     void replyAccepted(quint8 code);
 
@@ -97,6 +104,8 @@ public:
     QList<QStringList> exportTable() const;
 
 private:
+    void followQueue();
+
     Engine &engine_;
     SystemFacts &facts_;
 };

@@ -65,6 +65,32 @@ JournalExport::JournalExport(Operator &op, SystemFacts &facts, ExportFiles &file
 
 JournalExport::~JournalExport() = default;
 
+namespace
+{
+
+// A journal's texts as the workbook takes them: what reads as a number is a number, anything
+// else text, the empty text included.
+TypedExportTable TypedCells(const ExportTable &table)
+{
+    const QLocale locale;
+    TypedExportTable typed;
+    typed.reserve(table.size());
+    for (const QStringList &row : table) {
+        QList<ExportCell> cells;
+        cells.reserve(row.size());
+        for (const QString &text : row) {
+            if (const auto number = ExportCellNumber(text, locale))
+                cells.append(*number);
+            else
+                cells.append(text);
+        }
+        typed.append(std::move(cells));
+    }
+    return typed;
+}
+
+} // namespace
+
 void JournalExport::Export(ExportTable table, QString title)
 {
     std::weak_ptr<int> alive = alive_;
@@ -77,7 +103,43 @@ void JournalExport::Export(ExportTable table, QString title)
         });
 }
 
+void JournalExport::Export(TypedExportTable table, QString title)
+{
+    std::weak_ptr<int> alive = alive_;
+    operator_.chooseSaveFile(
+        u"xls|*.xls"_s, u"xls"_s,
+        [this, alive, table = std::move(table), title = std::move(title)](const QString &file) {
+            if (alive.expired() || file.isEmpty())
+                return;
+            exportTo(file, table, title);
+        });
+}
+
+void JournalExport::SaveFile(const QString &filter, const QString &defaultSuffix, QByteArray bytes)
+{
+    std::weak_ptr<int> alive = alive_;
+    operator_.chooseSaveFile(filter, defaultSuffix,
+                             [this, alive, bytes = std::move(bytes)](const QString &file) {
+                                 if (alive.expired() || file.isEmpty())
+                                     return;
+                                 saveTo(file, bytes);
+                             });
+}
+
+bool JournalExport::saveTo(const QString &chosen, const QByteArray &bytes)
+{
+    if (files_.writeFile(chosen, bytes))
+        return true;
+    fail();
+    return false;
+}
+
 bool JournalExport::exportTo(const QString &chosen, const ExportTable &table, const QString &title)
+{
+    return exportTo(chosen, TypedCells(table), title);
+}
+
+bool JournalExport::exportTo(const QString &chosen, const TypedExportTable &table, const QString &title)
 {
     const auto temporary = TemporaryWorkbookName(ExportDirectoryOf(chosen), chosen,
                                                  [this](const QString &path) { return files_.exists(path); });
@@ -100,28 +162,30 @@ bool JournalExport::exportTo(const QString &chosen, const ExportTable &table, co
     return true;
 }
 
-bool JournalExport::write(const QString &chosen, const QString &temporary, const ExportTable &table,
+bool JournalExport::write(const QString &chosen, const QString &temporary, const TypedExportTable &table,
                           const QString &title)
 {
     if (!files_.createBlank(temporary) || !files_.open(temporary))
         return false;
     qsizetype columns = 0;
-    for (const QStringList &row : table)
+    for (const QList<ExportCell> &row : table)
         columns = std::max(columns, row.size());
     // A cell that cannot be written is left out; the rest of the journal still goes.
     files_.setText(1, 1, title);
     for (int c = 2; c <= columns; ++c)
         files_.setText(1, c, QString());
-    const QLocale locale;
     for (qsizetype r = 0; r < table.size(); ++r) {
-        const QStringList &row = table[r];
+        const QList<ExportCell> &row = table[r];
         for (qsizetype c = 0; c < row.size(); ++c) {
             const int sheetRow = static_cast<int>(r) + 2;
             const int sheetColumn = static_cast<int>(c) + 1;
-            if (const auto number = ExportCellNumber(row[c], locale))
+            const ExportCell &cell = row[c];
+            if (const auto *number = std::get_if<double>(&cell))
                 files_.setNumber(sheetRow, sheetColumn, *number);
-            else
-                files_.setText(sheetRow, sheetColumn, row[c]);
+            else if (const auto *text = std::get_if<QString>(&cell))
+                files_.setText(sheetRow, sheetColumn, *text);
+            else if (const auto *date = std::get_if<QDate>(&cell))
+                files_.setDate(sheetRow, sheetColumn, *date);
         }
     }
     // The save replaces an existing file in one rename, so the old file is not deleted first:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QLocale>
 #include <QString>
@@ -8,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
 namespace ordan
 {
@@ -17,6 +20,10 @@ class SystemFacts;
 
 // A rectangle of cell texts, row 0 the column titles.
 using ExportTable = QList<QStringList>;
+
+// A table whose cells already carry their kind: nothing (an empty cell), text, number, date.
+using ExportCell = std::variant<std::monostate, QString, double, QDate>;
+using TypedExportTable = QList<QList<ExportCell>>;
 
 // What the export needs of the file system and of the spreadsheet writer. Rows and columns
 // count from 1, as in the spreadsheet; cells go to the first sheet of the open workbook.
@@ -30,8 +37,13 @@ public:
     virtual bool open(const QString &path) = 0;
     virtual bool setText(int row, int column, const QString &text) = 0;
     virtual bool setNumber(int row, int column, double number) = 0;
+    // A date the spreadsheet shows in its date format; a writer without dates stores nothing.
+    virtual bool setDate(int, int, const QDate &) { return false; }
     virtual bool save(const QString &path) = 0;
     virtual void close() = 0;
+    // Writes a whole file of other kinds (a text, a picture) so that a failure leaves any
+    // previous file as it was; false when it could not be written.
+    virtual bool writeFile(const QString &, const QByteArray &) { return false; }
 };
 
 // "Годовой журнал " and the like, followed by "Счетчик № <n>, " for a meter that has a number.
@@ -67,13 +79,21 @@ public:
     // Asks for the file; the table and title are taken now, as the journal shows them at the
     // click, and written once the operator has chosen. Cancelling does nothing.
     void Export(ExportTable table, QString title);
+    // The same for a table whose cells carry their kind; empty cells are left out.
+    void Export(TypedExportTable table, QString title);
 
     // Writes the workbook to `chosen` and opens it; on failure the warning box, and no
     // temporary workbook is left behind. True when the file was written.
     bool exportTo(const QString &chosen, const ExportTable &table, const QString &title);
+    bool exportTo(const QString &chosen, const TypedExportTable &table, const QString &title);
+
+    // Asks for a file (filter "name|*.ext") and writes `bytes` to it, taken at the click; on
+    // failure the export's warning box. Cancelling does nothing.
+    void SaveFile(const QString &filter, const QString &defaultSuffix, QByteArray bytes);
+    bool saveTo(const QString &chosen, const QByteArray &bytes);
 
 private:
-    bool write(const QString &chosen, const QString &temporary, const ExportTable &table,
+    bool write(const QString &chosen, const QString &temporary, const TypedExportTable &table,
                const QString &title);
     void fail();
 

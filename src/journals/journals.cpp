@@ -34,4 +34,9 @@ void Journals::BtnDiaryClick()
                    JournalTitle(u"Журнал потребления "_s, serialNumber_ ? serialNumber_() : 0));
 }
 
+void Journals::SavePicture(QByteArray png)
+{
+    export_.SaveFile(u"PNG|*.png"_s, u"png"_s, std::move(png));
+}
+
 } // namespace ordan

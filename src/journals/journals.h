@@ -35,6 +35,8 @@ public:
 
     void BtnJournalClick();
     void BtnDiaryClick();
+    // "Сохранить рисунок…" of either chart: the picture to a PNG file the operator chooses.
+    void SavePicture(QByteArray png);
 
 private:
     std::function<int()> serialNumber_;

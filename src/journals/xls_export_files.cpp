@@ -52,6 +52,11 @@ bool XlsExportFiles::setNumber(int row, int column, double number)
     return book_.setCell(row, column, number);
 }
 
+bool XlsExportFiles::setDate(int row, int column, const QDate &date)
+{
+    return book_.setCell(row, column, date);
+}
+
 bool XlsExportFiles::save(const QString &path)
 {
     QString error;
@@ -64,6 +69,15 @@ bool XlsExportFiles::save(const QString &path)
 void XlsExportFiles::close()
 {
     book_.close();
+}
+
+bool XlsExportFiles::writeFile(const QString &path, const QByteArray &bytes)
+{
+    QString error;
+    if (WriteFileAtomically(path, bytes, &error))
+        return true;
+    qCWarning(lcJournals) << error;
+    return false;
 }
 
 } // namespace ordan

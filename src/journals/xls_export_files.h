@@ -16,8 +16,10 @@ public:
     bool open(const QString &path) override;
     bool setText(int row, int column, const QString &text) override;
     bool setNumber(int row, int column, double number) override;
+    bool setDate(int row, int column, const QDate &date) override;
     bool save(const QString &path) override;
     void close() override;
+    bool writeFile(const QString &path, const QByteArray &bytes) override;
 
 private:
     XlsWorkbook book_;

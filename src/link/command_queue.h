@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+#include <array>
 #include <deque>
 #include <functional>
 
@@ -18,9 +20,12 @@ public:
     qsizetype size() const { return static_cast<qsizetype>(items_.size()); }
     const QByteArray &head() const { return items_.front(); }
     const QByteArray &at(qsizetype i) const { return items_[static_cast<size_t>(i)]; }
+    // Frames queued with this function code; kept as the queue changes, so asking is cheap.
+    qsizetype count(quint8 code) const { return counts_[code]; }
 
     void append(QByteArray frame)
     {
+        ++counts_[CodeOf(frame)];
         items_.push_back(std::move(frame));
         notify();
     }
@@ -28,6 +33,7 @@ public:
     {
         if (items_.empty())
             return;
+        --counts_[CodeOf(items_.front())];
         items_.pop_front();
         notify();
     }
@@ -36,10 +42,30 @@ public:
         if (items_.empty())
             return;
         items_.clear();
+        counts_.fill(0);
+        notify();
+    }
+    // Removes the frames of this code that stand behind the first `keep` items, as one change.
+    void removeCode(quint8 code, qsizetype keep)
+    {
+        if (keep < 0 || keep >= size() || counts_[code] == 0)
+            return;
+        const auto from = items_.begin() + static_cast<std::ptrdiff_t>(keep);
+        const auto end =
+            std::remove_if(from, items_.end(), [code](const QByteArray &f) { return CodeOf(f) == code; });
+        if (end == items_.end())
+            return;
+        counts_[code] -= static_cast<qsizetype>(items_.end() - end);
+        items_.erase(end, items_.end());
         notify();
     }
 
 private:
+    static quint8 CodeOf(const QByteArray &frame)
+    {
+        return frame.isEmpty() ? quint8(0) : static_cast<quint8>(frame.front());
+    }
+
     void notify()
     {
         if (onChange_)
@@ -47,6 +73,7 @@ private:
     }
 
     std::deque<QByteArray> items_;
+    std::array<qsizetype, 256> counts_{};
     std::function<void()> onChange_;
 };
 

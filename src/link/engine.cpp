@@ -96,8 +96,14 @@ bool Engine::disconnectLine()
 
 void Engine::EnqueueRequest(const QByteArray &body) { commands_.append(AppendCrc(body)); }
 
+void Engine::DropRequests(quint8 code)
+{
+    commands_.removeCode(code, awaitingReply() ? 1 : 0);
+}
+
 void Engine::queueChanged()
 {
+    Q_EMIT commandsChanged();
     if (!commands_.isEmpty()) {
         if (!connected_) {
             commands_.clear();

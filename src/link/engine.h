@@ -73,6 +73,9 @@ public:
 
     void EnqueueRequest(const QByteArray &body);
     void RemoveHead() { commands_.removeHead(); }
+    // Drops the queued requests of one function code (a journal read the operator stops).
+    // A request whose exchange is under way stays: its reply or time-out removes it.
+    void DropRequests(quint8 code);
     void AbortSequence();
     void ActionFindAddressExecute();
     // The green write indicator for 2 s, as a finished write lights it.
@@ -98,6 +101,8 @@ public:
 Q_SIGNALS:
     // The port went away under the connection; the engine has disconnected already.
     void lineLost(const QString &reason);
+    // Every change of Commands, before the engine acts on it.
+    void commandsChanged();
 
 private:
     void lineBytesReceived() override;

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -45,6 +46,9 @@ LocalLogPage::LocalLogPage(LocalLogView &view, QWidget *parent) : QWidget(parent
     h->addWidget(new QLabel(QStringLiteral("по")));
     h->addWidget(dateEdit(view.DTP2));
     h->addStretch(1);
+    auto *exportButton = new QPushButton;
+    Bind(exportButton, view.BtnExport);
+    h->addWidget(exportButton);
     outer->addWidget(panel);
 
     auto *count = new QLabel;

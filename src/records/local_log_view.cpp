@@ -42,11 +42,13 @@ LocalLogView::LocalLogView(LocalTable &table, Action &actionOpen, Action &action
     : QObject(parent), Panel6(QStringLiteral("Panel6"), this),
       SpinFilter(QStringLiteral("SpinFilter"), &Panel6, 0, 0, 0),
       DTP1(QStringLiteral("DTP1"), &Panel6, today), DTP2(QStringLiteral("DTP2"), &Panel6, today),
-      StatusBar2(QStringLiteral("StatusBar2"), this), table_(table), actionOpen_(actionOpen),
-      actionClose_(actionClose), reportError_(std::move(reportError))
+      StatusBar2(QStringLiteral("StatusBar2"), this),
+      BtnExport(QStringLiteral("BtnExport"), this, QStringLiteral("Экспорт…")), table_(table),
+      actionOpen_(actionOpen), actionClose_(actionClose), reportError_(std::move(reportError))
 {
     actionOpen_.setHandler([this] { ActionOpenExecute(); });
     actionClose_.setHandler([this] { ActionCloseExecute(); });
+    BtnExport.setEnabled(false);
     // A changed filter is applied only by opening again. While closed there is nothing to
     // close, and the actions keep the state the mode gave them.
     auto closeOnChange = [this] {
@@ -81,6 +83,7 @@ void LocalLogView::ActionOpenExecute()
     StatusBar2.set(QStringLiteral(" Записей: ") + QString::number(count));
     actionOpen_.setEnabled(false);
     actionClose_.setEnabled(true);
+    BtnExport.setEnabled(true);
     Q_EMIT activePageRequested(kPageIndex);
 }
 
@@ -90,6 +93,7 @@ void LocalLogView::ActionCloseExecute()
     StatusBar2.set(QString());
     actionOpen_.setEnabled(true);
     actionClose_.setEnabled(false);
+    BtnExport.setEnabled(false);
 }
 
 void LocalLogView::setRows(QList<LocalRow> rows, bool open)

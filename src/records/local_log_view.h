@@ -34,6 +34,9 @@ public:
     Field<QDate> DTP1;
     Field<QDate> DTP2;
     TextField StatusBar2;
+    // "Экспорт…": the rows shown to a workbook; enabled while the view is open. The owner of
+    // the export gives it its handler.
+    Action BtnExport;
 
     // Table1: the rows that passed the filter when the view was opened; empty while closed.
     bool isOpen() const { return open_; }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <numeric>
 
 namespace ordan
@@ -23,6 +24,8 @@ namespace
 const QString kWorkbookStreamName = QStringLiteral("Workbook");
 
 constexpr quint16 kCellXf = 15; // the default cell format, the first XF after the 15 style XFs
+constexpr quint16 kDateXf = 16; // a cell format with the built-in short date; only in books with dates
+constexpr quint16 kShortDateFormat = 14;
 constexpr quint16 kCodePageUtf16 = 1200;
 constexpr quint8 kCyrillicCharset = 204;
 
@@ -58,13 +61,14 @@ QByteArray Font(const QString &name, int points)
 }
 
 // XF, 20 bytes. Style XFs have no parent (0xFFF); the cell XF's parent is the Normal style.
-// `ignoredAttributes` is the style XF's set of attribute groups that cells do not take from it.
-QByteArray Xf(quint16 font, bool style, quint8 ignoredAttributes)
+// `ignoredAttributes` is the style XF's set of attribute groups that cells do not take from it;
+// for a cell XF the groups it sets itself (0x04: its number format).
+QByteArray Xf(quint16 font, bool style, quint8 ignoredAttributes, quint16 format = 0)
 {
     const quint32 protection = style ? (0xFFF0 | 0x0004 | 0x0001) : 0x0001; // locked; style bit
     return RecordData()
         .u16(font)
-        .u16(0) // number format: General
+        .u16(format) // number format: General unless given
         .u16(protection)
         .u8(0x20) // bottom aligned, no wrap
         .u8(0)    // no rotation
@@ -236,10 +240,15 @@ void AppendWorksheet(QByteArray &s, const XlsSheet &sheet, const QHash<QString, 
             }
             RecordData cell;
             cell.u16(static_cast<quint32>(ref.row)).u16(static_cast<quint32>(ref.column)).u16(kCellXf);
-            if (const QString *text = std::get_if<QString>(&value))
+            if (const QString *text = std::get_if<QString>(&value)) {
                 AppendRecord(s, kLabelSst, cell.u32(strings.value(*text)).data);
-            else
+            } else if (const XlsDate *date = std::get_if<XlsDate>(&value)) {
+                RecordData dated;
+                dated.u16(static_cast<quint32>(ref.row)).u16(static_cast<quint32>(ref.column)).u16(kDateXf);
+                AppendRecord(s, kNumber, dated.f64(XlsDateSerial(date->date).value_or(0)).data);
+            } else {
                 AppendRecord(s, kNumber, cell.f64(std::get<double>(value)).data);
+            }
         }
         PatchU32(s, dbCellSlot, s.size());
         dbCellSlot += 4;
@@ -252,7 +261,24 @@ void AppendWorksheet(QByteArray &s, const XlsSheet &sheet, const QHash<QString, 
     AppendRecord(s, kEof, {});
 }
 
+bool HasDates(const XlsBook &book)
+{
+    for (const XlsSheet &sheet : book.sheets)
+        for (const auto &[ref, value] : sheet.cells)
+            if (std::holds_alternative<XlsDate>(value))
+                return true;
+    return false;
+}
+
 } // namespace
+
+std::optional<double> XlsDateSerial(const QDate &date)
+{
+    static const QDate epoch(1899, 12, 30);
+    if (!date.isValid() || date < QDate(1900, 3, 1) || date > QDate(9999, 12, 31))
+        return std::nullopt;
+    return static_cast<double>(epoch.daysTo(date));
+}
 
 QString XlsDefaultHeader()
 {
@@ -302,6 +328,8 @@ QByteArray BuildWorkbookStream(const XlsBook &book)
     for (quint16 i = 1; i < 15; ++i)
         AppendRecord(s, kXf, Xf(i <= 2 ? 1 : i <= 4 ? 2 : 0, true, 0xF4));
     AppendRecord(s, kXf, Xf(0, false, 0x00));
+    if (HasDates(book))
+        AppendRecord(s, kXf, Xf(0, false, 0x04, kShortDateFormat));
     AppendRecord(s, kStyle, RecordData().u16(0x8000).u8(0).u8(0xFF).data); // built-in Normal on XF 0
 
     std::vector<qsizetype> sheetOffsetFields;
@@ -424,6 +452,9 @@ private:
                 if (!parseBoundSheet(r->data))
                     return false;
                 break;
+            case kXf:
+                xfFormats_.push_back(static_cast<quint16>(LittleEndian(r->data, 2, 2)));
+                break;
             case kSst: {
                 std::vector<QByteArrayView> parts{r->data};
                 while (const auto c = reader.nextIf(kContinue))
@@ -495,6 +526,17 @@ private:
         return damaged(QStringLiteral("a sheet ends without EOF"));
     }
 
+    // A whole number in a cell formatted as a built-in date is read as that date.
+    XlsValue NumberValue(QByteArrayView record, double number) const
+    {
+        const auto xf = static_cast<size_t>(LittleEndian(record, 4, 2));
+        if (xf >= xfFormats_.size() || xfFormats_[xf] < 14 || xfFormats_[xf] > 17)
+            return number;
+        if (number != std::floor(number) || number < 61 || number > 2958465)
+            return number;
+        return XlsDate{QDate(1899, 12, 30).addDays(static_cast<qint64>(number))};
+    }
+
     bool setCell(XlsSheet &sheet, quint32 row, quint32 column, XlsValue value)
     {
         if (row >= kXlsMaxRows || column >= kXlsMaxColumns)
@@ -520,11 +562,12 @@ private:
         case kNumber:
             if (d.size() < 14)
                 return damaged(QStringLiteral("NUMBER"));
-            return setCell(sheet, row, column, NumberAt(d, 6));
+            return setCell(sheet, row, column, NumberValue(d, NumberAt(d, 6)));
         case kRk:
             if (d.size() < 10)
                 return damaged(QStringLiteral("RK"));
-            return setCell(sheet, row, column, RkValue(static_cast<quint32>(LittleEndian(d, 6, 4))));
+            return setCell(sheet, row, column,
+                           NumberValue(d, RkValue(static_cast<quint32>(LittleEndian(d, 6, 4)))));
         case kMulRk: {
             // Row, first column, (XF, RK) pairs, last column.
             if (d.size() < 6 || (d.size() - 6) % 6 != 0)
@@ -566,6 +609,7 @@ private:
     QByteArrayView stream_;
     qsizetype globalsEnd_ = 0;
     std::vector<BoundSheet> boundSheets_;
+    std::vector<quint16> xfFormats_; // number format of each XF, in order
     QStringList strings_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDate>
 #include <QString>
 
 #include <compare>
@@ -28,7 +29,17 @@ struct XlsCellRef {
     auto operator<=>(const XlsCellRef &) const = default;
 };
 
-using XlsValue = std::variant<QString, double>;
+// A date: a number of days that the cell shows in the date format.
+struct XlsDate {
+    QDate date;
+    bool operator==(const XlsDate &) const = default;
+};
+
+// The serial day number of a date (days from 1899-12-30, the count Excel's dates use from
+// March 1900 on); nothing for a date before 1900-03-01 or after 9999-12-31.
+std::optional<double> XlsDateSerial(const QDate &date);
+
+using XlsValue = std::variant<QString, double, XlsDate>;
 
 struct XlsSheet {
     QString name;

@@ -175,6 +175,13 @@ bool XlsWorkbook::setCell(int row, int column, double number)
     return store(row, column, number);
 }
 
+bool XlsWorkbook::setCell(int row, int column, const QDate &date)
+{
+    if (!XlsDateSerial(date))
+        return false;
+    return store(row, column, XlsDate{date});
+}
+
 bool XlsWorkbook::save(const QString &path, QString *error) const
 {
     if (!book_)

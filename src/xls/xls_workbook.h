@@ -5,6 +5,7 @@
 
 #include "xls/xls_book.h"
 
+#include <QDate>
 #include <QString>
 
 #include <optional>
@@ -28,6 +29,8 @@ public:
     // a cell holds and for a number Excel cannot store (infinite or not a number).
     bool setCell(int row, int column, const QString &text);
     bool setCell(int row, int column, double number);
+    // A date shown in the date format; false for a date a workbook cannot hold (before March 1900).
+    bool setCell(int row, int column, const QDate &date);
 
     // Writes the whole workbook to a temporary file beside `path` and renames it over `path`,
     // so a failure never leaves a half-written file behind.
