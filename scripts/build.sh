@@ -5,7 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
 shift || true
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# ccache (when present) makes a rebuild in a fresh clone on the same machine cheap.
+launcher=()
+command -v ccache >/dev/null &&
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 targets=()
 [ -n "${ORDAN_TARGETS:-}" ] && read -ra targets <<<"--target $ORDAN_TARGETS"
 cmake --build "$dir" --parallel "$(nproc)" "${targets[@]}"

@@ -12,8 +12,11 @@ shift || true
 targets=("$@")
 ((${#targets[@]})) || targets=(fuzz_reply_path fuzz_schedule_journals fuzz_dbf_reader)
 
+launcher=()
+command -v ccache >/dev/null &&
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDAN_FUZZ=ON \
-  -DORDAN_BUILD_TESTS=OFF -DORDAN_BUILD_BENCH=OFF >/dev/null
+  -DORDAN_BUILD_TESTS=OFF -DORDAN_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 ninja -C build-fuzz -j2 fuzz_targets >/dev/null
 
 # The work folder in memory where there is some: the table target syncs every append to disk.
