@@ -93,14 +93,7 @@ TypedExportTable TypedCells(const ExportTable &table)
 
 void JournalExport::Export(ExportTable table, QString title)
 {
-    std::weak_ptr<int> alive = alive_;
-    operator_.chooseSaveFile(
-        u"xls|*.xls"_s, u"xls"_s,
-        [this, alive, table = std::move(table), title = std::move(title)](const QString &file) {
-            if (alive.expired() || file.isEmpty())
-                return;
-            exportTo(file, table, title);
-        });
+    Export(TypedCells(table), std::move(title));
 }
 
 void JournalExport::Export(TypedExportTable table, QString title)
