@@ -3,6 +3,7 @@
 #include "core/bytes.h"
 #include "journals/journal_text.h"
 #include "link/engine.h"
+#include "link/frame.h"
 
 #include <algorithm>
 
@@ -35,7 +36,7 @@ std::optional<AnnualJournalRecord> DecodeAnnualJournalRecord(QByteArrayView repl
 
 QByteArray AnnualJournalRequest(quint8 month)
 {
-    return Bytes({kAnnualJournalCode, 0x03, month});
+    return FrameBody(FunctionCode::ReadAnnualJournal, Bytes({month}));
 }
 
 AnnualJournal::AnnualJournal(Engine &engine, QObject *parent)
@@ -46,12 +47,13 @@ AnnualJournal::AnnualJournal(Engine &engine, QObject *parent)
 {
     Gauge1.setVisible(false);
     BitBtn4.setHandler([this] { BitBtn4Click(); });
-    engine_.setDecoder(kAnnualJournalCode, [this](const QByteArray &reply) { decodeReply(reply); });
+    engine_.setDecoder(FunctionCode::ReadAnnualJournal,
+                       [this](const QByteArray &reply) { decodeReply(reply); });
 }
 
 AnnualJournal::~AnnualJournal()
 {
-    engine_.setDecoder(kAnnualJournalCode, {});
+    engine_.setDecoder(FunctionCode::ReadAnnualJournal, {});
 }
 
 void AnnualJournal::BitBtn4Click()
@@ -94,7 +96,7 @@ void AnnualJournal::decodeReply(const QByteArray &reply)
 
 void AnnualJournal::replyAccepted(quint8 code)
 {
-    Gauge1.setVisible(code == kAnnualJournalCode);
+    Gauge1.setVisible(code == CodeByte(FunctionCode::ReadAnnualJournal));
 }
 
 QList<QStringList> AnnualJournal::exportTable() const

@@ -4,6 +4,7 @@
 #include "core/system_facts.h"
 #include "journals/journal_text.h"
 #include "link/engine.h"
+#include "link/frame.h"
 
 #include <algorithm>
 
@@ -51,7 +52,7 @@ ConsumptionRow ConsumptionRowTexts(const ConsumptionJournalRecord &r, int year, 
 
 QByteArray ConsumptionJournalRequest(quint8 page)
 {
-    return Bytes({kConsumptionJournalCode, 0x03, page});
+    return FrameBody(FunctionCode::ReadConsumptionJournal, Bytes({page}));
 }
 
 ConsumptionList::ConsumptionList(const QString &name, QObject *parent) : FieldBase(name, parent, Kind::Grid)
@@ -81,12 +82,13 @@ ConsumptionJournal::ConsumptionJournal(Engine &engine, SystemFacts &facts, QObje
 {
     Gauge2.setVisible(false);
     BitBtn3.setHandler([this] { BitBtn3Click(); });
-    engine_.setDecoder(kConsumptionJournalCode, [this](const QByteArray &reply) { decodeReply(reply); });
+    engine_.setDecoder(FunctionCode::ReadConsumptionJournal,
+                       [this](const QByteArray &reply) { decodeReply(reply); });
 }
 
 ConsumptionJournal::~ConsumptionJournal()
 {
-    engine_.setDecoder(kConsumptionJournalCode, {});
+    engine_.setDecoder(FunctionCode::ReadConsumptionJournal, {});
 }
 
 void ConsumptionJournal::BitBtn3Click()
@@ -110,7 +112,7 @@ void ConsumptionJournal::decodeReply(const QByteArray &reply)
 
 void ConsumptionJournal::replyAccepted(quint8 code)
 {
-    Gauge2.setVisible(code == kConsumptionJournalCode);
+    Gauge2.setVisible(code == CodeByte(FunctionCode::ReadConsumptionJournal));
 }
 
 QList<QStringList> ConsumptionJournal::exportTable() const

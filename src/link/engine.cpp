@@ -51,7 +51,10 @@ Engine::~Engine() { line_.setListener(nullptr); }
 bool Engine::awaitingReply() const { return timer2_->isEnabled(); }
 bool Engine::sendTimerEnabled() const { return timer1_->isEnabled(); }
 
-void Engine::setDecoder(quint8 code, Decoder decoder) { decoders_[code] = std::move(decoder); }
+void Engine::setDecoder(FunctionCode code, Decoder decoder)
+{
+    decoders_[CodeByte(code)] = std::move(decoder);
+}
 
 bool Engine::connectLine(const QString &port, int baud)
 {

@@ -4,6 +4,7 @@
 #include "link/command_queue.h"
 #include "link/exchange_log.h"
 #include "link/line.h"
+#include "link/protocol.h"
 #include "link/serial_link.h"
 
 #include <QByteArray>
@@ -78,7 +79,9 @@ public:
     // The green write indicator for 2 s, as a finished write lights it.
     void ShowWriteIndicator();
 
-    void setDecoder(quint8 code, Decoder decoder);
+    // The decoder of the replies to `code`; an empty one removes it.
+    void setDecoder(FunctionCode code, Decoder decoder);
+    bool hasDecoder(quint8 code) const { return static_cast<bool>(decoders_[code]); }
 
     bool SettingsWritePending = false;
     bool ScheduleWritePending = false;

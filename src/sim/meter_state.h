@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/protocol.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -142,6 +144,8 @@ private:
     bool authorised_ = false;
 };
 
+// A refusal of `code`; the raw form sends any error byte, as a faulty meter might.
+QByteArray MeterErrorReply(quint8 code, MeterError error);
 QByteArray MeterErrorReply(quint8 code, quint8 error);
 QByteArray MeterAcknowledgement(quint8 code);
 
