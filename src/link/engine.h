@@ -63,7 +63,6 @@ public:
     ExchangeLog &log() { return log_; }
     const ExchangeLog &log() const { return log_; }
     const CommandQueue &commands() const { return commands_; }
-    SerialLink &serialLink() { return link_; }
 
     // The link half of connecting and disconnecting; false when the port would not open or
     // close (the line's errorText() says why). Disconnecting ends every exchange: nothing
@@ -96,7 +95,6 @@ public:
     const QByteArray &reply() const { return reply_; }
     bool awaitingReply() const;
     bool sendTimerEnabled() const;
-    bool writeErrorBoxOpen() const { return boxOpen_; }
 
 Q_SIGNALS:
     // The port went away under the connection; the engine has disconnected already.

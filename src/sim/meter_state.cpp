@@ -164,12 +164,6 @@ SimulatedMeter::SimulatedMeter(std::function<qint64()> nowMs, MeterState state)
     lastSyncMs_ = nowMs_ ? nowMs_() : 0;
 }
 
-void SimulatedMeter::setState(const MeterState &state)
-{
-    sync();
-    state_ = state;
-}
-
 void SimulatedMeter::sync()
 {
     if (!nowMs_)

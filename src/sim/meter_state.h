@@ -125,7 +125,6 @@ public:
 
     MeterState &state() { return state_; }
     const MeterState &state() const { return state_; }
-    void setState(const MeterState &state);
     bool authorised() const { return authorised_; }
 
     // The tariff (1..3) in force at the meter's clock.
