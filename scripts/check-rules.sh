@@ -6,19 +6,20 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The files listed in every target_sources(ordan_logic ...) call, as paths from the repository root.
+# The files of every target_sources call for logic and for the libraries held to its rules (the
+# test stand-ins and the simulated meter), as paths from the repository root.
 logic_sources() {
     local cmake dir
     for cmake in src/*/CMakeLists.txt; do
         dir=$(dirname "$cmake")
         awk '
-            /target_sources\(ordan_logic/ { inside = 1 }
+            /target_sources\((ordan_logic|ordan_doubles|ordan_sim)[ \t)]/ { inside = 1 }
             inside {
                 line = $0
                 sub(/#.*/, "", line)
                 closed = index(line, ")") > 0
                 sub(/\).*/, "", line)
-                sub(/.*target_sources\(ordan_logic/, "", line)
+                sub(/.*target_sources\((ordan_logic|ordan_doubles|ordan_sim)/, "", line)
                 n = split(line, words, /[ \t]+/)
                 for (i = 1; i <= n; i++)
                     if (words[i] != "" && words[i] != "PRIVATE" && words[i] != "PUBLIC")
