@@ -6,6 +6,7 @@
 // after the last, so every exchange counts with its own tick.
 #include "app/serial_station.h"
 #include "journals/journals.h"
+#include "link/protocol.h"
 #include "timed_line.h"
 
 #include <QEventLoop>
@@ -112,13 +113,15 @@ bool RunAt(int baud, int baudIndex)
         const auto journalDone = [&] {
             size_t n = 0;
             for (size_t i = first; i < x.size(); ++i)
-                n += x[i].code == kConsumptionJournalCode;
-            return n == kConsumptionPages && x.back().code != kConsumptionJournalCode && x.back().requestBytes > 0;
+                n += x[i].code == CodeByte(FunctionCode::ReadConsumptionJournal);
+            return n == kConsumptionPages &&
+                   x.back().code != CodeByte(FunctionCode::ReadConsumptionJournal) &&
+                   x.back().requestBytes > 0;
         };
         RunUntil(journalDone, 120000);
         size_t begin = first, end = first;
         for (size_t i = first; i < x.size(); ++i) {
-            if (x[i].code == kConsumptionJournalCode) {
+            if (x[i].code == CodeByte(FunctionCode::ReadConsumptionJournal)) {
                 if (begin == first)
                     begin = i;
                 end = i + 1;

@@ -141,9 +141,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int n = 0; n < 64 && !in.empty(); ++n) {
         const quint8 selector = in.byte();
         const QByteArray payload = in.bytes(in.byte() % 40);
-        static constexpr quint8 kCodes[] = {schedule_code::ReadZones, schedule_code::ReadMasks,
-                                            schedule_code::ReadHoliday, schedule_code::ReadTransfer,
-                                            kAnnualJournalCode, kConsumptionJournalCode};
+        static constexpr FunctionCode kCodes[] = {
+            FunctionCode::ReadZoneTable,     FunctionCode::ReadDayTypeMasks,
+            FunctionCode::ReadHoliday,       FunctionCode::ReadTransfer,
+            FunctionCode::ReadAnnualJournal, FunctionCode::ReadConsumptionJournal};
         const QByteArray reply = MakeFrame(kCodes[selector % 6], payload);
         Schedule(reply);
         Journal(reply, locale, facts.now().date().year());

@@ -158,11 +158,11 @@ bool DecoderSeeds(const QString &dir)
     bool ok = true;
     QByteArray schedule(1, '\x01'); // Russian locale
     for (const QByteArray &request : ScheduleReadSequence(10)) {
-        const quint8 code = ByteAt(request, 0);
-        const quint8 selector = code == schedule_code::ReadZones ? 0
-                                : code == schedule_code::ReadMasks ? 1
-                                : code == schedule_code::ReadHoliday ? 2
-                                                                      : 3;
+        const auto code = static_cast<FunctionCode>(ByteAt(request, 0));
+        const quint8 selector = code == FunctionCode::ReadZoneTable      ? 0
+                                : code == FunctionCode::ReadDayTypeMasks ? 1
+                                : code == FunctionCode::ReadHoliday      ? 2
+                                                                         : 3;
         schedule.append(entry(selector, request));
     }
     ok &= Save(dir, QStringLiteral("schedule_replies"), schedule);

@@ -34,6 +34,13 @@ public:
         return values.value(name).toInt();
     }
     void setIntValue(const QString &name, int value) override { values.insert(name, value); }
+    std::optional<QString> stringValue(const QString &name) const override
+    {
+        if (!values.contains(name))
+            return std::nullopt;
+        return values.value(name).toString();
+    }
+    void setStringValue(const QString &name, const QString &value) override { values.insert(name, value); }
     void closeKey() override {}
     QMap<QString, QVariant> values;
 };
@@ -42,6 +49,8 @@ class Ports final : public PortEnumerator {
 public:
     std::vector<QString> systemPortNames() override { return {QStringLiteral("COM1")}; }
     bool probe(const QString &) override { return false; }
+    bool deviceExists(const QString &) override { return false; }
+    PortNaming naming() const override { return PortNaming::Posix; }
 };
 
 // The working directory the station looks into for the database-mode marker: a folder that

@@ -12,6 +12,8 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/support/lsan.supp
 status=0
+echo "== rules: logic sources touch no file, timer, port, settings, widget or platform macro"
+scripts/check-rules.sh || status=1
 echo "== tests (plain build)"
 ctest --test-dir build --output-on-failure --parallel 2 || status=1
 echo "== Debian package (made from the plain build, installed and started)"

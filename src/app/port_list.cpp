@@ -37,17 +37,22 @@ QString OpenFailureText(const QString &portName, const QString &reason, const QS
     return text;
 }
 
-QString DeviceForPortNumber(int number)
+QString DeviceForPortNumber(int number, PortNaming naming)
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(number);
-#else
+    if (naming == PortNaming::Windows)
+        return QStringLiteral("COM%1").arg(number);
     if (number >= 201)
         return QStringLiteral("/dev/ttyACM%1").arg(number - 201);
     if (number >= 101)
         return QStringLiteral("/dev/ttyUSB%1").arg(number - 101);
     return QStringLiteral("/dev/ttyS%1").arg(qMax(0, number - 1));
-#endif
+}
+
+QString DeviceOfPortName(const QString &name, PortNaming naming)
+{
+    if (naming == PortNaming::Windows || name.startsWith(QLatin1Char('/')) || PortNumberOf(name) == 0)
+        return name;
+    return QStringLiteral("/dev/") + name;
 }
 
 } // namespace ordan

@@ -23,9 +23,15 @@ struct PortItem {
 // The number of a device given by its path that carries no number of its own.
 inline constexpr int kPathPortNumber = 1000;
 
+// How the system names its serial devices: COMn, opened by that name, on Windows; a name under
+// /dev elsewhere.
+enum class PortNaming { Windows, Posix };
+
 int PortNumberOf(const QString &name);
 // The device of a port number: COMn on Windows; ttyS(n-1), ttyUSB(n-101), ttyACM(n-201) elsewhere.
-QString DeviceForPortNumber(int number);
+QString DeviceForPortNumber(int number, PortNaming naming);
+// The device opened for a name the system lists: a path as it is; a bare name under /dev on Posix.
+QString DeviceOfPortName(const QString &name, PortNaming naming);
 
 // The box shown when a port does not open: the fixed first line with the port's name, the
 // system's reason on the second, and for a refused access the group to join.
@@ -42,6 +48,7 @@ public:
     virtual bool probe(const QString &device) = 0;
     // Whether a device given by its path is there now (a remembered adapter may be unplugged).
     virtual bool deviceExists(const QString &device) = 0;
+    virtual PortNaming naming() const = 0;
 };
 
 } // namespace ordan

@@ -77,4 +77,13 @@ bool QtPortEnumerator::deviceExists(const QString &device)
     return QFileInfo::exists(device) || !QSerialPortInfo(device).isNull();
 }
 
+PortNaming QtPortEnumerator::naming() const
+{
+#ifdef Q_OS_WIN
+    return PortNaming::Windows;
+#else
+    return PortNaming::Posix;
+#endif
+}
+
 } // namespace ordan

@@ -9,6 +9,7 @@ public:
     std::vector<QString> systemPortNames() override;
     bool probe(const QString &device) override;
     bool deviceExists(const QString &device) override;
+    PortNaming naming() const override;
 };
 
 } // namespace ordan

@@ -1,7 +1,9 @@
 #include "app/qt_system_facts.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSysInfo>
 
 #ifdef Q_OS_WIN
@@ -101,5 +103,10 @@ quint64 QtSystemFacts::availablePhysicalMemory() const
 }
 
 bool QtSystemFacts::openWithShell(const QUrl &target) { return QDesktopServices::openUrl(target); }
+
+bool QtSystemFacts::fileExists(const QString &folder, const QString &name) const
+{
+    return QFileInfo::exists(QDir(folder).filePath(name));
+}
 
 } // namespace ordan

@@ -13,6 +13,7 @@ public:
     quint64 totalPhysicalMemory() const override;
     quint64 availablePhysicalMemory() const override;
     bool openWithShell(const QUrl &target) override;
+    bool fileExists(const QString &folder, const QString &name) const override;
 };
 
 } // namespace ordan

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/modes.h"
 #include "app/settings_store.h"
+#include "core/modes.h"
 
 #include <array>
 #include <optional>

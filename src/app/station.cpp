@@ -13,9 +13,6 @@
 #include "records/local_recorder.h"
 #include "schedule/schedule_model.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 namespace ordan {
 
 namespace {
@@ -53,7 +50,7 @@ Station::Station(Platform p, QObject *parent)
       TabScheduleVisible(QStringLiteral("TabSchedule"), this, true),
       TabSheet5Visible(QStringLiteral("TabSheet5"), this, true), line_(p.line), op_(p.op), facts_(p.facts),
       settings_(p.settings), portEnumerator_(p.ports), workingDir_(p.workingDir),
-      startup_(ReadStartupSettings(p.settings, QFileInfo::exists(QDir(p.workingDir).filePath(kSqlMarkerFile)))),
+      startup_(ReadStartupSettings(p.settings, p.facts.fileExists(p.workingDir, kSqlMarkerFile))),
       modes_(startup_.modes), engine_(p.line, p.timers, p.op, *this, [&facts = p.facts] { return facts.now(); }, this)
 {
     meter_ = std::make_unique<MeterPanel>(engine_, op_, facts_, modes_, this);
@@ -163,19 +160,11 @@ void Station::ListSerialPorts(int registryPort)
     NPort.set(0);
     const std::vector<QString> names = portEnumerator_.systemPortNames();
     for (const QString &name : names) {
-        const int number = PortNumberOf(name);
-        const QString device = name.startsWith(QLatin1Char('/')) || number == 0
-                                   ? name
-#ifdef Q_OS_WIN
-                                   : name;
-#else
-                                   : QStringLiteral("/dev/") + name;
-#endif
-        addPort({name, number, device}, registryPort);
+        addPort({name, PortNumberOf(name), DeviceOfPortName(name, portEnumerator_.naming())}, registryPort);
     }
     if (names.empty()) {
         for (int n = 1; n <= 8; ++n) {
-            const QString device = DeviceForPortNumber(n);
+            const QString device = DeviceForPortNumber(n, portEnumerator_.naming());
             if (portEnumerator_.probe(device))
                 addPort({QStringLiteral("Com%1").arg(n), n, device}, registryPort);
         }
@@ -248,7 +237,7 @@ void Station::ActionConnectExecute()
     // The device of the chosen port, or of port 1 when nothing is chosen.
     const int i = ComboPort.value();
     const QString device = i >= 0 && i < static_cast<int>(ports_.size()) ? ports_[static_cast<size_t>(i)].device
-                                                                          : DeviceForPortNumber(1);
+                                                                          : DeviceForPortNumber(1, portEnumerator_.naming());
     if (!engine_.connectLine(device, baud())) {
         op_.showMessage(OpenFailureText(comboPortText(), line_.errorText(), line_.accessGroup()),
                         QStringLiteral("Ошибка"), BoxIcon::Error);

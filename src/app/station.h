@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/modes.h"
 #include "app/port_list.h"
 #include "app/startup_settings.h"
 #include "core/field.h"
+#include "core/modes.h"
 #include "link/engine.h"
 
 #include <QObject>

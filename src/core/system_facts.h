@@ -20,6 +20,8 @@ public:
     virtual quint64 availablePhysicalMemory() const = 0;
     // The shell's "open" of a document, a web address or a mailto: address.
     virtual bool openWithShell(const QUrl &target) = 0;
+    // Whether the file `name` is in `folder` (a marker file that switches a mode).
+    virtual bool fileExists(const QString &folder, const QString &name) const = 0;
 };
 
 } // namespace ordan

@@ -3,6 +3,7 @@
 #include "core/bytes.h"
 #include "journals/journal_text.h"
 #include "link/engine.h"
+#include "link/frame.h"
 
 #include <algorithm>
 
@@ -35,7 +36,7 @@ std::optional<AnnualJournalRecord> DecodeAnnualJournalRecord(QByteArrayView repl
 
 QByteArray AnnualJournalRequest(quint8 month)
 {
-    return Bytes({kAnnualJournalCode, 0x03, month});
+    return FrameBody(FunctionCode::ReadAnnualJournal, Bytes({month}));
 }
 
 AnnualJournal::AnnualJournal(Engine &engine, QObject *parent)
@@ -52,13 +53,13 @@ AnnualJournal::AnnualJournal(Engine &engine, QObject *parent)
         else
             BitBtn4Click();
     });
-    engine_.setDecoder(kAnnualJournalCode, [this](const QByteArray &reply) { decodeReply(reply); });
+    engine_.setDecoder(FunctionCode::ReadAnnualJournal, [this](const QByteArray &reply) { decodeReply(reply); });
     connect(&engine_, &Engine::commandsChanged, this, &AnnualJournal::followQueue);
 }
 
 AnnualJournal::~AnnualJournal()
 {
-    engine_.setDecoder(kAnnualJournalCode, {});
+    engine_.setDecoder(FunctionCode::ReadAnnualJournal, {});
 }
 
 void AnnualJournal::BitBtn4Click()
@@ -76,12 +77,12 @@ void AnnualJournal::BitBtn4Click()
 
 void AnnualJournal::StopRead()
 {
-    engine_.DropRequests(kAnnualJournalCode);
+    engine_.DropRequests(FunctionCode::ReadAnnualJournal);
 }
 
 void AnnualJournal::followQueue()
 {
-    const qsizetype left = engine_.commands().count(kAnnualJournalCode);
+    const qsizetype left = engine_.commands().count(CodeByte(FunctionCode::ReadAnnualJournal));
     MonthsLeft.set(static_cast<int>(left));
     Reading.set(left > 0);
 }
@@ -113,7 +114,7 @@ void AnnualJournal::decodeReply(const QByteArray &reply)
 
 void AnnualJournal::replyAccepted(quint8 code)
 {
-    Gauge1.setVisible(code == kAnnualJournalCode);
+    Gauge1.setVisible(code == CodeByte(FunctionCode::ReadAnnualJournal));
 }
 
 QList<QStringList> AnnualJournal::exportTable() const

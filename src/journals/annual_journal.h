@@ -17,7 +17,6 @@ namespace ordan
 
 class Engine;
 
-inline constexpr quint8 kAnnualJournalCode = 0x12;
 inline constexpr int kAnnualMonths = 12;
 inline constexpr int kAnnualRows = kAnnualMonths + 1; // the title row, then one row per month
 inline constexpr int kAnnualColumns = 5;

@@ -4,6 +4,7 @@
 #include "core/system_facts.h"
 #include "journals/journal_text.h"
 #include "link/engine.h"
+#include "link/frame.h"
 
 #include <algorithm>
 
@@ -51,7 +52,7 @@ ConsumptionRow ConsumptionRowTexts(const ConsumptionJournalRecord &r, int year, 
 
 QByteArray ConsumptionJournalRequest(quint8 page)
 {
-    return Bytes({kConsumptionJournalCode, 0x03, page});
+    return FrameBody(FunctionCode::ReadConsumptionJournal, Bytes({page}));
 }
 
 ConsumptionList::ConsumptionList(const QString &name, QObject *parent) : FieldBase(name, parent, Kind::Grid)
@@ -87,13 +88,13 @@ ConsumptionJournal::ConsumptionJournal(Engine &engine, SystemFacts &facts, QObje
         else
             BitBtn3Click();
     });
-    engine_.setDecoder(kConsumptionJournalCode, [this](const QByteArray &reply) { decodeReply(reply); });
+    engine_.setDecoder(FunctionCode::ReadConsumptionJournal, [this](const QByteArray &reply) { decodeReply(reply); });
     connect(&engine_, &Engine::commandsChanged, this, &ConsumptionJournal::followQueue);
 }
 
 ConsumptionJournal::~ConsumptionJournal()
 {
-    engine_.setDecoder(kConsumptionJournalCode, {});
+    engine_.setDecoder(FunctionCode::ReadConsumptionJournal, {});
 }
 
 void ConsumptionJournal::BitBtn3Click()
@@ -107,12 +108,12 @@ void ConsumptionJournal::BitBtn3Click()
 
 void ConsumptionJournal::StopRead()
 {
-    engine_.DropRequests(kConsumptionJournalCode);
+    engine_.DropRequests(FunctionCode::ReadConsumptionJournal);
 }
 
 void ConsumptionJournal::followQueue()
 {
-    const qsizetype left = engine_.commands().count(kConsumptionJournalCode);
+    const qsizetype left = engine_.commands().count(CodeByte(FunctionCode::ReadConsumptionJournal));
     PagesLeft.set(static_cast<int>(left));
     Reading.set(left > 0);
 }
@@ -134,7 +135,7 @@ void ConsumptionJournal::decodeReply(const QByteArray &reply)
 
 void ConsumptionJournal::replyAccepted(quint8 code)
 {
-    Gauge2.setVisible(code == kConsumptionJournalCode);
+    Gauge2.setVisible(code == CodeByte(FunctionCode::ReadConsumptionJournal));
 }
 
 QList<QStringList> ConsumptionJournal::exportTable() const

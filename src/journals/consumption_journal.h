@@ -20,7 +20,6 @@ namespace ordan
 class Engine;
 class SystemFacts;
 
-inline constexpr quint8 kConsumptionJournalCode = 0x13;
 inline constexpr int kConsumptionPages = 250;
 inline constexpr int kConsumptionColumns = 8;
 inline constexpr quint8 kConsumptionRecordLength = 28;

@@ -51,7 +51,10 @@ Engine::~Engine() { line_.setListener(nullptr); }
 bool Engine::awaitingReply() const { return timer2_->isEnabled(); }
 bool Engine::sendTimerEnabled() const { return timer1_->isEnabled(); }
 
-void Engine::setDecoder(quint8 code, Decoder decoder) { decoders_[code] = std::move(decoder); }
+void Engine::setDecoder(FunctionCode code, Decoder decoder)
+{
+    decoders_[CodeByte(code)] = std::move(decoder);
+}
 
 bool Engine::connectLine(const QString &port, int baud)
 {
@@ -96,9 +99,9 @@ bool Engine::disconnectLine()
 
 void Engine::EnqueueRequest(const QByteArray &body) { commands_.append(AppendCrc(body)); }
 
-void Engine::DropRequests(quint8 code)
+void Engine::DropRequests(FunctionCode code)
 {
-    commands_.removeCode(code, awaitingReply() ? 1 : 0);
+    commands_.removeCode(CodeByte(code), awaitingReply() ? 1 : 0);
 }
 
 void Engine::queueChanged()

@@ -4,6 +4,7 @@
 #include "link/command_queue.h"
 #include "link/exchange_log.h"
 #include "link/line.h"
+#include "link/protocol.h"
 #include "link/serial_link.h"
 
 #include <QByteArray>
@@ -62,7 +63,6 @@ public:
     ExchangeLog &log() { return log_; }
     const ExchangeLog &log() const { return log_; }
     const CommandQueue &commands() const { return commands_; }
-    SerialLink &serialLink() { return link_; }
 
     // The link half of connecting and disconnecting; false when the port would not open or
     // close (the line's errorText() says why). Disconnecting ends every exchange: nothing
@@ -75,13 +75,15 @@ public:
     void RemoveHead() { commands_.removeHead(); }
     // Drops the queued requests of one function code (a journal read the operator stops).
     // A request whose exchange is under way stays: its reply or time-out removes it.
-    void DropRequests(quint8 code);
+    void DropRequests(FunctionCode code);
     void AbortSequence();
     void ActionFindAddressExecute();
     // The green write indicator for 2 s, as a finished write lights it.
     void ShowWriteIndicator();
 
-    void setDecoder(quint8 code, Decoder decoder);
+    // The decoder of the replies to `code`; an empty one removes it.
+    void setDecoder(FunctionCode code, Decoder decoder);
+    bool hasDecoder(quint8 code) const { return static_cast<bool>(decoders_[code]); }
 
     bool SettingsWritePending = false;
     bool ScheduleWritePending = false;
@@ -96,7 +98,6 @@ public:
     const QByteArray &reply() const { return reply_; }
     bool awaitingReply() const;
     bool sendTimerEnabled() const;
-    bool writeErrorBoxOpen() const { return boxOpen_; }
 
 Q_SIGNALS:
     // The port went away under the connection; the engine has disconnected already.

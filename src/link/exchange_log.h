@@ -43,7 +43,6 @@ public:
 
     // Fixed once at start from bit 0 of the mode flags; also sets the switch's start state.
     void setEngineering(bool engineering);
-    bool isEngineering() const { return engineering_; }
 
     // "Включен": while it is not ticked no line of any kind is added.
     BoolField CheckBox_Terminal;

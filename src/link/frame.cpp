@@ -59,4 +59,14 @@ QByteArray FrameBody(quint8 code, QByteArrayView payload)
 
 QByteArray MakeFrame(quint8 code, QByteArrayView payload) { return AppendCrc(FrameBody(code, payload)); }
 
+QByteArray FrameBody(FunctionCode code, QByteArrayView payload)
+{
+    return FrameBody(CodeByte(code), payload);
+}
+
+QByteArray MakeFrame(FunctionCode code, QByteArrayView payload)
+{
+    return MakeFrame(CodeByte(code), payload);
+}
+
 } // namespace ordan

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/protocol.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -15,9 +17,13 @@ quint16 Crc16Modbus(QByteArrayView bytes);
 // The body (function code, length byte, payload) with its two CRC bytes appended.
 QByteArray AppendCrc(QByteArray body);
 
-// The body of a frame: the function code, the length byte and the payload, no CRC.
-QByteArray FrameBody(quint8 code, QByteArrayView payload = {});
+// The body of a frame: the function code, the length byte and the payload, no CRC. Every
+// request the station sends is built here, so its length byte is never typed by hand.
+QByteArray FrameBody(FunctionCode code, QByteArrayView payload = {});
 // The whole frame: FrameBody with its CRC.
+QByteArray MakeFrame(FunctionCode code, QByteArrayView payload = {});
+// The same for any code byte: replies, refusals (code + 128) and frames no meter knows.
+QByteArray FrameBody(quint8 code, QByteArrayView payload = {});
 QByteArray MakeFrame(quint8 code, QByteArrayView payload = {});
 
 // True when the last two bytes equal, low byte first, the CRC of all bytes before them.

@@ -1,19 +1,26 @@
 #pragma once
 
-#include "core/bytes.h"
+#include "link/frame.h"
+#include "link/protocol.h"
 
 #include <QByteArray>
+
+#include <iterator>
 
 namespace ordan {
 
 // The idle polling cycle: one read request without payload per step. Meters of version 10
 // and up have an eleventh step, the DDM time stamps.
-inline constexpr quint8 kPollCodes[] = {0x00, 0x01, 0x04, 0x0D, 0x0F, 0x0A, 0x11, 0x0C, 0x06, 0x22, 0x2A};
+inline constexpr FunctionCode kPollCodes[] = {
+    FunctionCode::ReadFirmwareVersion, FunctionCode::ReadSerialNumber, FunctionCode::ReadClock,
+    FunctionCode::ReadIndication,      FunctionCode::ReadReadings,     FunctionCode::ReadDdmNumbers,
+    FunctionCode::ReadOperatingTime,   FunctionCode::ReadRadioStatus,  FunctionCode::ReadStatus,
+    FunctionCode::ReadBillingDay,      FunctionCode::ReadDdmTimes,
+};
 
 inline QByteArray PollRequestBody(quint8 step)
 {
-    const quint8 code = step < sizeof(kPollCodes) ? kPollCodes[step] : kPollCodes[0];
-    return Bytes({code, 0x02});
+    return FrameBody(step < std::size(kPollCodes) ? kPollCodes[step] : kPollCodes[0]);
 }
 
 // The step after `step`: steps 0..9 below version 10, 0..10 from version 10 on.

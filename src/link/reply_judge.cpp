@@ -7,15 +7,21 @@ namespace ordan {
 
 QString ErrorReplyMessage(quint8 errorCode)
 {
-    switch (errorCode) {
-    case 1: return QStringLiteral("Ошибка: Неизвестная функция");
-    case 2: return QStringLiteral("Ошибка: Неверная длина запроса");
-    case 3: return QStringLiteral("Ошибка: Неверная контрольная сумма");
-    case 4: return QStringLiteral("Ошибка: Неверные данные запроса");
-    case 5: return QStringLiteral("Ошибка: Память защищена");
-    case 6: return QStringLiteral("Ошибка: Доступ запрещен");
-    default: return QStringLiteral("Неизвестная ошибка");
+    switch (static_cast<MeterError>(errorCode)) {
+    case MeterError::UnknownFunction:
+        return QStringLiteral("Ошибка: Неизвестная функция");
+    case MeterError::WrongLength:
+        return QStringLiteral("Ошибка: Неверная длина запроса");
+    case MeterError::WrongCrc:
+        return QStringLiteral("Ошибка: Неверная контрольная сумма");
+    case MeterError::WrongData:
+        return QStringLiteral("Ошибка: Неверные данные запроса");
+    case MeterError::MemoryProtected:
+        return QStringLiteral("Ошибка: Память защищена");
+    case MeterError::AccessDenied:
+        return QStringLiteral("Ошибка: Доступ запрещен");
     }
+    return QStringLiteral("Неизвестная ошибка");
 }
 
 bool IsCompleteReply(QByteArrayView reply)
@@ -25,8 +31,8 @@ bool IsCompleteReply(QByteArrayView reply)
 
 Judgement JudgeReply(QByteArrayView reply, QByteArrayView request)
 {
-    if (reply.size() == 5 && static_cast<quint8>(ByteAt(reply, 0) - ByteAt(request, 0)) == 128
-        && ByteAt(reply, 1) == 3 && CheckReplyCrc(reply)) {
+    if (reply.size() == 5 && static_cast<quint8>(ByteAt(reply, 0) - ByteAt(request, 0)) == kErrorReplyFlag &&
+        ByteAt(reply, 1) == 3 && CheckReplyCrc(reply)) {
         const quint8 code = ByteAt(reply, 2);
         return {Verdict::ErrorReply, code, ErrorReplyMessage(code)};
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/modes.h"
+#include "core/modes.h"
 #include "meter/meter_hooks.h"
 #include "meter/meter_parameters.h"
 #include "meter/settings_writer.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/modes.h"
 #include "core/field.h"
+#include "core/modes.h"
 
 #include <QDate>
 #include <QDateTime>

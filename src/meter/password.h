@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/bytes.h"
+#include "link/frame.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,7 +23,7 @@ inline std::optional<int> PasswordNumber(const QString &text)
 inline QByteArray PasswordFrameBody(const QString &text)
 {
     const int n = PasswordNumber(text).value_or(0);
-    return Bytes({0x14, 0x04, (n % 256) & 0xFF, (n / 256) & 0xFF});
+    return FrameBody(FunctionCode::AccessPassword, Bytes({(n % 256) & 0xFF, (n / 256) & 0xFF}));
 }
 
 } // namespace ordan

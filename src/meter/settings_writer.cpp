@@ -57,23 +57,23 @@ SettingsSequence BuildSettingsSequence(const MeterParameters &p, const MeterHook
 
     add(PasswordFrameBody(p.LabeledPass2.value()));
     if (p.CheckTime.value())
-        add(Bytes({0x05, 0x0A}) +
-            ClockPayload(p.DatePicker.value(), p.TimePicker.value(), p.CheckBoxClock.value()));
+        add(FrameBody(FunctionCode::WriteClock,
+                      ClockPayload(p.DatePicker.value(), p.TimePicker.value(), p.CheckBoxClock.value())));
     if (p.CheckPassword.value() && p.LabeledPass1.value() != p.LabeledPass2.value()) {
         s.newPasswordIndex = s.bodies.size();
         add(PasswordFrameBody(p.LabeledPass1.value()));
     }
     if (p.CheckStatus.value())
-        add(Bytes({0x07, 0x02}));
+        add(FrameBody(FunctionCode::ResetStatusFixation));
     if (p.SpinEdit_Number.mark() != 0) {
         const int n = p.SpinEdit_Number.value();
-        add(Bytes({0x02, 0x05, n % 256, (n / 256) % 256, n / 65536}));
+        add(FrameBody(FunctionCode::WriteSerialNumber, Bytes({n % 256, (n / 256) % 256, n / 65536})));
     }
     if (p.CheckAddr.value())
-        add(Bytes({0x03, 0x03, p.SpinNewAddr.value()}));
+        add(FrameBody(FunctionCode::WriteBusAddress, Bytes({p.SpinNewAddr.value()})));
     if (p.CheckShedule.value()) {
         if (hooks.oneTariff && hooks.oneTariff()) {
-            add(Bytes({0x09, 0x02}));
+            add(FrameBody(FunctionCode::WriteZoneTable));
         } else {
             std::optional<QByteArray> zones =
                 hooks.scheduleZonesBody ? hooks.scheduleZonesBody() : std::nullopt;
@@ -83,10 +83,11 @@ SettingsSequence BuildSettingsSequence(const MeterParameters &p, const MeterHook
             }
             add(*zones);
         }
-        add(Bytes({0x23, 0x04, BcdEncode(p.SpinHour.value()), BcdEncode(p.SpinDay.value())}));
+        add(FrameBody(FunctionCode::WriteBillingDay,
+                      Bytes({BcdEncode(p.SpinHour.value()), BcdEncode(p.SpinDay.value())})));
     }
     if (p.CheckDDM.value()) {
-        QByteArray body = Bytes({0x0B, 0x0B});
+        QByteArray numbers;
         for (const IntField *spin : {&p.SpinEditA, &p.SpinEditB, &p.SpinEditC}) {
             // The frame has three bytes per number; anything else would reach the meter as
             // some other number.
@@ -95,14 +96,14 @@ SettingsSequence BuildSettingsSequence(const MeterParameters &p, const MeterHook
                 s.error = QStringLiteral("Номер ДДМ должен быть от 0 до 16777215.");
                 return s;
             }
-            body += ThreeBytes(spin->value());
+            numbers += ThreeBytes(spin->value());
         }
-        add(body);
+        add(FrameBody(FunctionCode::WriteDdmNumbers, numbers));
     }
     if (p.CheckIndi.value())
-        add(Bytes({0x0E, 0x03, p.indicationMask()}));
+        add(FrameBody(FunctionCode::WriteIndication, Bytes({p.indicationMask()})));
     if (p.CheckResetTariff.value())
-        add(Bytes({0x09, 0x02}));
+        add(FrameBody(FunctionCode::WriteZoneTable));
     return s;
 }
 
@@ -120,10 +121,12 @@ SettingsWriter::SettingsWriter(MeterParameters &p, Engine &engine, Operator &op,
 
 void SettingsWriter::installDecoders()
 {
-    engine_.setDecoder(0x14, [this](const QByteArray &) { DecodePasswordAccepted(); });
-    engine_.setDecoder(0x03, [this](const QByteArray &) { DecodeAddressWritten(); });
+    using enum FunctionCode;
+    engine_.setDecoder(AccessPassword, [this](const QByteArray &) { DecodePasswordAccepted(); });
+    engine_.setDecoder(WriteBusAddress, [this](const QByteArray &) { DecodeAddressWritten(); });
     // The other acknowledgements carry nothing the station reads; 9 belongs to the schedule.
-    for (quint8 code : {0x02, 0x05, 0x07, 0x0B, 0x0E, 0x23, 0x24})
+    for (FunctionCode code : {WriteSerialNumber, WriteClock, ResetStatusFixation, WriteDdmNumbers,
+                              WriteIndication, WriteBillingDay, ResetBillingDay})
         engine_.setDecoder(code, [](const QByteArray &) {});
 }
 
@@ -182,7 +185,7 @@ void SettingsWriter::ActionSettingExecute()
 void SettingsWriter::BitBtn5Click()
 {
     engine_.EnqueueRequest(PasswordFrameBody(p_.LabeledPass2.value()));
-    engine_.EnqueueRequest(Bytes({0x24, 0x02}));
+    engine_.EnqueueRequest(FrameBody(FunctionCode::ResetBillingDay));
 }
 
 void SettingsWriter::DecodePasswordAccepted()
@@ -208,7 +211,7 @@ void SettingsWriter::DecodeAddressWritten()
 {
     // The address the meter acknowledged, as it was queued.
     const QByteArray &request = engine_.request();
-    if (ByteAt(request, 0) == 0x03 && request.size() >= 3)
+    if (ByteAt(request, 0) == CodeByte(FunctionCode::WriteBusAddress) && request.size() >= 3)
         engine_.SpinAddr.set(ByteAt(request, 2));
 }
 

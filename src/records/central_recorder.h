@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/modes.h"
+#include "core/modes.h"
 #include "records/production_db.h"
 
 #include <QDateTime>

@@ -9,7 +9,7 @@ namespace ordan
 {
 
 using namespace Qt::Literals::StringLiterals;
-using namespace schedule_code;
+using enum FunctionCode;
 
 namespace
 {
@@ -26,7 +26,7 @@ QByteArray AccessPasswordRequest(const QString &passwordText) { return PasswordF
 EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones)
 {
     if (singleTariff)
-        return {FrameBody(WriteZones), {}};
+        return {FrameBody(WriteZoneTable), {}};
     QByteArray payload;
     for (int z = 0; z < kZoneCount; ++z) {
         const std::optional<quint8> tariff = EncodeTariff(zones[z].tariff);
@@ -40,7 +40,7 @@ EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones)
         AppendByte(payload, BcdEncode(start.hour()));
         AppendByte(payload, BcdEncode(start.minute()));
     }
-    return {FrameBody(WriteZones, payload), {}};
+    return {FrameBody(WriteZoneTable, payload), {}};
 }
 
 QByteArray MaskRequest(const MaskTable &masks)
@@ -48,12 +48,12 @@ QByteArray MaskRequest(const MaskTable &masks)
     QByteArray payload;
     for (DayTypeMask m : masks)
         AppendByte(payload, m);
-    return FrameBody(WriteMasks, payload);
+    return FrameBody(WriteDayTypeMasks, payload);
 }
 
 QByteArray HolidayTableStartRequest()
 {
-    return FrameBody(WriteHoliday);
+    return FrameBody(WriteHolidays);
 }
 
 EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
@@ -66,12 +66,12 @@ EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
     AppendByte(payload, slot);
     AppendByte(payload, BcdEncode(h.day));
     AppendByte(payload, BcdEncode(h.month));
-    return {FrameBody(WriteHoliday, payload), {}};
+    return {FrameBody(WriteHolidays, payload), {}};
 }
 
 QByteArray TransferTableStartRequest()
 {
-    return FrameBody(WriteTransfer);
+    return FrameBody(WriteTransfers);
 }
 
 EncodedRequest TransferRequest(int slot, const TransferEntry &t)
@@ -86,15 +86,15 @@ EncodedRequest TransferRequest(int slot, const TransferEntry &t)
     AppendByte(payload, BcdEncode(t.date.month()));
     AppendByte(payload, BcdEncode(t.date.year() - 2000));
     AppendByte(payload, t.dayType);
-    return {FrameBody(WriteTransfer, payload), {}};
+    return {FrameBody(WriteTransfers, payload), {}};
 }
 
 QList<QByteArray> ScheduleReadSequence(int meterVersion)
 {
-    QList<QByteArray> out{FrameBody(ReadZones)};
+    QList<QByteArray> out{FrameBody(ReadZoneTable)};
     if (!HasExtendedSchedule(meterVersion))
         return out;
-    out.append(FrameBody(ReadMasks));
+    out.append(FrameBody(ReadDayTypeMasks));
     for (int slot = 0; slot < kMaxListEntries; ++slot)
         out.append(FrameBody(ReadHoliday, QByteArray(1, static_cast<char>(slot))));
     for (int slot = 0; slot < kMaxListEntries; ++slot)

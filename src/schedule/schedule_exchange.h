@@ -27,19 +27,6 @@ struct EncodedRequests {
     bool ok() const { return error.isEmpty(); }
 };
 
-namespace schedule_code
-{
-inline constexpr quint8 ReadZones = 0x08;
-inline constexpr quint8 WriteZones = 0x09;
-inline constexpr quint8 AccessPassword = 0x14;
-inline constexpr quint8 ReadHoliday = 0x26;
-inline constexpr quint8 WriteHoliday = 0x27;
-inline constexpr quint8 ReadTransfer = 0x28;
-inline constexpr quint8 WriteTransfer = 0x29;
-inline constexpr quint8 ReadMasks = 0x2E;
-inline constexpr quint8 WriteMasks = 0x2F;
-} // namespace schedule_code
-
 // Code 20 with the number of the password text (0 when it is not an integer): its low byte,
 // then the low byte of the number divided by 256.
 QByteArray AccessPasswordRequest(const QString &passwordText);

@@ -8,7 +8,7 @@ namespace ordan
 {
 
 using namespace Qt::Literals::StringLiterals;
-using namespace schedule_code;
+using enum FunctionCode;
 
 void DayOfMonthField::setMaximum(int maximum)
 {
@@ -100,8 +100,8 @@ ScheduleModel::ScheduleModel(Engine &engine, Operator &op, SystemFacts &facts,
     BtnReadSchedule.setEnabled(false);
     BtnWriteSchedule.setEnabled(false);
 
-    engine_.setDecoder(ReadZones, [this](const QByteArray &r) { decodeZoneTable(r); });
-    engine_.setDecoder(ReadMasks, [this](const QByteArray &r) { decodeMasks(r); });
+    engine_.setDecoder(ReadZoneTable, [this](const QByteArray &r) { decodeZoneTable(r); });
+    engine_.setDecoder(ReadDayTypeMasks, [this](const QByteArray &r) { decodeMasks(r); });
     engine_.setDecoder(ReadHoliday, [this](const QByteArray &r) { decodeHoliday(r); });
     engine_.setDecoder(ReadTransfer, [this](const QByteArray &r) { decodeTransfer(r); });
 
@@ -110,7 +110,7 @@ ScheduleModel::ScheduleModel(Engine &engine, Operator &op, SystemFacts &facts,
 
 ScheduleModel::~ScheduleModel()
 {
-    for (quint8 code : {ReadZones, ReadMasks, ReadHoliday, ReadTransfer})
+    for (FunctionCode code : {ReadZoneTable, ReadDayTypeMasks, ReadHoliday, ReadTransfer})
         engine_.setDecoder(code, {});
 }
 

@@ -79,7 +79,6 @@ public:
     qint64 turnaroundMs() const { return turnaroundMs_; }
     void setFaults(const Faults &faults) { faults_ = faults; }
     const Faults &faults() const { return faults_; }
-    void clearFaults() { faults_ = {}; }
     // Asked for the faults of each exchange as its address byte arrives; replaces the set ones.
     void setFaultSource(std::function<Faults()> source) { faultSource_ = std::move(source); }
 

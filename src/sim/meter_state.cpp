@@ -3,6 +3,7 @@
 #include "core/bytes.h"
 #include "link/catalogue.h"
 #include "link/frame.h"
+#include "link/protocol.h"
 
 namespace ordan
 {
@@ -18,13 +19,7 @@ constexpr qint64 kRunStepMs = 60'000;
 constexpr quint64 kEnergyMask = (quint64(1) << 40) - 1;
 constexpr quint32 kOperatingMask = 0xFFFFFF;
 
-enum Error : quint8 {
-    UnknownFunction = 1,
-    WrongLength = 2,
-    WrongCrc = 3,
-    WrongData = 4,
-    AccessDenied = 6,
-};
+using enum MeterError;
 
 // A BCD byte with both digits 0..9, or nothing: the meter refuses malformed digits.
 std::optional<int> StrictBcd(quint8 b)
@@ -34,9 +29,22 @@ std::optional<int> StrictBcd(quint8 b)
     return BcdDecode(b);
 }
 
-bool IsExtendedCode(quint8 code)
+// The codes a version 9 meter does not know.
+bool IsExtendedCode(FunctionCode code)
 {
-    return code == 0x2A || code == 0x2E || code == 0x2F || (code >= 0x26 && code <= 0x29);
+    using enum FunctionCode;
+    switch (code) {
+    case ReadHoliday:
+    case WriteHolidays:
+    case ReadTransfer:
+    case WriteTransfers:
+    case ReadDdmTimes:
+    case ReadDayTypeMasks:
+    case WriteDayTypeMasks:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void AppendEnergy(QByteArray &out, quint64 count)
@@ -68,7 +76,12 @@ void MeterState::setClock(const QDateTime &naive)
 
 QByteArray MeterErrorReply(quint8 code, quint8 error)
 {
-    return MakeFrame(static_cast<quint8>(code + 128), QByteArray(1, static_cast<char>(error)));
+    return MakeFrame(static_cast<quint8>(code + kErrorReplyFlag), QByteArray(1, static_cast<char>(error)));
+}
+
+QByteArray MeterErrorReply(quint8 code, MeterError error)
+{
+    return MeterErrorReply(code, static_cast<quint8>(error));
 }
 
 QByteArray MeterAcknowledgement(quint8 code)
@@ -149,12 +162,6 @@ SimulatedMeter::SimulatedMeter(std::function<qint64()> nowMs, MeterState state)
     : nowMs_(std::move(nowMs)), state_(std::move(state))
 {
     lastSyncMs_ = nowMs_ ? nowMs_() : 0;
-}
-
-void SimulatedMeter::setState(const MeterState &state)
-{
-    sync();
-    state_ = state;
 }
 
 void SimulatedMeter::sync()
@@ -269,7 +276,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
     if (request.size() != length + 2)
         return MeterErrorReply(code, WrongLength);
     const CommandInfo *info = FindCommand(code);
-    if (!info || (IsExtendedCode(code) && !state_.hasExtendedSchedule()))
+    if (!info || (IsExtendedCode(info->code) && !state_.hasExtendedSchedule()))
         return MeterErrorReply(code, UnknownFunction);
     if (length != info->requestLength && (info->altRequestLength == 0 || length != info->altRequestLength))
         return MeterErrorReply(code, WrongLength);
@@ -277,9 +284,10 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
     MeterState &s = state_;
     const auto at = [&](qsizetype i) { return ByteAt(request, i); };
     const auto ack = [&] { return MeterAcknowledgement(code); };
-    const auto refuse = [&](quint8 error) { return MeterErrorReply(code, error); };
+    const auto refuse = [&](MeterError error) { return MeterErrorReply(code, error); };
+    using enum FunctionCode;
 
-    if (code == 0x14) {
+    if (info->code == AccessPassword) {
         const auto password = static_cast<quint16>(at(2) | (at(3) << 8));
         if (authorised_) {
             s.password = password;
@@ -294,18 +302,18 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
     if (info->isWrite) {
         if (!authorised_)
             return refuse(AccessDenied);
-        switch (code) {
-        case 0x02: {
+        switch (info->code) {
+        case WriteSerialNumber: {
             const quint32 number = at(2) | (at(3) << 8) | (at(4) << 16);
             if (number > 131071)
                 return refuse(WrongData);
             s.serialNumber = number;
             return ack();
         }
-        case 0x03:
+        case WriteBusAddress:
             s.busAddress = at(2);
             return ack();
-        case 0x05: {
+        case WriteClock: {
             const auto sec = StrictBcd(at(2)), min = StrictBcd(at(3)), hour = StrictBcd(at(4));
             const auto day = StrictBcd(at(6)), month = StrictBcd(at(7)), year = StrictBcd(at(8));
             if (!sec || !min || !hour || !day || !month || !year)
@@ -320,11 +328,11 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
             ++s.correctionCount;
             return ack();
         }
-        case 0x07:
+        case ResetStatusFixation:
             s.statusWord &= static_cast<quint16>(~0x0800);
             s.radioStatus &= static_cast<quint8>(~0x80);
             return ack();
-        case 0x09: {
+        case WriteZoneTable: {
             if (length == 2) {
                 s.singleTariff = true;
                 return ack();
@@ -342,7 +350,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
             s.singleTariff = false;
             return ack();
         }
-        case 0x0B: {
+        case WriteDdmNumbers: {
             const auto nowSeconds = static_cast<quint32>(qMax<qint64>(0, s.clockMs / 1000));
             for (int p = 0; p < 3; ++p) {
                 const auto number = static_cast<quint32>(LittleEndian(request, 2 + 3 * p, 3));
@@ -353,10 +361,10 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
             }
             return ack();
         }
-        case 0x0E:
+        case WriteIndication:
             s.indicationMask = at(2) & 0x0F;
             return ack();
-        case 0x23: {
+        case WriteBillingDay: {
             const auto hour = StrictBcd(at(2)), day = StrictBcd(at(3));
             if (!hour || !day || *hour > 23 || *day < 1 || *day > 31)
                 return refuse(WrongData);
@@ -364,10 +372,10 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
             s.billingDay = static_cast<quint8>(*day);
             return ack();
         }
-        case 0x24:
+        case ResetBillingDay:
             s.billingEnergy = {0, 0, 0};
             return ack();
-        case 0x27: {
+        case WriteHolidays: {
             if (length == 2) {
                 s.holidays.fill(std::nullopt);
                 return ack();
@@ -378,7 +386,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
             s.holidays[at(2)] = MeterHoliday{static_cast<quint8>(*day), static_cast<quint8>(*month)};
             return ack();
         }
-        case 0x29: {
+        case WriteTransfers: {
             if (length == 2) {
                 s.transfers.fill(std::nullopt);
                 return ack();
@@ -392,7 +400,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
                                                static_cast<quint8>(*year), type};
             return ack();
         }
-        case 0x2F:
+        case WriteDayTypeMasks:
             for (int z = 0; z < 6; ++z)
                 s.dayTypeMasks[static_cast<size_t>(z)] = at(2 + z);
             return ack();
@@ -405,15 +413,15 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
     authorised_ = false;
     QByteArray p;
     const auto byte = [&](int v) { p.append(static_cast<char>(v & 0xFF)); };
-    switch (code) {
-    case 0x00:
+    switch (info->code) {
+    case ReadFirmwareVersion:
         byte(BcdEncode(s.versionMinor % 100));
         byte(BcdEncode(s.versionMajor % 100));
         break;
-    case 0x01:
+    case ReadSerialNumber:
         AppendLittleEndian(p, s.serialNumber & 0x1FFFF, 3);
         break;
-    case 0x04: {
+    case ReadClock: {
         const QDateTime c = s.clock();
         byte(BcdEncode(c.time().second()));
         byte(BcdEncode(c.time().minute()));
@@ -425,10 +433,10 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
         byte(s.summerTimeAuto ? 0x80 : 0x00);
         break;
     }
-    case 0x06:
+    case ReadStatus:
         AppendLittleEndian(p, s.statusWord, 2);
         break;
-    case 0x08:
+    case ReadZoneTable:
         if (!s.singleTariff) {
             for (const MeterZone &z : s.zones) {
                 byte(z.tariff);
@@ -437,28 +445,28 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
             }
         }
         break;
-    case 0x0A:
+    case ReadDdmNumbers:
         for (quint32 n : s.ddmNumbers)
             AppendLittleEndian(p, n & 0xFFFFFF, 3);
         break;
-    case 0x0C:
+    case ReadRadioStatus:
         byte(s.radioStatus);
         break;
-    case 0x0D:
+    case ReadIndication:
         byte(s.indicationMask);
         break;
-    case 0x0F:
+    case ReadReadings:
         for (quint64 e : s.currentEnergy)
             AppendEnergy(p, e);
         if (s.readingsWithBillingDay.value_or(s.versionMajor >= 10))
             for (quint64 e : s.billingEnergy)
                 AppendEnergy(p, e);
         break;
-    case 0x11:
+    case ReadOperatingTime:
         AppendLittleEndian(p, s.operatingTime & kOperatingMask, 3);
         byte(s.correctionCount);
         break;
-    case 0x12: {
+    case ReadAnnualJournal: {
         const quint8 m = at(2);
         if (m > 11)
             return refuse(WrongData);
@@ -471,7 +479,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
         }
         break;
     }
-    case 0x13: {
+    case ReadConsumptionJournal: {
         const quint8 page = at(2);
         if (page > 249)
             return refuse(WrongData);
@@ -489,11 +497,11 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
         }
         break;
     }
-    case 0x22:
+    case ReadBillingDay:
         byte(BcdEncode(s.billingHour % 100));
         byte(BcdEncode(s.billingDay % 100));
         break;
-    case 0x26: {
+    case ReadHoliday: {
         const quint8 slot = at(2);
         if (slot > 15)
             return refuse(WrongData);
@@ -504,7 +512,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
         }
         break;
     }
-    case 0x28: {
+    case ReadTransfer: {
         const quint8 slot = at(2);
         if (slot > 15)
             return refuse(WrongData);
@@ -517,14 +525,14 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
         }
         break;
     }
-    case 0x2A:
+    case ReadDdmTimes:
         // Each stamp is preceded by its phase number, a byte the station does not read.
         for (int ph = 0; ph < 3; ++ph) {
             byte(ph + 1);
             AppendLittleEndian(p, s.ddmTimes[static_cast<size_t>(ph)], 4);
         }
         break;
-    case 0x2E:
+    case ReadDayTypeMasks:
         for (quint8 m : s.dayTypeMasks)
             byte(m);
         break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/protocol.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -123,7 +125,6 @@ public:
 
     MeterState &state() { return state_; }
     const MeterState &state() const { return state_; }
-    void setState(const MeterState &state);
     bool authorised() const { return authorised_; }
 
     // The tariff (1..3) in force at the meter's clock.
@@ -142,6 +143,8 @@ private:
     bool authorised_ = false;
 };
 
+// A refusal of `code`; the raw form sends any error byte, as a faulty meter might.
+QByteArray MeterErrorReply(quint8 code, MeterError error);
 QByteArray MeterErrorReply(quint8 code, quint8 error);
 QByteArray MeterAcknowledgement(quint8 code);
 

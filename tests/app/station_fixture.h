@@ -61,10 +61,12 @@ public:
     {
         return std::find(devices.begin(), devices.end(), device) != devices.end();
     }
+    PortNaming naming() const override { return portNaming; }
     std::vector<QString> names;
     std::vector<QString> present;
     std::vector<QString> probed;
     std::vector<QString> devices; // devices that exist, for a remembered device path
+    PortNaming portNaming = PortNaming::Posix;
 };
 
 // A station on virtual time with a tiny meter on a fake line.

@@ -23,8 +23,49 @@ TEST(PortNumbers, FromNames)
     };
     for (const auto &c : cases)
         EXPECT_EQ(PortNumberOf(QString::fromLatin1(c.name)), c.number) << c.name;
-    for (int n : {1, 4, 101, 103, 201})
-        EXPECT_EQ(PortNumberOf(DeviceForPortNumber(n)), n) << n;
+    for (PortNaming naming : {PortNaming::Windows, PortNaming::Posix})
+        for (int n : {1, 4, 12, 101, 103, 201})
+            EXPECT_EQ(PortNumberOf(DeviceForPortNumber(n, naming)), n) << n;
+}
+
+TEST(PortNumbers, DevicesOfNamesAndNumbers)
+{
+    const struct {
+        const char *name;
+        PortNaming naming;
+        const char *device;
+    } cases[] = {
+        {"COM3", PortNaming::Windows, "COM3"},
+        {"ttyS0", PortNaming::Posix, "/dev/ttyS0"},
+        {"ttyUSB1", PortNaming::Posix, "/dev/ttyUSB1"},
+        {"/dev/ttyACM0", PortNaming::Posix, "/dev/ttyACM0"},
+        {"/dev/pts/4", PortNaming::Posix, "/dev/pts/4"},
+        {"rfcomm0", PortNaming::Posix, "rfcomm0"}, // no number: opened as the system named it
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DeviceOfPortName(QString::fromLatin1(c.name), c.naming), QString::fromLatin1(c.device)) << c.name;
+    EXPECT_EQ(DeviceForPortNumber(2, PortNaming::Windows), QStringLiteral("COM2"));
+    EXPECT_EQ(DeviceForPortNumber(2, PortNaming::Posix), QStringLiteral("/dev/ttyS1"));
+    EXPECT_EQ(DeviceForPortNumber(102, PortNaming::Posix), QStringLiteral("/dev/ttyUSB1"));
+    EXPECT_EQ(DeviceForPortNumber(203, PortNaming::Posix), QStringLiteral("/dev/ttyACM2"));
+}
+
+TEST(Ports, WindowsNamesAreOpenedAsListedAndProbedAsCom)
+{
+    StationRig rig;
+    rig.ports.portNaming = PortNaming::Windows;
+    rig.ports.names = {QStringLiteral("COM3")};
+    Station &s = rig.start();
+    ASSERT_EQ(s.ports().size(), 1u);
+    EXPECT_EQ(s.ports()[0].device, QStringLiteral("COM3"));
+
+    StationRig bare;
+    bare.ports.portNaming = PortNaming::Windows;
+    bare.ports.names.clear();
+    bare.start();
+    ASSERT_EQ(bare.ports.probed.size(), 8u);
+    EXPECT_EQ(bare.ports.probed.front(), QStringLiteral("COM1"));
+    EXPECT_EQ(bare.ports.probed.back(), QStringLiteral("COM8"));
 }
 
 TEST(Ports, ListWithTheRegistryPortSelectedAndMenuChoice)
@@ -55,7 +96,7 @@ TEST(Ports, ProbeWhenTheSystemListsNoPorts)
 {
     StationRig rig;
     rig.ports.names.clear();
-    rig.ports.present = {DeviceForPortNumber(2)};
+    rig.ports.present = {DeviceForPortNumber(2, PortNaming::Posix)};
     Station &s = rig.start();
     ASSERT_EQ(s.ports().size(), 1u);
     EXPECT_EQ(s.ports()[0].name, QStringLiteral("Com2"));

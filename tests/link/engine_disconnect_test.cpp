@@ -73,7 +73,7 @@ struct Rig {
             }
             return answers;
         };
-        engine.setDecoder(0x00,
+        engine.setDecoder(FunctionCode::ReadFirmwareVersion,
                           [this](const QByteArray &r) { engine.MeterVersion = BcdDecode(ByteAt(r, 3)); });
         engine.log().setEngineering(true);
     }

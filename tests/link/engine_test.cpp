@@ -53,7 +53,8 @@ struct EngineFixture : ::testing::Test {
     EngineFixture()
     {
         line.responder = meter.responder();
-        engine.setDecoder(0x00, [this](const QByteArray &r) { engine.MeterVersion = BcdDecode(ByteAt(r, 3)); });
+        engine.setDecoder(FunctionCode::ReadFirmwareVersion,
+                          [this](const QByteArray &r) { engine.MeterVersion = BcdDecode(ByteAt(r, 3)); });
     }
 
     void connectAndStart()
@@ -129,7 +130,8 @@ TEST_F(EngineFixture, PollOrderFollowsTheMeterVersion)
         FakeHost h;
         test::FakeOperator o;
         Engine e{l, t, o, h, [] { return QDateTime::currentDateTime(); }};
-        e.setDecoder(0x00, [&](const QByteArray &r) { e.MeterVersion = BcdDecode(ByteAt(r, 3)); });
+        e.setDecoder(FunctionCode::ReadFirmwareVersion,
+                     [&](const QByteArray &r) { e.MeterVersion = BcdDecode(ByteAt(r, 3)); });
         ASSERT_TRUE(e.connectLine(QStringLiteral("x"), 4800));
         t.advanceUntil([&] { return l.requests().size() >= c.codes.size(); }, 60000);
         std::vector<int> codes;
@@ -164,7 +166,7 @@ TEST_F(EngineFixture, WriteSequenceThatSucceedsIsRecordedOnceAndPollingResumes)
     EXPECT_EQ(host.clears, clearsBefore + 1);
     EXPECT_FALSE(engine.SettingsWritePending);
     // The poll request appended after the write is the step where polling stopped.
-    EXPECT_EQ(ByteAt(engine.commands().head(), 0), kPollCodes[savedStep]);
+    EXPECT_EQ(ByteAt(engine.commands().head(), 0), CodeByte(kPollCodes[savedStep]));
 
     timers.advance(1999);
     EXPECT_EQ(engine.Shape1.value(), Indicator::Green);
@@ -285,7 +287,8 @@ TEST_F(EngineFixture, AnAbortedWriteSendsNothingMoreOfItAfterTheBoxCloses)
         const auto reqs = l.requests();
         ASSERT_GT(reqs.size(), failedAt + 20);
         for (size_t i = failedAt; i < reqs.size(); ++i)
-            EXPECT_NE(std::find(std::begin(kPollCodes), std::end(kPollCodes), ByteAt(reqs[i], 0)),
+            EXPECT_NE(std::find(std::begin(kPollCodes), std::end(kPollCodes),
+                                static_cast<FunctionCode>(ByteAt(reqs[i], 0))),
                       std::end(kPollCodes))
                 << Hex(reqs[i]).toStdString();
         EXPECT_EQ(o.boxes.size(), 1u);
@@ -437,9 +440,10 @@ TEST_F(EngineFixture, StrayByteAfterAValidReplyAbandonsTheQueueSilently)
     EXPECT_EQ(engine.log().lineCount(), lines);
     // Two poll steps are skipped: the emptying appends one, the removal of the head another.
     int idx = 0;
-    while (kPollCodes[idx] != nextHead)
+    while (CodeByte(kPollCodes[idx]) != nextHead)
         ++idx;
-    EXPECT_EQ(ByteAt(engine.commands().head(), 0), kPollCodes[NextPollStep(NextPollStep(idx, 10), 10)]);
+    EXPECT_EQ(ByteAt(engine.commands().head(), 0),
+              CodeByte(kPollCodes[NextPollStep(NextPollStep(idx, 10), 10)]));
 }
 
 TEST_F(EngineFixture, ReplyCompletingAfterItsTimeOutIsDroppedWithoutAMessage)
@@ -568,7 +572,7 @@ TEST_F(EngineFixture, RandomChunksNeverLeaveTheEngineInconsistent)
     std::mt19937 rng(20261209);
     engine.SpinTimer.set(200);
     for (quint8 code = 0; code < 0x30; ++code) {
-        engine.setDecoder(code, [](const QByteArray &r) {
+        engine.setDecoder(static_cast<FunctionCode>(code), [](const QByteArray &r) {
             // Decoders may read any offset; ByteAt keeps them inside the reply.
             volatile quint64 v = LittleEndian(r, 2, 8) + ByteAt(r, 40);
             (void)v;

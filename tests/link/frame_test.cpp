@@ -62,7 +62,7 @@ TEST(Catalogue, ThirtyCodesWithTheirRequestLengths)
     ASSERT_EQ(all.size(), 30u);
     std::set<int> codes;
     for (const CommandInfo &c : all)
-        codes.insert(c.code);
+        codes.insert(CodeByte(c.code));
     EXPECT_EQ(codes.size(), 30u);
     for (int never : {16, 21, 33, 37, 43, 44, 45, 48, 127})
         EXPECT_EQ(FindCommand(static_cast<quint8>(never)), nullptr) << never;

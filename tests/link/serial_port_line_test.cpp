@@ -49,7 +49,8 @@ TEST(SerialPath, PollsTheSimulatedMeterOnAPseudoTerminal)
     test::FakeOperator op;
     test::QuietHost host;
     Engine engine(line, timers, op, host, [] { return QDateTime::currentDateTime(); });
-    engine.setDecoder(0x00, [&](const QByteArray &r) { engine.MeterVersion = BcdDecode(ByteAt(r, 3)); });
+    engine.setDecoder(FunctionCode::ReadFirmwareVersion,
+                      [&](const QByteArray &r) { engine.MeterVersion = BcdDecode(ByteAt(r, 3)); });
     engine.log().setEngineering(true);
     engine.log().CheckBox_Terminal.set(true);
 

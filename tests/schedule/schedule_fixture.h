@@ -26,7 +26,8 @@ inline bool OnlyPollingQueued(const Engine &engine)
     if (engine.commands().size() != 1)
         return false;
     const quint8 code = ByteAt(engine.commands().head(), 0);
-    return std::find(std::begin(kPollCodes), std::end(kPollCodes), code) != std::end(kPollCodes);
+    return std::find(std::begin(kPollCodes), std::end(kPollCodes), static_cast<FunctionCode>(code)) !=
+           std::end(kPollCodes);
 }
 
 struct ScheduleHost final : EngineHost {
@@ -148,7 +149,7 @@ struct ScheduleFixture : ::testing::Test {
         tiny.answer = [this](const QByteArray &r) { return meter.answer(r); };
         line.responder = tiny.responder();
         engine.log().CheckBox_Terminal.set(true);
-        engine.setDecoder(0x00, [this](const QByteArray &r) {
+        engine.setDecoder(FunctionCode::ReadFirmwareVersion, [this](const QByteArray &r) {
             ++versionReplies;
             engine.MeterVersion = BcdDecode(ByteAt(r, 3));
             model.applyMeterVersion(engine.MeterVersion);

@@ -35,7 +35,7 @@ struct ScheduleSimTest : ::testing::Test {
     {
         facts.elapsedMs = [this] { return timers.now(); };
         meter.state().password = 1;
-        engine.setDecoder(0x00, [this](const QByteArray &r) {
+        engine.setDecoder(FunctionCode::ReadFirmwareVersion, [this](const QByteArray &r) {
             engine.MeterVersion = BcdDecode(ByteAt(r, 3));
             model.applyMeterVersion(engine.MeterVersion);
         });

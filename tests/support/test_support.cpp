@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace ordan::test {
 
@@ -66,6 +67,11 @@ bool FakeSystemFacts::openWithShell(const QUrl &target)
 {
     opened.push_back(target);
     return true;
+}
+
+bool FakeSystemFacts::fileExists(const QString &folder, const QString &name) const
+{
+    return QFileInfo::exists(QDir(folder).filePath(name));
 }
 
 void SetUpTestEnvironment()

@@ -66,6 +66,8 @@ public:
     quint64 totalPhysicalMemory() const override { return totalMemory; }
     quint64 availablePhysicalMemory() const override { return availableMemory; }
     bool openWithShell(const QUrl &target) override;
+    // Real files: tests put the marker files into a temporary folder.
+    bool fileExists(const QString &folder, const QString &name) const override;
 
     QString computer = QStringLiteral("BENCH-1");
     QString login = QStringLiteral("operator");
