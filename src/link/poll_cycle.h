@@ -23,6 +23,15 @@ inline QByteArray PollRequestBody(quint8 step)
     return FrameBody(step < std::size(kPollCodes) ? kPollCodes[step] : kPollCodes[0]);
 }
 
+// Whether a request's first byte is one of the poll cycle's codes.
+inline bool IsPollCode(quint8 code)
+{
+    for (FunctionCode poll : kPollCodes)
+        if (CodeByte(poll) == code)
+            return true;
+    return false;
+}
+
 // The step after `step`: steps 0..9 below version 10, 0..10 from version 10 on.
 inline quint8 NextPollStep(quint8 step, int meterVersion)
 {

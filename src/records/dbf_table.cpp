@@ -1,5 +1,6 @@
 #include "records/dbf_table.h"
 
+#include "core/sync_to_disk.h"
 #include "core/system_error_text.h"
 
 #include <QDir>
@@ -34,19 +35,6 @@ Q_LOGGING_CATEGORY(lcLocalTable, "ordan.records.local")
 
 // The system's reason, in the operator's language where Qt has the wording.
 QString FileError(const QFile &file) { return SystemErrorText(file.errorString()); }
-
-bool SyncToDisk(QFile &file)
-{
-    if (!file.flush())
-        return false;
-#if defined(Q_OS_UNIX)
-    return ::fsync(file.handle()) == 0;
-#elif defined(Q_OS_WIN)
-    return ::_commit(file.handle()) == 0;
-#else
-    return true;
-#endif
-}
 
 bool ReadExactly(QFile &file, qint64 offset, char *dst, qint64 size)
 {

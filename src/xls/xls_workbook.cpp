@@ -1,5 +1,7 @@
 #include "xls/xls_workbook.h"
 
+#include "core/sync_to_disk.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,17 +40,6 @@ bool Fail(QString *error, const QString &text)
     if (error)
         *error = text;
     return false;
-}
-
-bool SyncFile(QFile &file)
-{
-#if defined(Q_OS_UNIX)
-    return ::fsync(file.handle()) == 0;
-#elif defined(Q_OS_WIN)
-    return ::_commit(file.handle()) == 0;
-#else
-    return true;
-#endif
 }
 
 // Renames `from` over `to` in one step; the old `to` stays until the new one is in place.
@@ -113,7 +104,7 @@ bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *
             return abandon(QStringLiteral("write failed after %1 of %2 bytes").arg(done).arg(bytes.size()));
         done += n;
     }
-    if (!file.flush() || !SyncFile(file))
+    if (!SyncToDisk(file))
         return abandon(QStringLiteral("flush failed"));
     file.close();
     if (file.error() != QFileDevice::NoError) {

@@ -24,11 +24,6 @@ namespace
 
 using namespace Qt::Literals::StringLiterals;
 
-bool IsPollCode(quint8 code)
-{
-    return std::find(std::begin(kPollCodes), std::end(kPollCodes), code) != std::end(kPollCodes);
-}
-
 struct JournalStopTest : ::testing::Test {
     const test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     VirtualTimers timers;

@@ -25,9 +25,7 @@ inline bool OnlyPollingQueued(const Engine &engine)
 {
     if (engine.commands().size() != 1)
         return false;
-    const quint8 code = ByteAt(engine.commands().head(), 0);
-    return std::find(std::begin(kPollCodes), std::end(kPollCodes), static_cast<FunctionCode>(code)) !=
-           std::end(kPollCodes);
+    return IsPollCode(ByteAt(engine.commands().head(), 0));
 }
 
 struct ScheduleHost final : EngineHost {
