@@ -9,6 +9,8 @@ shift || true
 launcher=()
 command -v ccache >/dev/null &&
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+# Paths inside the clone are hashed relative to it, so a clone in another folder hits too.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=true
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 targets=()
 [ -n "${ORDAN_TARGETS:-}" ] && read -ra targets <<<"--target $ORDAN_TARGETS"

@@ -15,6 +15,8 @@ targets=("$@")
 launcher=()
 command -v ccache >/dev/null &&
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+# Paths inside the clone are hashed relative to it, so a clone in another folder hits too.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=true
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDAN_FUZZ=ON \
   -DORDAN_BUILD_TESTS=OFF -DORDAN_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 ninja -C build-fuzz -j2 fuzz_targets >/dev/null
