@@ -76,11 +76,13 @@ QByteArray ChartPng(QChartView *view)
 }
 
 AnnualJournalChart::AnnualJournalChart(AnnualJournal &model, QWidget *parent)
-    : QChartView(parent), model_(model)
+    // Given its chart at construction: a view made without one makes a default chart, which
+    // setChart() would orphan.
+    : QChartView(NewChart(u"Годовой журнал"_s), parent), model_(model)
 {
     setObjectName(u"ChartJournal"_s);
     setRenderHint(QPainter::Antialiasing);
-    QChart *c = NewChart(u"Годовой журнал"_s);
+    QChart *c = chart();
     series_ = new QBarSeries(c);
     for (int t = 0; t < kJournalTariffs; ++t) {
         auto *set = new QBarSet(JournalTariffNames()[t], series_);
@@ -99,7 +101,6 @@ AnnualJournalChart::AnnualJournalChart(AnnualJournal &model, QWidget *parent)
     c->addAxis(energy_, Qt::AlignLeft);
     series_->attachAxis(months_);
     series_->attachAxis(energy_);
-    setChart(c);
     render();
     connect(&model.GridJournal, &FieldBase::valueChanged, this, &AnnualJournalChart::render);
 }
@@ -131,18 +132,19 @@ void AnnualJournalChart::render()
 }
 
 ConsumptionJournalChart::ConsumptionJournalChart(ConsumptionJournal &model, QWidget *parent)
-    : QChartView(parent), model_(model)
+    // Given its chart at construction: a view made without one makes a default chart, which
+    // setChart() would orphan.
+    : QChartView(NewChart(u"Журнал потребления"_s), parent), model_(model)
 {
     setObjectName(u"ChartDiary"_s);
     setRenderHint(QPainter::Antialiasing);
-    QChart *c = NewChart(u"Журнал потребления"_s);
+    QChart *c = chart();
     time_ = new QDateTimeAxis(c);
     time_->setTitleText(u"Время"_s);
     time_->setFormat(u"dd.MM hh:mm"_s);
     time_->setTickCount(5);
     energy_ = new QValueAxis(c);
     energy_->setTitleText(EnergyTitle());
-    setChart(c);
     // Qt Charts leaves out an axis added to a chart without series: the legend's lines go first.
     startSegment();
     c->addAxis(time_, Qt::AlignBottom);
