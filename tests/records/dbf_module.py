@@ -19,7 +19,7 @@ def fields(form):
     vfp = form.startswith('vfp')
     null = ' null' if form == 'vfp-null' else ''
     whole = (lambda width: 'I' + null) if vfp else (lambda width: 'N(%d,0)' % width)
-    spec = [
+    columns = [
         ('c_number', ('B' + null) if vfp else 'N(10,0)'),
         ('version', 'C(5)' + null),
         ('address', whole(3)),
@@ -49,12 +49,12 @@ def fields(form):
         ('indicator', whole(6)),
     ]
     for zone in range(6):
-        spec.append(('zone_%d' % zone, whole(11)))
+        columns.append(('zone_%d' % zone, whole(11)))
     for zone in range(6):
-        spec.append(('time_%d' % zone, ('T' + null) if vfp else 'C(8)'))
+        columns.append(('time_%d' % zone, ('T' + null) if vfp else 'C(8)'))
     if form == 'fp':
-        spec.append(('note', 'M'))  # python3-dbf writes FoxPro tables with a memo only
-    return '; '.join('%s %s' % f for f in spec)
+        columns.append(('note', 'M'))  # python3-dbf writes FoxPro tables with a memo only
+    return '; '.join('%s %s' % f for f in columns)
 
 
 def create(form, path):
