@@ -1,9 +1,13 @@
 #pragma once
 
 #include "core/virtual_timers.h"
+#include "journals/xls_export_files.h"
 #include "link/engine.h"
 #include "link/fake_line.h"
 #include "link/frame.h"
+#include "sim/meter_endpoint.h"
+#include "sim/meter_state.h"
+#include "sim/simulated_line.h"
 #include "support/test_support.h"
 
 #include <QJsonArray>
@@ -47,6 +51,21 @@ struct JournalEngine {
     FakeSystemFacts facts;
     JournalHost host;
     Engine engine{line, timers, op, host, [this] { return facts.now(); }};
+};
+
+// An engine on virtual time against the simulated meter, under a Russian locale.
+struct JournalSimBench {
+    const LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
+    VirtualTimers timers;
+    SimulatedMeter meter{[this] { return timers.now(); },
+                         SampleMeterState(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)))};
+    MeterEndpoint endpoint{meter};
+    SimulatedLine line{timers, endpoint};
+    FakeOperator op;
+    FakeSystemFacts facts;
+    JournalHost host;
+    Engine engine{line, timers, op, host, [this] { return facts.now(); }};
+    XlsExportFiles files;
 };
 
 // A reply frame: body and CRC.

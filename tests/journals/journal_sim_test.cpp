@@ -32,18 +32,7 @@ bool Queued(const Engine &engine, quint8 code)
     return false;
 }
 
-struct JournalSimTest : ::testing::Test {
-    const test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
-    VirtualTimers timers;
-    SimulatedMeter meter{[this] { return timers.now(); },
-                         SampleMeterState(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)))};
-    MeterEndpoint endpoint{meter};
-    SimulatedLine line{timers, endpoint};
-    test::FakeOperator op;
-    test::FakeSystemFacts facts;
-    test::JournalHost host;
-    Engine engine{line, timers, op, host, [this] { return facts.now(); }};
-    XlsExportFiles files;
+struct JournalSimTest : ::testing::Test, test::JournalSimBench {
     Journals journals{engine, op, facts, files, [this] { return static_cast<int>(meter.state().serialNumber); }};
     QTemporaryDir dir;
 

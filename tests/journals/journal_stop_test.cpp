@@ -24,18 +24,7 @@ namespace
 
 using namespace Qt::Literals::StringLiterals;
 
-struct JournalStopTest : ::testing::Test {
-    const test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
-    VirtualTimers timers;
-    SimulatedMeter meter{[this] { return timers.now(); },
-                         SampleMeterState(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)))};
-    MeterEndpoint endpoint{meter};
-    SimulatedLine line{timers, endpoint};
-    test::FakeOperator op;
-    test::FakeSystemFacts facts;
-    test::JournalHost host;
-    Engine engine{line, timers, op, host, [this] { return facts.now(); }};
-    XlsExportFiles files;
+struct JournalStopTest : ::testing::Test, test::JournalSimBench {
     Journals journals{engine, op, facts, files, [] { return 0; }};
 
     // One journal as the test drives it.
