@@ -114,8 +114,7 @@ bool RunAt(int baud, int baudIndex)
             size_t n = 0;
             for (size_t i = first; i < x.size(); ++i)
                 n += x[i].code == CodeByte(FunctionCode::ReadConsumptionJournal);
-            return n == kConsumptionPages &&
-                   x.back().code != CodeByte(FunctionCode::ReadConsumptionJournal) &&
+            return n == kConsumptionPages && x.back().code != CodeByte(FunctionCode::ReadConsumptionJournal) &&
                    x.back().requestBytes > 0;
         };
         RunUntil(journalDone, 120000);

@@ -192,8 +192,8 @@ bool Idle()
     std::printf("idle %d s: RSS %.2f MB at 20 s, %.2f MB at 60 s; private %.2f MB and %.2f MB, growth %+.0f KB %s\n",
                 kIdleSeconds, at20.rssMb, at60.rssMb, at20.anonMb, at60.anonMb, growthKb,
                 growthKb <= 0 ? "ok" : "GROWS");
-    std::printf("port lost, the next %d s: CPU/wall %.4f; ratio to the %.2f limit %.2f %s\n", kLostSeconds,
-                lostCpu, kCpuGoal, lostCpu / kCpuGoal, lostCpu <= kCpuGoal ? "ok" : "OVER LIMIT");
+    std::printf("port lost, the next %d s: CPU/wall %.4f; ratio to the %.2f limit %.2f %s\n", kLostSeconds, lostCpu,
+                kCpuGoal, lostCpu / kCpuGoal, lostCpu <= kCpuGoal ? "ok" : "OVER LIMIT");
     return alive && cpu <= kCpuGoal && at60.peakMb <= kRssGoalMb && growthKb <= 0 && lostCpu <= kCpuGoal;
 }
 

@@ -3,17 +3,15 @@
 
 #include <benchmark/benchmark.h>
 
-namespace
-{
+namespace {
 
 ordan::XlsBook Journal()
 {
     ordan::XlsBook book = ordan::BlankXlsBook();
     for (int r = 0; r < 251; ++r)
         for (int c = 0; c < 8; ++c)
-            book.sheets[0].cells[{r, c}] = c == 2
-                                               ? ordan::XlsValue(QStringLiteral("08.12.26 10:%1").arg(r % 60))
-                                               : ordan::XlsValue(r * 0.00025 + c);
+            book.sheets[0].cells[{r, c}] = c == 2 ? ordan::XlsValue(QStringLiteral("08.12.26 10:%1").arg(r % 60))
+                                                  : ordan::XlsValue(r * 0.00025 + c);
     return book;
 }
 

@@ -36,10 +36,7 @@ public:
 
     bool empty() const { return pos_ >= size_; }
     size_t remaining() const { return size_ - pos_; }
-    uint8_t byte()
-    {
-        return pos_ < size_ ? data_[pos_++] : 0;
-    }
+    uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
     quint16 word()
     {
         const quint16 lo = byte();

@@ -150,10 +150,12 @@ void ReadFromFile(const QByteArray &bytes)
     QString error;
     const std::optional<dbf::Header> header = table.open(&error);
     qsizetype visited = 0;
-    const bool read = table.forEachRow([&](const LocalRow &row) {
-        ++visited;
-        Check(row.size() == qsizetype(kSettingColumns.size()));
-    }, &error);
+    const bool read = table.forEachRow(
+        [&](const LocalRow &row) {
+            ++visited;
+            Check(row.size() == qsizetype(kSettingColumns.size()));
+        },
+        &error);
     Check(read == header.has_value());
     (void)table.maxNumber(&error);
     (void)table.latestDay(&error);
@@ -195,10 +197,12 @@ void ReadFromFile(const QByteArray &bytes)
     Check(reopened->recordCount == quint32(counted + 1));
     LocalRow last;
     qsizetype countAfter = 0;
-    Check(table.forEachRow([&](const LocalRow &r) {
-        ++countAfter;
-        last = r;
-    }, &error));
+    Check(table.forEachRow(
+        [&](const LocalRow &r) {
+            ++countAfter;
+            last = r;
+        },
+        &error));
     if (endsEarly)
         return;
     Check(countAfter == *count + 1);
@@ -206,10 +210,10 @@ void ReadFromFile(const QByteArray &bytes)
     for (auto it = row.cbegin(); it != row.cend(); ++it) {
         const SettingColumn *column = FindSettingColumn(it.key());
         const dbf::Field &f = header->fields[header->indexOf(it.key())];
-        const bool same = (column->type == SettingType::Date && f.type == 'D')
-                          || (column->type == SettingType::Logical && f.type == 'L')
-                          || (column->type == SettingType::Text && f.type == 'C'
-                              && f.length >= it.value().toString().size());
+        const bool same =
+            (column->type == SettingType::Date && f.type == 'D') ||
+            (column->type == SettingType::Logical && f.type == 'L') ||
+            (column->type == SettingType::Text && f.type == 'C' && f.length >= it.value().toString().size());
         if (same)
             Check(last.value(it.key()) == it.value());
     }

@@ -27,8 +27,8 @@ void JudgeDirectly(const QByteArray &reply, const QByteArray &request)
     const Judgement j = JudgeReply(reply, request);
     // What the engine relies on when it hands a reply to a decoder.
     if (j.verdict == Verdict::Valid) {
-        if (reply.size() < 3 || ByteAt(reply, 0) != ByteAt(request, 0) || ByteAt(reply, 1) + 2 != reply.size()
-            || !CheckReplyCrc(reply))
+        if (reply.size() < 3 || ByteAt(reply, 0) != ByteAt(request, 0) || ByteAt(reply, 1) + 2 != reply.size() ||
+            !CheckReplyCrc(reply))
             std::abort();
     }
     if (j.verdict == Verdict::Incomplete && IsCompleteReply(reply))

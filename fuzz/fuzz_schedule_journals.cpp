@@ -9,15 +9,15 @@
 #include "core/bytes.h"
 #include "core/virtual_timers.h"
 #include "fuzz_common.h"
-#include "no_files.h"
 #include "journals/annual_journal.h"
 #include "journals/consumption_journal.h"
 #include "journals/journal_export.h"
 #include "journals/journal_text.h"
 #include "link/engine.h"
 #include "link/fake_line.h"
-#include "link/quiet_host.h"
 #include "link/frame.h"
+#include "link/quiet_host.h"
+#include "no_files.h"
 #include "schedule/holidays.h"
 #include "schedule/schedule_exchange.h"
 #include "support/test_support.h"
@@ -145,9 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const quint8 selector = in.byte();
         const QByteArray payload = in.bytes(in.byte() % 40);
         static constexpr FunctionCode kCodes[] = {
-            FunctionCode::ReadZoneTable,     FunctionCode::ReadDayTypeMasks,
-            FunctionCode::ReadHoliday,       FunctionCode::ReadTransfer,
-            FunctionCode::ReadAnnualJournal, FunctionCode::ReadConsumptionJournal};
+            FunctionCode::ReadZoneTable, FunctionCode::ReadDayTypeMasks,  FunctionCode::ReadHoliday,
+            FunctionCode::ReadTransfer,  FunctionCode::ReadAnnualJournal, FunctionCode::ReadConsumptionJournal};
         const QByteArray reply = MakeFrame(kCodes[selector % 6], payload);
         Schedule(reply);
         Journal(reply, locale, facts.now().date().year());

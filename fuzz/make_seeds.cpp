@@ -268,8 +268,10 @@ bool TableSeeds(const QString &dir)
 
     // A few columns of each stored type, one row, one deleted row.
     const QString small = work.filePath(QStringLiteral("small.dbf"));
-    const QList<dbf::FieldSpec> specs{{QStringLiteral("C_NUMBER"), 'N', 10, 0}, {QStringLiteral("VERSION"), 'C', 5, 0},
-                                      {QStringLiteral("T_1_C"), 'F', 12, 3},    {QStringLiteral("DATE_REC"), 'D', 8, 0},
+    const QList<dbf::FieldSpec> specs{{QStringLiteral("C_NUMBER"), 'N', 10, 0},
+                                      {QStringLiteral("VERSION"), 'C', 5, 0},
+                                      {QStringLiteral("T_1_C"), 'F', 12, 3},
+                                      {QStringLiteral("DATE_REC"), 'D', 8, 0},
                                       {QStringLiteral("RESET"), 'L', 1, 0}};
     ok &= DbfTable::Create(small, specs, &error);
     DbfTable smallTable(small);

@@ -95,8 +95,7 @@ struct Rig {
             return {};
         };
         station = std::make_unique<Station>(Station::Platform{line, timers, op, facts, settings, ports, files,
-                                                              WorkingDir(),
-                                                              (switches & 0x20) ? &table : nullptr});
+                                                              WorkingDir(), (switches & 0x20) ? &table : nullptr});
         station->FormCreate();
     }
     ~Rig()

@@ -12,7 +12,7 @@ packages=(
   python3-xlrd python3-dbfread python3-dbf
   qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libreoffice-calc-nogui lintian ccache
   file dpkg-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format-14
 )
 
 missing=()

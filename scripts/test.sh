@@ -14,6 +14,8 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/support/lsan.supp
 status=0
 echo "== rules: logic sources touch no file, timer, port, settings, widget or platform macro"
 scripts/check-rules.sh || status=1
+echo "== format: every source follows .clang-format"
+scripts/check-format.sh || status=1
 echo "== tests (plain build)"
 ctest --test-dir build --output-on-failure --parallel 2 || status=1
 echo "== Debian package (made from the plain build, installed and started)"

@@ -8,8 +8,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-namespace ordan
-{
+namespace ordan {
 
 int InstallQtTranslations(const QLocale &locale)
 {

@@ -3,8 +3,7 @@
 class QApplication;
 class QLocale;
 
-namespace ordan
-{
+namespace ordan {
 
 // What every window relies on, set before the first one is made: the program's names (and no
 // display name, so captions stay exactly the windows' own), the system's locale for numbers

@@ -4,19 +4,18 @@ namespace ordan {
 
 QString CommandLineHelp()
 {
-    return QStringLiteral(
-        "Usage: ordan-klv [options]\n"
-        "Programming station for ORDAN-04-3TG and Velm 732 meters.\n\n"
-        "  --port DEVICE   add DEVICE (for example /dev/ttyUSB0 or a pseudo-terminal) to the\n"
-        "                  port list and select it\n"
-        "  --baud N        line speed: 1200, 2400, 4800 or 9600 (default 4800)\n"
-        "  --address N     bus address of the meter, 0..255 (default 0)\n"
-        "  --connect       connect as soon as the window is shown\n"
-        "  --create-setting-table [PATH]\n"
-        "                  write an empty settings log Setting.DBF (default ./Setting.DBF) and\n"
-        "                  exit; an existing file is never overwritten\n"
-        "  --version       show the program's version\n"
-        "  -h, --help      show this help\n");
+    return QStringLiteral("Usage: ordan-klv [options]\n"
+                          "Programming station for ORDAN-04-3TG and Velm 732 meters.\n\n"
+                          "  --port DEVICE   add DEVICE (for example /dev/ttyUSB0 or a pseudo-terminal) to the\n"
+                          "                  port list and select it\n"
+                          "  --baud N        line speed: 1200, 2400, 4800 or 9600 (default 4800)\n"
+                          "  --address N     bus address of the meter, 0..255 (default 0)\n"
+                          "  --connect       connect as soon as the window is shown\n"
+                          "  --create-setting-table [PATH]\n"
+                          "                  write an empty settings log Setting.DBF (default ./Setting.DBF) and\n"
+                          "                  exit; an existing file is never overwritten\n"
+                          "  --version       show the program's version\n"
+                          "  -h, --help      show this help\n");
 }
 
 QString ProgramVersion() { return QStringLiteral(ORDAN_VERSION); }

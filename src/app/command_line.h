@@ -8,14 +8,14 @@
 namespace ordan {
 
 struct CommandLine {
-    QString port;                 // --port DEVICE
-    std::optional<int> baud;      // --baud N
-    std::optional<int> address;   // --address N
-    bool connect = false;         // --connect
+    QString port;                              // --port DEVICE
+    std::optional<int> baud;                   // --baud N
+    std::optional<int> address;                // --address N
+    bool connect = false;                      // --connect
     std::optional<QString> createSettingTable; // --create-setting-table [PATH]; empty: ./Setting.DBF
     bool help = false;
-    bool version = false;         // --version
-    QString error;                // a bad option: the text to print
+    bool version = false; // --version
+    QString error;        // a bad option: the text to print
 };
 
 CommandLine ParseCommandLine(const QStringList &arguments);

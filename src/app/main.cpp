@@ -9,8 +9,7 @@
 
 #include <cstdio>
 
-namespace
-{
+namespace {
 
 // Help, version and an option error go to the terminal; true when the program ends here.
 bool Answered(const ordan::CommandLine &options, int &status)

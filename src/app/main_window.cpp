@@ -35,10 +35,7 @@ namespace ordan {
 
 namespace {
 
-QIcon ActionIcon(int index)
-{
-    return QIcon(QStringLiteral(":/icons/action%1.png").arg(index));
-}
+QIcon ActionIcon(int index) { return QIcon(QStringLiteral(":/icons/action%1.png").arg(index)); }
 
 // The label's font, or a smaller one, so that its text fits inside the frame and indent.
 void FitText(QLabel *label)
@@ -94,9 +91,9 @@ void MainWindow::buildActions()
         Action *model;
         int image;
     } list[] = {
-        {&station_.ActionConnect, 0},   {&station_.ActionDisconnect, 1}, {&station_.ActionSetting(), 2},
-        {&station_.ActionReset, 3},     {&station_.ActionOpen, 4},       {&station_.ActionClose, 5},
-        {&station_.ActionSpoilage, 6},  {&station_.ActionFindAddress, 8}, {&station_.ActionFixDb, 9},
+        {&station_.ActionConnect, 0},    {&station_.ActionDisconnect, 1},  {&station_.ActionSetting(), 2},
+        {&station_.ActionReset, 3},      {&station_.ActionOpen, 4},        {&station_.ActionClose, 5},
+        {&station_.ActionSpoilage, 6},   {&station_.ActionFindAddress, 8}, {&station_.ActionFixDb, 9},
         {&station_.ActionPlusDDM(), -1}, {&station_.ActionMinusDDM(), -1},
     };
     for (const auto &entry : list) {
@@ -287,7 +284,8 @@ void MainWindow::buildConnectionPanel()
     row->addSpacing(8);
     row->addWidget(new QLabel(QStringLiteral("Скорость :"), panel));
     auto *comboBaud = new QComboBox(panel);
-    comboBaud->addItems({QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600")});
+    comboBaud->addItems(
+        {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600")});
     row->addWidget(comboBaud);
     Bind(comboBaud, station_.ComboBaud);
 
@@ -316,9 +314,9 @@ void MainWindow::buildPages()
     pages_ = new QTabWidget(centralWidget());
     pages_->setObjectName(QStringLiteral("PageControl1"));
     const char *names[] = {"TabSheet1", "TabSchedule", "TabSheet3", "TabSheet2", "TabSheet4", "TabSheet5"};
-    const QString captions[] = {QStringLiteral("Установка"), QStringLiteral("Тарифное расписание"),
-                                QStringLiteral("Показания"), QStringLiteral("Журнал"), station_.TabSheet4Caption.value(),
-                                QStringLiteral("База данных")};
+    const QString captions[] = {QStringLiteral("Установка"),       QStringLiteral("Тарифное расписание"),
+                                QStringLiteral("Показания"),       QStringLiteral("Журнал"),
+                                station_.TabSheet4Caption.value(), QStringLiteral("База данных")};
     for (int i = 0; i < 6; ++i) {
         QWidget *page = nullptr;
         switch (i) {

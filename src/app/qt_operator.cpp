@@ -11,8 +11,7 @@ namespace ordan {
 // without a screen, as under the offscreen platform, it is the only trace of one.
 Q_LOGGING_CATEGORY(lcOperator, "ordan.operator", QtWarningMsg)
 
-void QtOperator::showMessage(const QString &text, const QString &caption, BoxIcon icon,
-                             std::function<void()> onClosed)
+void QtOperator::showMessage(const QString &text, const QString &caption, BoxIcon icon, std::function<void()> onClosed)
 {
     const QMessageBox::Icon boxIcon = icon == BoxIcon::Error     ? QMessageBox::Critical
                                       : icon == BoxIcon::Warning ? QMessageBox::Warning

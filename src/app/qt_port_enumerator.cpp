@@ -10,8 +10,7 @@
 
 namespace ordan {
 
-namespace
-{
+namespace {
 
 #ifdef Q_OS_WIN
 // The port names of HARDWARE\DEVICEMAP\SERIALCOMM in the order the registry returns them.

@@ -8,7 +8,8 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
-#include <lmcons.h>
+
+#include <lmcons.h> // after windows.h, which it needs
 #else
 #include <pwd.h>
 #include <sys/sysinfo.h>

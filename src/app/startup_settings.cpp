@@ -5,7 +5,7 @@ namespace ordan {
 namespace {
 const QString kDdmNames[3] = {QStringLiteral("DDMA"), QStringLiteral("DDMB"), QStringLiteral("DDMC")};
 const QString kPortDevice = QStringLiteral("PortDevice");
-}
+} // namespace
 
 StartupSettings ReadStartupSettings(SettingsStore &store, bool markerFileExists)
 {

@@ -13,7 +13,7 @@ inline const QString kSqlMarkerFile = QStringLiteral("SettingSql.velm");
 struct StartupSettings {
     Modes modes;
     int portNumber = 1;
-    QString portDevice; // "PortDevice": a device chosen by its path, empty when none
+    QString portDevice;                    // "PortDevice": a device chosen by its path, empty when none
     std::array<std::optional<int>, 3> ddm; // "DDMA", "DDMB", "DDMC"
 };
 

@@ -51,7 +51,8 @@ Station::Station(Platform p, QObject *parent)
       TabSheet5Visible(QStringLiteral("TabSheet5"), this, true), line_(p.line), op_(p.op), facts_(p.facts),
       settings_(p.settings), portEnumerator_(p.ports), workingDir_(p.workingDir),
       startup_(ReadStartupSettings(p.settings, p.facts.fileExists(p.workingDir, kSqlMarkerFile))),
-      modes_(startup_.modes), engine_(p.line, p.timers, p.op, *this, [&facts = p.facts] { return facts.now(); }, this)
+      modes_(startup_.modes), engine_(
+                                  p.line, p.timers, p.op, *this, [&facts = p.facts] { return facts.now(); }, this)
 {
     meter_ = std::make_unique<MeterPanel>(engine_, op_, facts_, modes_, this);
     schedule_ = std::make_unique<ScheduleModel>(
@@ -62,8 +63,8 @@ Station::Station(Platform p, QObject *parent)
         auto report = [this](const QString &error) { ReportError(error); };
         localLog_ = std::make_unique<LocalLogView>(*p.localTable, ActionOpen, ActionClose, facts_.now().date(), report);
         if (!modes_.SqlMode)
-            localRecorder_ = std::make_unique<LocalRecorder>(*p.localTable, meter_->parameters(), *schedule_, op_,
-                                                             facts_, report);
+            localRecorder_ =
+                std::make_unique<LocalRecorder>(*p.localTable, meter_->parameters(), *schedule_, op_, facts_, report);
     }
     wireParts();
 
@@ -236,8 +237,9 @@ void Station::ActionConnectExecute()
 {
     // The device of the chosen port, or of port 1 when nothing is chosen.
     const int i = ComboPort.value();
-    const QString device = i >= 0 && i < static_cast<int>(ports_.size()) ? ports_[static_cast<size_t>(i)].device
-                                                                          : DeviceForPortNumber(1, portEnumerator_.naming());
+    const QString device = i >= 0 && i < static_cast<int>(ports_.size())
+                               ? ports_[static_cast<size_t>(i)].device
+                               : DeviceForPortNumber(1, portEnumerator_.naming());
     if (!engine_.connectLine(device, baud())) {
         op_.showMessage(OpenFailureText(comboPortText(), line_.errorText(), line_.accessGroup()),
                         QStringLiteral("Ошибка"), BoxIcon::Error);
@@ -294,8 +296,7 @@ void Station::FormClose()
         ddm = std::array<int, 3>{params.SpinEditA.value(), params.SpinEditB.value(), params.SpinEditC.value()};
     // A device chosen by its path is remembered by that path; its made-up number is not a port.
     const int i = ComboPort.value();
-    const PortItem *chosen =
-        i >= 0 && i < static_cast<int>(ports_.size()) ? &ports_[static_cast<size_t>(i)] : nullptr;
+    const PortItem *chosen = i >= 0 && i < static_cast<int>(ports_.size()) ? &ports_[static_cast<size_t>(i)] : nullptr;
     const bool byPath = chosen && chosen->byPath && chosen->number == portNumber_;
     WriteCloseSettings(settings_, byPath && portNumber_ == kPathPortNumber ? 0 : portNumber_, ddm,
                        byPath ? chosen->device : QString());
@@ -306,8 +307,8 @@ void Station::ActionResetExecute() { clearMeterData(); }
 void Station::SaveExchangeLog()
 {
     // Before the first connection the panel's choice heads the file.
-    const ExchangeLogHeader header{logPort_.isEmpty() ? comboPortText() : logPort_,
-                                   logBaud_ ? logBaud_ : baud(), engine_.SpinAddr.value(), facts_.now()};
+    const ExchangeLogHeader header{logPort_.isEmpty() ? comboPortText() : logPort_, logBaud_ ? logBaud_ : baud(),
+                                   engine_.SpinAddr.value(), facts_.now()};
     journals_->exporter().SaveFile(QStringLiteral("Текстовый файл|*.txt"), QStringLiteral("txt"),
                                    ExchangeLogFileBytes(engine_.log(), header));
 }
@@ -316,8 +317,7 @@ void Station::ExportLocalLog()
 {
     if (!localLog_ || !localLog_->isOpen())
         return;
-    journals_->exporter().Export(LocalLogReportTable(localLog_->rows()),
-                                 LocalLogReportTitle(localLog_->filter()));
+    journals_->exporter().Export(LocalLogReportTable(localLog_->rows()), LocalLogReportTitle(localLog_->filter()));
 }
 
 void Station::ReportError(const QString &error)

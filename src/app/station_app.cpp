@@ -34,12 +34,11 @@ StationApp::StationApp(const CommandLine &options, QString workingDir)
     : options_(options), timers_(std::make_unique<QtTimers>()), line_(std::make_unique<SerialPortLine>()),
       operator_(std::make_unique<QtOperator>()), facts_(std::make_unique<QtSystemFacts>()),
       settings_(std::make_unique<RegistrySettings>()), ports_(std::make_unique<QtPortEnumerator>()),
-      exportFiles_(std::make_unique<XlsExportFiles>()),
-      workingDir_(std::move(workingDir))
+      exportFiles_(std::make_unique<XlsExportFiles>()), workingDir_(std::move(workingDir))
 {
     localTable_ = std::make_unique<DbfTable>(DefaultSettingTablePath(workingDir_));
-    station_ = std::make_unique<Station>(Station::Platform{*line_, *timers_, *operator_, *facts_, *settings_,
-                                                           *ports_, *exportFiles_, workingDir_, localTable_.get()});
+    station_ = std::make_unique<Station>(Station::Platform{*line_, *timers_, *operator_, *facts_, *settings_, *ports_,
+                                                           *exportFiles_, workingDir_, localTable_.get()});
 
     // The production database: used in database mode only; the connection opens on the first
     // statement.

@@ -49,10 +49,7 @@ inline QString HexBytesWithBlanks(QByteArrayView bytes)
     return s;
 }
 
-inline QString HexByte(quint8 b)
-{
-    return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
-}
+inline QString HexByte(quint8 b) { return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper(); }
 
 // Builds bytes from a list of values: Bytes({0x00, 0x02}).
 inline QByteArray Bytes(std::initializer_list<int> values)

@@ -34,8 +34,7 @@ void FieldBase::setGreyText(bool on)
 Action::Action(const QString &name, QObject *parent, const QString &caption, const QString &hint,
                const QString &shortcut)
     : FieldBase(name, parent), caption_(caption), hint_(hint), shortcut_(shortcut)
-{
-}
+{}
 
 bool Action::execute()
 {

@@ -43,13 +43,11 @@ private:
     bool greyText_ = false;
 };
 
-template <typename T>
-class Field : public FieldBase {
+template <typename T> class Field : public FieldBase {
 public:
     Field(const QString &name, QObject *parent, T initial = T{}, Kind kind = Kind::Control)
         : FieldBase(name, parent, kind), value_(std::move(initial))
-    {
-    }
+    {}
 
     const T &value() const { return value_; }
 
@@ -94,8 +92,7 @@ class IntField : public Field<int> {
 public:
     IntField(const QString &name, QObject *parent, int initial, int minimum, int maximum)
         : Field<int>(name, parent, initial), min_(minimum), max_(maximum)
-    {
-    }
+    {}
     int minimum() const { return min_; }
     int maximum() const { return max_; }
 
@@ -122,8 +119,8 @@ public:
 class Action final : public FieldBase {
     Q_OBJECT
 public:
-    Action(const QString &name, QObject *parent, const QString &caption = {},
-           const QString &hint = {}, const QString &shortcut = {});
+    Action(const QString &name, QObject *parent, const QString &caption = {}, const QString &hint = {},
+           const QString &shortcut = {});
 
     QString caption() const { return caption_; }
     QString hint() const { return hint_; }

@@ -2,8 +2,7 @@
 
 #include <QCoreApplication>
 
-namespace ordan
-{
+namespace ordan {
 
 QString SystemErrorText(const QString &text)
 {

@@ -2,8 +2,7 @@
 
 #include <QString>
 
-namespace ordan
-{
+namespace ordan {
 
 // A system error as Qt reports it (QFile::errorString() and the like), in the operator's
 // language where Qt's own translations have the wording; Qt hands these texts over untranslated.

@@ -7,8 +7,7 @@
 
 #include <algorithm>
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -34,15 +33,12 @@ std::optional<AnnualJournalRecord> DecodeAnnualJournalRecord(QByteArrayView repl
     return r;
 }
 
-QByteArray AnnualJournalRequest(quint8 month)
-{
-    return FrameBody(FunctionCode::ReadAnnualJournal, Bytes({month}));
-}
+QByteArray AnnualJournalRequest(quint8 month) { return FrameBody(FunctionCode::ReadAnnualJournal, Bytes({month})); }
 
 AnnualJournal::AnnualJournal(Engine &engine, QObject *parent)
-    : QObject(parent), BitBtn4(u"BitBtn4"_s, this, u"Прочитать"_s),
-      Gauge1(u"Gauge1"_s, this, 0, 0, kAnnualMonths), Reading(u"Reading"_s, this, false),
-      MonthsLeft(u"MonthsLeft"_s, this, 0, 0, kAnnualMonths), Panel3(u"Panel3"_s, this, u"Годовой журнал"_s),
+    : QObject(parent), BitBtn4(u"BitBtn4"_s, this, u"Прочитать"_s), Gauge1(u"Gauge1"_s, this, 0, 0, kAnnualMonths),
+      Reading(u"Reading"_s, this, false), MonthsLeft(u"MonthsLeft"_s, this, 0, 0, kAnnualMonths),
+      Panel3(u"Panel3"_s, this, u"Годовой журнал"_s),
       GridJournal(u"GridJournal"_s, this, InitialAnnualGrid(), FieldBase::Kind::Grid),
       BtnJournal(u"BtnJournal"_s, this, u"Экспорт"_s), engine_(engine)
 {
@@ -57,10 +53,7 @@ AnnualJournal::AnnualJournal(Engine &engine, QObject *parent)
     connect(&engine_, &Engine::commandsChanged, this, &AnnualJournal::followQueue);
 }
 
-AnnualJournal::~AnnualJournal()
-{
-    engine_.setDecoder(FunctionCode::ReadAnnualJournal, {});
-}
+AnnualJournal::~AnnualJournal() { engine_.setDecoder(FunctionCode::ReadAnnualJournal, {}); }
 
 void AnnualJournal::BitBtn4Click()
 {
@@ -75,10 +68,7 @@ void AnnualJournal::BitBtn4Click()
     Gauge1.setVisible(true);
 }
 
-void AnnualJournal::StopRead()
-{
-    engine_.DropRequests(FunctionCode::ReadAnnualJournal);
-}
+void AnnualJournal::StopRead() { engine_.DropRequests(FunctionCode::ReadAnnualJournal); }
 
 void AnnualJournal::followQueue()
 {
@@ -112,10 +102,7 @@ void AnnualJournal::decodeReply(const QByteArray &reply)
     Gauge1.set(std::min(month + 1, kAnnualMonths));
 }
 
-void AnnualJournal::replyAccepted(quint8 code)
-{
-    Gauge1.setVisible(code == CodeByte(FunctionCode::ReadAnnualJournal));
-}
+void AnnualJournal::replyAccepted(quint8 code) { Gauge1.setVisible(code == CodeByte(FunctionCode::ReadAnnualJournal)); }
 
 QList<QStringList> AnnualJournal::exportTable() const
 {

@@ -12,8 +12,7 @@
 #include <array>
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
 class Engine;
 
@@ -42,8 +41,7 @@ std::optional<AnnualJournalRecord> DecodeAnnualJournalRecord(QByteArrayView repl
 QByteArray AnnualJournalRequest(quint8 month);
 
 // The sub-page "Годовой журнал": the twelve-month read and its table.
-class AnnualJournal final : public QObject
-{
+class AnnualJournal final : public QObject {
     Q_OBJECT
 public:
     // Installs the decoder of code 0x12 on the engine.

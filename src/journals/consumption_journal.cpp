@@ -8,8 +8,7 @@
 
 #include <algorithm>
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -55,9 +54,7 @@ QByteArray ConsumptionJournalRequest(quint8 page)
     return FrameBody(FunctionCode::ReadConsumptionJournal, Bytes({page}));
 }
 
-ConsumptionList::ConsumptionList(const QString &name, QObject *parent) : FieldBase(name, parent, Kind::Grid)
-{
-}
+ConsumptionList::ConsumptionList(const QString &name, QObject *parent) : FieldBase(name, parent, Kind::Grid) {}
 
 void ConsumptionList::append(const ConsumptionRow &row)
 {
@@ -76,10 +73,9 @@ void ConsumptionList::clear()
 }
 
 ConsumptionJournal::ConsumptionJournal(Engine &engine, SystemFacts &facts, QObject *parent)
-    : QObject(parent), BitBtn3(u"BitBtn3"_s, this, u"Прочитать"_s),
-      Gauge2(u"Gauge2"_s, this, 0, 0, kConsumptionPages), Reading(u"Reading"_s, this, false),
-      PagesLeft(u"PagesLeft"_s, this, 0, 0, kConsumptionPages), ListView1(u"ListView1"_s, this),
-      BtnDiary(u"BtnDiary"_s, this, u"Экспорт"_s), engine_(engine), facts_(facts)
+    : QObject(parent), BitBtn3(u"BitBtn3"_s, this, u"Прочитать"_s), Gauge2(u"Gauge2"_s, this, 0, 0, kConsumptionPages),
+      Reading(u"Reading"_s, this, false), PagesLeft(u"PagesLeft"_s, this, 0, 0, kConsumptionPages),
+      ListView1(u"ListView1"_s, this), BtnDiary(u"BtnDiary"_s, this, u"Экспорт"_s), engine_(engine), facts_(facts)
 {
     Gauge2.setVisible(false);
     BitBtn3.setHandler([this] {
@@ -92,10 +88,7 @@ ConsumptionJournal::ConsumptionJournal(Engine &engine, SystemFacts &facts, QObje
     connect(&engine_, &Engine::commandsChanged, this, &ConsumptionJournal::followQueue);
 }
 
-ConsumptionJournal::~ConsumptionJournal()
-{
-    engine_.setDecoder(FunctionCode::ReadConsumptionJournal, {});
-}
+ConsumptionJournal::~ConsumptionJournal() { engine_.setDecoder(FunctionCode::ReadConsumptionJournal, {}); }
 
 void ConsumptionJournal::BitBtn3Click()
 {
@@ -106,10 +99,7 @@ void ConsumptionJournal::BitBtn3Click()
     Gauge2.setVisible(true);
 }
 
-void ConsumptionJournal::StopRead()
-{
-    engine_.DropRequests(FunctionCode::ReadConsumptionJournal);
-}
+void ConsumptionJournal::StopRead() { engine_.DropRequests(FunctionCode::ReadConsumptionJournal); }
 
 void ConsumptionJournal::followQueue()
 {
@@ -118,10 +108,7 @@ void ConsumptionJournal::followQueue()
     Reading.set(left > 0);
 }
 
-QDateTime ConsumptionJournal::now() const
-{
-    return facts_.now();
-}
+QDateTime ConsumptionJournal::now() const { return facts_.now(); }
 
 void ConsumptionJournal::decodeReply(const QByteArray &reply)
 {

@@ -14,8 +14,7 @@
 #include <array>
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
 class Engine;
 class SystemFacts;
@@ -46,16 +45,14 @@ struct ConsumptionJournalRecord {
 std::optional<ConsumptionJournalRecord> DecodeConsumptionJournalRecord(QByteArrayView reply);
 
 // The texts of a record's row; the stamp is placed in `year`.
-ConsumptionRow ConsumptionRowTexts(const ConsumptionJournalRecord &record, int year,
-                                   const QLocale &locale = QLocale());
+ConsumptionRow ConsumptionRowTexts(const ConsumptionJournalRecord &record, int year, const QLocale &locale = QLocale());
 
 // Request body (no CRC) for one page: 13 03 pp.
 QByteArray ConsumptionJournalRequest(quint8 page);
 
 // The rows of ListView1. Rows only ever arrive at the end or all go at once, so a view
 // follows it row by row instead of redrawing the whole list on every reply.
-class ConsumptionList final : public FieldBase
-{
+class ConsumptionList final : public FieldBase {
     Q_OBJECT
 public:
     ConsumptionList(const QString &name, QObject *parent);
@@ -74,8 +71,7 @@ private:
 };
 
 // The sub-page "Журнал потребления": the 250-page read and its list.
-class ConsumptionJournal final : public QObject
-{
+class ConsumptionJournal final : public QObject {
     Q_OBJECT
 public:
     // Installs the decoder of code 0x13 on the engine. The records carry no year: the

@@ -13,22 +13,17 @@
 #include <algorithm>
 #include <cmath>
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace
-{
+namespace {
 
 const std::array<QColor, kJournalTariffs> kTariffColors{QColor(0x1f, 0x77, 0xb4), QColor(0xe6, 0x7e, 0x22),
                                                         QColor(0x2c, 0xa0, 0x2c)};
 constexpr double kMinuteMs = 60'000;
 
-QString EnergyTitle()
-{
-    return u"Энергия, кВт·ч"_s;
-}
+QString EnergyTitle() { return u"Энергия, кВт·ч"_s; }
 
 QChart *NewChart(const QString &title)
 {

@@ -19,14 +19,12 @@ class QDateTimeAxis;
 class QLineSeries;
 class QValueAxis;
 
-namespace ordan
-{
+namespace ordan {
 
 // The chart as a PNG image at its size on screen; empty when it cannot be made.
 QByteArray ChartPng(QChartView *view);
 
-class AnnualJournalChart final : public QChartView
-{
+class AnnualJournalChart final : public QChartView {
     Q_OBJECT
 public:
     explicit AnnualJournalChart(AnnualJournal &model, QWidget *parent = nullptr);
@@ -44,8 +42,7 @@ private:
     QValueAxis *energy_ = nullptr;
 };
 
-class ConsumptionJournalChart final : public QChartView
-{
+class ConsumptionJournalChart final : public QChartView {
     Q_OBJECT
 public:
     explicit ConsumptionJournalChart(ConsumptionJournal &model, QWidget *parent = nullptr);

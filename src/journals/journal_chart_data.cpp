@@ -2,13 +2,11 @@
 
 #include "journals/journal_export.h"
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace
-{
+namespace {
 
 constexpr int kTimeColumn = 2;
 constexpr int kFirstEnergyColumn = 3;
@@ -84,8 +82,8 @@ bool ContinuesLine(const std::optional<ConsumptionChartPoint> &previous, const C
     return previous && previous->time <= next.time;
 }
 
-QList<ConsumptionChartSegment> ConsumptionChartSegments(const QList<ConsumptionRow> &rows,
-                                                        const QDateTime &now, const QLocale &locale)
+QList<ConsumptionChartSegment> ConsumptionChartSegments(const QList<ConsumptionRow> &rows, const QDateTime &now,
+                                                        const QLocale &locale)
 {
     QList<ConsumptionChartSegment> segments;
     std::optional<ConsumptionChartPoint> previous;

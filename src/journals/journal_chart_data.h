@@ -14,8 +14,7 @@
 #include <array>
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
 inline constexpr int kJournalTariffs = 3;
 
@@ -49,8 +48,7 @@ bool ContinuesLine(const std::optional<ConsumptionChartPoint> &previous, const C
 // The consumption journal as lines: the points of the list in its order, cut into the
 // pieces that are drawn joined.
 using ConsumptionChartSegment = QList<ConsumptionChartPoint>;
-QList<ConsumptionChartSegment> ConsumptionChartSegments(const QList<ConsumptionRow> &rows,
-                                                        const QDateTime &now,
+QList<ConsumptionChartSegment> ConsumptionChartSegments(const QList<ConsumptionRow> &rows, const QDateTime &now,
                                                         const QLocale &locale = QLocale());
 
 } // namespace ordan

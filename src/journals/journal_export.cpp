@@ -8,8 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -60,13 +59,11 @@ const QString &JournalExport::FailureText()
 
 JournalExport::JournalExport(Operator &op, SystemFacts &facts, ExportFiles &files)
     : operator_(op), facts_(facts), files_(files)
-{
-}
+{}
 
 JournalExport::~JournalExport() = default;
 
-namespace
-{
+namespace {
 
 // A journal's texts as the workbook takes them: what reads as a number is a number, anything
 // else text, the empty text included.
@@ -91,32 +88,27 @@ TypedExportTable TypedCells(const ExportTable &table)
 
 } // namespace
 
-void JournalExport::Export(ExportTable table, QString title)
-{
-    Export(TypedCells(table), std::move(title));
-}
+void JournalExport::Export(ExportTable table, QString title) { Export(TypedCells(table), std::move(title)); }
 
 void JournalExport::Export(TypedExportTable table, QString title)
 {
     std::weak_ptr<int> alive = alive_;
-    operator_.chooseSaveFile(
-        u"xls|*.xls"_s, u"xls"_s,
-        [this, alive, table = std::move(table), title = std::move(title)](const QString &file) {
-            if (alive.expired() || file.isEmpty())
-                return;
-            exportTo(file, table, title);
-        });
+    operator_.chooseSaveFile(u"xls|*.xls"_s, u"xls"_s,
+                             [this, alive, table = std::move(table), title = std::move(title)](const QString &file) {
+                                 if (alive.expired() || file.isEmpty())
+                                     return;
+                                 exportTo(file, table, title);
+                             });
 }
 
 void JournalExport::SaveFile(const QString &filter, const QString &defaultSuffix, QByteArray bytes)
 {
     std::weak_ptr<int> alive = alive_;
-    operator_.chooseSaveFile(filter, defaultSuffix,
-                             [this, alive, bytes = std::move(bytes)](const QString &file) {
-                                 if (alive.expired() || file.isEmpty())
-                                     return;
-                                 saveTo(file, bytes);
-                             });
+    operator_.chooseSaveFile(filter, defaultSuffix, [this, alive, bytes = std::move(bytes)](const QString &file) {
+        if (alive.expired() || file.isEmpty())
+            return;
+        saveTo(file, bytes);
+    });
 }
 
 bool JournalExport::saveTo(const QString &chosen, const QByteArray &bytes)
@@ -186,9 +178,6 @@ bool JournalExport::write(const QString &chosen, const QString &temporary, const
     return files_.save(chosen);
 }
 
-void JournalExport::fail()
-{
-    operator_.showMessage(FailureText(), u"Warning"_s, BoxIcon::Warning);
-}
+void JournalExport::fail() { operator_.showMessage(FailureText(), u"Warning"_s, BoxIcon::Warning); }
 
 } // namespace ordan

@@ -12,8 +12,7 @@
 #include <optional>
 #include <variant>
 
-namespace ordan
-{
+namespace ordan {
 
 class Operator;
 class SystemFacts;
@@ -27,8 +26,7 @@ using TypedExportTable = QList<QList<ExportCell>>;
 
 // What the export needs of the file system and of the spreadsheet writer. Rows and columns
 // count from 1, as in the spreadsheet; cells go to the first sheet of the open workbook.
-class ExportFiles
-{
+class ExportFiles {
 public:
     virtual ~ExportFiles() = default;
     virtual bool exists(const QString &path) const = 0;
@@ -66,8 +64,7 @@ std::optional<double> ExportCellNumber(const QString &text, const QLocale &local
 
 // The export of a journal to an Excel 97 file the operator chooses, opened afterwards with
 // the application the system associates with it.
-class JournalExport final
-{
+class JournalExport final {
 public:
     static const QString &FailureText();
 
@@ -93,8 +90,7 @@ public:
     bool saveTo(const QString &chosen, const QByteArray &bytes);
 
 private:
-    bool write(const QString &chosen, const QString &temporary, const TypedExportTable &table,
-               const QString &title);
+    bool write(const QString &chosen, const QString &temporary, const TypedExportTable &table, const QString &title);
     void fail();
 
     Operator &operator_;

@@ -18,13 +18,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace
-{
+namespace {
 
 constexpr int kRowHeight = 20;
 constexpr int kMonthColumnWidth = 100;
@@ -44,9 +42,7 @@ QPushButton *Button(Action &action, QWidget *parent)
 QPushButton *ReadButton(Action &action, BoolField &reading, QWidget *parent)
 {
     auto *button = Button(action, parent);
-    auto render = [button, &action, &reading] {
-        button->setText(reading.value() ? u"Стоп"_s : action.caption());
-    };
+    auto render = [button, &action, &reading] { button->setText(reading.value() ? u"Стоп"_s : action.caption()); };
     render();
     QObject::connect(&reading, &FieldBase::valueChanged, button, render);
     return button;
@@ -107,8 +103,7 @@ QPushButton *SavePictureButton(const QString &name, QChartView *chart, SavePictu
     return button;
 }
 
-void SwitchView(QStackedWidget *stack, QPushButton *chartButton, QPushButton *saveButton, bool canSave,
-                bool chart)
+void SwitchView(QStackedWidget *stack, QPushButton *chartButton, QPushButton *saveButton, bool canSave, bool chart)
 {
     stack->setCurrentIndex(chart ? 1 : 0);
     {
@@ -141,8 +136,8 @@ AnnualJournalPage::AnnualJournalPage(AnnualJournal &model, SavePicture savePictu
     chartButton_ = ChartButton(u"BtnJournalChart"_s, this);
     savePictureButton_ = SavePictureButton(u"BtnJournalPicture"_s, chart_, std::move(savePicture), this);
     layout->addLayout(ButtonRow(ReadButton(model.BitBtn4, model.Reading, this),
-                                Gauge(model.Gauge1, model.MonthsLeft, u"осталось месяцев: "_s, this),
-                                chartButton_, savePictureButton_, Button(model.BtnJournal, this)));
+                                Gauge(model.Gauge1, model.MonthsLeft, u"осталось месяцев: "_s, this), chartButton_,
+                                savePictureButton_, Button(model.BtnJournal, this)));
     connect(chartButton_, &QPushButton::toggled, this, &AnnualJournalPage::showChart);
 
     // The title bar and the table take turns with the chart, which carries its own title.
@@ -172,8 +167,7 @@ AnnualJournalPage::AnnualJournalPage(AnnualJournal &model, SavePicture savePictu
             // The month column is fixed, like the title row: drawn as a header.
             if (c == 0)
                 item->setBackground(palette().button());
-            item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter
-                                          : Qt::AlignRight | Qt::AlignVCenter);
+            item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
             grid_->setItem(r, c, item);
         }
     tableLayout->addWidget(grid_, 1);
@@ -184,10 +178,7 @@ AnnualJournalPage::AnnualJournalPage(AnnualJournal &model, SavePicture savePictu
     connect(&model.GridJournal, &FieldBase::valueChanged, this, &AnnualJournalPage::render);
 }
 
-void AnnualJournalPage::showChart(bool on)
-{
-    SwitchView(stack_, chartButton_, savePictureButton_, canSave_, on);
-}
+void AnnualJournalPage::showChart(bool on) { SwitchView(stack_, chartButton_, savePictureButton_, canSave_, on); }
 
 void AnnualJournalPage::render()
 {
@@ -199,8 +190,7 @@ void AnnualJournalPage::render()
             grid_->item(r - 1, c)->setText(grid[static_cast<size_t>(r)][static_cast<size_t>(c)]);
 }
 
-ConsumptionJournalPage::ConsumptionJournalPage(ConsumptionJournal &model, SavePicture savePicture,
-                                               QWidget *parent)
+ConsumptionJournalPage::ConsumptionJournalPage(ConsumptionJournal &model, SavePicture savePicture, QWidget *parent)
     : QWidget(parent), model_(model), canSave_(static_cast<bool>(savePicture))
 {
     auto *layout = new QVBoxLayout(this);
@@ -210,8 +200,8 @@ ConsumptionJournalPage::ConsumptionJournalPage(ConsumptionJournal &model, SavePi
     chartButton_ = ChartButton(u"BtnDiaryChart"_s, this);
     savePictureButton_ = SavePictureButton(u"BtnDiaryPicture"_s, chart_, std::move(savePicture), this);
     layout->addLayout(ButtonRow(ReadButton(model.BitBtn3, model.Reading, this),
-                                Gauge(model.Gauge2, model.PagesLeft, u"осталось страниц: "_s, this),
-                                chartButton_, savePictureButton_, Button(model.BtnDiary, this)));
+                                Gauge(model.Gauge2, model.PagesLeft, u"осталось страниц: "_s, this), chartButton_,
+                                savePictureButton_, Button(model.BtnDiary, this)));
     connect(chartButton_, &QPushButton::toggled, this, &ConsumptionJournalPage::showChart);
 
     list_ = new QTableWidget(0, kConsumptionColumns, stack_);
@@ -234,10 +224,7 @@ ConsumptionJournalPage::ConsumptionJournalPage(ConsumptionJournal &model, SavePi
     connect(&model.ListView1, &ConsumptionList::rowsCleared, this, [this] { list_->setRowCount(0); });
 }
 
-void ConsumptionJournalPage::showChart(bool on)
-{
-    SwitchView(stack_, chartButton_, savePictureButton_, canSave_, on);
-}
+void ConsumptionJournalPage::showChart(bool on) { SwitchView(stack_, chartButton_, savePictureButton_, canSave_, on); }
 
 void ConsumptionJournalPage::appendRow(qsizetype index)
 {
@@ -279,7 +266,6 @@ JournalPage::JournalPage(AnnualJournal &annual, ConsumptionJournal &consumption,
 JournalPage::JournalPage(Journals &journals, QWidget *parent)
     : JournalPage(journals.annual(), journals.consumption(), parent,
                   [&journals](QByteArray png) { journals.SavePicture(std::move(png)); })
-{
-}
+{}
 
 } // namespace ordan

@@ -10,8 +10,7 @@ class QPushButton;
 class QStackedWidget;
 class QTableWidget;
 
-namespace ordan
-{
+namespace ordan {
 
 class AnnualJournal;
 class AnnualJournalChart;
@@ -28,8 +27,7 @@ inline constexpr std::array<int, 8> kConsumptionColumnWidths{60, 60, 100, 80, 80
 
 // The sub-page "Годовой журнал": read and export buttons, the progress bar, the title bar and
 // the read-only twelve-month table, or in its place the chart.
-class AnnualJournalPage final : public QWidget
-{
+class AnnualJournalPage final : public QWidget {
     Q_OBJECT
 public:
     explicit AnnualJournalPage(AnnualJournal &model, SavePicture savePicture = {}, QWidget *parent = nullptr);
@@ -52,12 +50,10 @@ private:
 
 // The sub-page "Журнал потребления": read and export buttons, the progress bar and the list
 // of records, which follows the model row by row, or in its place the chart.
-class ConsumptionJournalPage final : public QWidget
-{
+class ConsumptionJournalPage final : public QWidget {
     Q_OBJECT
 public:
-    explicit ConsumptionJournalPage(ConsumptionJournal &model, SavePicture savePicture = {},
-                                    QWidget *parent = nullptr);
+    explicit ConsumptionJournalPage(ConsumptionJournal &model, SavePicture savePicture = {}, QWidget *parent = nullptr);
 
     ConsumptionJournalChart *chart() const { return chart_; }
     void showChart(bool on);
@@ -75,8 +71,7 @@ private:
 };
 
 // The page "Журнал": both journals as inner tabs. Esc stops a journal read.
-class JournalPage final : public QWidget
-{
+class JournalPage final : public QWidget {
     Q_OBJECT
 public:
     JournalPage(AnnualJournal &annual, ConsumptionJournal &consumption, QWidget *parent = nullptr,

@@ -5,13 +5,11 @@
 #include <QDate>
 #include <QTime>
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace
-{
+namespace {
 
 constexpr int kDecimals = 5;
 constexpr int kSignificant = 12;

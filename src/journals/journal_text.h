@@ -4,8 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace ordan
-{
+namespace ordan {
 
 // Texts of the journal columns, as the operator reads them on the page and in the export.
 

@@ -1,14 +1,13 @@
 #include "journals/journals.h"
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
 Journals::Journals(Engine &engine, Operator &op, SystemFacts &facts, ExportFiles &files,
                    std::function<int()> serialNumber, QObject *parent)
-    : QObject(parent), serialNumber_(std::move(serialNumber)), export_(op, facts, files),
-      annual_(engine, this), consumption_(engine, facts, this)
+    : QObject(parent), serialNumber_(std::move(serialNumber)), export_(op, facts, files), annual_(engine, this),
+      consumption_(engine, facts, this)
 {
     annual_.BtnJournal.setHandler([this] { BtnJournalClick(); });
     consumption_.BtnDiary.setHandler([this] { BtnDiaryClick(); });
@@ -24,8 +23,7 @@ void Journals::replyAccepted(quint8 code)
 
 void Journals::BtnJournalClick()
 {
-    export_.Export(annual_.exportTable(),
-                   JournalTitle(u"Годовой журнал "_s, serialNumber_ ? serialNumber_() : 0));
+    export_.Export(annual_.exportTable(), JournalTitle(u"Годовой журнал "_s, serialNumber_ ? serialNumber_() : 0));
 }
 
 void Journals::BtnDiaryClick()
@@ -34,9 +32,6 @@ void Journals::BtnDiaryClick()
                    JournalTitle(u"Журнал потребления "_s, serialNumber_ ? serialNumber_() : 0));
 }
 
-void Journals::SavePicture(QByteArray png)
-{
-    export_.SaveFile(u"PNG|*.png"_s, u"png"_s, std::move(png));
-}
+void Journals::SavePicture(QByteArray png) { export_.SaveFile(u"PNG|*.png"_s, u"png"_s, std::move(png)); }
 
 } // namespace ordan

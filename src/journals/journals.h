@@ -8,8 +8,7 @@
 
 #include <functional>
 
-namespace ordan
-{
+namespace ordan {
 
 class Engine;
 class Operator;
@@ -18,12 +17,11 @@ class SystemFacts;
 // The page "Журнал": both journals, their decoders on the engine and their export to .xls
 // files through `files` (XlsExportFiles in the program). serialNumber gives the meter number
 // shown on the page "Установка" (SpinEdit_Number).
-class Journals final : public QObject
-{
+class Journals final : public QObject {
     Q_OBJECT
 public:
-    Journals(Engine &engine, Operator &op, SystemFacts &facts, ExportFiles &files,
-             std::function<int()> serialNumber, QObject *parent = nullptr);
+    Journals(Engine &engine, Operator &op, SystemFacts &facts, ExportFiles &files, std::function<int()> serialNumber,
+             QObject *parent = nullptr);
     ~Journals() override;
 
     AnnualJournal &annual() { return annual_; }

@@ -4,16 +4,12 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
-namespace ordan
-{
+namespace ordan {
 
 Q_LOGGING_CATEGORY(lcJournals, "ordan.journals")
 
 // A directory of that name counts too: it blocks the name just as well as a file.
-bool XlsExportFiles::exists(const QString &path) const
-{
-    return QFileInfo::exists(path);
-}
+bool XlsExportFiles::exists(const QString &path) const { return QFileInfo::exists(path); }
 
 bool XlsExportFiles::remove(const QString &path)
 {
@@ -42,20 +38,11 @@ bool XlsExportFiles::open(const QString &path)
     return false;
 }
 
-bool XlsExportFiles::setText(int row, int column, const QString &text)
-{
-    return book_.setCell(row, column, text);
-}
+bool XlsExportFiles::setText(int row, int column, const QString &text) { return book_.setCell(row, column, text); }
 
-bool XlsExportFiles::setNumber(int row, int column, double number)
-{
-    return book_.setCell(row, column, number);
-}
+bool XlsExportFiles::setNumber(int row, int column, double number) { return book_.setCell(row, column, number); }
 
-bool XlsExportFiles::setDate(int row, int column, const QDate &date)
-{
-    return book_.setCell(row, column, date);
-}
+bool XlsExportFiles::setDate(int row, int column, const QDate &date) { return book_.setCell(row, column, date); }
 
 bool XlsExportFiles::save(const QString &path)
 {
@@ -66,10 +53,7 @@ bool XlsExportFiles::save(const QString &path)
     return false;
 }
 
-void XlsExportFiles::close()
-{
-    book_.close();
-}
+void XlsExportFiles::close() { book_.close(); }
 
 bool XlsExportFiles::writeFile(const QString &path, const QByteArray &bytes)
 {

@@ -3,12 +3,10 @@
 #include "journals/journal_export.h"
 #include "xls/xls_workbook.h"
 
-namespace ordan
-{
+namespace ordan {
 
 // The export's files on disk and its workbook in the Excel 97 writer.
-class XlsExportFiles final : public ExportFiles
-{
+class XlsExportFiles final : public ExportFiles {
 public:
     bool exists(const QString &path) const override;
     bool remove(const QString &path) override;

@@ -51,8 +51,7 @@ public:
         if (keep < 0 || keep >= size() || counts_[code] == 0)
             return;
         const auto from = items_.begin() + static_cast<std::ptrdiff_t>(keep);
-        const auto end =
-            std::remove_if(from, items_.end(), [code](const QByteArray &f) { return CodeOf(f) == code; });
+        const auto end = std::remove_if(from, items_.end(), [code](const QByteArray &f) { return CodeOf(f) == code; });
         if (end == items_.end())
             return;
         counts_[code] -= static_cast<qsizetype>(items_.end() - end);

@@ -10,17 +10,16 @@ namespace ordan {
 
 const QString &Engine::WriteErrorText()
 {
-    static const QString text = QStringLiteral(
-        "Во время записи установок произошла ошибка. Возможно, пароль для доступа некорректен "
-        "(сообщение \"Неверный отклик\" на закладке \"Протокол\").Возможно время таймаута "
-        "недостаточно (сообщение \"Timeout\" на закладке \"Протокол\").");
+    static const QString text =
+        QStringLiteral("Во время записи установок произошла ошибка. Возможно, пароль для доступа некорректен "
+                       "(сообщение \"Неверный отклик\" на закладке \"Протокол\").Возможно время таймаута "
+                       "недостаточно (сообщение \"Timeout\" на закладке \"Протокол\").");
     return text;
 }
 
-Engine::Engine(Line &line, TimerFactory &timers, Operator &op, EngineHost &host,
-               std::function<QDateTime()> clock, QObject *parent)
-    : QObject(parent), Panel1(QStringLiteral("Panel1"), this),
-      SpinAddr(QStringLiteral("SpinAddr"), &Panel1, 0, 0, 255),
+Engine::Engine(Line &line, TimerFactory &timers, Operator &op, EngineHost &host, std::function<QDateTime()> clock,
+               QObject *parent)
+    : QObject(parent), Panel1(QStringLiteral("Panel1"), this), SpinAddr(QStringLiteral("SpinAddr"), &Panel1, 0, 0, 255),
       SpinTimer(QStringLiteral("SpinTimer"), &Panel1, 1000, 200, 10000),
       StatusPanel0(QStringLiteral("StatusPanel0"), this), StatusPanel1(QStringLiteral("StatusPanel1"), this),
       Shape1(QStringLiteral("Shape1"), this, Indicator::Hidden), line_(line), operator_(op), host_(host),
@@ -51,10 +50,7 @@ Engine::~Engine() { line_.setListener(nullptr); }
 bool Engine::awaitingReply() const { return timer2_->isEnabled(); }
 bool Engine::sendTimerEnabled() const { return timer1_->isEnabled(); }
 
-void Engine::setDecoder(FunctionCode code, Decoder decoder)
-{
-    decoders_[CodeByte(code)] = std::move(decoder);
-}
+void Engine::setDecoder(FunctionCode code, Decoder decoder) { decoders_[CodeByte(code)] = std::move(decoder); }
 
 bool Engine::connectLine(const QString &port, int baud)
 {
@@ -99,10 +95,7 @@ bool Engine::disconnectLine()
 
 void Engine::EnqueueRequest(const QByteArray &body) { commands_.append(AppendCrc(body)); }
 
-void Engine::DropRequests(FunctionCode code)
-{
-    commands_.removeCode(CodeByte(code), awaitingReply() ? 1 : 0);
-}
+void Engine::DropRequests(FunctionCode code) { commands_.removeCode(CodeByte(code), awaitingReply() ? 1 : 0); }
 
 void Engine::queueChanged()
 {
@@ -261,14 +254,12 @@ void Engine::lineBytesReceived()
 
     const Judgement judgement = JudgeReply(reply_, request_);
     switch (judgement.verdict) {
-    case Verdict::Incomplete:
-        return;
+    case Verdict::Incomplete: return;
     case Verdict::ErrorReply:
         timer2_->disable();
         replyFailed(judgement.message);
         return;
-    default:
-        break;
+    default: break;
     }
     if (!timer2_->isEnabled()) {
         // Complete while no reply is awaited: the time-out fired already or the frame was

@@ -48,8 +48,8 @@ public:
 
     static const QString &WriteErrorText();
 
-    Engine(Line &line, TimerFactory &timers, Operator &op, EngineHost &host,
-           std::function<QDateTime()> clock, QObject *parent = nullptr);
+    Engine(Line &line, TimerFactory &timers, Operator &op, EngineHost &host, std::function<QDateTime()> clock,
+           QObject *parent = nullptr);
     ~Engine() override;
 
     // Fields of the connection panel and the status bar that the engine drives.

@@ -3,11 +3,9 @@
 #include "core/bytes.h"
 #include "core/operator.h"
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 constexpr qsizetype kStampLength = 13; // "hh:nn:ss.zzz "
 
@@ -21,19 +19,15 @@ QString Stamp(QTime t, QChar lastSeparator)
         .arg(t.msec(), 3, 10, QLatin1Char('0'));
 }
 
-qsizetype TextBytes(const QString &line)
-{
-    return line.size() * static_cast<qsizetype>(sizeof(QChar));
-}
+qsizetype TextBytes(const QString &line) { return line.size() * static_cast<qsizetype>(sizeof(QChar)); }
 
 } // namespace
 
 ExchangeLog::ExchangeLog(Operator &op, std::function<QDateTime()> clock, QObject *parent)
     : QObject(parent), CheckBox_Terminal(QStringLiteral("CheckBox_Terminal"), this, true),
-      ActionSaveLog(QStringLiteral("ActionSaveLog"), this, QStringLiteral("Сохранить протокол…")),
-      operator_(op), clock_(std::move(clock))
-{
-}
+      ActionSaveLog(QStringLiteral("ActionSaveLog"), this, QStringLiteral("Сохранить протокол…")), operator_(op),
+      clock_(std::move(clock))
+{}
 
 void ExchangeLog::setEngineering(bool engineering)
 {
@@ -60,8 +54,7 @@ void ExchangeLog::bytesReceived(const QByteArray &bytes)
     if (!CheckBox_Terminal.value() || !engineering_)
         return;
     const QTime t = clock_().time();
-    add(t, Stamp(t, QLatin1Char('.')) + QStringLiteral(" Received: ") + HexBytesWithBlanks(bytes),
-        kStampLength);
+    add(t, Stamp(t, QLatin1Char('.')) + QStringLiteral(" Received: ") + HexBytesWithBlanks(bytes), kStampLength);
 }
 
 void ExchangeLog::requestSent(const QByteArray &frame)
@@ -130,11 +123,9 @@ QByteArray ExchangeLogFileBytes(const ExchangeLog &log, const ExchangeLogHeader 
     text += QStringLiteral("Порт: ") + header.port + u'\n';
     text += QStringLiteral("Скорость: ") + QString::number(header.baud) + u'\n';
     text += QStringLiteral("Адрес: ") + QString::number(header.address) + u'\n';
-    text +=
-        QStringLiteral("Сохранён: ") + header.saved.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")) + u'\n';
+    text += QStringLiteral("Сохранён: ") + header.saved.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")) + u'\n';
     if (log.historyDropped() > 0)
-        text +=
-            QStringLiteral("Первые строки не сохранены: ") + QString::number(log.historyDropped()) + u'\n';
+        text += QStringLiteral("Первые строки не сохранены: ") + QString::number(log.historyDropped()) + u'\n';
     text += u'\n';
     QByteArray bytes = text.toUtf8();
     for (const ExchangeLog::Entry &e : log.history()) {

@@ -10,8 +10,7 @@
 #include <deque>
 #include <functional>
 
-namespace ordan
-{
+namespace ordan {
 
 class Operator;
 
@@ -22,8 +21,7 @@ class Operator;
 // Behind the lines the page shows, the log keeps every line since the last emptying (at
 // connect) with the time it was added, up to a larger bound, for saving to a file. Both are
 // bounded in text as well as in lines: a flood of garbage makes long lines.
-class ExchangeLog final : public QObject
-{
+class ExchangeLog final : public QObject {
     Q_OBJECT
 public:
     static constexpr qsizetype kMaxLines = 1500;

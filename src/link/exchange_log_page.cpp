@@ -14,8 +14,7 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
-namespace ordan
-{
+namespace ordan {
 
 ExchangeLogPage::ExchangeLogPage(ExchangeLog &log, QWidget *parent) : QWidget(parent), log_(log)
 {

@@ -5,16 +5,14 @@
 class QMenu;
 class QPlainTextEdit;
 
-namespace ordan
-{
+namespace ordan {
 
 class ExchangeLog;
 
 // The page of the exchange log: the "Включен" switch and "Сохранить протокол…" over a
 // read-only text that follows the log line by line (never re-rendered whole, so it stays fast
 // at its cap).
-class ExchangeLogPage final : public QWidget
-{
+class ExchangeLogPage final : public QWidget {
     Q_OBJECT
 public:
     explicit ExchangeLogPage(ExchangeLog &log, QWidget *parent = nullptr);

@@ -43,8 +43,8 @@ bool CheckReplyCrc(QByteArrayView reply)
     if (reply.size() < 2)
         return false;
     const quint16 crc = Crc16Modbus(reply.first(reply.size() - 2));
-    return static_cast<quint8>(reply[reply.size() - 2]) == (crc & 0xFF)
-        && static_cast<quint8>(reply[reply.size() - 1]) == (crc >> 8);
+    return static_cast<quint8>(reply[reply.size() - 2]) == (crc & 0xFF) &&
+           static_cast<quint8>(reply[reply.size() - 1]) == (crc >> 8);
 }
 
 QByteArray FrameBody(quint8 code, QByteArrayView payload)
@@ -59,14 +59,8 @@ QByteArray FrameBody(quint8 code, QByteArrayView payload)
 
 QByteArray MakeFrame(quint8 code, QByteArrayView payload) { return AppendCrc(FrameBody(code, payload)); }
 
-QByteArray FrameBody(FunctionCode code, QByteArrayView payload)
-{
-    return FrameBody(CodeByte(code), payload);
-}
+QByteArray FrameBody(FunctionCode code, QByteArrayView payload) { return FrameBody(CodeByte(code), payload); }
 
-QByteArray MakeFrame(FunctionCode code, QByteArrayView payload)
-{
-    return MakeFrame(CodeByte(code), payload);
-}
+QByteArray MakeFrame(FunctionCode code, QByteArrayView payload) { return MakeFrame(CodeByte(code), payload); }
 
 } // namespace ordan

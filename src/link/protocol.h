@@ -2,8 +2,7 @@
 
 #include <QtGlobal>
 
-namespace ordan
-{
+namespace ordan {
 
 // The function codes of the meter bus, named for what they do; the catalogue holds each one
 // with the length byte of its request.
@@ -40,10 +39,7 @@ enum class FunctionCode : quint8 {
     WriteDayTypeMasks = 0x2F,
 };
 
-constexpr quint8 CodeByte(FunctionCode code)
-{
-    return static_cast<quint8>(code);
-}
+constexpr quint8 CodeByte(FunctionCode code) { return static_cast<quint8>(code); }
 
 // A refusal comes back as code + 128, length 3, the error, CRC.
 inline constexpr quint8 kErrorReplyFlag = 0x80;

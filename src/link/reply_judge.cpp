@@ -8,26 +8,17 @@ namespace ordan {
 QString ErrorReplyMessage(quint8 errorCode)
 {
     switch (static_cast<MeterError>(errorCode)) {
-    case MeterError::UnknownFunction:
-        return QStringLiteral("Ошибка: Неизвестная функция");
-    case MeterError::WrongLength:
-        return QStringLiteral("Ошибка: Неверная длина запроса");
-    case MeterError::WrongCrc:
-        return QStringLiteral("Ошибка: Неверная контрольная сумма");
-    case MeterError::WrongData:
-        return QStringLiteral("Ошибка: Неверные данные запроса");
-    case MeterError::MemoryProtected:
-        return QStringLiteral("Ошибка: Память защищена");
-    case MeterError::AccessDenied:
-        return QStringLiteral("Ошибка: Доступ запрещен");
+    case MeterError::UnknownFunction: return QStringLiteral("Ошибка: Неизвестная функция");
+    case MeterError::WrongLength: return QStringLiteral("Ошибка: Неверная длина запроса");
+    case MeterError::WrongCrc: return QStringLiteral("Ошибка: Неверная контрольная сумма");
+    case MeterError::WrongData: return QStringLiteral("Ошибка: Неверные данные запроса");
+    case MeterError::MemoryProtected: return QStringLiteral("Ошибка: Память защищена");
+    case MeterError::AccessDenied: return QStringLiteral("Ошибка: Доступ запрещен");
     }
     return QStringLiteral("Неизвестная ошибка");
 }
 
-bool IsCompleteReply(QByteArrayView reply)
-{
-    return reply.size() >= 2 && reply.size() >= ByteAt(reply, 1) + 2;
-}
+bool IsCompleteReply(QByteArrayView reply) { return reply.size() >= 2 && reply.size() >= ByteAt(reply, 1) + 2; }
 
 Judgement JudgeReply(QByteArrayView reply, QByteArrayView request)
 {

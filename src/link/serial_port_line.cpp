@@ -29,8 +29,7 @@ SerialPortLine::SerialPortLine(QObject *parent) : QObject(parent)
         if (error == QSerialPort::NoError)
             return;
         QMetaObject::invokeMethod(
-            this, [this, error, reason = port_.errorString()] { onError(error, reason); },
-            Qt::QueuedConnection);
+            this, [this, error, reason = port_.errorString()] { onError(error, reason); }, Qt::QueuedConnection);
     });
 }
 
@@ -80,9 +79,8 @@ void SerialPortLine::explainOpenFailure()
 {
 #ifdef Q_OS_UNIX
     // Qt says "permission" for a busy port too; the system's own answer tells the two apart.
-    const QByteArray path = QFile::encodeName(port_.portName().startsWith(QLatin1Char('/'))
-                                                  ? port_.portName()
-                                                  : QStringLiteral("/dev/") + port_.portName());
+    const QByteArray path = QFile::encodeName(
+        port_.portName().startsWith(QLatin1Char('/')) ? port_.portName() : QStringLiteral("/dev/") + port_.portName());
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd >= 0) {
         ::close(fd);
@@ -90,8 +88,7 @@ void SerialPortLine::explainOpenFailure()
     }
     const int code = errno;
     error_ = QString::fromLocal8Bit(std::strerror(code));
-    struct stat st {
-    };
+    struct stat st {};
     if ((code == EACCES || code == EPERM) && ::stat(path.constData(), &st) == 0) {
         if (const group *g = ::getgrgid(st.st_gid))
             accessGroup_ = QString::fromLocal8Bit(g->gr_name);
@@ -105,8 +102,7 @@ void SerialPortLine::onError(QSerialPort::SerialPortError error, const QString &
 {
     if (!port_.isOpen())
         return;
-    const bool lost =
-        error == QSerialPort::ResourceError || error == QSerialPort::DeviceNotFoundError || hungUp();
+    const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::DeviceNotFoundError || hungUp();
     port_.clearError();
     if (lost) {
         // Nothing more will pass; closing stops Qt's notifiers from firing on the dead handle.

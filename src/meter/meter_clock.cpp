@@ -3,18 +3,14 @@
 #include "core/bytes.h"
 #include "meter/meter_text.h"
 
-namespace ordan
-{
+namespace ordan {
 
 bool MeterClockReading::timeValid() const
 {
     return hours >= 0 && hours <= 23 && minutes >= 0 && minutes <= 59 && seconds >= 0 && seconds <= 59;
 }
 
-bool MeterClockReading::dateValid() const
-{
-    return QDate::isValid(year, month, day);
-}
+bool MeterClockReading::dateValid() const { return QDate::isValid(year, month, day); }
 
 std::optional<MeterClockReading> ParseClockReply(QByteArrayView reply)
 {
@@ -34,18 +30,14 @@ std::optional<MeterClockReading> ParseClockReply(QByteArrayView reply)
 
 QByteArray ClockPayload(QDate date, QTime time, bool summerTimeAuto)
 {
-    return Bytes({BcdEncode(time.second()), BcdEncode(time.minute()), BcdEncode(time.hour()),
-                  date.dayOfWeek(), BcdEncode(date.day()), BcdEncode(date.month()),
-                  BcdEncode(date.year() - 2000), summerTimeAuto ? 0x80 : 0x00});
+    return Bytes({BcdEncode(time.second()), BcdEncode(time.minute()), BcdEncode(time.hour()), date.dayOfWeek(),
+                  BcdEncode(date.day()), BcdEncode(date.month()), BcdEncode(date.year() - 2000),
+                  summerTimeAuto ? 0x80 : 0x00});
 }
 
-qint64 NaiveMs(const QDateTime &at)
-{
-    return at.date().toJulianDay() * 86400000 + at.time().msecsSinceStartOfDay();
-}
+qint64 NaiveMs(const QDateTime &at) { return at.date().toJulianDay() * 86400000 + at.time().msecsSinceStartOfDay(); }
 
-std::optional<double> DriftSample(const QDateTime &meterClock, const QDateTime &now,
-                                  const QDateTime &lastClockSet)
+std::optional<double> DriftSample(const QDateTime &meterClock, const QDateTime &now, const QDateTime &lastClockSet)
 {
     if (!lastClockSet.isValid() || !now.isValid())
         return std::nullopt;
@@ -55,10 +47,7 @@ std::optional<double> DriftSample(const QDateTime &meterClock, const QDateTime &
     return static_cast<double>(NaiveMs(meterClock) - NaiveMs(now)) / static_cast<double>(elapsedMs) * 86400.0;
 }
 
-QString DriftText(double secondsPerDay)
-{
-    return FixedPointText(secondsPerDay, 5, 2);
-}
+QString DriftText(double secondsPerDay) { return FixedPointText(secondsPerDay, 5, 2); }
 
 bool DecodeClock(QByteArrayView reply, MeterParameters &p, const QDateTime &now, const LogLine &log)
 {

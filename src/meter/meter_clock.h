@@ -10,8 +10,7 @@
 #include <functional>
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
 // The meter's clock as read with code 4 (and written with code 5: the same layout).
 struct MeterClockReading {
@@ -41,8 +40,7 @@ qint64 NaiveMs(const QDateTime &at);
 
 // Seconds per day the meter's clock has gained since it was last set; nothing in the first
 // half day after a setting (or for a setting in the future).
-std::optional<double> DriftSample(const QDateTime &meterClock, const QDateTime &now,
-                                  const QDateTime &lastClockSet);
+std::optional<double> DriftSample(const QDateTime &meterClock, const QDateTime &now, const QDateTime &lastClockSet);
 
 // The average drift as LabeledDelta shows it: two decimals, five significant digits.
 QString DriftText(double secondsPerDay);

@@ -7,8 +7,7 @@
 #include <functional>
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
 // What the meter parameters need from other subsystems. Every hook may stay empty: the
 // subsystem then behaves as if the database held nothing and the schedule were one tariff.

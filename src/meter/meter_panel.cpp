@@ -7,11 +7,9 @@
 #include "meter/readings.h"
 #include "meter/status_text.h"
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 // Every code whose reply this subsystem decodes or acknowledges (9 belongs to the schedule).
 using enum FunctionCode;
@@ -41,9 +39,8 @@ MeterPanel::~MeterPanel()
 void MeterPanel::installDecoders()
 {
     MeterParameters &p = parameters_;
-    engine_.setDecoder(FunctionCode::ReadFirmwareVersion, [this, &p](const QByteArray &r) {
-        DecodeFirmwareVersion(r, p, engine_.MeterVersion);
-    });
+    engine_.setDecoder(FunctionCode::ReadFirmwareVersion,
+                       [this, &p](const QByteArray &r) { DecodeFirmwareVersion(r, p, engine_.MeterVersion); });
     engine_.setDecoder(FunctionCode::ReadSerialNumber,
                        [this, &p](const QByteArray &r) { DecodeSerialNumber(r, p, hooks.lastClockSet); });
     engine_.setDecoder(FunctionCode::ReadClock, [this, &p](const QByteArray &r) {
@@ -54,8 +51,7 @@ void MeterPanel::installDecoders()
     engine_.setDecoder(FunctionCode::ReadRadioStatus, [&p](const QByteArray &r) { DecodeRadioStatus(r, p); });
     engine_.setDecoder(FunctionCode::ReadIndication, [&p](const QByteArray &r) { DecodeIndication(r, p); });
     engine_.setDecoder(FunctionCode::ReadReadings, [&p](const QByteArray &r) { DecodeReadings(r, p); });
-    engine_.setDecoder(FunctionCode::ReadOperatingTime,
-                       [&p](const QByteArray &r) { DecodeOperatingTime(r, p); });
+    engine_.setDecoder(FunctionCode::ReadOperatingTime, [&p](const QByteArray &r) { DecodeOperatingTime(r, p); });
     engine_.setDecoder(FunctionCode::ReadBillingDay, [&p](const QByteArray &r) { DecodeBillingDay(r, p); });
     engine_.setDecoder(FunctionCode::ReadDdmTimes, [&p](const QByteArray &r) { DecodeDdmTimes(r, p); });
     writer_.installDecoders();

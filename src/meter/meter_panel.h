@@ -7,8 +7,7 @@
 
 #include <QObject>
 
-namespace ordan
-{
+namespace ordan {
 
 class Engine;
 class Operator;
@@ -18,12 +17,10 @@ class SystemFacts;
 // "Установка" and "Показания", the decoders of every reply that fills them, the settings
 // write and the billing-day reset. Construct it after the engine; fill `hooks` before the
 // first connect.
-class MeterPanel final : public QObject
-{
+class MeterPanel final : public QObject {
     Q_OBJECT
 public:
-    MeterPanel(Engine &engine, Operator &op, SystemFacts &facts, const Modes &modes,
-               QObject *parent = nullptr);
+    MeterPanel(Engine &engine, Operator &op, SystemFacts &facts, const Modes &modes, QObject *parent = nullptr);
     ~MeterPanel() override;
 
     MeterParameters &parameters() { return parameters_; }

@@ -2,11 +2,9 @@
 
 #include <limits>
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 ReadingsGrid TitledGrid()
 {
@@ -22,16 +20,15 @@ ReadingsGrid TitledGrid()
 } // namespace
 
 MeterParameters::MeterParameters(const Modes &modes, QObject *parent)
-    : QObject(parent), TabSheet1(QStringLiteral("TabSheet1"), this),
-      GroupBox1(QStringLiteral("GroupBox1"), &TabSheet1),
+    : QObject(parent), TabSheet1(QStringLiteral("TabSheet1"), this), GroupBox1(QStringLiteral("GroupBox1"), &TabSheet1),
       SpinEdit_Number(QStringLiteral("SpinEdit_Number"), &GroupBox1, 0, 0, 131071),
       BitBtn1(QStringLiteral("BitBtn1"), &GroupBox1, QStringLiteral("+")),
       SpinNewAddr(QStringLiteral("SpinNewAddr"), &GroupBox1, 1, 0, 255),
       LabeledVersion(QStringLiteral("LabeledVersion"), &GroupBox1),
       LabeledCurTime(QStringLiteral("LabeledCurTime"), &GroupBox1),
       CheckSummer(QStringLiteral("CheckSummer"), &GroupBox1, false),
-      LabeledDelta(QStringLiteral("LabeledDelta"), &GroupBox1),
-      EditOff(QStringLiteral("EditOff"), &GroupBox1), LabeledOff(QStringLiteral("LabeledOff"), &GroupBox1),
+      LabeledDelta(QStringLiteral("LabeledDelta"), &GroupBox1), EditOff(QStringLiteral("EditOff"), &GroupBox1),
+      LabeledOff(QStringLiteral("LabeledOff"), &GroupBox1),
       LabeledNCorrect(QStringLiteral("LabeledNCorrect"), &GroupBox1),
       GroupCalendar(QStringLiteral("GroupCalendar"), &TabSheet1),
       TimePicker(QStringLiteral("TimePicker"), &GroupCalendar, QTime(0, 0)),
@@ -47,27 +44,24 @@ MeterParameters::MeterParameters(const Modes &modes, QObject *parent)
       CheckAddr(QStringLiteral("CheckAddr"), &GroupBox2, modes.SqlMode),
       CheckShedule(QStringLiteral("CheckShedule"), &GroupBox2, false),
       CheckIndi(QStringLiteral("CheckIndi"), &GroupBox2, false),
-      CheckTime(QStringLiteral("CheckTime"), &GroupBox2, true),
-      CheckDDM(QStringLiteral("CheckDDM"), &GroupBox2, false),
+      CheckTime(QStringLiteral("CheckTime"), &GroupBox2, true), CheckDDM(QStringLiteral("CheckDDM"), &GroupBox2, false),
       CheckPassword(QStringLiteral("CheckPassword"), &GroupBox2, false),
       CheckResetTariff(QStringLiteral("CheckResetTariff"), &GroupBox2, false),
       GroupSchedule(QStringLiteral("GroupSchedule"), &TabSheet1),
       CheckReadTarif(QStringLiteral("CheckReadTarif"), &GroupSchedule, true),
       SpinDay(QStringLiteral("SpinDay"), &GroupSchedule, 1, 1, 31),
       SpinHour(QStringLiteral("SpinHour"), &GroupSchedule, 0, 0, 23),
-      GroupBox4(QStringLiteral("GroupBox4"), &TabSheet1),
-      CheckNoIndi(QStringLiteral("CheckNoIndi"), &GroupBox4, true),
+      GroupBox4(QStringLiteral("GroupBox4"), &TabSheet1), CheckNoIndi(QStringLiteral("CheckNoIndi"), &GroupBox4, true),
       CheckBox1(QStringLiteral("CheckBox1"), &GroupBox4, false),
       CheckBox2(QStringLiteral("CheckBox2"), &GroupBox4, false),
       CheckBox3(QStringLiteral("CheckBox3"), &GroupBox4, false),
-      CheckBox4(QStringLiteral("CheckBox4"), &GroupBox4, false),
-      GroupBox8(QStringLiteral("GroupBox8"), &TabSheet1),
+      CheckBox4(QStringLiteral("CheckBox4"), &GroupBox4, false), GroupBox8(QStringLiteral("GroupBox8"), &TabSheet1),
       CheckDdmRead(QStringLiteral("CheckDdmRead"), &GroupBox8, true),
       SpinEditA(QStringLiteral("SpinEditA"), &GroupBox8, 0, 0, 0),
       SpinEditB(QStringLiteral("SpinEditB"), &GroupBox8, 0, 0, 0),
-      SpinEditC(QStringLiteral("SpinEditC"), &GroupBox8, 0, 0, 0),
-      LabelA(QStringLiteral("LabelA"), &GroupBox8), LabelB(QStringLiteral("LabelB"), &GroupBox8),
-      LabelC(QStringLiteral("LabelC"), &GroupBox8), TabSheet3(QStringLiteral("TabSheet3"), this),
+      SpinEditC(QStringLiteral("SpinEditC"), &GroupBox8, 0, 0, 0), LabelA(QStringLiteral("LabelA"), &GroupBox8),
+      LabelB(QStringLiteral("LabelB"), &GroupBox8), LabelC(QStringLiteral("LabelC"), &GroupBox8),
+      TabSheet3(QStringLiteral("TabSheet3"), this),
       GridValue(QStringLiteral("GridValue"), &TabSheet3, TitledGrid(), FieldBase::Kind::Grid),
       GridValue_1(QStringLiteral("GridValue_1"), &TabSheet3, TitledGrid(), FieldBase::Kind::Grid),
       BitBtn5(QStringLiteral("BitBtn5"), &TabSheet3, QStringLiteral("Сброс показаний на расчетный день")),
@@ -117,8 +111,7 @@ quint8 MeterParameters::indicationMask() const
 void MeterParameters::ClearMeterData()
 {
     SpinEdit_Number.set(0);
-    for (TextField *t :
-         {&LabeledCurTime, &LabeledNCorrect, &LabeledOff, &LabeledVersion, &LabelA, &LabelB, &LabelC})
+    for (TextField *t : {&LabeledCurTime, &LabeledNCorrect, &LabeledOff, &LabeledVersion, &LabelA, &LabelB, &LabelC})
         t->set({});
     CheckSummer.set(false);
     SpinEdit_Number.setEnabled(true);

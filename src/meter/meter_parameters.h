@@ -11,12 +11,10 @@
 
 #include <array>
 
-namespace ordan
-{
+namespace ordan {
 
 // A date picker that only offers the years the clock frame can carry (two BCD digits).
-class DateField final : public Field<QDate>
-{
+class DateField final : public Field<QDate> {
 public:
     static QDate minimumDate() { return QDate(2000, 1, 1); }
     static QDate maximumDate() { return QDate(2099, 12, 31); }
@@ -37,8 +35,7 @@ using ReadingsGrid = std::array<std::array<QString, 2>, 5>;
 
 // The model of the pages "Установка" and "Показания": one field per control, named as the
 // control, inside containers named as the group boxes. The widgets only show these fields.
-class MeterParameters final : public QObject
-{
+class MeterParameters final : public QObject {
     Q_OBJECT
 public:
     explicit MeterParameters(const Modes &modes, QObject *parent = nullptr);

@@ -2,8 +2,7 @@
 
 #include <cmath>
 
-namespace ordan
-{
+namespace ordan {
 
 QString LongTimeFormat(const QLocale &locale)
 {
@@ -20,23 +19,16 @@ QString LongTimeFormat(const QLocale &locale)
     return out.simplified();
 }
 
-QString ShortDateText(QDate date, const QLocale &locale)
-{
-    return locale.toString(date, QLocale::ShortFormat);
-}
+QString ShortDateText(QDate date, const QLocale &locale) { return locale.toString(date, QLocale::ShortFormat); }
 
-QString LongTimeText(QTime time, const QLocale &locale)
-{
-    return locale.toString(time, LongTimeFormat(locale));
-}
+QString LongTimeText(QTime time, const QLocale &locale) { return locale.toString(time, LongTimeFormat(locale)); }
 
 QString ShortDateLongTime(QDate date, QTime time, const QLocale &locale)
 {
     return ShortDateText(date, locale) + QLatin1Char(' ') + LongTimeText(time, locale);
 }
 
-namespace
-{
+namespace {
 
 // Digits before the decimal point of |v| (0 for |v| < 1).
 int WholeDigits(double v)
@@ -62,8 +54,7 @@ QString FixedPointText(double value, int precision, int digits, const QLocale &l
                 rounded = 0; // no "-0,00"
             QString text = QString::number(rounded, 'f', kept);
             if (digits > kept)
-                text +=
-                    (kept == 0 ? QStringLiteral(".") : QString()) + QString(digits - kept, QLatin1Char('0'));
+                text += (kept == 0 ? QStringLiteral(".") : QString()) + QString(digits - kept, QLatin1Char('0'));
             text.replace(QLatin1Char('.'), point);
             return text;
         }

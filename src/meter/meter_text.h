@@ -6,8 +6,7 @@
 #include <QString>
 #include <QTime>
 
-namespace ordan
-{
+namespace ordan {
 
 // The locale's long time format without the time zone: the operator reads the meter's clock,
 // which has no zone.

@@ -3,8 +3,7 @@
 #include "core/bytes.h"
 #include "meter/meter_text.h"
 
-namespace ordan
-{
+namespace ordan {
 
 bool DecodeFirmwareVersion(QByteArrayView reply, MeterParameters &p, int &meterVersion)
 {

@@ -7,8 +7,7 @@
 
 #include <functional>
 
-namespace ordan
-{
+namespace ordan {
 
 // Decoders of the identity and settings groups. Each takes the validated reply frame and
 // writes the model; each returns false and changes nothing when the reply is too short for

@@ -3,20 +3,17 @@
 #include "core/bytes.h"
 #include "meter/meter_text.h"
 
-namespace ordan
-{
+namespace ordan {
 
 QString ReadingText(quint64 count, const QLocale &locale)
 {
     // count x 0.00025 = count x 25 hundred-thousandths.
     const quint64 units = count * 25;
     const QString point = locale.decimalPoint().isEmpty() ? QStringLiteral(".") : locale.decimalPoint();
-    return QString::number(units / 100000) + point +
-           QStringLiteral("%1").arg(units % 100000, 5, 10, QLatin1Char('0'));
+    return QString::number(units / 100000) + point + QStringLiteral("%1").arg(units % 100000, 5, 10, QLatin1Char('0'));
 }
 
-namespace
-{
+namespace {
 
 constexpr quint64 kCounterMask = (quint64{1} << 40) - 1;
 

@@ -6,8 +6,7 @@
 #include <QLocale>
 #include <QString>
 
-namespace ordan
-{
+namespace ordan {
 
 // An energy counter as shown: count x 0.00025 with exactly five decimals (which represent
 // every count exactly), no group separators, the locale's decimal separator.

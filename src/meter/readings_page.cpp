@@ -11,8 +11,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-namespace ordan
-{
+namespace ordan {
 
 void BindReadingsGrid(QTableWidget *table, Field<ReadingsGrid> &field)
 {

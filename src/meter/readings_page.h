@@ -6,12 +6,10 @@
 
 class QTableWidget;
 
-namespace ordan
-{
+namespace ordan {
 
 // The page "Показания" (TabSheet3): current and billing-day readings and the reset button.
-class ReadingsPage final : public QWidget
-{
+class ReadingsPage final : public QWidget {
     Q_OBJECT
 public:
     ReadingsPage(MeterParameters &model, QWidget *parent = nullptr);

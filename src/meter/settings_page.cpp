@@ -19,8 +19,7 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
-namespace ordan
-{
+namespace ordan {
 
 void BindRadio(QRadioButton *radio, BoolField &field)
 {
@@ -55,8 +54,7 @@ void StyleStatusMemo(QPlainTextEdit *memo)
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
-namespace
-{
+namespace {
 
 QGroupBox *Group(QWidget *page, Container &container, const QString &title)
 {
@@ -100,10 +98,7 @@ void Row(QFormLayout *form, QWidget *box, const QString &caption, QWidget *contr
 }
 
 // Widths are those of the longest text a control shows, in the page's font.
-int TextWidth(const QWidget *w, const QString &sample)
-{
-    return w->fontMetrics().horizontalAdvance(sample);
-}
+int TextWidth(const QWidget *w, const QString &sample) { return w->fontMetrics().horizontalAdvance(sample); }
 
 QLineEdit *ReadOnlyEdit(QWidget *box, TextField &field, const QString &longest)
 {
@@ -217,8 +212,7 @@ SettingsPage::SettingsPage(MeterParameters &model, QWidget *parent) : QWidget(pa
         Bind(date, m.DatePicker);
         g->addWidget(time, 0, 0);
         g->addWidget(date, 1, 0, 1, 2);
-        g->addWidget(Check(calendar, m.CheckBoxClock, QStringLiteral("Автопереход на летнее время")), 2, 0, 1,
-                     2);
+        g->addWidget(Check(calendar, m.CheckBoxClock, QStringLiteral("Автопереход на летнее время")), 2, 0, 1, 2);
         g->setColumnStretch(1, 1);
     }
 
@@ -275,8 +269,7 @@ SettingsPage::SettingsPage(MeterParameters &model, QWidget *parent) : QWidget(pa
         g->addWidget(Check(ddm, m.CheckDdmRead, QStringLiteral("Не считывать")), 0, 0, 1, 2);
         const QString captions[3] = {QStringLiteral("ДДМ фазы \"A\":"), QStringLiteral("\"B\":"),
                                      QStringLiteral("\"C\":")};
-        const QString names[3] = {QStringLiteral("Label10"), QStringLiteral("Label11"),
-                                  QStringLiteral("Label12")};
+        const QString names[3] = {QStringLiteral("Label10"), QStringLiteral("Label11"), QStringLiteral("Label12")};
         const auto spins = m.ddmSpins();
         const auto labels = m.ddmLabels();
         for (int phase = 0; phase < 3; ++phase) {

@@ -11,13 +11,11 @@ class QAbstractButton;
 class QPlainTextEdit;
 class QRadioButton;
 
-namespace ordan
-{
+namespace ordan {
 
 // The page "Установка" (TabSheet1): the meter's parameters, the calendar, the status and the
 // settings to write. Everything it shows lives in the model.
-class SettingsPage final : public QWidget
-{
+class SettingsPage final : public QWidget {
     Q_OBJECT
 public:
     SettingsPage(MeterParameters &model, QWidget *parent = nullptr);

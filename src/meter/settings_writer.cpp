@@ -7,11 +7,9 @@
 #include "link/frame.h"
 #include "meter/meter_clock.h"
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 const QString &WindowTitle()
 {
@@ -22,10 +20,7 @@ const QString &WindowTitle()
 constexpr int kMaxPassword = 65535;
 constexpr int kMaxDdmNumber = 16777215;
 
-bool UsablePassword(const std::optional<int> &n)
-{
-    return n && *n >= 0 && *n <= kMaxPassword;
-}
+bool UsablePassword(const std::optional<int> &n) { return n && *n >= 0 && *n <= kMaxPassword; }
 
 QByteArray ThreeBytes(int value)
 {
@@ -36,8 +31,7 @@ QByteArray ThreeBytes(int value)
 
 } // namespace
 
-bool PasswordRuleHolds(bool connected, const QString &accessPassword, const QString &newPassword,
-                       bool writeNewPassword)
+bool PasswordRuleHolds(bool connected, const QString &accessPassword, const QString &newPassword, bool writeNewPassword)
 {
     if (!connected)
         return false;
@@ -75,8 +69,7 @@ SettingsSequence BuildSettingsSequence(const MeterParameters &p, const MeterHook
         if (hooks.oneTariff && hooks.oneTariff()) {
             add(FrameBody(FunctionCode::WriteZoneTable));
         } else {
-            std::optional<QByteArray> zones =
-                hooks.scheduleZonesBody ? hooks.scheduleZonesBody() : std::nullopt;
+            std::optional<QByteArray> zones = hooks.scheduleZonesBody ? hooks.scheduleZonesBody() : std::nullopt;
             if (!zones) {
                 s.bodies.clear();
                 return s; // the schedule has said why
@@ -125,8 +118,8 @@ void SettingsWriter::installDecoders()
     engine_.setDecoder(AccessPassword, [this](const QByteArray &) { DecodePasswordAccepted(); });
     engine_.setDecoder(WriteBusAddress, [this](const QByteArray &) { DecodeAddressWritten(); });
     // The other acknowledgements carry nothing the station reads; 9 belongs to the schedule.
-    for (FunctionCode code : {WriteSerialNumber, WriteClock, ResetStatusFixation, WriteDdmNumbers,
-                              WriteIndication, WriteBillingDay, ResetBillingDay})
+    for (FunctionCode code : {WriteSerialNumber, WriteClock, ResetStatusFixation, WriteDdmNumbers, WriteIndication,
+                              WriteBillingDay, ResetBillingDay})
         engine_.setDecoder(code, [](const QByteArray &) {});
 }
 
@@ -136,10 +129,7 @@ bool SettingsWriter::passwordRuleHolds() const
                              p_.CheckPassword.value());
 }
 
-void SettingsWriter::updateActionEnabled()
-{
-    p_.ActionSetting.setEnabled(passwordRuleHolds());
-}
+void SettingsWriter::updateActionEnabled() { p_.ActionSetting.setEnabled(passwordRuleHolds()); }
 
 void SettingsWriter::LabeledPass1Change()
 {
@@ -175,8 +165,7 @@ void SettingsWriter::ActionSettingExecute()
         return;
     }
     if (sequence.newPasswordIndex)
-        pendingPasswords_.push_back(
-            {AppendCrc(sequence.bodies[*sequence.newPasswordIndex]), p_.LabeledPass1.value()});
+        pendingPasswords_.push_back({AppendCrc(sequence.bodies[*sequence.newPasswordIndex]), p_.LabeledPass1.value()});
     engine_.SettingsWritePending = true;
     for (const QByteArray &body : sequence.bodies)
         engine_.EnqueueRequest(body);

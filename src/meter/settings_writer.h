@@ -13,8 +13,7 @@
 #include <optional>
 #include <vector>
 
-namespace ordan
-{
+namespace ordan {
 
 class Engine;
 class Operator;
@@ -35,8 +34,7 @@ SettingsSequence BuildSettingsSequence(const MeterParameters &p, const MeterHook
 
 // The settings write: the action, the enabling rule of the password fields, the billing-day
 // reset and the acknowledgements of the meter.
-class SettingsWriter final : public QObject
-{
+class SettingsWriter final : public QObject {
     Q_OBJECT
 public:
     SettingsWriter(MeterParameters &p, Engine &engine, Operator &op, const MeterHooks &hooks,

@@ -12,15 +12,12 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 // The arrows keep to the range; typing does not, and the text is decoded as typed.
-class TypedSpinBox final : public QSpinBox
-{
+class TypedSpinBox final : public QSpinBox {
 public:
     using QSpinBox::QSpinBox;
 
@@ -51,8 +48,7 @@ StatusDialog::StatusDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFormStatus"));
     setWindowTitle(QStringLiteral("Расшифровка  статуса"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
 
     auto *label1 = new QLabel(QStringLiteral("Полный статус : "));

@@ -5,13 +5,11 @@
 class QPlainTextEdit;
 class QSpinBox;
 
-namespace ordan
-{
+namespace ordan {
 
 // TFormStatus, "Расшифровка  статуса": decodes status numbers typed by hand. Created once
 // and reused, so the numbers typed last are there when it is opened again.
-class StatusDialog final : public QDialog
-{
+class StatusDialog final : public QDialog {
     Q_OBJECT
 public:
     explicit StatusDialog(QWidget *parent = nullptr);

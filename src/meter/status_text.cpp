@@ -3,11 +3,9 @@
 #include "core/bytes.h"
 #include "meter/meter_text.h"
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 const QString &ViolationLine()
 {

@@ -6,8 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace ordan
-{
+namespace ordan {
 
 // The full status word (code 6) as lines of text. Values above 16 bits decode bits 0..11
 // only and are never "meter switched off".

@@ -2,11 +2,9 @@
 
 #include "meter/meter_parameters.h"
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 int IntegerOrZero(const QString &text)
 {
@@ -27,8 +25,7 @@ std::optional<double> ShownDecimal(const QString &text, const QLocale &locale)
     return ok ? std::optional<double>(value) : std::nullopt;
 }
 
-OperationRecord OperationRecordFromControls(const MeterParameters &p, bool withSettings,
-                                            const QLocale &locale)
+OperationRecord OperationRecordFromControls(const MeterParameters &p, bool withSettings, const QLocale &locale)
 {
     OperationRecord r;
     r.version = p.LabeledVersion.value();
@@ -74,20 +71,16 @@ OperationRecord OperationRecordFromControls(const MeterParameters &p, bool withS
     return r;
 }
 
-QString IdentificationStopText(Identification::Missing missing, const QString &computerName,
-                               const QString &login)
+QString IdentificationStopText(Identification::Missing missing, const QString &computerName, const QString &login)
 {
     const QString quote = QStringLiteral("\"");
     switch (missing) {
     case Identification::Missing::Computer:
-        return QStringLiteral("Компьютер ") + quote + computerName + quote +
-               QStringLiteral(" не описан в БД.");
+        return QStringLiteral("Компьютер ") + quote + computerName + quote + QStringLiteral(" не описан в БД.");
     case Identification::Missing::Operator:
         return QStringLiteral("Пользователь ") + quote + login + quote + QStringLiteral(" не описан в БД.");
-    case Identification::Missing::Plant:
-        return QStringLiteral("Установка не описана в БД.");
-    case Identification::Missing::None:
-        break;
+    case Identification::Missing::Plant: return QStringLiteral("Установка не описана в БД.");
+    case Identification::Missing::None: break;
     }
     return {};
 }

@@ -7,8 +7,7 @@
 
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
 class MeterParameters;
 
@@ -23,7 +22,6 @@ OperationRecord OperationRecordFromControls(const MeterParameters &p, bool withS
 
 // The text of the box that stops the program when identification finds nothing
 // (caption "Приложение остановлено"); empty for Missing::None.
-QString IdentificationStopText(Identification::Missing missing, const QString &computerName,
-                               const QString &login);
+QString IdentificationStopText(Identification::Missing missing, const QString &computerName, const QString &login);
 
 } // namespace ordan

@@ -8,11 +8,9 @@
 #include "records/central_record.h"
 #include "schedule/schedule_model.h"
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 const QString &RecordingCaption()
 {
@@ -132,8 +130,8 @@ bool CentralRecorder::RecordOperation(int electroId, bool withSettings)
     const auto recorded =
         ordan::RecordOperation(db_, identity_, electroId, OperationRecordFromControls(p_, withSettings));
     if (!recorded) {
-        op_.showMessage(QStringLiteral("Ошибка записи в БД: ") + recorded.error(),
-                        QStringLiteral("Ошибка БД"), BoxIcon::Error);
+        op_.showMessage(QStringLiteral("Ошибка записи в БД: ") + recorded.error(), QStringLiteral("Ошибка БД"),
+                        BoxIcon::Error);
         return false;
     }
     return true;

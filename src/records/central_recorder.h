@@ -10,8 +10,7 @@
 #include <functional>
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
 class Action;
 class MeterParameters;
@@ -25,8 +24,7 @@ struct MeterHooks;
 // workstation at every activation, following the server's clock, recording programmings,
 // "Зафиксировать в БД", the "+" button's next unprogrammed number, the look-up of the
 // meter's last clock setting and the start-up defaults.
-class CentralRecorder final : public QObject
-{
+class CentralRecorder final : public QObject {
     Q_OBJECT
 public:
     struct Parts {

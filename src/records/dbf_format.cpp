@@ -78,17 +78,12 @@ bool IsBinaryType(const Field &f)
     case '@':
     case 'O':
     case 'Y':
-    case '0':
-        return true;
-    case 'T':
-        return f.length == 4 || f.length == 8;
-    case 'B':
-        return f.length == 4 || f.length == 8; // a memo block number, or Visual FoxPro's double
+    case '0': return true;
+    case 'T': return f.length == 4 || f.length == 8;
+    case 'B': return f.length == 4 || f.length == 8; // a memo block number, or Visual FoxPro's double
     case 'M':
-    case 'G':
-        return f.length == 4; // FoxPro and level 7 store memo block numbers in binary
-    default:
-        return false;
+    case 'G': return f.length == 4; // FoxPro and level 7 store memo block numbers in binary
+    default: return false;
     }
 }
 
@@ -111,8 +106,7 @@ std::optional<std::pair<QDate, int>> DateAndMs(const QVariant &value)
         if (!value.toTime().isValid())
             return std::nullopt;
         return std::pair(QDate(1899, 12, 30), value.toTime().msecsSinceStartOfDay());
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 
@@ -163,14 +157,10 @@ QByteArray EncodeText(const Header &header, const QString &text)
 QString TextOf(const QVariant &value)
 {
     switch (value.typeId()) {
-    case QMetaType::QTime:
-        return value.toTime().toString(QStringLiteral("HH:mm:ss"));
-    case QMetaType::QDate:
-        return value.toDate().toString(QStringLiteral("yyyyMMdd"));
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("T") : QStringLiteral("F");
-    default:
-        return value.toString();
+    case QMetaType::QTime: return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyyMMdd"));
+    case QMetaType::Bool: return value.toBool() ? QStringLiteral("T") : QStringLiteral("F");
+    default: return value.toString();
     }
 }
 
@@ -187,22 +177,16 @@ QString NotOfType(const QVariant &value, const Field &f)
 bool CheckFieldLength(const Field &f)
 {
     switch (f.type) {
-    case 'D':
-        return f.length == 8;
-    case 'L':
-        return f.length == 1;
+    case 'D': return f.length == 8;
+    case 'L': return f.length == 1;
     case 'I':
-    case '+':
-        return f.length == 4;
+    case '+': return f.length == 4;
     case '@':
     case 'O':
-    case 'Y':
-        return f.length == 8;
+    case 'Y': return f.length == 8;
     case 'N':
-    case 'F':
-        return f.length <= 254 && f.decimals < f.length;
-    default:
-        return true;
+    case 'F': return f.length <= 254 && f.decimals < f.length;
+    default: return true;
     }
 }
 
@@ -217,8 +201,7 @@ struct Layout {
 constexpr int kBacklinkSize = 263;
 
 // Fields of one descriptor layout, or the reason it does not fit the header.
-std::optional<QList<Field>> ParseFields(QByteArrayView bytes, const Header &h, const Layout &layout,
-                                        QString *reason)
+std::optional<QList<Field>> ParseFields(QByteArrayView bytes, const Header &h, const Layout &layout, QString *reason)
 {
     QList<Field> fields;
     int pos = layout.base;
@@ -314,8 +297,7 @@ bool KnownVersion(quint8 v)
     case 0x04: // dBase level 7
     case 0x8C: // dBase level 7 with memo
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -363,12 +345,9 @@ bool CanHoldNull(const Header &header, const Field &field)
     switch (field.type) {
     case 'I':
     case '+':
-    case 'Y':
-        return false;
-    case 'B':
-        return field.length != 8;
-    default:
-        return true;
+    case 'Y': return false;
+    case 'B': return field.length != 8;
+    default: return true;
     }
 }
 
@@ -402,8 +381,7 @@ std::optional<double> FiniteNumber(const QVariant &value)
         const double d = value.toString().trimmed().toDouble(&ok);
         return ok && std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
     }
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 
@@ -420,13 +398,10 @@ QByteArray Header::codepage() const
 {
     switch (languageDriver) {
     case 0x26:
-    case 0x65:
-        return QByteArrayLiteral("IBM866");
-    case 0x01:
-        return QByteArrayLiteral("IBM437");
+    case 0x65: return QByteArrayLiteral("IBM866");
+    case 0x01: return QByteArrayLiteral("IBM437");
     case 0x03:
-    case 0x57:
-        return QByteArrayLiteral("windows-1252");
+    case 0x57: return QByteArrayLiteral("windows-1252");
     default:
         // 0xC9 and files without a driver byte: a Russian station's tables are Windows Cyrillic.
         return QByteArrayLiteral("windows-1251");
@@ -538,15 +513,12 @@ QVariant DecodeField(const Header &header, const Field &field, QByteArrayView re
         case 'T':
         case 't':
         case 'Y':
-        case 'y':
-            return true;
+        case 'y': return true;
         case 'F':
         case 'f':
         case 'N':
-        case 'n':
-            return false;
-        default:
-            return {};
+        case 'n': return false;
+        default: return {};
         }
     case 'I':
     case '+': {
@@ -603,8 +575,7 @@ QVariant DecodeField(const Header &header, const Field &field, QByteArrayView re
         std::memcpy(&d, &bits, sizeof d);
         return std::isfinite(d) ? QVariant(d) : QVariant();
     }
-    default:
-        return {}; // memo contents and other types are not read
+    default: return {}; // memo contents and other types are not read
     }
 }
 
@@ -715,11 +686,9 @@ bool EncodeField(const Header &header, const Field &field, const QVariant &value
         }
         return fail(NotOfType(value, field));
     }
-    default:
-        break;
+    default: break;
     }
-    return fail(QStringLiteral("столбец %1 типа %2 не записывается")
-                    .arg(field.name, QString(QLatin1Char(field.type))));
+    return fail(QStringLiteral("столбец %1 типа %2 не записывается").arg(field.name, QString(QLatin1Char(field.type))));
 }
 
 std::optional<QByteArray> BuildEmptyTable(const QList<FieldSpec> &fields, QDate today, QString *error)

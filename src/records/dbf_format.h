@@ -25,7 +25,7 @@ struct Field {
     char type = 0;
     int length = 0;
     int decimals = 0;
-    int offset = 0; // within the record; byte 0 is the deletion flag
+    int offset = 0;   // within the record; byte 0 is the deletion flag
     quint8 flags = 0; // Visual FoxPro: 0x01 system column, 0x02 may hold null, 0x04 binary
     int nullBit = -1; // its bit in _NullFlags, or -1 when the column has none
 };

@@ -100,8 +100,7 @@ std::optional<Opened> ReadHeader(QFile &file, QString *reason)
     const qint64 whole = (size - o.header.headerLength) / o.header.recordLength;
     o.records = static_cast<quint32>(std::min<qint64>(o.header.recordCount, whole));
     if (o.records != o.header.recordCount)
-        qCWarning(lcLocalTable) << file.fileName() << "counts" << o.header.recordCount << "records, holds"
-                                << o.records;
+        qCWarning(lcLocalTable) << file.fileName() << "counts" << o.header.recordCount << "records, holds" << o.records;
     return o;
 }
 
@@ -160,13 +159,11 @@ bool LockHeader(QFile &file, int timeoutMs, QString *reason)
     for (;;) {
         QString why;
         switch (TryLockHeader(file, &why)) {
-        case LockResult::Locked:
-            return true;
+        case LockResult::Locked: return true;
         case LockResult::Failed:
             *reason = QStringLiteral("не удаётся заблокировать таблицу (%1)").arg(why);
             return false;
-        case LockResult::Busy:
-            break;
+        case LockResult::Busy: break;
         }
         if (deadline.hasExpired()) {
             *reason = QStringLiteral("таблица занята другой программой дольше %1 с").arg(timeoutMs / 1000.0);
@@ -350,8 +347,8 @@ bool DbfTable::append(const LocalRow &values, QString *error)
         if (const SettingColumn *c = FindSettingColumn(it.key())) {
             const auto presented = PresentValue(c->type, value);
             if (!presented) {
-                fail(error, QStringLiteral("значение %1 не подходит для столбца %2")
-                                .arg(value.toString(), ColumnName(*c)));
+                fail(error,
+                     QStringLiteral("значение %1 не подходит для столбца %2").arg(value.toString(), ColumnName(*c)));
                 return false;
             }
             value = *presented;

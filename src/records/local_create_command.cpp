@@ -4,8 +4,7 @@
 
 #include <QDir>
 
-namespace ordan
-{
+namespace ordan {
 
 QString DefaultSettingTablePath(const QString &workingDir)
 {
@@ -16,8 +15,7 @@ int RunCreateSettingTable(const QString &path, std::FILE *out, std::FILE *err)
 {
     QString error;
     if (!CreateSettingTable(path, &error)) {
-        std::fprintf(err, "ordan-klv: the settings log was not created: %s\n",
-                     error.toLocal8Bit().constData());
+        std::fprintf(err, "ordan-klv: the settings log was not created: %s\n", error.toLocal8Bit().constData());
         return 1;
     }
     std::fprintf(out, "ordan-klv: empty settings log created: %s\n",

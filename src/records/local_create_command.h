@@ -7,8 +7,7 @@
 
 #include <cstdio>
 
-namespace ordan
-{
+namespace ordan {
 
 // The path the option uses when none is given: Setting.DBF in the working directory.
 QString DefaultSettingTablePath(const QString &workingDir);

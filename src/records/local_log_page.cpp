@@ -13,8 +13,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace ordan
-{
+namespace ordan {
 
 LocalLogPage::LocalLogPage(LocalLogView &view, QWidget *parent) : QWidget(parent)
 {

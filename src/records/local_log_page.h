@@ -6,12 +6,10 @@
 
 class QTableView;
 
-namespace ordan
-{
+namespace ordan {
 
 // The page "База данных" (TabSheet5): the filter panel, the count, the read-only grid.
-class LocalLogPage final : public QWidget
-{
+class LocalLogPage final : public QWidget {
     Q_OBJECT
 public:
     explicit LocalLogPage(LocalLogView &view, QWidget *parent = nullptr);

@@ -9,8 +9,7 @@
 #include <QList>
 #include <QString>
 
-namespace ordan
-{
+namespace ordan {
 
 // Row 0 the grid's column titles, then one row per record: numbers as numbers, dates as dates,
 // texts as texts; "Сброс" as "да" / "нет" like "Летн. время"; null cells empty.

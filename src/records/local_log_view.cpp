@@ -6,18 +6,13 @@
 
 #include <limits>
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 Q_LOGGING_CATEGORY(lcLocalLog, "ordan.records.locallog")
 
-bool ValidColumn(int column)
-{
-    return column >= 0 && column < static_cast<int>(kSettingViewColumns.size());
-}
+bool ValidColumn(int column) { return column >= 0 && column < static_cast<int>(kSettingViewColumns.size()); }
 
 QStringView ViewColumnName(int column)
 {
@@ -25,10 +20,7 @@ QStringView ViewColumnName(int column)
     return QStringView(name.data(), static_cast<qsizetype>(name.size()));
 }
 
-bool IsSumerCorrect(int column)
-{
-    return ViewColumnName(column) == QStringView(kSumerCorrect);
-}
+bool IsSumerCorrect(int column) { return ViewColumnName(column) == QStringView(kSumerCorrect); }
 
 const SettingColumn *StoredColumn(int column)
 {
@@ -40,11 +32,10 @@ const SettingColumn *StoredColumn(int column)
 LocalLogView::LocalLogView(LocalTable &table, Action &actionOpen, Action &actionClose, QDate today,
                            std::function<void(const QString &)> reportError, QObject *parent)
     : QObject(parent), Panel6(QStringLiteral("Panel6"), this),
-      SpinFilter(QStringLiteral("SpinFilter"), &Panel6, 0, 0, 0),
-      DTP1(QStringLiteral("DTP1"), &Panel6, today), DTP2(QStringLiteral("DTP2"), &Panel6, today),
-      StatusBar2(QStringLiteral("StatusBar2"), this),
-      BtnExport(QStringLiteral("BtnExport"), this, QStringLiteral("Экспорт…")), table_(table),
-      actionOpen_(actionOpen), actionClose_(actionClose), reportError_(std::move(reportError))
+      SpinFilter(QStringLiteral("SpinFilter"), &Panel6, 0, 0, 0), DTP1(QStringLiteral("DTP1"), &Panel6, today),
+      DTP2(QStringLiteral("DTP2"), &Panel6, today), StatusBar2(QStringLiteral("StatusBar2"), this),
+      BtnExport(QStringLiteral("BtnExport"), this, QStringLiteral("Экспорт…")), table_(table), actionOpen_(actionOpen),
+      actionClose_(actionClose), reportError_(std::move(reportError))
 {
     actionOpen_.setHandler([this] { ActionOpenExecute(); });
     actionClose_.setHandler([this] { ActionCloseExecute(); });
@@ -133,16 +124,11 @@ QString LocalLogCellText(const LocalRow &row, int column, const QLocale &locale)
         // The shortest form that gives the value back: 12345, 1,00025.
         return plain.toString(v.toDouble(), 'g', std::numeric_limits<double>::digits10);
     case SettingType::SmallInt:
-    case SettingType::Integer:
-        return plain.toString(v.toInt());
-    case SettingType::Date:
-        return locale.toString(v.toDate(), QLocale::ShortFormat);
-    case SettingType::TimeOfDay:
-        return locale.toString(v.toTime(), QLocale::ShortFormat);
-    case SettingType::Logical:
-        return {};
-    case SettingType::Text:
-        return v.toString();
+    case SettingType::Integer: return plain.toString(v.toInt());
+    case SettingType::Date: return locale.toString(v.toDate(), QLocale::ShortFormat);
+    case SettingType::TimeOfDay: return locale.toString(v.toTime(), QLocale::ShortFormat);
+    case SettingType::Logical: return {};
+    case SettingType::Text: return v.toString();
     }
     return {};
 }
@@ -190,8 +176,7 @@ QVariant LocalLogTableModel::data(const QModelIndex &index, int role) const
     }
     if (role == Qt::TextAlignmentRole) {
         const SettingColumn *c = StoredColumn(index.column());
-        if (c && (c->type == SettingType::Float || c->type == SettingType::SmallInt ||
-                  c->type == SettingType::Integer))
+        if (c && (c->type == SettingType::Float || c->type == SettingType::SmallInt || c->type == SettingType::Integer))
             return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     }
     return {};

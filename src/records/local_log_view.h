@@ -15,11 +15,9 @@
 
 #include <functional>
 
-namespace ordan
-{
+namespace ordan {
 
-class LocalLogView final : public QObject
-{
+class LocalLogView final : public QObject {
     Q_OBJECT
 public:
     static constexpr int kPageIndex = 5; // "База данных" in PageControl1
@@ -70,8 +68,7 @@ QVariant LocalLogCell(const LocalRow &row, int column);
 QString LocalLogCellText(const LocalRow &row, int column, const QLocale &locale = QLocale());
 
 // DBGrid1's model: the 26 columns of the page over the view's rows, read-only.
-class LocalLogTableModel final : public QAbstractTableModel
-{
+class LocalLogTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit LocalLogTableModel(const LocalLogView &view, QObject *parent = nullptr);

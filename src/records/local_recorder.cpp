@@ -7,21 +7,13 @@
 
 #include <cmath>
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
-QString Column(const char *name)
-{
-    return QString::fromLatin1(name);
-}
+QString Column(const char *name) { return QString::fromLatin1(name); }
 
-QString HoursMinutes(const QTime &t)
-{
-    return t.isValid() ? t.toString(QStringLiteral("hh:mm")) : QString();
-}
+QString HoursMinutes(const QTime &t) { return t.isValid() ? t.toString(QStringLiteral("hh:mm")) : QString(); }
 
 } // namespace
 
@@ -70,9 +62,7 @@ LocalRow LocalRecordRow(const MeterParameters &p, const LocalWriteSelections &se
 {
     LocalRow row;
     auto put = [&row](const char *name, QVariant value) { row.insert(Column(name), std::move(value)); };
-    auto putIf = [&put](bool sentIt, const char *name, QVariant value) {
-        put(name, sentIt ? value : QVariant());
-    };
+    auto putIf = [&put](bool sentIt, const char *name, QVariant value) { put(name, sentIt ? value : QVariant()); };
 
     put("c_number", p.SpinEdit_Number.value());
     put("version", p.LabeledVersion.value());
@@ -104,15 +94,10 @@ LocalRow LocalRecordRow(const MeterParameters &p, const LocalWriteSelections &se
 
 LocalRecorder::LocalRecorder(LocalTable &table, MeterParameters &p, ScheduleModel &schedule, Operator &op,
                              SystemFacts &facts, std::function<void(const QString &)> reportError)
-    : table_(table), p_(p), schedule_(schedule), operator_(op), facts_(facts),
-      reportError_(std::move(reportError))
-{
-}
+    : table_(table), p_(p), schedule_(schedule), operator_(op), facts_(facts), reportError_(std::move(reportError))
+{}
 
-void LocalRecorder::RecordLocal()
-{
-    RecordLocal(LocalWriteSelections::FromControls(p_));
-}
+void LocalRecorder::RecordLocal() { RecordLocal(LocalWriteSelections::FromControls(p_)); }
 
 void LocalRecorder::RecordLocal(const LocalWriteSelections &sent)
 {

@@ -13,8 +13,7 @@
 #include <array>
 #include <functional>
 
-namespace ordan
-{
+namespace ordan {
 
 class MeterParameters;
 class Operator;
@@ -42,20 +41,18 @@ qint64 IntegerOrZero(const QString &text);
 // t_2_1, t_3_1 (GridValue_1), read as numbers in `locale`. Conversion stops at the first
 // cell that is not a number: that one and all after it are null.
 std::array<QVariant, 6> RecordedReadings(const MeterParameters &p, const QLocale &locale = QLocale());
-inline constexpr std::array<const char *, 6> kReadingColumns = {"t_1_c", "t_2_c", "t_3_c",
-                                                                "t_1_1", "t_2_1", "t_3_1"};
+inline constexpr std::array<const char *, 6> kReadingColumns = {"t_1_c", "t_2_c", "t_3_c", "t_1_1", "t_2_1", "t_3_1"};
 
 // The row RecordLocal appends: what was written (null where not sent), what was read just
 // before, and when it was recorded. correct and the zone columns are left out (null).
 LocalRow LocalRecordRow(const MeterParameters &p, const LocalWriteSelections &sent, const QDateTime &now,
                         const QLocale &locale = QLocale());
 
-class LocalRecorder final
-{
+class LocalRecorder final {
 public:
     // reportError: the station's general error report.
-    LocalRecorder(LocalTable &table, MeterParameters &p, ScheduleModel &schedule, Operator &op,
-                  SystemFacts &facts, std::function<void(const QString &)> reportError);
+    LocalRecorder(LocalTable &table, MeterParameters &p, ScheduleModel &schedule, Operator &op, SystemFacts &facts,
+                  std::function<void(const QString &)> reportError);
 
     // FinishWrite's record in normal mode; runs before ClearMeterData, since it reads the
     // displayed values. A failure is the operator's box "Ошибка записи в БД: ..." and

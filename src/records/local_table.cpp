@@ -46,8 +46,7 @@ std::optional<QVariant> PresentValue(SettingType type, const QVariant &value)
     case SettingType::SmallInt:
     case SettingType::Integer: {
         const auto d = dbf::FiniteNumber(value);
-        if (!d || std::round(*d) < std::numeric_limits<int>::min() ||
-            std::round(*d) > std::numeric_limits<int>::max())
+        if (!d || std::round(*d) < std::numeric_limits<int>::min() || std::round(*d) > std::numeric_limits<int>::max())
             return std::nullopt;
         return QVariant(static_cast<int>(std::lround(*d)));
     }

@@ -29,8 +29,8 @@ bool MemoryLocalTable::append(const LocalRow &values, QString *error)
         auto v = PresentValue(c->type, it.value());
         if (!v) {
             if (error)
-                *error = QStringLiteral("Значение %1 не подходит для столбца %2")
-                             .arg(it.value().toString(), ColumnName(*c));
+                *error =
+                    QStringLiteral("Значение %1 не подходит для столбца %2").arg(it.value().toString(), ColumnName(*c));
             return false;
         }
         if (c->type == SettingType::Text && v->isValid()) {

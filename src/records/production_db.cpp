@@ -8,15 +8,9 @@ namespace {
 
 // Nulls are bound with the column's type: some servers refuse an untyped null for a
 // floating or date-time column.
-QVariant Int(std::optional<int> v)
-{
-    return v ? QVariant(*v) : QVariant(QMetaType::fromType<int>());
-}
+QVariant Int(std::optional<int> v) { return v ? QVariant(*v) : QVariant(QMetaType::fromType<int>()); }
 
-QVariant Real(std::optional<double> v)
-{
-    return v ? QVariant(*v) : QVariant(QMetaType::fromType<double>());
-}
+QVariant Real(std::optional<double> v) { return v ? QVariant(*v) : QVariant(QMetaType::fromType<double>()); }
 
 QVariant Stamp(const std::optional<QDateTime> &v)
 {
@@ -25,15 +19,9 @@ QVariant Stamp(const std::optional<QDateTime> &v)
 
 // Logical columns are bound as 0 and 1: SQL Server's bit, PostgreSQL's smallint and SQLite's
 // integer all take them, and the quoted statements write the literal 0 into them too.
-QVariant Logical(std::optional<bool> v)
-{
-    return v ? QVariant(*v ? 1 : 0) : QVariant(QMetaType::fromType<int>());
-}
+QVariant Logical(std::optional<bool> v) { return v ? QVariant(*v ? 1 : 0) : QVariant(QMetaType::fromType<int>()); }
 
-int ToInt(const QVariant &v)
-{
-    return v.isNull() ? 0 : v.toInt();
-}
+int ToInt(const QVariant &v) { return v.isNull() ? 0 : v.toInt(); }
 
 // Date-times come as date-times from typed columns and as ISO text from SQLite aggregates.
 std::optional<QDateTime> ToDateTime(const QVariant &v)
@@ -45,27 +33,18 @@ std::optional<QDateTime> ToDateTime(const QVariant &v)
         return dt.isValid() ? std::optional(dt) : std::nullopt;
     }
     const QString text = v.toString().trimmed();
-    QDateTime dt = QDateTime::fromString(QString(text).replace(QLatin1Char(' '), QLatin1Char('T')),
-                                         Qt::ISODateWithMs);
+    QDateTime dt = QDateTime::fromString(QString(text).replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODateWithMs);
     if (!dt.isValid())
         dt = QDateTime::fromString(text, Qt::ISODate);
     return dt.isValid() ? std::optional(dt) : std::nullopt;
 }
 
-QString TextOrEmpty(const QVariant &v)
-{
-    return v.isNull() ? QString() : v.toString();
-}
+QString TextOrEmpty(const QVariant &v) { return v.isNull() ? QString() : v.toString(); }
 
-template <typename T>
-DbResult<T> Failure(const SqlSession &db)
-{
-    return DbResult<T>::failure(db.lastError());
-}
+template <typename T> DbResult<T> Failure(const SqlSession &db) { return DbResult<T>::failure(db.lastError()); }
 
 // The id column of the first row; 0 when there is none.
-DbResult<int> FirstId(SqlSession &db, const QString &statement, const QVariantList &params,
-                      QStringView column)
+DbResult<int> FirstId(SqlSession &db, const QString &statement, const QVariantList &params, QStringView column)
 {
     const auto rows = db.exec(statement, params);
     if (!rows)
@@ -88,32 +67,31 @@ const QString QueryTime = QStringLiteral("SELECT getdate()");
 const QString QueryCheckNumber = QStringLiteral("SELECT * FROM electrometer WHERE number = ? AND type_id = ?");
 const QString QueryOpenDefects =
     QStringLiteral("SELECT COUNT(*) FROM spoilage WHERE electro_id = ? AND date_repair IS NULL");
-const QString QueryOperation = QStringLiteral(
-    "INSERT INTO operation(type_id,electro_id,plant_id,person_id,success) VALUES(?,?,?,?,?)");
+const QString QueryOperation =
+    QStringLiteral("INSERT INTO operation(type_id,electro_id,plant_id,person_id,success) VALUES(?,?,?,?,?)");
 const QString QueryMaxOper = QStringLiteral("SELECT MAX(operation_id) FROM operation WHERE plant_id = ?");
-const QString QueryIns = QStringLiteral(
-    "INSERT INTO set_ordan_klv(operation_id,version,turn_on,status,address,reset,date_time,summer,"
-    "correct,pass,t_1_1,t_1_c,t_2_1,t_2_c,t_3_1,t_3_c,ddm_a,ddm_b,ddm_c,count_day,count_hour,"
-    "ncorrect,indicator,secperday) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-const QString QueryMaxSql = QStringLiteral(
-    "SELECT MIN(number) FROM electrometer WHERE type_id = ? AND NOT electro_id IN "
-    "(SELECT electro_id FROM operation WHERE type_id = 3)");
-const QString QueryDelta = QStringLiteral(
-    "SELECT MAX(date_time) FROM set_ordan_klv WHERE operation_id IN (SELECT operation_id FROM "
-    "operation WHERE electro_id = (SELECT electro_id FROM electrometer WHERE number = ? AND "
-    "type_id = ?))");
+const QString QueryIns =
+    QStringLiteral("INSERT INTO set_ordan_klv(operation_id,version,turn_on,status,address,reset,date_time,summer,"
+                   "correct,pass,t_1_1,t_1_c,t_2_1,t_2_c,t_3_1,t_3_c,ddm_a,ddm_b,ddm_c,count_day,count_hour,"
+                   "ncorrect,indicator,secperday) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+const QString QueryMaxSql =
+    QStringLiteral("SELECT MIN(number) FROM electrometer WHERE type_id = ? AND NOT electro_id IN "
+                   "(SELECT electro_id FROM operation WHERE type_id = 3)");
+const QString QueryDelta =
+    QStringLiteral("SELECT MAX(date_time) FROM set_ordan_klv WHERE operation_id IN (SELECT operation_id FROM "
+                   "operation WHERE electro_id = (SELECT electro_id FROM electrometer WHERE number = ? AND "
+                   "type_id = ?))");
 const QString QueryMaxTarif = QStringLiteral("SELECT MAX(operation_id) FROM set_ordan_tg WHERE NOT zone_0 IS NULL");
 const QString QueryMaxIndi = QStringLiteral("SELECT MAX(operation_id) FROM set_ordan_tg WHERE NOT indicator IS NULL");
 const QString QueryMaxPass = QStringLiteral("SELECT MAX(operation_id) FROM set_ordan_tg WHERE NOT pass IS NULL");
 const QString QueryOp = QStringLiteral("SELECT * FROM set_ordan_tg WHERE operation_id = ?");
-const QString QuerySelect = QStringLiteral(
-    "SELECT MAX(operation_id) FROM operation WHERE electro_id = ? AND "
-    "DATEDIFF(DAY,date_operation,getdate()) = 0 AND type_id = 3");
+const QString QuerySelect = QStringLiteral("SELECT MAX(operation_id) FROM operation WHERE electro_id = ? AND "
+                                           "DATEDIFF(DAY,date_operation,getdate()) = 0 AND type_id = 3");
 const QString QueryFail = QStringLiteral("UPDATE operation SET success = 0 WHERE operation_id = ?");
-const QString QueryInsert = QStringLiteral(
-    "INSERT INTO operation(type_id,electro_id,plant_id,person_id,success) VALUES(3,?,?,?,0)");
-const QString QueryInsertDefect = QStringLiteral(
-    "INSERT INTO spoilage(type_id,electro_id,person_id,code,operation_id) VALUES(1,?,?,?,?)");
+const QString QueryInsert =
+    QStringLiteral("INSERT INTO operation(type_id,electro_id,plant_id,person_id,success) VALUES(3,?,?,?,0)");
+const QString QueryInsertDefect =
+    QStringLiteral("INSERT INTO spoilage(type_id,electro_id,person_id,code,operation_id) VALUES(1,?,?,?,?)");
 
 } // namespace
 
@@ -127,13 +105,9 @@ DbResult<int> FindOperator(SqlSession &db, const QString &login)
     return FirstId(db, QueryPerson, {login}, u"person_id");
 }
 
-DbResult<int> FindPlant(SqlSession &db, int computerId)
-{
-    return FirstId(db, QueryPlant, {computerId}, u"plant_id");
-}
+DbResult<int> FindPlant(SqlSession &db, int computerId) { return FirstId(db, QueryPlant, {computerId}, u"plant_id"); }
 
-DbResult<Identification> IdentifyWorkstation(SqlSession &db, const QString &computerName,
-                                             const QString &login)
+DbResult<Identification> IdentifyWorkstation(SqlSession &db, const QString &computerName, const QString &login)
 {
     Identification found;
     const auto computer = FindComputer(db, computerName);
@@ -182,10 +156,7 @@ DbResult<std::optional<int>> FindMeter(SqlSession &db, int serialNumber)
     return std::optional<int>(ToInt(rows->value(0, u"electro_id")));
 }
 
-DbResult<int> CountOpenDefects(SqlSession &db, int electroId)
-{
-    return ScalarInt(db, QueryOpenDefects, {electroId});
-}
+DbResult<int> CountOpenDefects(SqlSession &db, int electroId) { return ScalarInt(db, QueryOpenDefects, {electroId}); }
 
 DbResult<RecordingCheck> CheckMeterForRecording(SqlSession &db, int serialNumber)
 {
@@ -206,12 +177,9 @@ DbResult<RecordingCheck> CheckMeterForRecording(SqlSession &db, int serialNumber
 QString RecordingRefusalText(RecordingCheck::Verdict verdict)
 {
     switch (verdict) {
-    case RecordingCheck::Verdict::NotRegistered:
-        return QStringLiteral("Номер прибора не описан в БД. Установите его.");
-    case RecordingCheck::Verdict::UnderRepair:
-        return QStringLiteral("Прибор в ремонте.");
-    case RecordingCheck::Verdict::Recordable:
-        break;
+    case RecordingCheck::Verdict::NotRegistered: return QStringLiteral("Номер прибора не описан в БД. Установите его.");
+    case RecordingCheck::Verdict::UnderRepair: return QStringLiteral("Прибор в ремонте.");
+    case RecordingCheck::Verdict::Recordable: break;
     }
     return {};
 }
@@ -222,8 +190,7 @@ bool DriftAcceptable(std::optional<double> secondsPerDay)
     return drift >= -3.0 && drift <= 1.0;
 }
 
-DbResult<int> RecordOperation(SqlSession &db, const StationIdentity &station, int electroId,
-                              const OperationRecord &r)
+DbResult<int> RecordOperation(SqlSession &db, const StationIdentity &station, int electroId, const OperationRecord &r)
 {
     if (!db.begin())
         return Failure<int>(db);
@@ -273,10 +240,7 @@ DbResult<int> RecordOperation(SqlSession &db, const StationIdentity &station, in
     return operationId;
 }
 
-DbResult<int> NextUnprogrammedNumber(SqlSession &db)
-{
-    return ScalarInt(db, QueryMaxSql, {MeterTypeId});
-}
+DbResult<int> NextUnprogrammedNumber(SqlSession &db) { return ScalarInt(db, QueryMaxSql, {MeterTypeId}); }
 
 DbResult<std::optional<QDateTime>> LastClockSet(SqlSession &db, int serialNumber)
 {
@@ -339,8 +303,7 @@ bool DefectCodeAcceptable(const QString &code)
     return !trimmed.isEmpty() && trimmed.size() <= kDefectCodeMaxLength;
 }
 
-DbResult<int> RegisterDefect(SqlSession &db, const StationIdentity &station, int electroId,
-                             const QString &code)
+DbResult<int> RegisterDefect(SqlSession &db, const StationIdentity &station, int electroId, const QString &code)
 {
     if (!DefectCodeAcceptable(code))
         return DbResult<int>::failure(QStringLiteral("empty defect code"));

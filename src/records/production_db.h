@@ -13,7 +13,7 @@
 namespace ordan {
 
 // Fixed type numbers of the production database.
-inline constexpr int MeterTypeId = 18;        // electrometer.type_id of this meter family
+inline constexpr int MeterTypeId = 18;         // electrometer.type_id of this meter family
 inline constexpr int ProgrammingPlantType = 3; // plant.type_id of a programming station
 inline constexpr int ProgrammingOperation = 3; // operation.type_id of a programming
 inline constexpr int StationDefectType = 1;    // spoilage.type_id written by this station
@@ -28,8 +28,7 @@ struct StationIdentity {
 };
 
 // A value read from the database, or the database's error text.
-template <typename T>
-class DbResult {
+template <typename T> class DbResult {
 public:
     DbResult(T value) : value_(std::move(value)) {} // NOLINT: a value is a success
     static DbResult failure(QString error)
@@ -69,8 +68,7 @@ struct Identification {
     StationIdentity ids;
     Missing missing = Missing::None;
 };
-DbResult<Identification> IdentifyWorkstation(SqlSession &db, const QString &computerName,
-                                             const QString &login);
+DbResult<Identification> IdentifyWorkstation(SqlSession &db, const QString &computerName, const QString &login);
 
 // The server's clock ("SELECT getdate()").
 DbResult<QDateTime> ReadServerTime(SqlSession &db);
@@ -156,7 +154,6 @@ bool DefectCodeAcceptable(const QString &code);
 // of the server's current day (marked unsuccessful) or to a new unsuccessful one of this
 // station; returns that operation_id. The statements take effect one by one: a failure
 // leaves what the earlier ones wrote.
-DbResult<int> RegisterDefect(SqlSession &db, const StationIdentity &station, int electroId,
-                             const QString &code);
+DbResult<int> RegisterDefect(SqlSession &db, const StationIdentity &station, int electroId, const QString &code);
 
 } // namespace ordan

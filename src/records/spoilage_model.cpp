@@ -5,16 +5,14 @@
 #include "records/central_recorder.h"
 #include "records/production_db.h"
 
-namespace ordan
-{
+namespace ordan {
 
 SpoilageModel::SpoilageModel(CentralRecorder &central, MeterParameters &parameters, Action &actionSpoilage,
                              QObject *parent)
-    : QObject(parent), Panel1(QStringLiteral("Panel1"), this),
-      LabeledEdit1(QStringLiteral("LabeledEdit1"), &Panel1),
+    : QObject(parent), Panel1(QStringLiteral("Panel1"), this), LabeledEdit1(QStringLiteral("LabeledEdit1"), &Panel1),
       LabeledEdit2(QStringLiteral("LabeledEdit2"), &Panel1),
-      BitBtn1(QStringLiteral("BitBtn1"), &Panel1, QStringLiteral("Запись в БД")), central_(central),
-      p_(parameters), actionSpoilage_(actionSpoilage)
+      BitBtn1(QStringLiteral("BitBtn1"), &Panel1, QStringLiteral("Запись в БД")), central_(central), p_(parameters),
+      actionSpoilage_(actionSpoilage)
 {
     LabeledEdit2.setEditHandler([this] { LabeledEdit2Change(); });
     BitBtn1.setHandler([this] { BitBtn1Click(); });
@@ -22,10 +20,7 @@ SpoilageModel::SpoilageModel(CentralRecorder &central, MeterParameters &paramete
     actionSpoilage_.setHandler([this] { ActionSpoilageExecute(); });
 }
 
-SpoilageModel::~SpoilageModel()
-{
-    actionSpoilage_.setHandler({});
-}
+SpoilageModel::~SpoilageModel() { actionSpoilage_.setHandler({}); }
 
 void SpoilageModel::ActionSpoilageExecute()
 {
@@ -68,8 +63,7 @@ void SpoilageModel::BitBtn1Click()
 {
     if (!DefectCodeAcceptable(LabeledEdit2.value()) || !central_.ensureIdentified())
         return;
-    const auto registered =
-        RegisterDefect(central_.db(), central_.identity(), electroId_, LabeledEdit2.value());
+    const auto registered = RegisterDefect(central_.db(), central_.identity(), electroId_, LabeledEdit2.value());
     if (!registered) {
         // The button stays enabled: the operator may try again.
         central_.report(registered.error());

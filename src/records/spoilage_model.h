@@ -6,8 +6,7 @@
 
 #include <functional>
 
-namespace ordan
-{
+namespace ordan {
 
 class CentralRecorder;
 class MeterParameters;
@@ -15,8 +14,7 @@ class MeterParameters;
 // The defect window "Классификатор брака" without its widgets, and the main window's
 // action "&Брак" (F4) that opens it: a defect code typed for the meter on the bench becomes
 // a row of spoilage, tied to the meter's programming of the server's current day.
-class SpoilageModel final : public QObject
-{
+class SpoilageModel final : public QObject {
     Q_OBJECT
 public:
     // The action belongs to the station; its handler is set here.

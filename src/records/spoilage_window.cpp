@@ -11,11 +11,9 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 const QString &Note()
 {
@@ -79,10 +77,7 @@ SpoilageWindow::SpoilageWindow(SpoilageModel &model, QWidget *parent)
     model_.showWindow = [this] { open(); };
 }
 
-SpoilageWindow::~SpoilageWindow()
-{
-    model_.showWindow = {};
-}
+SpoilageWindow::~SpoilageWindow() { model_.showWindow = {}; }
 
 void SpoilageWindow::showEvent(QShowEvent *event)
 {

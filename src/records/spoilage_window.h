@@ -6,16 +6,14 @@ class QLineEdit;
 class QPushButton;
 class QTextBrowser;
 
-namespace ordan
-{
+namespace ordan {
 
 class SpoilageModel;
 
 // "Классификатор брака": a note on top, the meter's number, the defect code and "Запись в БД"
 // in the bottom panel. Created once at start and shown by the model for each registration;
 // the frame's close box closes it.
-class SpoilageWindow final : public QDialog
-{
+class SpoilageWindow final : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kWidth = 544;

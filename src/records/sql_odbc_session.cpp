@@ -18,10 +18,7 @@ Q_LOGGING_CATEGORY(lcDatabase, "ordan.records.database", QtInfoMsg)
 
 const QString OdbcDriver = QStringLiteral("QODBC");
 
-QSqlDatabase Connection(const QString &name)
-{
-    return QSqlDatabase::database(name, false);
-}
+QSqlDatabase Connection(const QString &name) { return QSqlDatabase::database(name, false); }
 
 std::optional<SQLHDBC> NativeHandle(const QSqlDatabase &db)
 {
@@ -69,8 +66,7 @@ QString ErrorText(const QSqlError &error)
 } // namespace
 
 OdbcSqlSession::OdbcSqlSession(QString dataSource, QString connectionName)
-    : dataSource_(std::move(dataSource))
-    , connectionName_(std::move(connectionName))
+    : dataSource_(std::move(dataSource)), connectionName_(std::move(connectionName))
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(OdbcDriver, connectionName_);
     db.setDatabaseName(dataSource_);
@@ -82,10 +78,7 @@ OdbcSqlSession::~OdbcSqlSession()
     QSqlDatabase::removeDatabase(connectionName_);
 }
 
-bool OdbcSqlSession::isOpen() const
-{
-    return Connection(connectionName_).isOpen();
-}
+bool OdbcSqlSession::isOpen() const { return Connection(connectionName_).isOpen(); }
 
 void OdbcSqlSession::close()
 {

@@ -4,10 +4,7 @@ namespace ordan {
 
 namespace {
 
-bool IsWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == QLatin1Char('_');
-}
+bool IsWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
 
 // Position after a word that starts at `at` and is not part of a longer identifier; -1 otherwise.
 qsizetype MatchWord(QStringView text, qsizetype at, QLatin1StringView word)
@@ -91,8 +88,7 @@ DayDiff MatchDayDiff(QStringView text, qsizetype at)
                 break;
         }
     }
-    if (p >= text.size() || args.size() != 3
-        || args[0].compare(QLatin1StringView("DAY"), Qt::CaseInsensitive) != 0)
+    if (p >= text.size() || args.size() != 3 || args[0].compare(QLatin1StringView("DAY"), Qt::CaseInsensitive) != 0)
         return {};
     p = SkipBlanks(text, p + 1);
     if (p >= text.size() || text[p] != QLatin1Char('='))

@@ -2,22 +2,19 @@
 
 #include <QLocale>
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
 QList<HolidayEntry> DefaultHolidays()
 {
-    return {{1, 1},  {2, 1}, {3, 1}, {4, 1}, {5, 1},  {7, 1},
-            {23, 2}, {8, 3}, {1, 5}, {9, 5}, {12, 6}, {4, 11}};
+    return {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {7, 1}, {23, 2}, {8, 3}, {1, 5}, {9, 5}, {12, 6}, {4, 11}};
 }
 
 const QStringList &MonthNames()
 {
-    static const QStringList names{u"январь"_s,   u"февраль"_s, u"март"_s,   u"апрель"_s,
-                                   u"май"_s,      u"июнь"_s,    u"июль"_s,   u"август"_s,
-                                   u"сентябрь"_s, u"октябрь"_s, u"ноябрь"_s, u"декабрь"_s};
+    static const QStringList names{u"январь"_s, u"февраль"_s, u"март"_s,     u"апрель"_s,  u"май"_s,    u"июнь"_s,
+                                   u"июль"_s,   u"август"_s,  u"сентябрь"_s, u"октябрь"_s, u"ноябрь"_s, u"декабрь"_s};
     return names;
 }
 
@@ -31,15 +28,12 @@ QString MonthName(int month)
 int HolidayDayLimit(int month)
 {
     switch (month) {
-    case 2:
-        return 29;
+    case 2: return 29;
     case 4:
     case 6:
     case 9:
-    case 11:
-        return 30;
-    default:
-        return 31;
+    case 11: return 30;
+    default: return 31;
     }
 }
 
@@ -90,14 +84,8 @@ bool InsertTransfer(QList<TransferEntry> &list, const TransferEntry &entry)
     return true;
 }
 
-QString HolidayDayText(const HolidayEntry &h)
-{
-    return QLocale().toString(h.day);
-}
+QString HolidayDayText(const HolidayEntry &h) { return QLocale().toString(h.day); }
 
-QString TransferDateText(const TransferEntry &t)
-{
-    return QLocale().toString(t.date, QLocale::ShortFormat);
-}
+QString TransferDateText(const TransferEntry &t) { return QLocale().toString(t.date, QLocale::ShortFormat); }
 
 } // namespace ordan

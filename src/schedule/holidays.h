@@ -9,8 +9,7 @@
 
 #include <algorithm>
 
-namespace ordan
-{
+namespace ordan {
 
 // Both lists hold at most this many entries: one meter slot each.
 inline constexpr qsizetype kMaxListEntries = 16;
@@ -50,10 +49,7 @@ template <typename T> void RemoveRows(QList<T> &list, QList<int> rows)
 }
 
 // A transfer date before today becomes today.
-inline QDate TransferDateFloor(QDate chosen, QDate today)
-{
-    return chosen < today ? today : chosen;
-}
+inline QDate TransferDateFloor(QDate chosen, QDate today) { return chosen < today ? today : chosen; }
 
 // The texts of the list rows.
 QString HolidayDayText(const HolidayEntry &h);

@@ -5,19 +5,14 @@
 #include "meter/password.h"
 #include "schedule/holidays.h"
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 using enum FunctionCode;
 
-namespace
-{
+namespace {
 
-void AppendByte(QByteArray &out, int b)
-{
-    out.append(static_cast<char>(b & 0xFF));
-}
+void AppendByte(QByteArray &out, int b) { out.append(static_cast<char>(b & 0xFF)); }
 
 } // namespace
 
@@ -32,8 +27,7 @@ EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones)
         const std::optional<quint8> tariff = EncodeTariff(zones[z].tariff);
         if (!tariff)
             return {{},
-                    u"Ошибка в тарифном расписании. Тариф зоны "_s + QString::number(z) + u" («"_s +
-                        zones[z].tariff +
+                    u"Ошибка в тарифном расписании. Тариф зоны "_s + QString::number(z) + u" («"_s + zones[z].tariff +
                         u"») нельзя записать в счётчик: тариф должен быть целым числом от 0 до 255."_s};
         const QTime start = ZoneStartOf(zones[z].start);
         AppendByte(payload, *tariff);
@@ -51,10 +45,7 @@ QByteArray MaskRequest(const MaskTable &masks)
     return FrameBody(WriteDayTypeMasks, payload);
 }
 
-QByteArray HolidayTableStartRequest()
-{
-    return FrameBody(WriteHolidays);
-}
+QByteArray HolidayTableStartRequest() { return FrameBody(WriteHolidays); }
 
 EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
 {
@@ -69,10 +60,7 @@ EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
     return {FrameBody(WriteHolidays, payload), {}};
 }
 
-QByteArray TransferTableStartRequest()
-{
-    return FrameBody(WriteTransfers);
-}
+QByteArray TransferTableStartRequest() { return FrameBody(WriteTransfers); }
 
 EncodedRequest TransferRequest(int slot, const TransferEntry &t)
 {
@@ -184,9 +172,6 @@ std::optional<TransferEntry> DecodeTransfer(QByteArrayView reply)
     return t;
 }
 
-QString InvalidZoneTimeText(int zone)
-{
-    return u"Некорректный тариф, зона "_s + QString::number(zone);
-}
+QString InvalidZoneTimeText(int zone) { return u"Некорректный тариф, зона "_s + QString::number(zone); }
 
 } // namespace ordan

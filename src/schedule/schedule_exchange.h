@@ -10,8 +10,7 @@
 #include <array>
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
 // Frame bodies (function code, length byte, payload) without their CRC: Engine::EnqueueRequest
 // closes each one.
@@ -35,10 +34,7 @@ QByteArray AccessPasswordRequest(const QString &passwordText);
 // (tariff, BCD hour, BCD minute). A tariff that is not a whole number 0..255 refuses it.
 // The settings write sends this as it is; it makes none of the schedule write checks.
 EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones);
-inline EncodedRequest ZoneTableRequest(const TariffSchedule &s)
-{
-    return ZoneTableRequest(s.singleTariff, s.zones);
-}
+inline EncodedRequest ZoneTableRequest(const TariffSchedule &s) { return ZoneTableRequest(s.singleTariff, s.zones); }
 
 QByteArray MaskRequest(const MaskTable &masks);
 QByteArray HolidayTableStartRequest();

@@ -4,8 +4,7 @@
 #include "core/system_facts.h"
 #include "link/engine.h"
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 using enum FunctionCode;
@@ -29,8 +28,7 @@ QDate TransferDateField::Bound(QDate d)
     return qBound(first, d, last);
 }
 
-namespace
-{
+namespace {
 
 std::array<QString, kZoneCount> TariffsOf(const ZoneTable &zones)
 {
@@ -42,10 +40,9 @@ std::array<QString, kZoneCount> TariffsOf(const ZoneTable &zones)
 
 } // namespace
 
-ScheduleModel::ScheduleModel(Engine &engine, Operator &op, SystemFacts &facts,
-                             std::function<QString()> accessPassword, QObject *parent)
-    : QObject(parent), TabSchedule(u"TabSchedule"_s, this),
-      CheckOneTarif(u"CheckOneTarif"_s, &TabSchedule, true),
+ScheduleModel::ScheduleModel(Engine &engine, Operator &op, SystemFacts &facts, std::function<QString()> accessPassword,
+                             QObject *parent)
+    : QObject(parent), TabSchedule(u"TabSchedule"_s, this), CheckOneTarif(u"CheckOneTarif"_s, &TabSchedule, true),
       BtnReadSchedule(u"BtnReadSchedule"_s, &TabSchedule, u"Прочитать"_s),
       BtnWriteSchedule(u"BtnWriteSchedule"_s, &TabSchedule, u"Записать"_s),
       BtnTemplet(u"BtnTemplet"_s, &TabSchedule, u"Восстановить праздники"_s),
@@ -66,8 +63,8 @@ ScheduleModel::ScheduleModel(Engine &engine, Operator &op, SystemFacts &facts,
       PanelTrans(u"PanelTrans"_s, &GroupTransfer), DTPTrans(u"DTPTrans"_s, &PanelTrans, facts.now().date()),
       LabelTrans(u"LabelTrans"_s, &PanelTrans, u"по графику:"_s), ComboTrans(u"ComboTrans"_s, &PanelTrans, 0),
       BtnInsTrans(u"BtnInsTrans"_s, &PanelTrans, u"Добавить"_s),
-      BtnDelTrans(u"BtnDelTrans"_s, &PanelTrans, u"Удалить"_s),
-      ListTransfer(u"ListTransfer"_s, &GroupTransfer), engine_(engine), operator_(op), facts_(facts),
+      BtnDelTrans(u"BtnDelTrans"_s, &PanelTrans, u"Удалить"_s), ListTransfer(u"ListTransfer"_s, &GroupTransfer),
+      engine_(engine), operator_(op), facts_(facts),
       accessPassword_(std::move(accessPassword)), pickers_{&Picker_Zone0, &Picker_Zone1, &Picker_Zone2,
                                                            &Picker_Zone3, &Picker_Zone4, &Picker_Zone5}
 {
@@ -83,8 +80,7 @@ ScheduleModel::ScheduleModel(Engine &engine, Operator &op, SystemFacts &facts,
     connect(&CheckOneTarif, &FieldBase::valueChanged, this, [this] { applyEnablingRule(); });
     for (int z = 0; z < kZoneCount; ++z)
         pickers_[z]->setEditHandler([this, z] { setZoneStart(z, pickers_[z]->value()); });
-    connect(&ComboM, &FieldBase::valueChanged, this,
-            [this] { SpinD.setMaximum(HolidayDayLimit(ComboM.value() + 1)); });
+    connect(&ComboM, &FieldBase::valueChanged, this, [this] { SpinD.setMaximum(HolidayDayLimit(ComboM.value() + 1)); });
     DTPTrans.setEditHandler([this] { DTPTrans.set(TransferDateFloor(DTPTrans.value(), today())); });
     // A list rebuilt under the selection loses it.
     connect(&ListCel, &FieldBase::valueChanged, this, [this] {
@@ -114,10 +110,7 @@ ScheduleModel::~ScheduleModel()
         engine_.setDecoder(code, {});
 }
 
-QDate ScheduleModel::today() const
-{
-    return facts_.now().date();
-}
+QDate ScheduleModel::today() const { return facts_.now().date(); }
 
 ZoneTable ScheduleModel::zones() const
 {
@@ -182,8 +175,7 @@ void ScheduleModel::StringAttribSelectCell(int col, int row)
     StringAttrib.edit(masks);
 }
 
-namespace
-{
+namespace {
 
 QList<int> ValidRows(QList<int> rows, qsizetype size)
 {
@@ -294,10 +286,7 @@ void ScheduleModel::applyMeterVersion(int meterVersion)
     BtnTemplet.setVisible(extended);
 }
 
-void ScheduleModel::presetSingleTariff(bool on)
-{
-    CheckOneTarif.set(on);
-}
+void ScheduleModel::presetSingleTariff(bool on) { CheckOneTarif.set(on); }
 
 void ScheduleModel::presetZone(int zone, const QString &tariff, QTime start)
 {
@@ -309,10 +298,7 @@ void ScheduleModel::presetZone(int zone, const QString &tariff, QTime start)
     pickers_[zone]->set(start);
 }
 
-EncodedRequest ScheduleModel::zoneTableRequest() const
-{
-    return ZoneTableRequest(CheckOneTarif.value(), zones());
-}
+EncodedRequest ScheduleModel::zoneTableRequest() const { return ZoneTableRequest(CheckOneTarif.value(), zones()); }
 
 std::optional<QByteArray> ScheduleModel::scheduleZonesBody()
 {
@@ -344,16 +330,13 @@ void ScheduleModel::BtnWriteScheduleClick()
         return;
     const int version = engine_.MeterVersion;
     const TariffSchedule s = schedule();
-    const auto showError = [this](const QString &text) {
-        operator_.showMessage(text, u"Ошибка"_s, BoxIcon::Error);
-    };
+    const auto showError = [this](const QString &text) { operator_.showMessage(text, u"Ошибка"_s, BoxIcon::Error); };
     if (const std::optional<QString> failure = WriteCheck(s, version)) {
         showError(*failure);
         return;
     }
     // Everything is built before anything is queued: a refused entry leaves the queue as it was.
-    const EncodedRequests frames =
-        ScheduleWriteSequence(s, version, accessPassword_ ? accessPassword_() : QString());
+    const EncodedRequests frames = ScheduleWriteSequence(s, version, accessPassword_ ? accessPassword_() : QString());
     if (!frames.ok()) {
         showError(frames.error);
         return;
@@ -381,10 +364,7 @@ void ScheduleModel::decodeZoneTable(const QByteArray &reply)
     setZones(z);
 }
 
-void ScheduleModel::decodeMasks(const QByteArray &reply)
-{
-    StringAttrib.set(DecodeMasks(reply));
-}
+void ScheduleModel::decodeMasks(const QByteArray &reply) { StringAttrib.set(DecodeMasks(reply)); }
 
 void ScheduleModel::decodeHoliday(const QByteArray &reply)
 {

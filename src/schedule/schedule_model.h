@@ -15,21 +15,18 @@
 #include <functional>
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
 class Engine;
 class Operator;
 class SystemFacts;
 
 // A zone picker: hour and minute only; an invalid time is midnight.
-class ZoneTimeField final : public Field<QTime>
-{
+class ZoneTimeField final : public Field<QTime> {
 public:
     ZoneTimeField(const QString &name, QObject *parent, QTime initial)
         : Field<QTime>(name, parent, ZoneStartOf(initial))
-    {
-    }
+    {}
 
 protected:
     QTime constrain(const QTime &t) const override { return ZoneStartOf(t); }
@@ -37,8 +34,7 @@ protected:
 
 // The holiday day field: 1 .. a maximum that follows the month; a day above a lowered
 // maximum is lowered at once.
-class DayOfMonthField final : public Field<int>
-{
+class DayOfMonthField final : public Field<int> {
 public:
     DayOfMonthField(const QString &name, QObject *parent) : Field<int>(name, parent, 1) {}
     int minimum() const { return 1; }
@@ -53,13 +49,10 @@ private:
 };
 
 // The transfer date picker: dates the meter can hold (2000..2099).
-class TransferDateField final : public Field<QDate>
-{
+class TransferDateField final : public Field<QDate> {
 public:
-    TransferDateField(const QString &name, QObject *parent, QDate initial)
-        : Field<QDate>(name, parent, Bound(initial))
-    {
-    }
+    TransferDateField(const QString &name, QObject *parent, QDate initial) : Field<QDate>(name, parent, Bound(initial))
+    {}
     static QDate Bound(QDate d);
 
 protected:
@@ -68,8 +61,7 @@ protected:
 
 // The page "Тарифное расписание": the schedule held in its controls, the editor's rules,
 // and the read and write exchange with the meter. Field names are the window's control names.
-class ScheduleModel final : public QObject
-{
+class ScheduleModel final : public QObject {
     Q_OBJECT
 public:
     // accessPassword: the text of the access password field of the page "Установка".

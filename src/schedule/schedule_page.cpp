@@ -23,13 +23,11 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace
-{
+namespace {
 
 constexpr int kRowHeight = 20;
 constexpr int kMaskColumnWidth = 22;
@@ -38,8 +36,7 @@ constexpr int kTariffColumnWidth = 44;
 constexpr int kPanelButtonWidth = 66;
 
 // The tariff column offers "1", "2" and "3" to pick; nothing can be typed.
-class TariffPickDelegate final : public QStyledItemDelegate
-{
+class TariffPickDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
@@ -108,8 +105,7 @@ QTreeWidget *ReportList(const QString &first, const QString &second, QWidget *pa
     // The selection stays visible when the list loses the focus.
     QPalette p = list->palette();
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
-    p.setColor(QPalette::Inactive, QPalette::HighlightedText,
-               p.color(QPalette::Active, QPalette::HighlightedText));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
     list->setPalette(p);
     return list;
 }
@@ -406,8 +402,7 @@ void SchedulePage::renderTransfers()
     const QSignalBlocker block(transfers_);
     transfers_->clear();
     for (const TransferEntry &t : model_.ListTransfer.value())
-        transfers_->addTopLevelItem(
-            new QTreeWidgetItem(QStringList{TransferDateText(t), DayTypeName(t.dayType)}));
+        transfers_->addTopLevelItem(new QTreeWidgetItem(QStringList{TransferDateText(t), DayTypeName(t.dayType)}));
     ShowSelection(transfers_, model_.transferSelection());
 }
 

@@ -7,16 +7,14 @@ class QPushButton;
 class QTableWidget;
 class QTreeWidget;
 
-namespace ordan
-{
+namespace ordan {
 
 class ScheduleModel;
 
 // The page "Тарифное расписание": the zone table with its tariffs and start times, the
 // day-type grid, the holiday and transfer lists, and the read and write buttons. It shows
 // the model and passes the operator's edits on; it keeps no state of its own.
-class SchedulePage final : public QWidget
-{
+class SchedulePage final : public QWidget {
     Q_OBJECT
 public:
     explicit SchedulePage(ScheduleModel &model, QWidget *parent = nullptr);

@@ -1,7 +1,6 @@
 #include "schedule/tariff_schedule.h"
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -60,8 +59,7 @@ void PropagateStartTime(ZoneTable &zones, int k, QTime t)
     }
 }
 
-std::optional<QString> WriteCheck(bool singleTariff, const ZoneTable &zones, const MaskTable &masks,
-                                  int meterVersion)
+std::optional<QString> WriteCheck(bool singleTariff, const ZoneTable &zones, const MaskTable &masks, int meterVersion)
 {
     if (!HasExtendedSchedule(meterVersion) || singleTariff) {
         for (int z = 1; z < kZoneCount; ++z)

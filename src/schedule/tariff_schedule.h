@@ -9,8 +9,7 @@
 #include <array>
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
 inline constexpr int kZoneCount = 6;
 inline constexpr int kDayTypeCount = 8;
@@ -62,20 +61,14 @@ const QStringList &DayTypeNames();
 QString DayTypeName(int dayType);
 
 // Versions 10 and up know day-type masks, holidays and transfer days.
-inline bool HasExtendedSchedule(int meterVersion)
-{
-    return meterVersion > 9;
-}
+inline bool HasExtendedSchedule(int meterVersion) { return meterVersion > 9; }
 
 // The operator sets zone k to start at t: each later zone that does not start after t moves
 // to t plus its distance from k in minutes, taking zone k's tariff, unless that would pass
 // midnight. Earlier zones never change.
 void PropagateStartTime(ZoneTable &zones, int k, QTime t);
 
-inline bool HasDayType(DayTypeMask mask, int dayType)
-{
-    return (mask >> (dayType - 1)) & 1;
-}
+inline bool HasDayType(DayTypeMask mask, int dayType) { return (mask >> (dayType - 1)) & 1; }
 inline DayTypeMask ToggleDayType(DayTypeMask mask, int dayType)
 {
     return static_cast<DayTypeMask>(mask ^ (1u << (dayType - 1)));
@@ -83,8 +76,7 @@ inline DayTypeMask ToggleDayType(DayTypeMask mask, int dayType)
 
 // The check made before a schedule write: the text of the first failure, nothing when the
 // schedule may be written.
-std::optional<QString> WriteCheck(bool singleTariff, const ZoneTable &zones, const MaskTable &masks,
-                                  int meterVersion);
+std::optional<QString> WriteCheck(bool singleTariff, const ZoneTable &zones, const MaskTable &masks, int meterVersion);
 inline std::optional<QString> WriteCheck(const TariffSchedule &s, int meterVersion)
 {
     return WriteCheck(s.singleTariff, s.zones, s.masks, meterVersion);

@@ -3,13 +3,11 @@
 #include "core/bytes.h"
 #include "link/frame.h"
 
-namespace ordan
-{
+namespace ordan {
 
 bool Faults::hasReplyFault() const
 {
-    return silence || errorCode || badCrc || wrongCode || extraBytes > 0 || chunkSize > 0 || delayMs > 0 ||
-           strayByte;
+    return silence || errorCode || badCrc || wrongCode || extraBytes > 0 || chunkSize > 0 || delayMs > 0 || strayByte;
 }
 
 bool ParseFault(const QString &text, Faults &faults)
@@ -98,8 +96,7 @@ std::vector<Emission> MeterEndpoint::receive(QByteArrayView bytes, qint64 atMs, 
                 }
             }
             break;
-        case Phase::Ignoring:
-            break;
+        case Phase::Ignoring: break;
         }
     }
     return out;
@@ -139,8 +136,7 @@ void MeterEndpoint::answer(std::vector<Emission> &out)
     const quint8 code = ByteAt(request, 0);
     bool faulty = faultedExchange_;
     faultedExchange_ = false;
-    if (!faulty && faults_.active() && faults_.hasReplyFault() &&
-        (!faults_.onlyCode || *faults_.onlyCode == code)) {
+    if (!faulty && faults_.active() && faults_.hasReplyFault() && (!faults_.onlyCode || *faults_.onlyCode == code)) {
         faulty = true;
         spendFault();
     }

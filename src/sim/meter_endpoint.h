@@ -10,8 +10,7 @@
 #include <optional>
 #include <vector>
 
-namespace ordan
-{
+namespace ordan {
 
 // Misbehaviour of the simulated meter on demand. Every field set applies together to each
 // exchange in scope:
@@ -61,8 +60,7 @@ struct Emission {
 // kFrameGapMs between bytes, or a frame longer than kMaxFrame, ends a frame or the ignoring.
 // Where the parity of the bytes is known (in process), a mark-parity byte is always an
 // address byte and a space-parity byte never is.
-class MeterEndpoint
-{
+class MeterEndpoint {
 public:
     static constexpr qint64 kFrameGapMs = 100;
     static constexpr int kMaxFrame = 64;
@@ -72,8 +70,7 @@ public:
     explicit MeterEndpoint(SimulatedMeter &meter);
 
     // Bytes that finished arriving at atMs (non-decreasing from call to call).
-    std::vector<Emission> receive(QByteArrayView bytes, qint64 atMs,
-                                  std::optional<Parity> parity = std::nullopt);
+    std::vector<Emission> receive(QByteArrayView bytes, qint64 atMs, std::optional<Parity> parity = std::nullopt);
 
     void setTurnaroundMs(qint64 ms) { turnaroundMs_ = ms; }
     qint64 turnaroundMs() const { return turnaroundMs_; }

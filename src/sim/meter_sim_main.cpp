@@ -14,8 +14,7 @@
 
 using namespace ordan;
 
-namespace
-{
+namespace {
 
 bool ReadNumber(const QString &text, int min, int max, int &out)
 {
@@ -41,28 +40,25 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("meter-sim"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Simulated three-tariff meter on a pseudo-terminal. Prints the device path on the first line."));
+    parser.setApplicationDescription(
+        QStringLiteral("Simulated three-tariff meter on a pseudo-terminal. Prints the device path on the first line."));
     parser.addHelpOption();
-    const QCommandLineOption address(QStringLiteral("address"),
-                                     QStringLiteral("Bus address 0..255 (default 0)."), QStringLiteral("N"),
-                                     QStringLiteral("0"));
+    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Bus address 0..255 (default 0)."),
+                                     QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Firmware version major.minor (default 10.3)."),
                                      QStringLiteral("X.Y"), QStringLiteral("10.3"));
     const QCommandLineOption serial(QStringLiteral("serial"),
                                     QStringLiteral("Factory number 0..131071, 0 = none (default 77881)."),
                                     QStringLiteral("N"), QStringLiteral("77881"));
-    const QCommandLineOption password(QStringLiteral("password"),
-                                      QStringLiteral("Access password (default 1)."), QStringLiteral("N"),
-                                      QStringLiteral("1"));
+    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Access password (default 1)."),
+                                      QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption turnaround(QStringLiteral("turnaround"),
                                         QStringLiteral("Milliseconds before each answer (default 5)."),
                                         QStringLiteral("MS"), QStringLiteral("5"));
-    const QCommandLineOption baud(
-        QStringLiteral("baud"),
-        QStringLiteral("Pace both directions at this baud rate; 0 = no pacing (default)."),
-        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption baud(QStringLiteral("baud"),
+                                  QStringLiteral("Pace both directions at this baud rate; 0 = no pacing (default)."),
+                                  QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption fault(
         QStringLiteral("fault"),
         QStringLiteral("A fault, repeatable: no-echo, wrong-echo, silence, error=N, bad-crc, wrong-code, "
@@ -78,11 +74,10 @@ int main(int argc, char **argv)
         QStringLiteral("random-faults"),
         QStringLiteral("Fault this percentage of exchanges at random, one drawn fault each (replaces --fault)."),
         QStringLiteral("PERCENT"));
-    const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Seed of --random-faults (default 1)."), QStringLiteral("N"),
-                                  QStringLiteral("1"));
-    parser.addOptions({address, version, serial, password, turnaround, baud, fault, faultCode, faultCount,
-                       randomFaults, seed});
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of --random-faults (default 1)."),
+                                  QStringLiteral("N"), QStringLiteral("1"));
+    parser.addOptions(
+        {address, version, serial, password, turnaround, baud, fault, faultCode, faultCount, randomFaults, seed});
     parser.process(app);
 
     int addressValue = 0, serialValue = 0, passwordValue = 0, turnaroundValue = 0, baudValue = 0;
@@ -123,8 +118,8 @@ int main(int argc, char **argv)
 
     // The meter's clock starts at the PC's local time and then runs on a monotonic clock.
     const QDateTime local = QDateTime::currentDateTime();
-    MeterState state = SampleMeterState(QDateTime(local.date(), local.time(), Qt::UTC),
-                                        static_cast<quint8>(major), static_cast<quint8>(minor));
+    MeterState state = SampleMeterState(QDateTime(local.date(), local.time(), Qt::UTC), static_cast<quint8>(major),
+                                        static_cast<quint8>(minor));
     state.busAddress = static_cast<quint8>(addressValue);
     state.serialNumber = static_cast<quint32>(serialValue);
     state.password = static_cast<quint16>(passwordValue);

@@ -5,11 +5,9 @@
 #include "link/frame.h"
 #include "link/protocol.h"
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 constexpr qint64 kMsPerHour = 3'600'000;
 constexpr qint64 kOperatingUnitMs = 30'000;
@@ -40,54 +38,31 @@ bool IsExtendedCode(FunctionCode code)
     case WriteTransfers:
     case ReadDdmTimes:
     case ReadDayTypeMasks:
-    case WriteDayTypeMasks:
-        return true;
-    default:
-        return false;
+    case WriteDayTypeMasks: return true;
+    default: return false;
     }
 }
 
-void AppendEnergy(QByteArray &out, quint64 count)
-{
-    AppendLittleEndian(out, count & kEnergyMask, 5);
-}
+void AppendEnergy(QByteArray &out, quint64 count) { AppendLittleEndian(out, count & kEnergyMask, 5); }
 
-qint64 MsOf(const QDateTime &naive)
-{
-    return MeterEpoch().msecsTo(QDateTime(naive.date(), naive.time(), Qt::UTC));
-}
+qint64 MsOf(const QDateTime &naive) { return MeterEpoch().msecsTo(QDateTime(naive.date(), naive.time(), Qt::UTC)); }
 
 } // namespace
 
-QDateTime MeterEpoch()
-{
-    return QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC);
-}
+QDateTime MeterEpoch() { return QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC); }
 
-QDateTime MeterState::clock() const
-{
-    return MeterEpoch().addMSecs(clockMs);
-}
+QDateTime MeterState::clock() const { return MeterEpoch().addMSecs(clockMs); }
 
-void MeterState::setClock(const QDateTime &naive)
-{
-    clockMs = MsOf(naive);
-}
+void MeterState::setClock(const QDateTime &naive) { clockMs = MsOf(naive); }
 
 QByteArray MeterErrorReply(quint8 code, quint8 error)
 {
     return MakeFrame(static_cast<quint8>(code + kErrorReplyFlag), QByteArray(1, static_cast<char>(error)));
 }
 
-QByteArray MeterErrorReply(quint8 code, MeterError error)
-{
-    return MeterErrorReply(code, static_cast<quint8>(error));
-}
+QByteArray MeterErrorReply(quint8 code, MeterError error) { return MeterErrorReply(code, static_cast<quint8>(error)); }
 
-QByteArray MeterAcknowledgement(quint8 code)
-{
-    return MakeFrame(code, {});
-}
+QByteArray MeterAcknowledgement(quint8 code) { return MakeFrame(code, {}); }
 
 MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor, quint8 versionMinor)
 {
@@ -104,8 +79,7 @@ MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor, quint8 
     s.currentEnergy = {4'812'345, 2'406'170, 1'203'085};
     s.billingEnergy = {4'700'000, 2'350'000, 1'175'000};
 
-    const MeterHoliday holidays[] = {{1, 1}, {2, 1}, {7, 1},  {23, 2}, {8, 3},
-                                     {1, 5}, {9, 5}, {12, 6}, {4, 11}};
+    const MeterHoliday holidays[] = {{1, 1}, {2, 1}, {7, 1}, {23, 2}, {8, 3}, {1, 5}, {9, 5}, {12, 6}, {4, 11}};
     for (size_t i = 0; i < std::size(holidays); ++i)
         s.holidays[i] = holidays[i];
     const auto yy = static_cast<quint8>(clock.date().year() % 100);
@@ -142,8 +116,7 @@ MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor, quint8 
         p.hour = static_cast<quint8>(at.time().hour());
         p.day = static_cast<quint8>(at.date().day());
         p.month = static_cast<quint8>(at.date().month());
-        p.energy = {static_cast<quint64>(4'000'000 + 4000 * record),
-                    static_cast<quint64>(2'000'000 + 2000 * record),
+        p.energy = {static_cast<quint64>(4'000'000 + 4000 * record), static_cast<quint64>(2'000'000 + 2000 * record),
                     static_cast<quint64>(1'000'000 + 1000 * record)};
         p.status = record % 7 == 3 ? 0x0812 : 0;
         p.operatingTime = static_cast<quint32>(2'000'000 + 360 * record);
@@ -155,8 +128,7 @@ MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor, quint8 
 
 SimulatedMeter::SimulatedMeter(std::function<qint64()> nowMs)
     : SimulatedMeter(std::move(nowMs), SampleMeterState(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30))))
-{
-}
+{}
 
 SimulatedMeter::SimulatedMeter(std::function<qint64()> nowMs, MeterState state)
     : nowMs_(std::move(nowMs)), state_(std::move(state))
@@ -187,8 +159,7 @@ void SimulatedMeter::runFor(qint64 ms)
 
     operatingRemainderMs_ += ms;
     state_.operatingTime =
-        (state_.operatingTime + static_cast<quint32>(operatingRemainderMs_ / kOperatingUnitMs)) &
-        kOperatingMask;
+        (state_.operatingTime + static_cast<quint32>(operatingRemainderMs_ / kOperatingUnitMs)) & kOperatingMask;
     operatingRemainderMs_ %= kOperatingUnitMs;
 
     energyRemainder_ += ms * static_cast<qint64>(state_.energyPerHour);
@@ -206,8 +177,7 @@ void SimulatedMeter::freezeBillingDayIfCrossed(qint64 fromMs, qint64 toMs)
     for (const QDate &d : months) {
         const QDate first(d.year(), d.month(), 1);
         const int day = qBound(1, static_cast<int>(state_.billingDay), first.daysInMonth());
-        const qint64 moment =
-            MsOf(QDateTime(QDate(d.year(), d.month(), day), QTime(state_.billingHour % 24, 0)));
+        const qint64 moment = MsOf(QDateTime(QDate(d.year(), d.month(), day), QTime(state_.billingHour % 24, 0)));
         if (fromMs < moment && moment <= toMs) {
             state_.billingEnergy = state_.currentEnergy;
             return;
@@ -241,8 +211,7 @@ quint8 SimulatedMeter::tariffNow() const
     int best = -1;
     int latest = -1;
     for (int z = 0; z < 6; ++z) {
-        if (state_.hasExtendedSchedule() &&
-            !(state_.dayTypeMasks[static_cast<size_t>(z)] & (1u << (dayType - 1))))
+        if (state_.hasExtendedSchedule() && !(state_.dayTypeMasks[static_cast<size_t>(z)] & (1u << (dayType - 1))))
             continue;
         if (latest < 0 || startOf(z) >= startOf(latest))
             latest = z;
@@ -310,9 +279,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
             s.serialNumber = number;
             return ack();
         }
-        case WriteBusAddress:
-            s.busAddress = at(2);
-            return ack();
+        case WriteBusAddress: s.busAddress = at(2); return ack();
         case WriteClock: {
             const auto sec = StrictBcd(at(2)), min = StrictBcd(at(3)), hour = StrictBcd(at(4));
             const auto day = StrictBcd(at(6)), month = StrictBcd(at(7)), year = StrictBcd(at(8));
@@ -343,8 +310,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
                 const auto hour = StrictBcd(at(3 + 3 * z)), minute = StrictBcd(at(4 + 3 * z));
                 if (tariff < 1 || tariff > 3 || !hour || !minute || *hour > 23 || *minute > 59)
                     return refuse(WrongData);
-                zones[static_cast<size_t>(z)] = {tariff, static_cast<quint8>(*hour),
-                                                 static_cast<quint8>(*minute)};
+                zones[static_cast<size_t>(z)] = {tariff, static_cast<quint8>(*hour), static_cast<quint8>(*minute)};
             }
             s.zones = zones;
             s.singleTariff = false;
@@ -361,9 +327,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
             }
             return ack();
         }
-        case WriteIndication:
-            s.indicationMask = at(2) & 0x0F;
-            return ack();
+        case WriteIndication: s.indicationMask = at(2) & 0x0F; return ack();
         case WriteBillingDay: {
             const auto hour = StrictBcd(at(2)), day = StrictBcd(at(3));
             if (!hour || !day || *hour > 23 || *day < 1 || *day > 31)
@@ -372,9 +336,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
             s.billingDay = static_cast<quint8>(*day);
             return ack();
         }
-        case ResetBillingDay:
-            s.billingEnergy = {0, 0, 0};
-            return ack();
+        case ResetBillingDay: s.billingEnergy = {0, 0, 0}; return ack();
         case WriteHolidays: {
             if (length == 2) {
                 s.holidays.fill(std::nullopt);
@@ -393,19 +355,18 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
             }
             const auto day = StrictBcd(at(3)), month = StrictBcd(at(4)), year = StrictBcd(at(5));
             const quint8 type = at(6);
-            if (at(2) > 15 || !day || !month || !year || !QDate(2000 + *year, *month, *day).isValid() ||
-                type < 1 || type > 8)
+            if (at(2) > 15 || !day || !month || !year || !QDate(2000 + *year, *month, *day).isValid() || type < 1 ||
+                type > 8)
                 return refuse(WrongData);
-            s.transfers[at(2)] = MeterTransfer{static_cast<quint8>(*day), static_cast<quint8>(*month),
-                                               static_cast<quint8>(*year), type};
+            s.transfers[at(2)] =
+                MeterTransfer{static_cast<quint8>(*day), static_cast<quint8>(*month), static_cast<quint8>(*year), type};
             return ack();
         }
         case WriteDayTypeMasks:
             for (int z = 0; z < 6; ++z)
                 s.dayTypeMasks[static_cast<size_t>(z)] = at(2 + z);
             return ack();
-        default:
-            return refuse(UnknownFunction);
+        default: return refuse(UnknownFunction);
         }
     }
 
@@ -418,9 +379,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
         byte(BcdEncode(s.versionMinor % 100));
         byte(BcdEncode(s.versionMajor % 100));
         break;
-    case ReadSerialNumber:
-        AppendLittleEndian(p, s.serialNumber & 0x1FFFF, 3);
-        break;
+    case ReadSerialNumber: AppendLittleEndian(p, s.serialNumber & 0x1FFFF, 3); break;
     case ReadClock: {
         const QDateTime c = s.clock();
         byte(BcdEncode(c.time().second()));
@@ -433,9 +392,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
         byte(s.summerTimeAuto ? 0x80 : 0x00);
         break;
     }
-    case ReadStatus:
-        AppendLittleEndian(p, s.statusWord, 2);
-        break;
+    case ReadStatus: AppendLittleEndian(p, s.statusWord, 2); break;
     case ReadZoneTable:
         if (!s.singleTariff) {
             for (const MeterZone &z : s.zones) {
@@ -449,12 +406,8 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
         for (quint32 n : s.ddmNumbers)
             AppendLittleEndian(p, n & 0xFFFFFF, 3);
         break;
-    case ReadRadioStatus:
-        byte(s.radioStatus);
-        break;
-    case ReadIndication:
-        byte(s.indicationMask);
-        break;
+    case ReadRadioStatus: byte(s.radioStatus); break;
+    case ReadIndication: byte(s.indicationMask); break;
     case ReadReadings:
         for (quint64 e : s.currentEnergy)
             AppendEnergy(p, e);
@@ -536,8 +489,7 @@ QByteArray SimulatedMeter::reply(QByteArrayView request)
         for (quint8 m : s.dayTypeMasks)
             byte(m);
         break;
-    default:
-        return refuse(UnknownFunction);
+    default: return refuse(UnknownFunction);
     }
     return MakeFrame(code, p);
 }

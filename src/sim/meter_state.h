@@ -10,8 +10,7 @@
 #include <functional>
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
 // One zone of the meter's day: from hour:minute on, the tariff counts.
 struct MeterZone {
@@ -77,8 +76,7 @@ struct MeterState {
     quint32 energyPerHour = 14400; // counts added per hour of running, on the tariff in force
 
     bool singleTariff = false;
-    std::array<MeterZone, 6> zones{
-        {{1, 0, 0}, {2, 6, 30}, {3, 8, 30}, {2, 11, 30}, {3, 17, 30}, {2, 20, 30}}};
+    std::array<MeterZone, 6> zones{{{1, 0, 0}, {2, 6, 30}, {3, 8, 30}, {2, 11, 30}, {3, 17, 30}, {2, 20, 30}}};
     std::array<quint8, 6> dayTypeMasks{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     std::array<std::optional<MeterHoliday>, 16> holidays{};
     std::array<std::optional<MeterTransfer>, 16> transfers{};
@@ -110,8 +108,7 @@ MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor = 10, qu
 // Refusals are error replies (code + 128, 03, error, CRC): 1 unknown function (also the
 // extended-schedule codes on a version 9 meter), 2 wrong request length, 3 bad CRC,
 // 4 data out of range, 6 access denied (wrong password, or a write without access).
-class SimulatedMeter
-{
+class SimulatedMeter {
 public:
     // A sample meter (SampleMeterState at 2026-12-08 10:15:30, version 10.3, address 0).
     explicit SimulatedMeter(std::function<qint64()> nowMs);

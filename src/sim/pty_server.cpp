@@ -12,11 +12,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace ordan
-{
+namespace ordan {
 
-namespace
-{
+namespace {
 
 // Timers count whole milliseconds; a byte goes out when it is due within half of one, so
 // the pacing error is centred on zero instead of always late.
@@ -46,8 +44,7 @@ bool PtyServer::start(QString *error)
 {
     const auto fail = [&](const char *what) {
         if (error)
-            *error = QString::fromLatin1(what) + QStringLiteral(": ") +
-                     QString::fromLocal8Bit(std::strerror(errno));
+            *error = QString::fromLatin1(what) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
         return false;
     };
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -80,10 +77,7 @@ bool PtyServer::start(QString *error)
     return true;
 }
 
-double PtyServer::characterMs() const
-{
-    return WireTimeMs(1, baud_);
-}
+double PtyServer::characterMs() const { return WireTimeMs(1, baud_); }
 
 void PtyServer::onReadable()
 {
@@ -125,8 +119,7 @@ void PtyServer::pump()
     }
     qsizetype done = 0;
     while (done < chunk.size()) {
-        const ssize_t n =
-            ::write(master_, chunk.constData() + done, static_cast<size_t>(chunk.size() - done));
+        const ssize_t n = ::write(master_, chunk.constData() + done, static_cast<size_t>(chunk.size() - done));
         if (n <= 0)
             break;
         done += n;
@@ -146,8 +139,7 @@ void PtyServer::schedulePump()
     pumpTimer_.start(wait <= kDueSlackMs ? 0 : static_cast<int>(std::llround(wait)));
 }
 
-namespace
-{
+namespace {
 
 int signalPipe[2] = {-1, -1};
 
@@ -166,8 +158,7 @@ void QuitOnTerminationSignals()
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, QCoreApplication::instance(),
                      [] { QCoreApplication::quit(); });
-    struct sigaction action {
-    };
+    struct sigaction action {};
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGTERM, &action, nullptr);

@@ -12,8 +12,7 @@
 
 class QSocketNotifier;
 
-namespace ordan
-{
+namespace ordan {
 
 // Serves the simulated meter on a pseudo-terminal in raw mode. The station opens the slave
 // device; what it writes reaches the meter endpoint, what the meter emits is written back.
@@ -24,8 +23,7 @@ namespace ordan
 // byte the station writes counts as arrived one character time after the previous one, and
 // each byte of the meter is written when its character time has passed. Due times are
 // taken from one monotonic clock, so timer lateness never adds up.
-class PtyServer final : public QObject
-{
+class PtyServer final : public QObject {
     Q_OBJECT
 public:
     PtyServer(MeterEndpoint &endpoint, int baud, QObject *parent = nullptr);

@@ -1,7 +1,6 @@
 #include "sim/random_faults.h"
 
-namespace ordan
-{
+namespace ordan {
 
 RandomFaults::RandomFaults(quint32 seed, int percent) : rng_(seed), percent_(qBound(0, percent, 100)) {}
 

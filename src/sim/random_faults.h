@@ -4,13 +4,11 @@
 
 #include <random>
 
-namespace ordan
-{
+namespace ordan {
 
 // Faults for soak runs: before each exchange a die decides whether it goes wrong, and how.
 // Each drawn fault lasts one exchange; the same seed gives the same sequence of draws.
-class RandomFaults
-{
+class RandomFaults {
 public:
     RandomFaults(quint32 seed, int percent);
 

@@ -2,13 +2,9 @@
 
 #include <cmath>
 
-namespace ordan
-{
+namespace ordan {
 
-SimulatedLine::SimulatedLine(VirtualTimers &timers, MeterEndpoint &endpoint)
-    : timers_(timers), endpoint_(endpoint)
-{
-}
+SimulatedLine::SimulatedLine(VirtualTimers &timers, MeterEndpoint &endpoint) : timers_(timers), endpoint_(endpoint) {}
 
 SimulatedLine::~SimulatedLine() = default;
 

@@ -10,16 +10,14 @@
 #include <memory>
 #include <vector>
 
-namespace ordan
-{
+namespace ordan {
 
 // The station's serial line wired to the simulated meter on virtual time. A write leaves at
 // the chosen baud (11 bits a character, one write after the other); when its last byte is
 // out the meter has it, with the parity in force at the write, and transmit-empty follows.
 // What the meter answers arrives each emission in one piece, once its gap and its wire time
 // have passed. The station never hears its own bytes.
-class SimulatedLine final : public Line
-{
+class SimulatedLine final : public Line {
 public:
     struct WireByte {
         quint8 value = 0;

@@ -18,8 +18,8 @@ namespace {
 
 QLabel *Link(const QString &name, const QString &text, QWidget *parent, std::function<void()> onClick)
 {
-    auto *label = new QLabel(QStringLiteral("<a href=\"#\" style=\"color:blue\">%1</a>").arg(text.toHtmlEscaped()),
-                             parent);
+    auto *label =
+        new QLabel(QStringLiteral("<a href=\"#\" style=\"color:blue\">%1</a>").arg(text.toHtmlEscaped()), parent);
     label->setObjectName(name);
     label->setCursor(Qt::PointingHandCursor);
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
@@ -106,8 +106,7 @@ AboutBox::AboutBox(SystemFacts &facts, QWidget *parent)
     auto caption = [&](const QString &text) { grid->addWidget(new QLabel(text, contacts), row++, 0, 1, 2); };
     auto value = [&](QLabel *label) { grid->addWidget(label, row++, 1); };
     caption(QStringLiteral("Web-страница:"));
-    value(Link(QStringLiteral("Label3"), WebAddress(), contacts,
-               [this] { facts_.openWithShell(QUrl(WebAddress())); }));
+    value(Link(QStringLiteral("Label3"), WebAddress(), contacts, [this] { facts_.openWithShell(QUrl(WebAddress())); }));
     caption(QStringLiteral("E-mail:"));
     value(Link(QStringLiteral("Label6"), EmailAddress(), contacts,
                [this] { facts_.openWithShell(QUrl(QStringLiteral("mailto:") + EmailAddress())); }));

@@ -15,8 +15,7 @@ namespace ordan {
 
 namespace {
 
-template <typename W, typename Render>
-void Follow(W *widget, FieldBase &field, Render render)
+template <typename W, typename Render> void Follow(W *widget, FieldBase &field, Render render)
 {
     render();
     QObject::connect(&field, &FieldBase::valueChanged, widget, [widget, render] {

@@ -5,8 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace ordan
-{
+namespace ordan {
 
 QStringList HelpFileFolders(const QString &workingDir, const QString &programDir)
 {

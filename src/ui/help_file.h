@@ -3,8 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace ordan
-{
+namespace ordan {
 
 // Folders searched for the help file, in order: the working directory (a copy of the
 // operator's own wins), the installed data folder next to the program's bin folder, and the

@@ -127,9 +127,10 @@ private:
     void apply(const QByteArray &word, bool hasParam, int param)
     {
         static const QSet<QByteArray> skipped = {
-            "fonttbl", "colortbl", "stylesheet", "info",   "pict",     "header",       "footer",
-            "listtable", "listoverridetable", "generator", "themedata", "datastore", "latentstyles",
-            "xmlnstbl", "rsidtbl", "mmathPr", "object",   "fldinst",  "headerl", "headerr", "footerl", "footerr"};
+            "fonttbl",      "colortbl",  "stylesheet",        "info",      "pict",      "header",
+            "footer",       "listtable", "listoverridetable", "generator", "themedata", "datastore",
+            "latentstyles", "xmlnstbl",  "rsidtbl",           "mmathPr",   "object",    "fldinst",
+            "headerl",      "headerr",   "footerl",           "footerr"};
         if (skipped.contains(word)) {
             flushText();
             state().skip = true;

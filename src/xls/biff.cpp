@@ -6,8 +6,7 @@
 #include <bit>
 #include <cstring>
 
-namespace ordan::biff
-{
+namespace ordan::biff {
 
 RecordData &RecordData::u8(quint32 v)
 {
@@ -96,8 +95,7 @@ SharedStrings BuildSharedStrings(const QStringList &strings, quint32 totalRefere
     auto room = [&] { return kMaxRecordData - current.size(); };
 
     for (quint32 i = 0; i < unique; ++i) {
-        const QStringView text =
-            QStringView(strings[i]).first(std::min<qsizetype>(strings[i].size(), 0xFFFF));
+        const QStringView text = QStringView(strings[i]).first(std::min<qsizetype>(strings[i].size(), 0xFFFF));
         const bool high = !FitsCompressed(text);
         const int width = high ? 2 : 1;
         if (room() < 3 + (text.isEmpty() ? 0 : width))

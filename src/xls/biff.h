@@ -13,8 +13,7 @@
 #include <optional>
 #include <vector>
 
-namespace ordan::biff
-{
+namespace ordan::biff {
 
 enum RecordId : quint16 {
     kEof = 0x000A,
@@ -66,8 +65,7 @@ constexpr quint16 kBofGlobals = 0x0005;
 constexpr quint16 kBofWorksheet = 0x0010;
 
 // Little-endian building of record contents.
-class RecordData
-{
+class RecordData {
 public:
     RecordData &u8(quint32 v);
     RecordData &u16(quint32 v);
@@ -114,8 +112,7 @@ struct Record {
 
 // Walks the records of a stream from a position; stops at the end or at a record whose
 // length runs past the end (then damaged() is true).
-class RecordReader
-{
+class RecordReader {
 public:
     RecordReader(QByteArrayView stream, qsizetype position) : stream_(stream), pos_(position) {}
     std::optional<Record> next();
@@ -132,8 +129,7 @@ private:
 
 // Reads values from a record's contents and the CONTINUE contents after it as one sequence;
 // a read past the end sets failed() and gives zeros, never touching memory outside.
-class ContinuedData
-{
+class ContinuedData {
 public:
     explicit ContinuedData(std::vector<QByteArrayView> parts) : parts_(std::move(parts)) {}
     quint32 u8();

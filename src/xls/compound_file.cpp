@@ -5,10 +5,8 @@
 #include <algorithm>
 #include <vector>
 
-namespace ordan::cfb
-{
-namespace
-{
+namespace ordan::cfb {
+namespace {
 
 constexpr char kSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 constexpr int kDirectoryEntrySize = 128;
@@ -33,10 +31,7 @@ void Put32(QByteArray &b, qsizetype at, quint32 v)
     Put16(b, at + 2, v >> 16);
 }
 
-qsizetype CeilDiv(qsizetype a, qsizetype b)
-{
-    return (a + b - 1) / b;
-}
+qsizetype CeilDiv(qsizetype a, qsizetype b) { return (a + b - 1) / b; }
 
 // One 128-byte directory entry. Unused entries are zero but for the three links.
 QByteArray DirectoryEntry(const QString &name, quint8 type, quint32 child, quint32 start, quint32 size)
@@ -74,9 +69,8 @@ QByteArray BuildCompoundFile(const QString &name, QByteArrayView stream)
     for (;;) {
         const qsizetype total = streamSectors + directorySectors + fatSectors + difatSectors;
         const qsizetype needFat = CeilDiv(total, kEntriesPerFatSector);
-        const qsizetype needDifat = needFat <= kHeaderDifatEntries
-                                        ? 0
-                                        : CeilDiv(needFat - kHeaderDifatEntries, kEntriesPerDifatSector);
+        const qsizetype needDifat =
+            needFat <= kHeaderDifatEntries ? 0 : CeilDiv(needFat - kHeaderDifatEntries, kEntriesPerDifatSector);
         if (needFat == fatSectors && needDifat == difatSectors)
             break;
         fatSectors = std::max(fatSectors, needFat);
@@ -115,8 +109,7 @@ QByteArray BuildCompoundFile(const QString &name, QByteArrayView stream)
         const qsizetype base = sectorOffset(difatStart + d);
         for (int i = 0; i < kEntriesPerDifatSector; ++i) {
             const qsizetype fatIndex = kHeaderDifatEntries + d * kEntriesPerDifatSector + i;
-            Put32(file, base + 4 * i,
-                  fatIndex < fatSectors ? static_cast<quint32>(fatStart + fatIndex) : kFreeSector);
+            Put32(file, base + 4 * i, fatIndex < fatSectors ? static_cast<quint32>(fatStart + fatIndex) : kFreeSector);
         }
         Put32(file, base + 4 * kEntriesPerDifatSector,
               d + 1 < difatSectors ? static_cast<quint32>(difatStart + d + 1) : kEndOfChain);
@@ -147,12 +140,10 @@ QByteArray BuildCompoundFile(const QString &name, QByteArrayView stream)
     return file;
 }
 
-namespace
-{
+namespace {
 
 // Reads sectors and chains of a compound file, refusing anything that points outside it.
-class Reader
-{
+class Reader {
 public:
     explicit Reader(QByteArrayView file) : file_(file) {}
 
@@ -169,9 +160,7 @@ public:
         if (LittleEndian(file_, 28, 2) != 0xFFFE)
             return fail(QStringLiteral("compound file with a wrong byte order mark"));
         if (!((major == 3 && shift == 9) || (major == 4 && shift == 12)))
-            return fail(QStringLiteral("unsupported compound file version %1 (sector shift %2)")
-                            .arg(major)
-                            .arg(shift));
+            return fail(QStringLiteral("unsupported compound file version %1 (sector shift %2)").arg(major).arg(shift));
         major_ = static_cast<int>(major);
         sectorSize_ = qsizetype(1) << shift;
         sectorCount_ = (file_.size() - sectorSize_) / sectorSize_;
@@ -251,8 +240,7 @@ public:
             // Version 3 files keep only the low half of the size; old writers left junk above.
             const quint64 size = major_ == 3 ? LittleEndian(e, 120, 4) : LittleEndian(e, 120, 8);
             if (size < cutoff_) {
-                fail(QStringLiteral("the %1 stream lies in the mini stream, which is not supported")
-                         .arg(name));
+                fail(QStringLiteral("the %1 stream lies in the mini stream, which is not supported").arg(name));
                 return std::nullopt;
             }
             if (size > static_cast<quint64>(file_.size())) {

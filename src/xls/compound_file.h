@@ -10,8 +10,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace ordan::cfb
-{
+namespace ordan::cfb {
 
 // Special sector numbers in the FAT and DIFAT.
 constexpr quint32 kFreeSector = 0xFFFFFFFF;

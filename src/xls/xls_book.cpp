@@ -12,14 +12,12 @@
 #include <cmath>
 #include <numeric>
 
-namespace ordan
-{
+namespace ordan {
 
 using namespace biff;
 using namespace Qt::Literals::StringLiterals;
 
-namespace
-{
+namespace {
 
 const QString kWorkbookStreamName = QStringLiteral("Workbook");
 
@@ -33,14 +31,7 @@ constexpr quint8 kCyrillicCharset = 204;
 // flags, and the lowest Excel version (8 = 97) that may read the file.
 QByteArray Bof(quint16 type)
 {
-    return RecordData()
-        .u16(kBiff8Version)
-        .u16(type)
-        .u16(0x0DBB)
-        .u16(0x07CC)
-        .u32(0x00000041)
-        .u32(0x00000006)
-        .data;
+    return RecordData().u16(kBiff8Version).u16(type).u16(0x0DBB).u16(0x07CC).u32(0x00000041).u32(0x00000006).data;
 }
 
 // FONT: height in twentieths of a point, no attributes, automatic colour, normal weight.
@@ -171,8 +162,7 @@ void PatchU32(QByteArray &s, qsizetype at, qsizetype value)
 
 // A worksheet substream in the order Excel writes it. Readers rely on that order: LibreOffice
 // takes the record after BOF for the INDEX and loses whatever stands there instead.
-void AppendWorksheet(QByteArray &s, const XlsSheet &sheet, const QHash<QString, quint32> &strings,
-                     bool active)
+void AppendWorksheet(QByteArray &s, const XlsSheet &sheet, const QHash<QString, quint32> &strings, bool active)
 {
     constexpr int kRowsPerBlock = 32;
     // Row blocks of 32 rows each; every block lists its rows and then their cells.
@@ -280,14 +270,8 @@ std::optional<double> XlsDateSerial(const QDate &date)
     return static_cast<double>(epoch.daysTo(date));
 }
 
-QString XlsDefaultHeader()
-{
-    return u"&C&\"Times New Roman,Regular\"&12&A"_s;
-}
-QString XlsDefaultFooter()
-{
-    return u"&C&\"Times New Roman,Regular\"&12Страница &P"_s;
-}
+QString XlsDefaultHeader() { return u"&C&\"Times New Roman,Regular\"&12&A"_s; }
+QString XlsDefaultFooter() { return u"&C&\"Times New Roman,Regular\"&12Страница &P"_s; }
 
 XlsBook BlankXlsBook()
 {
@@ -336,8 +320,7 @@ QByteArray BuildWorkbookStream(const XlsBook &book)
     for (size_t i = 0; i < book.sheets.size(); ++i) {
         sheetOffsetFields.push_back(s.size() + 4);
         // Offset of the sheet's BOF (patched below), visible, a worksheet, its name.
-        AppendRecord(s, kBoundSheet,
-                     RecordData().u32(0).u8(0).u8(0).raw(ShortUnicodeString(book.sheets[i].name)).data);
+        AppendRecord(s, kBoundSheet, RecordData().u32(0).u8(0).u8(0).raw(ShortUnicodeString(book.sheets[i].name)).data);
     }
 
     const SharedStrings sst = BuildSharedStrings(strings, references, s.size());
@@ -361,8 +344,7 @@ QByteArray BuildXlsFile(const XlsBook &book)
     return cfb::BuildCompoundFile(kWorkbookStreamName, BuildWorkbookStream(book));
 }
 
-namespace
-{
+namespace {
 
 // An RK number: a 30-bit integer or the high 30 bits of a double, possibly times 100.
 double RkValue(quint32 rk)
@@ -377,8 +359,7 @@ double NumberAt(QByteArrayView data, qsizetype offset)
     return std::bit_cast<double>(static_cast<quint64>(LittleEndian(data, offset, 8)));
 }
 
-class StreamParser
-{
+class StreamParser {
 public:
     explicit StreamParser(QByteArrayView stream) : stream_(stream) {}
 
@@ -443,18 +424,13 @@ private:
             return fail(QStringLiteral("not an Excel 97 (BIFF8) workbook"));
         while (const auto r = reader.next()) {
             switch (r->id) {
-            case kEof:
-                globalsEnd_ = reader.position();
-                return true;
-            case kFilePass:
-                return fail(QStringLiteral("the workbook is encrypted"));
+            case kEof: globalsEnd_ = reader.position(); return true;
+            case kFilePass: return fail(QStringLiteral("the workbook is encrypted"));
             case kBoundSheet:
                 if (!parseBoundSheet(r->data))
                     return false;
                 break;
-            case kXf:
-                xfFormats_.push_back(static_cast<quint16>(LittleEndian(r->data, 2, 2)));
-                break;
+            case kXf: xfFormats_.push_back(static_cast<quint16>(LittleEndian(r->data, 2, 2))); break;
             case kSst: {
                 std::vector<QByteArrayView> parts{r->data};
                 while (const auto c = reader.nextIf(kContinue))
@@ -463,8 +439,7 @@ private:
                     return false;
                 break;
             }
-            default:
-                break;
+            default: break;
             }
         }
         return damaged(QStringLiteral("the workbook globals end without EOF"));
@@ -482,8 +457,7 @@ private:
         if (d.failed())
             return damaged(QStringLiteral("BOUNDSHEET"));
         if (type != 0)
-            return fail(
-                QStringLiteral("the workbook holds a chart, macro or module sheet, which is not supported"));
+            return fail(QStringLiteral("the workbook holds a chart, macro or module sheet, which is not supported"));
         boundSheets_.push_back(b);
         return true;
     }
@@ -566,8 +540,7 @@ private:
         case kRk:
             if (d.size() < 10)
                 return damaged(QStringLiteral("RK"));
-            return setCell(sheet, row, column,
-                           NumberValue(d, RkValue(static_cast<quint32>(LittleEndian(d, 6, 4)))));
+            return setCell(sheet, row, column, NumberValue(d, RkValue(static_cast<quint32>(LittleEndian(d, 6, 4)))));
         case kMulRk: {
             // Row, first column, (XF, RK) pairs, last column.
             if (d.size() < 6 || (d.size() - 6) % 6 != 0)
@@ -601,8 +574,7 @@ private:
             (r.id == kHeader ? sheet.header : sheet.footer) = text;
             return true;
         }
-        default:
-            return true;
+        default: return true;
         }
     }
 

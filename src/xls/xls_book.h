@@ -14,8 +14,7 @@
 #include <variant>
 #include <vector>
 
-namespace ordan
-{
+namespace ordan {
 
 // Limits of an Excel 97 worksheet and cell.
 constexpr int kXlsMaxRows = 65536;

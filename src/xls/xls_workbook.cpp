@@ -23,13 +23,11 @@
 #include <windows.h>
 #endif
 
-namespace ordan
-{
+namespace ordan {
 
 Q_LOGGING_CATEGORY(lcXls, "ordan.xls")
 
-namespace
-{
+namespace {
 
 // Far above any journal export; keeps a foreign file from exhausting memory.
 constexpr qint64 kMaxFileSize = 256ll * 1024 * 1024;
@@ -87,8 +85,7 @@ bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
             break;
         if (!QFileInfo::exists(file.fileName()))
-            return Fail(error,
-                        QStringLiteral("cannot create %1: %2").arg(file.fileName(), file.errorString()));
+            return Fail(error, QStringLiteral("cannot create %1: %2").arg(file.fileName(), file.errorString()));
     }
     const QString temporary = file.fileName();
     auto abandon = [&](const QString &what) {
@@ -109,8 +106,7 @@ bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *
     file.close();
     if (file.error() != QFileDevice::NoError) {
         QFile::remove(temporary);
-        return Fail(error,
-                    QStringLiteral("cannot write %1: close failed (%2)").arg(path, file.errorString()));
+        return Fail(error, QStringLiteral("cannot write %1: close failed (%2)").arg(path, file.errorString()));
     }
     QString why;
     if (!ReplaceFile(temporary, path, &why)) {

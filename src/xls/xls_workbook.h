@@ -10,11 +10,9 @@
 
 #include <optional>
 
-namespace ordan
-{
+namespace ordan {
 
-class XlsWorkbook final
-{
+class XlsWorkbook final {
 public:
     // Writes the blank workbook (three empty sheets) to `path`; false when it cannot be created.
     static bool CreateBlank(const QString &path, QString *error);

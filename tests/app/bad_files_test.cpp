@@ -68,7 +68,10 @@ protected:
     }
 
     QString path(const char *name) const { return QDir(dir.path()).filePath(QString::fromLatin1(name)); }
-    void withHelpFile() { ASSERT_TRUE(QFile::copy(test::BinPath(QStringLiteral("Help_ordan_klv.rtf")), path("Help_ordan_klv.rtf"))); }
+    void withHelpFile()
+    {
+        ASSERT_TRUE(QFile::copy(test::BinPath(QStringLiteral("Help_ordan_klv.rtf")), path("Help_ordan_klv.rtf")));
+    }
     void withSettingTable()
     {
         QString error;
@@ -150,7 +153,8 @@ TEST_F(BadFiles, NonWritableExportDirectory)
     ASSERT_TRUE(polls());
     station().journals().BtnDiaryClick();
     QFileDialog *dialog = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = app->mainWindow().findChild<QFileDialog *>()) != nullptr; }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (dialog = app->mainWindow().findChild<QFileDialog *>()) != nullptr; }, 5000));
     Q_EMIT dialog->fileSelected(target);
     static_cast<QDialog *>(dialog)->done(QDialog::Accepted);
     const QString text = CloseNextBox();

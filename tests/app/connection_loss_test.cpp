@@ -7,10 +7,8 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using test::StationRig;
 
@@ -37,8 +35,7 @@ TEST(LostPort, StationDisconnectsItselfAndConnectsAgainWhenTheDeviceIsBack)
         if (writing) {
             s.ActionSetting().execute();
             ASSERT_TRUE(s.engine().SettingsWritePending);
-            ASSERT_TRUE(
-                rig.timers.advanceUntil([&] { return ByteAt(s.engine().request(), 0) == 0x05; }, 5000));
+            ASSERT_TRUE(rig.timers.advanceUntil([&] { return ByteAt(s.engine().request(), 0) == 0x05; }, 5000));
         }
 
         rig.line.failOpen = true; // unplugged
@@ -102,9 +99,8 @@ TEST(OpenFailure, TextKeepsTheFirstLineAndAddsTheReasonAndTheGroup)
          "«dialout», которой оно принадлежит (sudo usermod -aG dialout ИМЯ и новый вход в систему)."},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(
-            OpenFailureText(QStringLiteral("COM3"), QString::fromUtf8(c.reason), QString::fromUtf8(c.group)),
-            QString::fromUtf8(c.text));
+        EXPECT_EQ(OpenFailureText(QStringLiteral("COM3"), QString::fromUtf8(c.reason), QString::fromUtf8(c.group)),
+                  QString::fromUtf8(c.text));
 }
 
 TEST(PortDevice, ADeviceChosenByPathIsRememberedAndChosenAgainWhileItExists)

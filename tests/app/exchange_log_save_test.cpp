@@ -11,10 +11,8 @@
 #include <csignal>
 #include <sys/resource.h>
 
-namespace ordan::test
-{
-namespace
-{
+namespace ordan::test {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 

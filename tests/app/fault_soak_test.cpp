@@ -28,8 +28,8 @@ TEST(FaultSoak, EveryWriteEndsGreenOrRedAndOnlyGreenOnesAreRecorded)
     const int seed = EnvNumber("ORDAN_SOAK_SEED", 20261209);
     std::printf("soak: %d s, seed %d\n", seconds, seed);
 
-    test::MeterSimProcess sim({QStringLiteral("--random-faults"), QStringLiteral("12"), QStringLiteral("--seed"),
-                               QString::number(seed)});
+    test::MeterSimProcess sim(
+        {QStringLiteral("--random-faults"), QStringLiteral("12"), QStringLiteral("--seed"), QString::number(seed)});
     ASSERT_FALSE(sim.device().isEmpty());
     test::SerialStationParts parts(QDateTime(QDate(2026, 12, 9), QTime(9, 0)));
     test::FakeOperator &op = parts.op;
@@ -90,8 +90,8 @@ TEST(FaultSoak, EveryWriteEndsGreenOrRedAndOnlyGreenOnesAreRecorded)
     const qint32 sent = engine.sendCount();
     EXPECT_TRUE(QTest::qWaitFor([&] { return engine.sendCount() > sent + 5; }, 10000)) << "polling goes on";
 
-    std::printf("soak: %d writes, %d green, %d red, %d boxes, %d exchanges\n", started, greens, reds,
-                boxesClosed, engine.sendCount());
+    std::printf("soak: %d writes, %d green, %d red, %d boxes, %d exchanges\n", started, greens, reds, boxesClosed,
+                engine.sendCount());
     // A run of a minute or more has started enough writes to see both ends.
     if (seconds >= 60) {
         EXPECT_GE(started, seconds / 10);

@@ -38,11 +38,7 @@ struct WindowRig : test::StationRig {
         window->show();
         return *window;
     }
-    template <typename T>
-    T *find(const char *name)
-    {
-        return window->findChild<T *>(QString::fromLatin1(name));
-    }
+    template <typename T> T *find(const char *name) { return window->findChild<T *>(QString::fromLatin1(name)); }
     QAction *menuItem(const QString &text)
     {
         for (QAction *top : window->menuBar()->actions())
@@ -157,8 +153,7 @@ TEST(MainWindow, DdmShortcutsWorkWhateverHasTheFocus)
         Qt::Key key;
         int a;
     } steps[] = {
-        {a, Qt::Key_A, 13},      {a, Qt::Key_A, 16},      {a, Qt::Key_D, 13},
-        {access, Qt::Key_D, 10}, {access, Qt::Key_A, 13},
+        {a, Qt::Key_A, 13}, {a, Qt::Key_A, 16}, {a, Qt::Key_D, 13}, {access, Qt::Key_D, 10}, {access, Qt::Key_A, 13},
     };
     for (const auto &step : steps) {
         step.focus->setFocus();

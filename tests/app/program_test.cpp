@@ -10,10 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 struct ProgramRun {
     int status = -1;
@@ -74,8 +72,8 @@ TEST(Program, TheLauncherWorksInTheOperatorsFolderAndPassesOptionsOn)
     EXPECT_GT(emptySize, 0);
 
     // The station runs in that folder: a relative path lands there.
-    const ProgramRun second = RunWithoutDisplay(
-        launcher, {QStringLiteral("--create-setting-table"), QStringLiteral("copy.DBF")}, env);
+    const ProgramRun second =
+        RunWithoutDisplay(launcher, {QStringLiteral("--create-setting-table"), QStringLiteral("copy.DBF")}, env);
     EXPECT_EQ(second.status, 0) << second.err.toStdString();
     EXPECT_TRUE(QFileInfo(folder.filePath(QStringLiteral("copy.DBF"))).isFile());
 

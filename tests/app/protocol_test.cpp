@@ -15,10 +15,8 @@
 
 #include <set>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using test::Hex;
 using test::StationRig;
@@ -31,8 +29,7 @@ void ExpectCatalogued(const QByteArray &body, const char *what)
     ASSERT_NE(info, nullptr) << what << ": " << Hex(body).toStdString();
     const quint8 length = ByteAt(body, 1);
     EXPECT_EQ(length, body.size()) << what << ": " << Hex(body).toStdString();
-    EXPECT_TRUE(length == info->requestLength ||
-                (info->altRequestLength != 0 && length == info->altRequestLength))
+    EXPECT_TRUE(length == info->requestLength || (info->altRequestLength != 0 && length == info->altRequestLength))
         << what << ": " << Hex(body).toStdString();
 }
 

@@ -23,10 +23,8 @@
 
 #include <memory>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 bool HasCyrillic(const QString &text)
 {
@@ -36,8 +34,7 @@ bool HasCyrillic(const QString &text)
     return false;
 }
 
-class RussianTexts : public ::testing::Test
-{
+class RussianTexts : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { SetUpApplication(*qApp); }
 };
@@ -66,8 +63,7 @@ TEST_F(RussianTexts, TheExportFileDialog)
     const struct {
         const char *label;
         const char *english;
-    } labels[] = {
-        {"lookInLabel", "Look in:"}, {"fileNameLabel", "File name:"}, {"fileTypeLabel", "Files of type:"}};
+    } labels[] = {{"lookInLabel", "Look in:"}, {"fileNameLabel", "File name:"}, {"fileTypeLabel", "Files of type:"}};
     for (const auto &l : labels) {
         auto *label = dialog->findChild<QLabel *>(QString::fromLatin1(l.label));
         ASSERT_NE(label, nullptr) << l.label;
@@ -110,8 +106,7 @@ TEST_F(RussianTexts, SystemErrorsQuotedInBoxes)
     const auto error = help.load(dir.filePath(HelpWindow::HelpFileName()));
     ASSERT_TRUE(error.has_value());
     EXPECT_FALSE(error->contains(QStringLiteral("No such file"))) << error->toStdString();
-    EXPECT_TRUE(error->endsWith(SystemErrorText(QStringLiteral("No such file or directory"))))
-        << error->toStdString();
+    EXPECT_TRUE(error->endsWith(SystemErrorText(QStringLiteral("No such file or directory")))) << error->toStdString();
     EXPECT_TRUE(HasCyrillic(SystemErrorText(QStringLiteral("No such file or directory"))));
     EXPECT_TRUE(HasCyrillic(SystemErrorText(QStringLiteral("Permission denied"))));
     EXPECT_EQ(SystemErrorText(QStringLiteral("Is a directory")), QStringLiteral("Is a directory"))

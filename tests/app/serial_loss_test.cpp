@@ -9,15 +9,13 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 std::unique_ptr<test::MeterSimProcess> StartSim(const QString &link, const QStringList &extra = {})
 {
-    auto sim = std::make_unique<test::MeterSimProcess>(
-        QStringList{QStringLiteral("--baud"), QStringLiteral("9600")} + extra);
+    auto sim =
+        std::make_unique<test::MeterSimProcess>(QStringList{QStringLiteral("--baud"), QStringLiteral("9600")} + extra);
     if (sim->device().isEmpty())
         return nullptr;
     QFile::remove(link);
@@ -82,8 +80,8 @@ TEST(SerialLoss, OperatorDisconnectInsideAWriteStartsAfresh)
         ASSERT_TRUE(QTest::qWaitFor([&] { return station->ActionSetting().isEnabled(); }, 10000));
         bool disconnected = false;
         auto inClockGap = [&] {
-            return engine.SettingsWritePending && ByteAt(engine.request(), 0) == 0x05 &&
-                   engine.sendTimerEnabled() && !engine.awaitingReply();
+            return engine.SettingsWritePending && ByteAt(engine.request(), 0) == 0x05 && engine.sendTimerEnabled() &&
+                   !engine.awaitingReply();
         };
         // Each chunk of the password's answer is logged before it is judged; the check posted
         // from there runs once the chunk is handled, well inside the 50 ms before the next tick.
@@ -103,8 +101,7 @@ TEST(SerialLoss, OperatorDisconnectInsideAWriteStartsAfresh)
         } else {
             ASSERT_TRUE(QTest::qWaitFor(
                 [&] {
-                    return engine.SettingsWritePending && ByteAt(engine.request(), 0) == 0x05 &&
-                           engine.awaitingReply();
+                    return engine.SettingsWritePending && ByteAt(engine.request(), 0) == 0x05 && engine.awaitingReply();
                 },
                 10000));
             station->ActionDisconnect.execute();
@@ -148,8 +145,8 @@ TEST(SerialLoss, FarSideClosedUnderPollingAndUnderAWrite)
 
         station->ActionConnect.execute();
         ASSERT_FALSE(station->ActionConnect.isEnabled());
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return station->ActionSetting().isEnabled() && engine.sendCount() >= 3; }, 10000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return station->ActionSetting().isEnabled() && engine.sendCount() >= 3; }, 10000));
         if (writing) {
             station->ActionSetting().execute();
             ASSERT_TRUE(QTest::qWaitFor(
@@ -159,8 +156,7 @@ TEST(SerialLoss, FarSideClosedUnderPollingAndUnderAWrite)
         }
 
         sim.reset(); // the far side closes
-        ASSERT_TRUE(QTest::qWaitFor([&] { return station->ActionConnect.isEnabled(); }, 5000))
-            << "the loss is noticed";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return station->ActionConnect.isEnabled(); }, 5000)) << "the loss is noticed";
         const QString lost = QStringLiteral("Связь потеряна: ") + link;
         EXPECT_EQ(engine.StatusPanel1.value(), lost);
         EXPECT_EQ(LinesEqualTo(engine.log(), lost), 1);

@@ -39,8 +39,8 @@ struct SerialStationParts {
     std::unique_ptr<Station> start(const QString &device, Line *line = nullptr, LocalTable *table = nullptr,
                                    int baudIndex = 3)
     {
-        auto station = std::make_unique<Station>(Station::Platform{line ? *line : port, timers, op, facts, settings,
-                                                                   ports, exportFiles, dir.path(), table});
+        auto station = std::make_unique<Station>(
+            Station::Platform{line ? *line : port, timers, op, facts, settings, ports, exportFiles, dir.path(), table});
         station->FormCreate(device);
         station->ComboBaudChange(baudIndex);
         return station;

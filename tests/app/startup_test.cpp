@@ -47,7 +47,9 @@ TEST(StartupSettings, PortPasswordAndDdmValues)
 {
     MemorySettings store;
     store.exists = true;
-    store.values = {{QStringLiteral("Port"), 3}, {QStringLiteral("Password"), 0}, {QStringLiteral("DDMA"), 11},
+    store.values = {{QStringLiteral("Port"), 3},
+                    {QStringLiteral("Password"), 0},
+                    {QStringLiteral("DDMA"), 11},
                     {QStringLiteral("DDMC"), 33}};
     const StartupSettings s = ReadStartupSettings(store, false);
     EXPECT_EQ(s.portNumber, 3);

@@ -3,8 +3,8 @@
 #include "app/port_list.h"
 #include "app/settings_store.h"
 #include "app/station.h"
-#include "journals/xls_export_files.h"
 #include "core/virtual_timers.h"
+#include "journals/xls_export_files.h"
 #include "link/fake_line.h"
 #include "support/test_support.h"
 

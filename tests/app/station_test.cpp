@@ -18,8 +18,8 @@ TEST(PortNumbers, FromNames)
         const char *name;
         int number;
     } cases[] = {
-        {"COM1", 1}, {"COM3", 3}, {"COM12", 12}, {"Com2", 2}, {"ttyS0", 1}, {"/dev/ttyS3", 4},
-        {"ttyUSB0", 101}, {"ttyUSB2", 103}, {"ttyACM0", 201}, {"/dev/pts/4", 0}, {"COMX", 0}, {"LPT1", 0},
+        {"COM1", 1},      {"COM3", 3},      {"COM12", 12},    {"Com2", 2},       {"ttyS0", 1}, {"/dev/ttyS3", 4},
+        {"ttyUSB0", 101}, {"ttyUSB2", 103}, {"ttyACM0", 201}, {"/dev/pts/4", 0}, {"COMX", 0},  {"LPT1", 0},
     };
     for (const auto &c : cases)
         EXPECT_EQ(PortNumberOf(QString::fromLatin1(c.name)), c.number) << c.name;
@@ -281,9 +281,9 @@ TEST(Errors, GeneralReportAppendsAFullStop)
 
 TEST(CommandLine, Options)
 {
-    const auto ok = ParseCommandLine({QStringLiteral("ordan-klv"), QStringLiteral("--port"), QStringLiteral("/dev/pts/3"),
-                                      QStringLiteral("--baud"), QStringLiteral("9600"), QStringLiteral("--address"),
-                                      QStringLiteral("7"), QStringLiteral("--connect")});
+    const auto ok = ParseCommandLine({QStringLiteral("ordan-klv"), QStringLiteral("--port"),
+                                      QStringLiteral("/dev/pts/3"), QStringLiteral("--baud"), QStringLiteral("9600"),
+                                      QStringLiteral("--address"), QStringLiteral("7"), QStringLiteral("--connect")});
     EXPECT_TRUE(ok.error.isEmpty());
     EXPECT_EQ(ok.port, QStringLiteral("/dev/pts/3"));
     EXPECT_EQ(ok.baud, 9600);

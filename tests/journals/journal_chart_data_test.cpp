@@ -6,18 +6,15 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
 const QLocale kRussian(QLocale::Russian, QLocale::Russia);
 
 // A record's row as the list shows it; energies in counts of 0.00025 kWh.
-ConsumptionRow Row(int page, quint8 day, quint8 month, quint8 hour, quint8 minute, quint64 t1,
-                   int year = 2026)
+ConsumptionRow Row(int page, quint8 day, quint8 month, quint8 hour, quint8 minute, quint64 t1, int year = 2026)
 {
     ConsumptionJournalRecord r;
     r.page = static_cast<quint8>(page);
@@ -81,8 +78,8 @@ TEST(JournalChartData, ConsumptionPointsTakeTheTimeAndTheThreeEnergies)
         EXPECT_DOUBLE_EQ(point->energy[2], 3.0) << c.what;
     }
     // December's records read in the first days of January belong to December before.
-    const auto december = ConsumptionChartPointOf(Row(0, 31, 12, 23, 0, 4),
-                                                  QDateTime(QDate(2027, 1, 2), QTime(9, 0)), kRussian);
+    const auto december =
+        ConsumptionChartPointOf(Row(0, 31, 12, 23, 0, 4), QDateTime(QDate(2027, 1, 2), QTime(9, 0)), kRussian);
     ASSERT_TRUE(december);
     EXPECT_EQ(december->time, QDateTime(QDate(2026, 12, 31), QTime(23, 0)));
 }
@@ -96,13 +93,9 @@ TEST(JournalChartData, ConsumptionLinesBreakWhereARecordHasNoTimeOrTimeGoesBack)
     noTime.month = 0x13;
     noTime.energy = {400, 800, 1200};
     const QList<ConsumptionRow> rows = {
-        Row(0, 7, 3, 14, 5, 4000),
-        Row(1, 7, 3, 17, 5, 8000),
-        ConsumptionRowTexts(noTime, 2026, kRussian), // gap
-        Row(3, 8, 3, 2, 0, 12000),
-        Row(4, 6, 3, 2, 0, 16000), // back in time: the journal wrapped
-        Row(5, 6, 3, 5, 0, 20000),
-        Row(6, 6, 3, 5, 0, 24000), // the same minute twice still joins
+        Row(0, 7, 3, 14, 5, 4000), Row(1, 7, 3, 17, 5, 8000), ConsumptionRowTexts(noTime, 2026, kRussian), // gap
+        Row(3, 8, 3, 2, 0, 12000), Row(4, 6, 3, 2, 0, 16000), // back in time: the journal wrapped
+        Row(5, 6, 3, 5, 0, 20000), Row(6, 6, 3, 5, 0, 24000), // the same minute twice still joins
     };
     const auto segments = ConsumptionChartSegments(rows, now, kRussian);
     ASSERT_EQ(segments.size(), 3);
@@ -118,8 +111,7 @@ TEST(JournalChartData, ConsumptionLinesBreakWhereARecordHasNoTimeOrTimeGoesBack)
     EXPECT_DOUBLE_EQ(segments[2][2].energy[2], 18.0);
 
     EXPECT_TRUE(ConsumptionChartSegments({}, now, kRussian).isEmpty());
-    EXPECT_TRUE(
-        ConsumptionChartSegments({ConsumptionRowTexts(noTime, 2026, kRussian)}, now, kRussian).isEmpty());
+    EXPECT_TRUE(ConsumptionChartSegments({ConsumptionRowTexts(noTime, 2026, kRussian)}, now, kRussian).isEmpty());
 }
 
 } // namespace

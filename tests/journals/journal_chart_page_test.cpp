@@ -24,10 +24,8 @@
 #include <QValueAxis>
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -47,15 +45,14 @@ QByteArray AnnualReply(quint8 month, quint64 e1, quint64 e2, quint64 e3)
 
 QByteArray ConsumptionReply(quint8 page, quint8 hour, quint8 day, quint8 month, quint64 e1)
 {
-    QByteArray body = Bytes({0x13, 0x1C, page, page, 0x00, hour, day, month}) + Energy(e1) + Energy(e1 * 2) +
-                      Energy(e1 * 3);
+    QByteArray body =
+        Bytes({0x13, 0x1C, page, page, 0x00, hour, day, month}) + Energy(e1) + Energy(e1 * 2) + Energy(e1 * 3);
     AppendLittleEndian(body, 0, 2);
     AppendLittleEndian(body, 245, 3);
     return test::Frame(body);
 }
 
-class JournalChartPageTest : public ::testing::Test, public test::JournalEngine
-{
+class JournalChartPageTest : public ::testing::Test, public test::JournalEngine {
 protected:
     JournalChartPageTest()
     {

@@ -7,10 +7,8 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 using test::Frame;
@@ -41,12 +39,11 @@ QByteArray ConsumptionReply(quint8 page, quint8 record, quint8 minute, quint8 ho
 {
     QByteArray status2;
     AppendLittleEndian(status2, status, 2);
-    return Frame(Bytes({0x13, 0x1C, page, record, minute, hour, day, month}) + Energy(energy[0]) +
-                 Energy(energy[1]) + Energy(energy[2]) + status2 + Time24(245));
+    return Frame(Bytes({0x13, 0x1C, page, record, minute, hour, day, month}) + Energy(energy[0]) + Energy(energy[1]) +
+                 Energy(energy[2]) + status2 + Time24(245));
 }
 
-class JournalModels : public ::testing::Test, public test::JournalEngine
-{
+class JournalModels : public ::testing::Test, public test::JournalEngine {
 protected:
     JournalModels()
     {
@@ -68,8 +65,7 @@ protected:
 TEST_F(JournalModels, AnnualRecordFillsItsRow)
 {
     annual.decodeReply(AnnualReply(0, 0x07, 4000, 0x100000000ull, 1, 120));
-    EXPECT_EQ(row(1), (std::array<QString, 5>{u"07 янв."_s, u"1,00000"_s, u"1073741,82400"_s, u"0,00025"_s,
-                                              u"1:0"_s}));
+    EXPECT_EQ(row(1), (std::array<QString, 5>{u"07 янв."_s, u"1,00000"_s, u"1073741,82400"_s, u"0,00025"_s, u"1:0"_s}));
     EXPECT_EQ(annual.Gauge1.value(), 1);
 }
 
@@ -182,9 +178,8 @@ TEST_F(JournalModels, ConsumptionRecordGivesOneRow)
 {
     consumption.decodeReply(ConsumptionReply(7, 3, 0x05, 0x14, 0x07, 0x03, 0x8001));
     ASSERT_EQ(consumption.ListView1.size(), 1);
-    EXPECT_EQ(consumption.ListView1.rows()[0],
-              (ConsumptionRow{u"7"_s, u"3"_s, u"07.03 14:05"_s, u"1,00000"_s, u"2,00000"_s, u"0,00050"_s,
-                              u"32769"_s, u"2:2"_s}));
+    EXPECT_EQ(consumption.ListView1.rows()[0], (ConsumptionRow{u"7"_s, u"3"_s, u"07.03 14:05"_s, u"1,00000"_s,
+                                                               u"2,00000"_s, u"0,00050"_s, u"32769"_s, u"2:2"_s}));
     EXPECT_EQ(consumption.Gauge2.value(), 7);
 }
 

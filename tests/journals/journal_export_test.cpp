@@ -8,10 +8,8 @@
 #include <variant>
 #include <vector>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -94,8 +92,7 @@ struct RecordingFiles final : ExportFiles {
     std::vector<Cell> saved;
 };
 
-class JournalExportTest : public ::testing::Test
-{
+class JournalExportTest : public ::testing::Test {
 protected:
     ExportTable table() const
     {
@@ -120,9 +117,8 @@ protected:
 TEST_F(JournalExportTest, StepsInOrderAndTheResultOpened)
 {
     ASSERT_TRUE(exportTo(u"/out/j.xls"_s));
-    EXPECT_EQ(files.calls,
-              (std::vector<QString>{u"create /out/1new.xls"_s, u"open /out/1new.xls"_s, u"save /out/j.xls"_s,
-                                    u"close"_s, u"remove /out/1new.xls"_s}));
+    EXPECT_EQ(files.calls, (std::vector<QString>{u"create /out/1new.xls"_s, u"open /out/1new.xls"_s,
+                                                 u"save /out/j.xls"_s, u"close"_s, u"remove /out/1new.xls"_s}));
     EXPECT_EQ(files.files, (std::set<QString>{u"/out/j.xls"_s}));
     ASSERT_EQ(facts.opened.size(), 1u);
     EXPECT_EQ(facts.opened[0], QUrl::fromLocalFile(u"/out/j.xls"_s));
@@ -162,8 +158,8 @@ TEST_F(JournalExportTest, TemporaryNameIsTheFirstFreeOne)
     files.files = {u"/out/1new.xls"_s, u"/out/2new.xls"_s, u"/out/4new.xls"_s};
     ASSERT_TRUE(exportTo(u"/out/j.xls"_s));
     EXPECT_EQ(files.calls.front(), u"create /out/3new.xls"_s);
-    EXPECT_EQ(files.files, (std::set<QString>{u"/out/1new.xls"_s, u"/out/2new.xls"_s, u"/out/4new.xls"_s,
-                                              u"/out/j.xls"_s}));
+    EXPECT_EQ(files.files,
+              (std::set<QString>{u"/out/1new.xls"_s, u"/out/2new.xls"_s, u"/out/4new.xls"_s, u"/out/j.xls"_s}));
 }
 
 TEST_F(JournalExportTest, ChosenNameIsNeverTheTemporaryOne)
@@ -216,9 +212,7 @@ struct Failure {
     std::set<QString> left = {}; // files the export made that remain
 };
 
-class JournalExportFailure : public JournalExportTest, public ::testing::WithParamInterface<Failure>
-{
-};
+class JournalExportFailure : public JournalExportTest, public ::testing::WithParamInterface<Failure> {};
 
 TEST_P(JournalExportFailure, WarnsLeavesNoTemporaryAndOpensNothing)
 {
@@ -232,20 +226,19 @@ TEST_P(JournalExportFailure, WarnsLeavesNoTemporaryAndOpensNothing)
     EXPECT_FALSE(files.opened) << "the workbook is closed";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, JournalExportFailure,
-    ::testing::Values(Failure{"CreateFails", [](RecordingFiles &f) { f.failCreate = true; }},
-                      Failure{"OpenFails", [](RecordingFiles &f) { f.failOpen = true; }},
-                      Failure{"SaveFails", [](RecordingFiles &f) { f.failSave = true; }},
-                      Failure{"TemporaryStays",
-                              [](RecordingFiles &f) { f.failRemove.insert(u"/out/1new.xls"_s); },
-                              {u"/out/1new.xls"_s, u"/out/j.xls"_s}},
-                      Failure{"NoFreeName",
-                              [](RecordingFiles &f) {
-                                  for (int n = 1; n <= kMaxTemporaryNames; ++n)
-                                      f.files.insert(u"/out/%1new.xls"_s.arg(n));
-                              }}),
-    [](const ::testing::TestParamInfo<Failure> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Steps, JournalExportFailure,
+                         ::testing::Values(Failure{"CreateFails", [](RecordingFiles &f) { f.failCreate = true; }},
+                                           Failure{"OpenFails", [](RecordingFiles &f) { f.failOpen = true; }},
+                                           Failure{"SaveFails", [](RecordingFiles &f) { f.failSave = true; }},
+                                           Failure{"TemporaryStays",
+                                                   [](RecordingFiles &f) { f.failRemove.insert(u"/out/1new.xls"_s); },
+                                                   {u"/out/1new.xls"_s, u"/out/j.xls"_s}},
+                                           Failure{"NoFreeName",
+                                                   [](RecordingFiles &f) {
+                                                       for (int n = 1; n <= kMaxTemporaryNames; ++n)
+                                                           f.files.insert(u"/out/%1new.xls"_s.arg(n));
+                                                   }}),
+                         [](const ::testing::TestParamInfo<Failure> &info) { return std::string(info.param.name); });
 
 TEST_F(JournalExportTest, FailedSaveRemovesTheTemporaryAndKeepsTheOldFile)
 {
@@ -282,20 +275,12 @@ TEST(ExportCellNumber, NumbersInTheLocaleFormatOnly)
         std::optional<double> number;
     };
     const Case cases[] = {
-        {u"1,00000", &ru, 1.0},
-        {u"1073741,82400", &ru, 1073741.824},
-        {u"7", &ru, 7.0},
-        {u"32769", &ru, 32769.0},
-        {u"1.00000", &ru, std::nullopt}, // not Russian
-        {u"1.00000", &c, 1.0},
-        {u"1,00000", &c, std::nullopt}, // a comma is no decimal separator in C
-        {u"1,000", &c, std::nullopt},   // nor a group separator here
-        {u"", &ru, std::nullopt},
-        {u"1:0", &ru, std::nullopt},
-        {u"07.03 14:05", &ru, std::nullopt},
-        {u"07 янв.", &ru, std::nullopt},
-        {u"июнь", &ru, std::nullopt},
-        {u"inf", &c, std::nullopt},
+        {u"1,00000", &ru, 1.0},          {u"1073741,82400", &ru, 1073741.824}, {u"7", &ru, 7.0},
+        {u"32769", &ru, 32769.0},        {u"1.00000", &ru, std::nullopt}, // not Russian
+        {u"1.00000", &c, 1.0},           {u"1,00000", &c, std::nullopt},  // a comma is no decimal separator in C
+        {u"1,000", &c, std::nullopt},                                     // nor a group separator here
+        {u"", &ru, std::nullopt},        {u"1:0", &ru, std::nullopt},          {u"07.03 14:05", &ru, std::nullopt},
+        {u"07 янв.", &ru, std::nullopt}, {u"июнь", &ru, std::nullopt},         {u"inf", &c, std::nullopt},
         {u"nan", &c, std::nullopt},
     };
     for (const Case &k : cases)

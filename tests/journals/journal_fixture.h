@@ -21,8 +21,7 @@
 #include <map>
 #include <utility>
 
-namespace ordan::test
-{
+namespace ordan::test {
 
 // The station's side of the engine, as far as the journals see it: accepted replies go to
 // whatever the test wires up.
@@ -69,10 +68,7 @@ struct JournalSimBench {
 };
 
 // A reply frame: body and CRC.
-inline QByteArray Frame(const QByteArray &body)
-{
-    return AppendCrc(body);
-}
+inline QByteArray Frame(const QByteArray &body) { return AppendCrc(body); }
 
 constexpr int kXlrdText = 1;
 constexpr int kXlrdNumber = 2;

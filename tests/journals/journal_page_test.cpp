@@ -16,25 +16,19 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-class JournalPageTest : public ::testing::Test, public test::JournalEngine
-{
+class JournalPageTest : public ::testing::Test, public test::JournalEngine {
 protected:
     JournalPageTest()
     {
         page.resize(625, 360);
         page.show();
     }
-    template <typename W> W *find(const char *name) const
-    {
-        return page.findChild<W *>(QString::fromLatin1(name));
-    }
+    template <typename W> W *find(const char *name) const { return page.findChild<W *>(QString::fromLatin1(name)); }
     QTableWidget *grid() const { return find<QTableWidget>("GridJournal"); }
     QTableWidget *list() const { return find<QTableWidget>("ListView1"); }
     void showConsumption() { page.findChild<QTabWidget *>()->setCurrentIndex(1); }

@@ -17,10 +17,8 @@
 #include <algorithm>
 #include <functional>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 

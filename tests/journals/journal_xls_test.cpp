@@ -12,10 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 using test::Frame;
@@ -44,8 +42,7 @@ QByteArray ConsumptionReply(quint8 page, quint8 record, quint16 status)
     return Frame(body);
 }
 
-class JournalXls : public ::testing::Test, public test::JournalEngine
-{
+class JournalXls : public ::testing::Test, public test::JournalEngine {
 protected:
     QString path(const QString &name) const { return dir.filePath(name); }
     QStringList entries() const { return QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot); }
@@ -208,9 +205,7 @@ TEST_F(JournalXls, TargetThatCannotBeWrittenShowsTheWarningAndLeavesNoTemporary)
 // A nearly full disk: whichever file the space runs out in (the temporary workbook or the
 // chosen one), the warning shows, the previous file is as it was, no temporary is left and
 // nothing is opened.
-class JournalXlsFullDisk : public JournalXls, public ::testing::WithParamInterface<int>
-{
-};
+class JournalXlsFullDisk : public JournalXls, public ::testing::WithParamInterface<int> {};
 
 TEST_P(JournalXlsFullDisk, WarnsAndKeepsThePreviousFile)
 {

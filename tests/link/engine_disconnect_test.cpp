@@ -9,10 +9,8 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using test::FakeLine;
 using test::Hex;
@@ -37,14 +35,10 @@ enum class Moment { Gap, AddressPhase, AwaitingReply, HalfReply };
 const char *NameOf(Moment m)
 {
     switch (m) {
-    case Moment::Gap:
-        return "gap";
-    case Moment::AddressPhase:
-        return "address phase";
-    case Moment::AwaitingReply:
-        return "awaiting reply";
-    case Moment::HalfReply:
-        return "half a reply in";
+    case Moment::Gap: return "gap";
+    case Moment::AddressPhase: return "address phase";
+    case Moment::AwaitingReply: return "awaiting reply";
+    case Moment::HalfReply: return "half a reply in";
     }
     return "";
 }
@@ -84,15 +78,11 @@ struct Rig {
             [&] {
                 switch (m) {
                 case Moment::Gap:
-                    return engine.sendTimerEnabled() && !engine.awaitingReply() &&
-                           !engine.request().isEmpty();
-                case Moment::AddressPhase:
-                    return engine.awaitingReply() && line.parity() == Parity::Mark;
+                    return engine.sendTimerEnabled() && !engine.awaitingReply() && !engine.request().isEmpty();
+                case Moment::AddressPhase: return engine.awaitingReply() && line.parity() == Parity::Mark;
                 case Moment::AwaitingReply:
-                    return engine.awaitingReply() && line.parity() == Parity::Space &&
-                           engine.reply().isEmpty();
-                case Moment::HalfReply:
-                    return engine.awaitingReply() && !engine.reply().isEmpty();
+                    return engine.awaitingReply() && line.parity() == Parity::Space && engine.reply().isEmpty();
+                case Moment::HalfReply: return engine.awaitingReply() && !engine.reply().isEmpty();
                 }
                 return false;
             },
@@ -121,16 +111,14 @@ struct Rig {
 TEST(EngineDisconnect, ReconnectAtEveryMomentStartsWithTheVersionRequest)
 {
     for (const bool writing : {false, true}) {
-        for (const Moment moment :
-             {Moment::Gap, Moment::AddressPhase, Moment::AwaitingReply, Moment::HalfReply}) {
+        for (const Moment moment : {Moment::Gap, Moment::AddressPhase, Moment::AwaitingReply, Moment::HalfReply}) {
             SCOPED_TRACE(std::string(NameOf(moment)) + (writing ? ", writing" : ", polling"));
             Rig r;
             ASSERT_TRUE(r.engine.connectLine(QStringLiteral("/dev/ttyFAKE"), 4800));
             ASSERT_TRUE(r.timers.advanceUntil([&] { return r.line.requests().size() >= 3; }, 5000));
             if (writing) {
                 r.startWrite();
-                ASSERT_TRUE(
-                    r.timers.advanceUntil([&] { return ByteAt(r.engine.request(), 0) == 0x05; }, 5000));
+                ASSERT_TRUE(r.timers.advanceUntil([&] { return ByteAt(r.engine.request(), 0) == 0x05; }, 5000));
                 EXPECT_EQ(r.frameWritesSince(0, 0x14), 1u);
             }
             ASSERT_TRUE(r.reach(moment));

@@ -1,9 +1,9 @@
 #include "core/bytes.h"
 #include "core/virtual_timers.h"
 #include "link/engine.h"
+#include "link/fake_line.h"
 #include "link/frame.h"
 #include "link/poll_cycle.h"
-#include "link/fake_line.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -208,8 +208,7 @@ TEST_F(EngineFixture, TimeOutInsideAWriteAbortsItWithTheBoxAndRecordsNothing)
     EXPECT_EQ(engine.Shape1.value(), Indicator::Hidden); // the indicator goes out after 2 s regardless
 
     ASSERT_TRUE(op.closeBox());
-    timers.advanceUntil([&] { return line.requests().size() > 0 && line.writes.size() > writesWithBoxOpen + 1; },
-                        1000);
+    timers.advanceUntil([&] { return line.requests().size() > 0 && line.writes.size() > writesWithBoxOpen + 1; }, 1000);
     EXPECT_GT(line.writes.size(), writesWithBoxOpen);
     EXPECT_EQ(countRequestsWithCode(0x0E), 0u);
     EXPECT_EQ(host.records, 0);
@@ -368,8 +367,7 @@ TEST_F(EngineFixture, AddressSearchFindsTheMeter)
         int meter;
         std::vector<quint8> tried;
     } cases[] = {
-        {0, 7, {1, 2, 3, 4, 5, 6, 7}},
-        {254, 1, {255, 0, 1}}, // 255 is followed by 0
+        {0, 7, {1, 2, 3, 4, 5, 6, 7}}, {254, 1, {255, 0, 1}}, // 255 is followed by 0
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.from);
@@ -439,16 +437,13 @@ TEST_F(EngineFixture, StrayByteAfterAValidReplyAbandonsTheQueueSilently)
     int idx = 0;
     while (CodeByte(kPollCodes[idx]) != nextHead)
         ++idx;
-    EXPECT_EQ(ByteAt(engine.commands().head(), 0),
-              CodeByte(kPollCodes[NextPollStep(NextPollStep(idx, 10), 10)]));
+    EXPECT_EQ(ByteAt(engine.commands().head(), 0), CodeByte(kPollCodes[NextPollStep(NextPollStep(idx, 10), 10)]));
 }
 
 TEST_F(EngineFixture, ReplyCompletingAfterItsTimeOutIsDroppedWithoutAMessage)
 {
     engine.SpinTimer.set(200);
-    meter.answer = [this](const QByteArray &r) -> std::optional<QByteArray> {
-        return meter.defaultReply(r);
-    };
+    meter.answer = [this](const QByteArray &r) -> std::optional<QByteArray> { return meter.defaultReply(r); };
     connectAndStart();
     timers.advanceUntil([&] { return line.requests().size() >= 2; }, 5000);
     timers.advanceUntil([&] { return !engine.awaitingReply() && engine.sendTimerEnabled(); }, 5000);

@@ -7,10 +7,8 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -62,9 +60,7 @@ TEST_F(LogFileTest, EveryLineCarriesItsTimeInBothFaces)
          // gets the time it came.
          {u"14:05:09.120 Send 05"_s, u"14:05:09.171 Received: 05 "_s, u"14:05:09.172 Send 00 02 80 71 "_s,
           u"14:05:10.185 Timeout."_s, u"14:05:10.186 Неверный отклик"_s}},
-        {false,
-         {u"Timeout."_s, u"Неверный отклик"_s},
-         {u"14:05:10.185 Timeout."_s, u"14:05:10.186 Неверный отклик"_s}},
+        {false, {u"Timeout."_s, u"Неверный отклик"_s}, {u"14:05:10.185 Timeout."_s, u"14:05:10.186 Неверный отклик"_s}},
     };
     for (const Case &c : cases) {
         log.setEngineering(c.engineering);

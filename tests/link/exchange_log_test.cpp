@@ -31,12 +31,9 @@ TEST_F(LogFixture, EngineeringFaceLinesByteForByte)
     log.message(QStringLiteral("Неверный отклик"));
 
     const std::vector<QString> expected = {
-        QStringLiteral("14:05:09.120 Send 05"),
-        QStringLiteral("14:05:09.171 Received: 05 "),
-        QStringLiteral("14:05:09.172 Send 00 02 80 71 "),
-        QStringLiteral("14:05:09.260 Received: 00 04 05 10 43 79 "),
-        QStringLiteral("14:05:10:185 Timeout."),
-        QStringLiteral("Неверный отклик"),
+        QStringLiteral("14:05:09.120 Send 05"),           QStringLiteral("14:05:09.171 Received: 05 "),
+        QStringLiteral("14:05:09.172 Send 00 02 80 71 "), QStringLiteral("14:05:09.260 Received: 00 04 05 10 43 79 "),
+        QStringLiteral("14:05:10:185 Timeout."),          QStringLiteral("Неверный отклик"),
     };
     EXPECT_EQ(std::vector<QString>(log.lines().begin(), log.lines().end()), expected);
     EXPECT_EQ(op.beeps, 0);

@@ -79,11 +79,16 @@ TEST(ReplyJudge, ErrorReplyMessages)
         int code;
         const char *message;
     } cases[] = {
-        {1, "Ошибка: Неизвестная функция"},   {2, "Ошибка: Неверная длина запроса"},
-        {3, "Ошибка: Неверная контрольная сумма"}, {4, "Ошибка: Неверные данные запроса"},
-        {5, "Ошибка: Память защищена"},       {6, "Ошибка: Доступ запрещен"},
-        {0, "Неизвестная ошибка"},            {7, "Неизвестная ошибка"},
-        {9, "Неизвестная ошибка"},            {255, "Неизвестная ошибка"},
+        {1, "Ошибка: Неизвестная функция"},
+        {2, "Ошибка: Неверная длина запроса"},
+        {3, "Ошибка: Неверная контрольная сумма"},
+        {4, "Ошибка: Неверные данные запроса"},
+        {5, "Ошибка: Память защищена"},
+        {6, "Ошибка: Доступ запрещен"},
+        {0, "Неизвестная ошибка"},
+        {7, "Неизвестная ошибка"},
+        {9, "Неизвестная ошибка"},
+        {255, "Неизвестная ошибка"},
     };
     for (const auto &c : cases) {
         const QByteArray reply = AppendCrc(Bytes({0x94, 0x03, c.code}));
@@ -114,14 +119,11 @@ TEST(ReplyJudge, TestsInTheirOrder)
         {"one byte", Bytes({0x04}), clockRequest, Verdict::Incomplete, ""},
         {"short of L+2", Bytes({0x04, 0x04, 0x11}), clockRequest, Verdict::Incomplete, ""},
         {"too long in one piece", tooLong, clockRequest, Verdict::TooLong, "Отклик длиннее требуемого"},
-        {"bad crc", FromHex(QStringLiteral("04 02 00 00")), clockRequest, Verdict::BadCrc,
-         "Ошибка контрольной суммы"},
+        {"bad crc", FromHex(QStringLiteral("04 02 00 00")), clockRequest, Verdict::BadCrc, "Ошибка контрольной суммы"},
         {"valid", AppendCrc(Bytes({0x04, 0x04, 0x11, 0x22})), clockRequest, Verdict::Valid, ""},
-        {"length byte 0, two bytes", Bytes({0x04, 0x00}), clockRequest, Verdict::BadCrc,
-         "Ошибка контрольной суммы"},
+        {"length byte 0, two bytes", Bytes({0x04, 0x00}), clockRequest, Verdict::BadCrc, "Ошибка контрольной суммы"},
         {"length byte 1, two bytes", Bytes({0x05, 0x01}), clockRequest, Verdict::Incomplete, ""},
-        {"length byte 1, three bytes", Bytes({0x05, 0x01, 0x00}), clockRequest, Verdict::Wrong,
-         "Неверный отклик"},
+        {"length byte 1, three bytes", Bytes({0x05, 0x01, 0x00}), clockRequest, Verdict::Wrong, "Неверный отклик"},
     };
     for (const auto &c : cases) {
         const Judgement j = JudgeReply(c.reply, c.request);

@@ -1,5 +1,6 @@
 // The real serial path: SerialPortLine and the engine on Qt's timers, against the meter-sim
 // program on a pseudo-terminal.
+#include "../app/station_fixture.h"
 #include "app/station.h"
 #include "core/bytes.h"
 #include "core/qt_timers.h"
@@ -8,7 +9,6 @@
 #include "link/serial_port_line.h"
 #include "support/meter_sim_process.h"
 #include "support/test_support.h"
-#include "../app/station_fixture.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,8 +22,8 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace ordan {
@@ -122,7 +122,8 @@ TEST(SerialPath, MissingDeviceGivesTheOpenFailureMessage)
     test::StationRig rig;
     SerialPortLine line;
     QtTimers timers;
-    Station station(Station::Platform{line, timers, rig.op, rig.facts, rig.settings, rig.ports, rig.exportFiles, rig.dir.path()});
+    Station station(
+        Station::Platform{line, timers, rig.op, rig.facts, rig.settings, rig.ports, rig.exportFiles, rig.dir.path()});
     station.FormCreate(QStringLiteral("/dev/ordan-no-such-port"));
     station.ActionConnect.execute();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
@@ -161,8 +162,8 @@ TEST(SerialPath, RefusedDeviceNamesTheReasonAndTheOwningGroup)
     test::StationRig rig;
     SerialPortLine line;
     QtTimers timers;
-    Station station(Station::Platform{line, timers, rig.op, rig.facts, rig.settings, rig.ports,
-                                      rig.exportFiles, rig.dir.path()});
+    Station station(
+        Station::Platform{line, timers, rig.op, rig.facts, rig.settings, rig.ports, rig.exportFiles, rig.dir.path()});
     station.FormCreate(device);
     station.ActionConnect.execute();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
@@ -172,8 +173,7 @@ TEST(SerialPath, RefusedDeviceNamesTheReasonAndTheOwningGroup)
     EXPECT_EQ(lines[1], QString::fromLocal8Bit(std::strerror(EACCES)));
     const QString group = QFileInfo(device).group();
     ASSERT_FALSE(group.isEmpty());
-    EXPECT_TRUE(lines[2].contains(QStringLiteral("«") + group + QStringLiteral("»")))
-        << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].contains(QStringLiteral("«") + group + QStringLiteral("»"))) << lines[2].toStdString();
     EXPECT_TRUE(station.ActionConnect.isEnabled());
 }
 

@@ -15,8 +15,7 @@
 #include <optional>
 #include <set>
 
-namespace ordan::test
-{
+namespace ordan::test {
 
 // The station's side of the engine host, as far as the meter parameters are concerned.
 struct MeterHost final : EngineHost {
@@ -73,8 +72,7 @@ struct BenchMeter {
         payloads[0x0F] = readings;
         payloads[0x11] = Bytes({0x7D, 0x00, 0x00, 0x03});
         payloads[0x22] = Bytes({0x07, 0x25});
-        payloads[0x2A] =
-            Bytes({0, 0x90, 0x5F, 0x01, 0x00, 0, 0x90, 0x5F, 0x01, 0x00, 0, 0x00, 0x00, 0x00, 0x00});
+        payloads[0x2A] = Bytes({0, 0x90, 0x5F, 0x01, 0x00, 0, 0x90, 0x5F, 0x01, 0x00, 0, 0x00, 0x00, 0x00, 0x00});
         tiny.answer = [this](const QByteArray &request) { return answer(request); };
     }
 
@@ -143,8 +141,7 @@ struct MeterBenchFixture : ::testing::Test {
     bool exchange(int count, qint64 maxMs = 60000)
     {
         const int target = meter.tiny.requestsSeen + count;
-        return timers.advanceUntil(
-            [&] { return meter.tiny.requestsSeen >= target && !engine.awaitingReply(); }, maxMs);
+        return timers.advanceUntil([&] { return meter.tiny.requestsSeen >= target && !engine.awaitingReply(); }, maxMs);
     }
 
     std::vector<QString> requestHex() const

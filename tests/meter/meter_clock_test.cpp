@@ -6,21 +6,13 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
-QByteArray ClockReply(const QByteArray &payload)
-{
-    return AppendCrc(Bytes({0x04, 0x0A}) + payload);
-}
+QByteArray ClockReply(const QByteArray &payload) { return AppendCrc(Bytes({0x04, 0x0A}) + payload); }
 
 // The clock payload of a meter showing `at` (weekday from the date, summer flag on).
-QByteArray PayloadOf(const QDateTime &at)
-{
-    return ClockPayload(at.date(), at.time(), true);
-}
+QByteArray PayloadOf(const QDateTime &at) { return ClockPayload(at.date(), at.time(), true); }
 
 struct MeterClockTest : ::testing::Test {
     test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
@@ -33,8 +25,7 @@ struct MeterClockTest : ::testing::Test {
 
 TEST_F(MeterClockTest, ShowsDateAndTimeAndTheSummerFlag)
 {
-    ASSERT_TRUE(
-        DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})), p, now, logLine));
+    ASSERT_TRUE(DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})), p, now, logLine));
     EXPECT_EQ(p.LabeledCurTime.value(), QStringLiteral("08.12.2026 10:15:30"));
     EXPECT_TRUE(p.CheckSummer.value());
     EXPECT_TRUE(log.isEmpty());
@@ -56,12 +47,10 @@ TEST_F(MeterClockTest, InvalidTimeShowsTheDateAndABlank)
 
 TEST_F(MeterClockTest, InvalidTimeFields)
 {
-    for (const QByteArray &hms :
-         {Bytes({0x60, 0x00, 0x00}), Bytes({0x00, 0x60, 0x00}), Bytes({0x00, 0x00, 0x24})}) {
+    for (const QByteArray &hms : {Bytes({0x60, 0x00, 0x00}), Bytes({0x00, 0x60, 0x00}), Bytes({0x00, 0x00, 0x24})}) {
         log.clear();
         DecodeClock(ClockReply(hms + Bytes({0x02, 0x08, 0x12, 0x26, 0x00})), p, now, logLine);
-        EXPECT_EQ(log, QStringList{QStringLiteral("Получено ошибочное время")})
-            << test::Hex(hms).toStdString();
+        EXPECT_EQ(log, QStringList{QStringLiteral("Получено ошибочное время")}) << test::Hex(hms).toStdString();
     }
     log.clear();
     DecodeClock(ClockReply(Bytes({0x59, 0x59, 0x23, 0x02, 0x08, 0x12, 0x26, 0x00})), p, now, logLine);
@@ -81,8 +70,8 @@ TEST_F(MeterClockTest, InvalidDateAndTimeKeepTheEarlierText)
 {
     DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})), p, now, logLine);
     DecodeClock(ClockReply(Bytes({0x30, 0x15, 0x99, 0x06, 0x29, 0x02, 0x27, 0x80})), p, now, logLine);
-    EXPECT_EQ(log, (QStringList{QStringLiteral("Получено ошибочное время"),
-                                QStringLiteral("Получена ошибочная дата")}));
+    EXPECT_EQ(log,
+              (QStringList{QStringLiteral("Получено ошибочное время"), QStringLiteral("Получена ошибочная дата")}));
     EXPECT_EQ(p.LabeledCurTime.value(), QStringLiteral("08.12.2026 10:15:30"));
 }
 
@@ -118,10 +107,7 @@ struct MeterDriftTest : MeterClockTest {
     }();
     MeterParameters d{sql};
 
-    void reply(qint64 aheadSeconds)
-    {
-        DecodeClock(ClockReply(PayloadOf(now.addSecs(aheadSeconds))), d, now, logLine);
-    }
+    void reply(qint64 aheadSeconds) { DecodeClock(ClockReply(PayloadOf(now.addSecs(aheadSeconds))), d, now, logLine); }
 };
 
 TEST_F(MeterDriftTest, FiveSecondsAheadOverTenDaysAveragedOverTwoReplies)

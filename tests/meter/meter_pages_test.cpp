@@ -19,10 +19,8 @@
 #include <QTest>
 #include <QTimeEdit>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -49,17 +47,15 @@ TEST_F(MeterPagesTest, EveryControlIsThereUnderItsName)
 {
     build();
     const char *names[] = {
-        "GroupBox1",       "SpinEdit_Number", "BitBtn1",      "SpinNewAddr",   "LabeledVersion",
-        "LabeledCurTime",  "CheckSummer",     "LabeledDelta", "EditOff",       "LabeledOff",
-        "LabeledNCorrect", "GroupCalendar",   "TimePicker",   "DatePicker",    "CheckBoxClock",
-        "GroupStatus",     "Memo1",           "RadioTStatus", "RadioRStatus",  "GroupBox2",
-        "LabeledPass2",    "LabeledPass1",    "CheckStatus",  "CheckAddr",     "CheckShedule",
-        "CheckIndi",       "CheckTime",       "CheckDDM",     "CheckPassword", "CheckResetTariff",
-        "GroupSchedule",   "CheckReadTarif",  "SpinDay",      "SpinHour",      "GroupBox4",
-        "CheckNoIndi",     "CheckBox1",       "CheckBox2",    "CheckBox3",     "CheckBox4",
-        "GroupBox8",       "CheckDdmRead",    "SpinEditA",    "SpinEditB",     "SpinEditC",
-        "LabelA",          "LabelB",          "LabelC",       "Label10",       "Label11",
-        "Label12"};
+        "GroupBox1",     "SpinEdit_Number", "BitBtn1",       "SpinNewAddr",  "LabeledVersion",  "LabeledCurTime",
+        "CheckSummer",   "LabeledDelta",    "EditOff",       "LabeledOff",   "LabeledNCorrect", "GroupCalendar",
+        "TimePicker",    "DatePicker",      "CheckBoxClock", "GroupStatus",  "Memo1",           "RadioTStatus",
+        "RadioRStatus",  "GroupBox2",       "LabeledPass2",  "LabeledPass1", "CheckStatus",     "CheckAddr",
+        "CheckShedule",  "CheckIndi",       "CheckTime",     "CheckDDM",     "CheckPassword",   "CheckResetTariff",
+        "GroupSchedule", "CheckReadTarif",  "SpinDay",       "SpinHour",     "GroupBox4",       "CheckNoIndi",
+        "CheckBox1",     "CheckBox2",       "CheckBox3",     "CheckBox4",    "GroupBox8",       "CheckDdmRead",
+        "SpinEditA",     "SpinEditB",       "SpinEditC",     "LabelA",       "LabelB",          "LabelC",
+        "Label10",       "Label11",         "Label12"};
     for (const char *name : names)
         EXPECT_NE(widget(name), nullptr) << name;
     EXPECT_EQ(widget<QGroupBox>("GroupBox2")->title(), QStringLiteral(" Установки для записи "));

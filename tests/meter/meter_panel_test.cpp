@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using test::MeterBenchFixture;
 
@@ -26,9 +24,9 @@ TEST_F(MeterBenchFixture, OnePollCycleFillsThePages)
     EXPECT_TRUE(p().CheckSummer.value());
     EXPECT_EQ(p().LabeledOff.value(), QStringLiteral("1:2"));
     EXPECT_EQ(p().LabeledNCorrect.value(), QStringLiteral("3"));
-    EXPECT_EQ(p().Memo1.value(), (QStringList{QStringLiteral("Фиксация нарушения режима потребления."),
-                                              QStringLiteral("Фаза A : нет связи с ДДМ."),
-                                              QStringLiteral("Фаза B : нет связи с ДДМ.")}));
+    EXPECT_EQ(p().Memo1.value(),
+              (QStringList{QStringLiteral("Фиксация нарушения режима потребления."),
+                           QStringLiteral("Фаза A : нет связи с ДДМ."), QStringLiteral("Фаза B : нет связи с ДДМ.")}));
     EXPECT_EQ(p().StatusWord, 0x0812);
     EXPECT_EQ(p().RadioStatus, 0xC9);
     EXPECT_EQ(p().GridValue.value()[1][1], QStringLiteral("1,00000"));

@@ -10,10 +10,8 @@
 
 #include <QSignalSpy>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 Modes SqlModes()
 {
@@ -235,8 +233,8 @@ TEST_F(MeterDecodersTest, DdmTimeStampsInTheLocaleFormat)
     p.SpinEditB.set(0);
     p.SpinEditC.set(3);
     p.LabelB.set(QStringLiteral("old"));
-    const QByteArray reply = MakeFrame(0x2A, Bytes({0xEE, 0x90, 0x5F, 0x01, 0x00, 0xEE, 0x90, 0x5F, 0x01, 0x00,
-                                                0xEE, 0x00, 0x00, 0x00, 0x00}));
+    const QByteArray reply = MakeFrame(
+        0x2A, Bytes({0xEE, 0x90, 0x5F, 0x01, 0x00, 0xEE, 0x90, 0x5F, 0x01, 0x00, 0xEE, 0x00, 0x00, 0x00, 0x00}));
     ASSERT_TRUE(DecodeDdmTimes(reply, p));
     EXPECT_EQ(p.LabelA.value(), QStringLiteral("02.01.2000 01:00:00"));
     EXPECT_EQ(p.LabelB.value(), QString()) << "the phase's spin edit shows 0";
@@ -308,8 +306,8 @@ TEST_F(MeterDecodersTest, ClearMeterDataBlanksTheMeterAndKeepsTheSettings)
     p.SpinEdit_Number.set(77);
     p.SpinEdit_Number.setEnabled(false);
     p.BitBtn1.setEnabled(false);
-    for (TextField *t : {&p.LabeledCurTime, &p.LabeledNCorrect, &p.LabeledOff, &p.LabeledVersion, &p.LabelA,
-                         &p.LabelB, &p.LabelC, &p.EditOff, &p.LabeledDelta})
+    for (TextField *t : {&p.LabeledCurTime, &p.LabeledNCorrect, &p.LabeledOff, &p.LabeledVersion, &p.LabelA, &p.LabelB,
+                         &p.LabelC, &p.EditOff, &p.LabeledDelta})
         t->set(QStringLiteral("x"));
     p.CheckSummer.set(true);
     p.Memo1.set({QStringLiteral("line")});
@@ -328,8 +326,8 @@ TEST_F(MeterDecodersTest, ClearMeterDataBlanksTheMeterAndKeepsTheSettings)
     EXPECT_EQ(p.SpinEdit_Number.value(), 0);
     EXPECT_TRUE(p.SpinEdit_Number.isEnabled());
     EXPECT_TRUE(p.BitBtn1.isEnabled());
-    for (TextField *t : {&p.LabeledCurTime, &p.LabeledNCorrect, &p.LabeledOff, &p.LabeledVersion, &p.LabelA,
-                         &p.LabelB, &p.LabelC})
+    for (TextField *t :
+         {&p.LabeledCurTime, &p.LabeledNCorrect, &p.LabeledOff, &p.LabeledVersion, &p.LabelA, &p.LabelB, &p.LabelC})
         EXPECT_TRUE(t->value().isEmpty()) << t->objectName().toStdString();
     EXPECT_EQ(p.EditOff.value(), QStringLiteral("x"));
     EXPECT_EQ(p.LabeledDelta.value(), QStringLiteral("x"));
@@ -358,8 +356,8 @@ TEST(MeterMarks, SharedChangeHandlerMarksTheSettingsControls)
     p.CheckBox4.edit(true);
     p.SpinEditC.edit(8);
     p.TimePicker.edit(QTime(1, 2, 3));
-    for (FieldBase *f : std::initializer_list<FieldBase *>{&p.SpinNewAddr, &p.CheckBoxClock, &p.SpinHour,
-                                                           &p.CheckBox4, &p.SpinEditC, &p.TimePicker})
+    for (FieldBase *f : std::initializer_list<FieldBase *>{&p.SpinNewAddr, &p.CheckBoxClock, &p.SpinHour, &p.CheckBox4,
+                                                           &p.SpinEditC, &p.TimePicker})
         EXPECT_EQ(f->mark(), 1) << f->objectName().toStdString();
     p.CheckAddr.edit(true);
     EXPECT_EQ(p.CheckAddr.mark(), 0);
@@ -394,9 +392,7 @@ TEST(MeterShortReplies, EveryDecoderIgnoresEveryTruncatedReply)
         {"1", MakeFrame(0x01, Bytes({0x39, 0x30, 0x01})),
          [](QByteArrayView r, MeterParameters &p) { return DecodeSerialNumber(r, p, {}); }},
         {"4", MakeFrame(0x04, Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})),
-         [](QByteArrayView r, MeterParameters &p) {
-             return DecodeClock(r, p, QDateTime::currentDateTime(), {});
-         }},
+         [](QByteArrayView r, MeterParameters &p) { return DecodeClock(r, p, QDateTime::currentDateTime(), {}); }},
         {"6", MakeFrame(0x06, Bytes({0x12, 0x08})), DecodeFullStatus},
         {"10", MakeFrame(0x0A, QByteArray(9, '\x05')), DecodeDdmNumbers},
         {"12", MakeFrame(0x0C, Bytes({0xC9})), DecodeRadioStatus},
@@ -417,8 +413,7 @@ TEST(MeterShortReplies, EveryDecoderIgnoresEveryTruncatedReply)
             p.CheckDdmRead.set(false);
             p.SpinEditA.set(1);
             const QByteArray truncated = c.reply.left(n);
-            EXPECT_FALSE(c.decode(QByteArrayView(truncated.constData(), truncated.size()), p))
-                << c.name << " " << n;
+            EXPECT_FALSE(c.decode(QByteArrayView(truncated.constData(), truncated.size()), p)) << c.name << " " << n;
             EXPECT_TRUE(p.LabeledVersion.value().isEmpty());
             EXPECT_TRUE(p.LabeledCurTime.value().isEmpty());
             EXPECT_TRUE(p.Memo1.value().isEmpty());

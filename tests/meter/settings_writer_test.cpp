@@ -6,18 +6,13 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using test::Hex;
 
 // Frames as the queue holds them: hex text with the CRC.
-QString Frame(const QByteArray &body)
-{
-    return Hex(AppendCrc(body));
-}
+QString Frame(const QByteArray &body) { return Hex(AppendCrc(body)); }
 
 // A connected engine whose meter never answers: what ActionSetting queues stays in the queue
 // behind the version request that is in flight.
@@ -63,9 +58,9 @@ struct MeterWriterTest : ::testing::Test {
 TEST_F(MeterWriterTest, DefaultLocalSequenceIsAccessPasswordAndClock)
 {
     EXPECT_FALSE(engine.SettingsWritePending);
-    EXPECT_EQ(write(), (std::vector<QString>{
-                           Frame(Bytes({0x14, 0x04, 0x01, 0x00})),
-                           Frame(Bytes({0x05, 0x0A, 0x09, 0x05, 0x07, 0x01, 0x09, 0x03, 0x26, 0x00}))}));
+    EXPECT_EQ(write(),
+              (std::vector<QString>{Frame(Bytes({0x14, 0x04, 0x01, 0x00})),
+                                    Frame(Bytes({0x05, 0x0A, 0x09, 0x05, 0x07, 0x01, 0x09, 0x03, 0x26, 0x00}))}));
     EXPECT_TRUE(engine.SettingsWritePending);
     EXPECT_EQ(Hex(engine.commands().at(0)), QStringLiteral("00 02 80 71")) << "in flight, not displaced";
 }
@@ -89,8 +84,7 @@ TEST_F(MeterWriterTest, PasswordsLowByteFirst)
                           {"65535", Bytes({0xFF, 0xFF})},
                           {"0", Bytes({0x00, 0x00})}};
     for (const Case &c : cases)
-        EXPECT_EQ(Hex(PasswordFrameBody(QLatin1String(c.text))), Hex(Bytes({0x14, 0x04}) + c.bytes))
-            << c.text;
+        EXPECT_EQ(Hex(PasswordFrameBody(QLatin1String(c.text))), Hex(Bytes({0x14, 0x04}) + c.bytes)) << c.text;
     EXPECT_EQ(Hex(PasswordFrameBody(QStringLiteral("abc"))), QStringLiteral("14 04 00 00"));
 
     p().LabeledPass2.edit(QStringLiteral("65535"));
@@ -160,9 +154,8 @@ TEST_F(MeterWriterTest, SingleTariffAndScheduleResetSendTheShortScheduleTwice)
         zonesAsked = true;
         return std::optional<QByteArray>();
     };
-    EXPECT_EQ(write(),
-              (std::vector<QString>{Frame(Bytes({0x14, 0x04, 0x01, 0x00})), QStringLiteral("09 02 86 21"),
-                                    Frame(Bytes({0x23, 0x04, 0x00, 0x01})), QStringLiteral("09 02 86 21")}));
+    EXPECT_EQ(write(), (std::vector<QString>{Frame(Bytes({0x14, 0x04, 0x01, 0x00})), QStringLiteral("09 02 86 21"),
+                                             Frame(Bytes({0x23, 0x04, 0x00, 0x01})), QStringLiteral("09 02 86 21")}));
     EXPECT_FALSE(zonesAsked);
 }
 
@@ -209,18 +202,15 @@ TEST(MeterPasswordRule, EnablingOfTheWrite)
         bool enabled;
     };
     const Case cases[] = {
-        {true, "1", "1", false, true},    {false, "1", "1", false, false},
-        {true, "", "1", false, false},    {true, "x", "1", false, false},
-        {true, "65535", "0", true, true}, {true, "65536", "1", false, false},
-        {true, "-1", "1", false, false},  {true, "1", "x", false, true},
-        {true, "1", "x", true, false},    {true, "1", "70000", false, false},
-        {true, "1", "-5", false, false},  {true, "1", "65535", true, true},
-        {true, "007", "", true, false},   {true, "007", "", false, true},
+        {true, "1", "1", false, true},      {false, "1", "1", false, false},  {true, "", "1", false, false},
+        {true, "x", "1", false, false},     {true, "65535", "0", true, true}, {true, "65536", "1", false, false},
+        {true, "-1", "1", false, false},    {true, "1", "x", false, true},    {true, "1", "x", true, false},
+        {true, "1", "70000", false, false}, {true, "1", "-5", false, false},  {true, "1", "65535", true, true},
+        {true, "007", "", true, false},     {true, "007", "", false, true},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(
-            PasswordRuleHolds(c.connected, QLatin1String(c.access), QLatin1String(c.fresh), c.writeFresh),
-            c.enabled)
+        EXPECT_EQ(PasswordRuleHolds(c.connected, QLatin1String(c.access), QLatin1String(c.fresh), c.writeFresh),
+                  c.enabled)
             << c.access << " / " << c.fresh << " / " << c.writeFresh << " / " << c.connected;
 }
 
@@ -284,9 +274,7 @@ TEST_F(MeterSqlWriterTest, ClockIsTakenFromTheServerFirst)
 
 TEST_F(MeterSqlWriterTest, ServerClockFailureQueuesNothing)
 {
-    panel->hooks.syncClockFromServer = [] {
-        return std::optional<QString>(QStringLiteral("Нет связи с сервером"));
-    };
+    panel->hooks.syncClockFromServer = [] { return std::optional<QString>(QStringLiteral("Нет связи с сервером")); };
     EXPECT_TRUE(write().empty());
     EXPECT_FALSE(engine.SettingsWritePending);
     ASSERT_EQ(op.boxes.size(), 1u);
@@ -335,9 +323,9 @@ TEST_F(MeterWriteOnTheBench, WrongAccessPasswordIsRedWithTheBoxAndNoRecord)
     EXPECT_EQ(op.boxes[0].text, Engine::WriteErrorText());
     EXPECT_EQ(host.records, 0);
     EXPECT_TRUE(meter.writes.empty());
-    EXPECT_NE(std::find(engine.log().lines().begin(), engine.log().lines().end(),
-                        QStringLiteral("Ошибка: Доступ запрещен")),
-              engine.log().lines().end());
+    EXPECT_NE(
+        std::find(engine.log().lines().begin(), engine.log().lines().end(), QStringLiteral("Ошибка: Доступ запрещен")),
+        engine.log().lines().end());
 }
 
 TEST_F(MeterWriteOnTheBench, SecondPressWhileTheFirstRunsAppendsAndRecordsOnce)

@@ -6,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 // The station's engine and meter parameters against the simulated meter, on virtual time.
 struct MeterSimulatedBench : ::testing::Test {
@@ -47,8 +45,8 @@ struct MeterSimulatedBench : ::testing::Test {
     {
         const size_t before = endpoint.requests().size();
         // The version request, then the eleven steps of a version 10 meter.
-        return timers.advanceUntil(
-            [&] { return endpoint.requests().size() >= before + 12 && !engine.awaitingReply(); }, 60000);
+        return timers.advanceUntil([&] { return endpoint.requests().size() >= before + 12 && !engine.awaitingReply(); },
+                                   60000);
     }
 };
 

@@ -6,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 QStringList Lines(std::initializer_list<const char16_t *> lines)
 {
@@ -34,9 +32,9 @@ TEST(MeterStatusText, FullStatusWords)
         {0xFFFF, Lines({u"Выключение счетчика"})},
         {0xF000, {}},
         {0, {}},
-        {0x1FFFF, Lines({u"Фиксация нарушения режима потребления.", u"Фаза A : отсутствует.",
-                         u"Фаза B : отсутствует.", u"Фаза C : отсутствует.",
-                         u"Дата и время таймера не установлены.", u"Неисправность таймера календаря."})},
+        {0x1FFFF, Lines({u"Фиксация нарушения режима потребления.", u"Фаза A : отсутствует.", u"Фаза B : отсутствует.",
+                         u"Фаза C : отсутствует.", u"Дата и время таймера не установлены.",
+                         u"Неисправность таймера календаря."})},
         {3 | 4 << 3 | 5 << 6, Lines({u"Фаза A : связь с ДДМ восстановлена.", u"Фаза B : разбаланс ДДМ > ББ.",
                                      u"Фаза C : хищение ДДМ > ББ."})},
         {6 << 3, Lines({u"Фаза B : разбаланс ДДМ < ББ."})},
@@ -47,9 +45,9 @@ TEST(MeterStatusText, FullStatusWords)
 
 TEST(MeterStatusText, RadioStatusBytes)
 {
-    EXPECT_EQ(RadioStatusLines(0xC9), Lines({u"Фиксация нарушения режима потребления.",
-                                             u"Фаза A : нет связи с ДДМ (или ДДМ не установлен).",
-                                             u"Фаза B : разбаланс каналов.", u"Нет учёта времени."}));
+    EXPECT_EQ(RadioStatusLines(0xC9),
+              Lines({u"Фиксация нарушения режима потребления.", u"Фаза A : нет связи с ДДМ (или ДДМ не установлен).",
+                     u"Фаза B : разбаланс каналов.", u"Нет учёта времени."}));
     EXPECT_EQ(RadioStatusLines(0x30), Lines({u"Фаза C : отсутствует."}));
     EXPECT_EQ(RadioStatusLines(0), QStringList{});
 }
@@ -141,10 +139,7 @@ struct MeterReadingsTest : ::testing::Test {
             AppendLittleEndian(body, c, 5);
         return AppendCrc(body);
     }
-    QString cell(const Field<ReadingsGrid> &g, int row) const
-    {
-        return g.value()[static_cast<size_t>(row)][1];
-    }
+    QString cell(const Field<ReadingsGrid> &g, int row) const { return g.value()[static_cast<size_t>(row)][1]; }
 };
 
 TEST_F(MeterReadingsTest, CurrentCountersAndTheirSum)

@@ -7,10 +7,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 const QLocale Russian(QLocale::Russian, QLocale::Russia);
 const QLocale C(QLocale::C);
@@ -22,9 +20,7 @@ struct DecimalCase {
     std::optional<double> value;
 };
 
-class CentralShownDecimal : public ::testing::TestWithParam<DecimalCase>
-{
-};
+class CentralShownDecimal : public ::testing::TestWithParam<DecimalCase> {};
 
 TEST_P(CentralShownDecimal, ReadsWhatTheStationShows)
 {
@@ -36,22 +32,22 @@ TEST_P(CentralShownDecimal, ReadsWhatTheStationShows)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, CentralShownDecimal,
-    ::testing::Values(DecimalCase{"RussianComma", u"0,50"_s, &Russian, 0.5},
-                      DecimalCase{"RussianNegative", u"-3,01"_s, &Russian, -3.01},
-                      DecimalCase{"RussianRejectsPoint", u"0.50"_s, &Russian, std::nullopt},
-                      DecimalCase{"CPoint", u"1.00"_s, &C, 1.0},
-                      DecimalCase{"CRejectsComma", u"1,00"_s, &C, std::nullopt},
-                      DecimalCase{"Exponent", u"1,2346e+06"_s, &Russian, 1234600.0},
-                      DecimalCase{"Reading", u"1203,08625"_s, &Russian, 1203.08625},
-                      DecimalCase{"Empty", QString(), &Russian, std::nullopt},
-                      DecimalCase{"Blank", u"  "_s, &Russian, std::nullopt},
-                      DecimalCase{"Word", u"нет"_s, &Russian, std::nullopt}),
-    [](const ::testing::TestParamInfo<DecimalCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, CentralShownDecimal,
+                         ::testing::Values(DecimalCase{"RussianComma", u"0,50"_s, &Russian, 0.5},
+                                           DecimalCase{"RussianNegative", u"-3,01"_s, &Russian, -3.01},
+                                           DecimalCase{"RussianRejectsPoint", u"0.50"_s, &Russian, std::nullopt},
+                                           DecimalCase{"CPoint", u"1.00"_s, &C, 1.0},
+                                           DecimalCase{"CRejectsComma", u"1,00"_s, &C, std::nullopt},
+                                           DecimalCase{"Exponent", u"1,2346e+06"_s, &Russian, 1234600.0},
+                                           DecimalCase{"Reading", u"1203,08625"_s, &Russian, 1203.08625},
+                                           DecimalCase{"Empty", QString(), &Russian, std::nullopt},
+                                           DecimalCase{"Blank", u"  "_s, &Russian, std::nullopt},
+                                           DecimalCase{"Word", u"нет"_s, &Russian, std::nullopt}),
+                         [](const ::testing::TestParamInfo<DecimalCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
-class CentralRecordFromControls : public ::testing::Test
-{
+class CentralRecordFromControls : public ::testing::Test {
 protected:
     test::LocaleScope scope{Russian};
     Modes modes{3, true, false};
@@ -102,14 +98,14 @@ TEST_F(CentralRecordFromControls, ReadValuesAreZeroWhenNoNumberAndDriftNullWhenE
 
 TEST_F(CentralRecordFromControls, WithoutSettingsNothingSelectedIsTaken)
 {
-    for (BoolField *box : {&p.CheckAddr, &p.CheckShedule, &p.CheckIndi, &p.CheckDDM, &p.CheckPassword,
-                           &p.CheckTime, &p.CheckStatus})
+    for (BoolField *box :
+         {&p.CheckAddr, &p.CheckShedule, &p.CheckIndi, &p.CheckDDM, &p.CheckPassword, &p.CheckTime, &p.CheckStatus})
         box->set(true);
     p.LabeledDelta.set(u"-0,75"_s);
     const OperationRecord r = OperationRecordFromControls(p, false);
     EXPECT_FALSE(r.reset);
-    EXPECT_FALSE(r.address || r.indicator || r.pass || r.count_day || r.count_hour || r.ddm_a ||
-                 r.date_time || r.summer);
+    EXPECT_FALSE(r.address || r.indicator || r.pass || r.count_day || r.count_hour || r.ddm_a || r.date_time ||
+                 r.summer);
     EXPECT_EQ(r.secperday, -0.75);
     const OperationRecord all = OperationRecordFromControls(p, true);
     EXPECT_TRUE(all.reset);
@@ -128,10 +124,8 @@ TEST_F(CentralRecordFromControls, PasswordThatIsNoNumberIsZero)
 TEST(CentralIdentificationText, NamesWhatWasLookedUp)
 {
     using M = Identification::Missing;
-    EXPECT_EQ(IdentificationStopText(M::Computer, u"BENCH-9"_s, u"x"_s),
-              u"Компьютер \"BENCH-9\" не описан в БД."_s);
-    EXPECT_EQ(IdentificationStopText(M::Operator, u"x"_s, u"ivanov"_s),
-              u"Пользователь \"ivanov\" не описан в БД."_s);
+    EXPECT_EQ(IdentificationStopText(M::Computer, u"BENCH-9"_s, u"x"_s), u"Компьютер \"BENCH-9\" не описан в БД."_s);
+    EXPECT_EQ(IdentificationStopText(M::Operator, u"x"_s, u"ivanov"_s), u"Пользователь \"ivanov\" не описан в БД."_s);
     EXPECT_EQ(IdentificationStopText(M::Operator, u"x"_s, QString()), u"Пользователь \"\" не описан в БД."_s);
     EXPECT_EQ(IdentificationStopText(M::Plant, u"x"_s, u"y"_s), u"Установка не описана в БД."_s);
     EXPECT_EQ(IdentificationStopText(M::None, u"x"_s, u"y"_s), QString());

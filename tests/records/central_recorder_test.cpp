@@ -10,10 +10,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using test::kPerson;
 using test::kPlant;
@@ -21,8 +19,7 @@ using test::kPlant;
 const QString Stopped = u"Приложение остановлено"_s;
 const QString RecordCaption = u"Ошибка записи в БД"_s;
 
-class CentralRecorderTest : public test::CentralStationTest
-{
+class CentralRecorderTest : public test::CentralStationTest {
 protected:
     // The station has identified itself and the meter 1001 is on the bench.
     void benchReady()
@@ -53,15 +50,10 @@ struct DriftCase {
     std::optional<double> stored;
 };
 
-void PrintTo(const DriftCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+void PrintTo(const DriftCase &c, std::ostream *os) { *os << c.name; }
 
 class ORDAN_CENTRAL_SUITE(CentralDriftTest)
-    : public CentralRecorderTest, public ::testing::WithParamInterface<DriftCase>
-{
-};
+    : public CentralRecorderTest, public ::testing::WithParamInterface<DriftCase> {};
 
 TEST_P(ORDAN_CENTRAL_SUITE(CentralDriftTest), SuccessFollowsTheShownDrift)
 {
@@ -87,22 +79,22 @@ TEST_P(ORDAN_CENTRAL_SUITE(CentralDriftTest), SuccessFollowsTheShownDrift)
         EXPECT_TRUE(k.scalar().isNull());
 }
 
-ORDAN_CENTRAL_INSTANTIATE(
-    Drift, ORDAN_CENTRAL_SUITE(CentralDriftTest),
-    ::testing::Values(DriftCase{"ExactlyPlusOne", u"1,00"_s, true, 1.0},
-                      DriftCase{"ExactlyMinusThree", u"-3,00"_s, true, -3.0},
-                      DriftCase{"JustAbovePlusOne", u"1,01"_s, false, 1.01},
-                      DriftCase{"JustBelowMinusThree", u"-3,01"_s, false, -3.01},
-                      DriftCase{"Empty", QString(), true, std::nullopt},
-                      DriftCase{"NotANumber", u"1.00"_s, true, std::nullopt}, // not the locale's separator
-                      DriftCase{"ExponentForm", u"1,2346e+06"_s, false, 1234600.0}),
-    [](const ::testing::TestParamInfo<DriftCase> &info) { return std::string(info.param.name); });
+ORDAN_CENTRAL_INSTANTIATE(Drift, ORDAN_CENTRAL_SUITE(CentralDriftTest),
+                          ::testing::Values(DriftCase{"ExactlyPlusOne", u"1,00"_s, true, 1.0},
+                                            DriftCase{"ExactlyMinusThree", u"-3,00"_s, true, -3.0},
+                                            DriftCase{"JustAbovePlusOne", u"1,01"_s, false, 1.01},
+                                            DriftCase{"JustBelowMinusThree", u"-3,01"_s, false, -3.01},
+                                            DriftCase{"Empty", QString(), true, std::nullopt},
+                                            DriftCase{"NotANumber", u"1.00"_s, true,
+                                                      std::nullopt}, // not the locale's separator
+                                            DriftCase{"ExponentForm", u"1,2346e+06"_s, false, 1234600.0}),
+                          [](const ::testing::TestParamInfo<DriftCase> &info) { return std::string(info.param.name); });
 
 CENTRAL_TEST(ClockOnlyWriteNullsTheOtherSettings)
 {
     benchReady();
-    for (BoolField *box : {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi,
-                           &params().CheckDDM, &params().CheckPassword})
+    for (BoolField *box : {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi, &params().CheckDDM,
+                           &params().CheckPassword})
         box->set(false);
     params().CheckTime.set(true);
     params().CheckStatus.set(true);
@@ -132,8 +124,8 @@ CENTRAL_TEST(ClockOnlyWriteNullsTheOtherSettings)
 CENTRAL_TEST(EverySelectedSettingIsRecorded)
 {
     benchReady();
-    for (BoolField *box : {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi,
-                           &params().CheckDDM, &params().CheckPassword, &params().CheckTime})
+    for (BoolField *box : {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi, &params().CheckDDM,
+                           &params().CheckPassword, &params().CheckTime})
         box->set(true);
     params().SpinNewAddr.set(42);
     params().CheckBox1.set(true);
@@ -178,9 +170,8 @@ CENTRAL_TEST(EverySelectedSettingIsRecorded)
 CENTRAL_TEST(FixDbRecordsOnlyWhatWasReadAndLightsTheIndicator)
 {
     benchReady();
-    for (BoolField *box :
-         {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi, &params().CheckDDM,
-          &params().CheckPassword, &params().CheckTime, &params().CheckStatus})
+    for (BoolField *box : {&params().CheckAddr, &params().CheckShedule, &params().CheckIndi, &params().CheckDDM,
+                           &params().CheckPassword, &params().CheckTime, &params().CheckStatus})
         box->set(true);
     params().LabeledDelta.set(u"0,25"_s);
     station().setWriteActionsEnabled(true);
@@ -349,8 +340,7 @@ CENTRAL_TEST(DefaultsComeFromTheLatestSiblingRows)
 {
     const int m = db.registerMeter(1001);
     const auto operation = [&] {
-        db.run(u"INSERT INTO operation(type_id,electro_id,plant_id,person_id,success) VALUES(3,?,31,21,1)"_s,
-               {m});
+        db.run(u"INSERT INTO operation(type_id,electro_id,plant_id,person_id,success) VALUES(3,?,31,21,1)"_s, {m});
         return db.count(u"SELECT MAX(operation_id) FROM operation"_s);
     };
     const QDate day(2026, 1, 1);
@@ -392,15 +382,10 @@ struct IdentityCase {
     StationIdentity ids;
 };
 
-void PrintTo(const IdentityCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+void PrintTo(const IdentityCase &c, std::ostream *os) { *os << c.name; }
 
 class ORDAN_CENTRAL_SUITE(CentralIdentityTest)
-    : public CentralRecorderTest, public ::testing::WithParamInterface<IdentityCase>
-{
-};
+    : public CentralRecorderTest, public ::testing::WithParamInterface<IdentityCase> {};
 
 TEST_P(ORDAN_CENTRAL_SUITE(CentralIdentityTest), ActivationIdentifiesOrStops)
 {
@@ -438,18 +423,10 @@ ORDAN_CENTRAL_INSTANTIATE(
     Identity, ORDAN_CENTRAL_SUITE(CentralIdentityTest),
     ::testing::Values(
         IdentityCase{"Complete", "", u"BENCH-1"_s, u"operator"_s, {}, {10, 20, 30}},
-        IdentityCase{"UnknownComputer",
-                     "",
-                     u"BENCH-9"_s,
-                     u"operator"_s,
-                     u"Компьютер \"BENCH-9\" не описан в БД."_s,
-                     {0, 0, 0}},
-        IdentityCase{"UnknownLogin",
-                     "",
-                     u"BENCH-1"_s,
-                     u"sidorov"_s,
-                     u"Пользователь \"sidorov\" не описан в БД."_s,
-                     {10, 0, 0}},
+        IdentityCase{
+            "UnknownComputer", "", u"BENCH-9"_s, u"operator"_s, u"Компьютер \"BENCH-9\" не описан в БД."_s, {0, 0, 0}},
+        IdentityCase{
+            "UnknownLogin", "", u"BENCH-1"_s, u"sidorov"_s, u"Пользователь \"sidorov\" не описан в БД."_s, {10, 0, 0}},
         IdentityCase{"OperatorNotOperating",
                      "INSERT INTO operator(person_id,login,operating) VALUES(22,'sidorov',0)",
                      u"BENCH-1"_s,
@@ -533,9 +510,7 @@ CENTRAL_TEST(DatabaseErrorInIdentificationIsReportedAndRetriedAtTheNextActivatio
 CENTRAL_TEST(ClockErrorIsReportedAndTheClockStays)
 {
     startStation();
-    session->replace = [](const QString &s) {
-        return s == u"SELECT getdate()" ? u"SELECT nosuchfunction()"_s : s;
-    };
+    session->replace = [](const QString &s) { return s == u"SELECT getdate()" ? u"SELECT nosuchfunction()"_s : s; };
     central().FormActivate();
     EXPECT_EQ(central().identity(), (StationIdentity{10, 20, 30}));
     ASSERT_EQ(rig.op.boxes.size(), 1u);
@@ -556,9 +531,7 @@ CENTRAL_TEST(RecordingAfterAFailedIdentificationIdentifiesFirst)
     station().onRecordProgramming();
     EXPECT_EQ(rig.op.boxes.size(), 1u) << qPrintable(lastBox());
     EXPECT_EQ(
-        db.count(
-            u"SELECT COUNT(*) FROM operation WHERE plant_id = 30 AND person_id = 20 AND electro_id = ?"_s,
-            {m}),
+        db.count(u"SELECT COUNT(*) FROM operation WHERE plant_id = 30 AND person_id = 20 AND electro_id = ?"_s, {m}),
         1);
 }
 

@@ -13,25 +13,21 @@
 
 using namespace Qt::StringLiterals;
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 constexpr int kNumber = 1001;
 
 // The simulated meter behind the rig's line: it echoes its own bus address and answers
 // requests as the real meter does.
-class CentralStationSim : public ::testing::Test
-{
+class CentralStationSim : public ::testing::Test {
 protected:
     void SetUp() override
     {
         const QString error = db.setUp();
         ASSERT_TRUE(error.isEmpty()) << qPrintable(error);
         session = std::make_unique<test::InterceptingSession>(db.station());
-        rig.line.responder = [this](const QByteArray &bytes,
-                                    Parity parity) -> std::vector<test::FakeLine::Answer> {
+        rig.line.responder = [this](const QByteArray &bytes, Parity parity) -> std::vector<test::FakeLine::Answer> {
             if (parity == Parity::Mark) {
                 if (bytes.size() == 1 && static_cast<quint8>(bytes[0]) == meter.state().busAddress)
                     return {{5, bytes}};
@@ -160,9 +156,7 @@ SIM_TEST(WriteIsRecordedAsAnOperationWithItsSettings)
     EXPECT_LE(qAbs(written.secsTo(rig.facts.now())), 5) << qPrintable(written.toString(Qt::ISODate));
     // The meter took the clock, and the next recording of it finds this setting.
     meter.sync();
-    EXPECT_LE(qAbs(meter.state().clock().secsTo(
-                  QDateTime(rig.facts.now().date(), rig.facts.now().time(), Qt::UTC))),
-              2)
+    EXPECT_LE(qAbs(meter.state().clock().secsTo(QDateTime(rig.facts.now().date(), rig.facts.now().time(), Qt::UTC))), 2)
         << qPrintable(meter.state().clock().toString(Qt::ISODate));
     EXPECT_EQ(station().meter().hooks.lastClockSet(kNumber), written);
 }
@@ -203,8 +197,7 @@ SIM_TEST(ConnectionCutBetweenTheInsertsLeavesNothingAndTheStationGoesOn)
     ASSERT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_EQ(rig.op.boxes[0].caption, u"Ошибка БД"_s);
     EXPECT_EQ(rig.op.boxes[0].icon, BoxIcon::Error);
-    EXPECT_TRUE(rig.op.boxes[0].text.startsWith(u"Ошибка записи в БД: "_s))
-        << qPrintable(rig.op.boxes[0].text);
+    EXPECT_TRUE(rig.op.boxes[0].text.startsWith(u"Ошибка записи в БД: "_s)) << qPrintable(rig.op.boxes[0].text);
     EXPECT_GT(rig.op.boxes[0].text.size(), 20);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation WHERE plant_id = ?"_s, {test::kPlant}), 0);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv"_s), 1) << "only the earlier station's row";
@@ -219,16 +212,14 @@ SIM_TEST(ConnectionCutBetweenTheInsertsLeavesNothingAndTheStationGoesOn)
     session->before = {};
     session->replace = {};
     ASSERT_TRUE(rig.timers.advanceUntil(
-        [&] { return p().SpinEdit_Number.value() == kNumber && station().ActionSetting().isEnabled(); },
-        60000));
+        [&] { return p().SpinEdit_Number.value() == kNumber && station().ActionSetting().isEnabled(); }, 60000));
     ASSERT_TRUE(write());
     EXPECT_EQ(rig.op.boxes.size(), 1u) << qPrintable(rig.op.boxes.back().text);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation WHERE plant_id = ?"_s, {test::kPlant}), 1);
-    EXPECT_EQ(
-        db.count(u"SELECT COUNT(*) FROM set_ordan_klv k JOIN operation o ON o.operation_id = k.operation_id "
-                 "WHERE o.plant_id = ?"_s,
-                 {test::kPlant}),
-        1);
+    EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv k JOIN operation o ON o.operation_id = k.operation_id "
+                       "WHERE o.plant_id = ?"_s,
+                       {test::kPlant}),
+              1);
 }
 
 SIM_TEST(FixDbRecordsTheMeterAsItIs)
@@ -238,12 +229,11 @@ SIM_TEST(FixDbRecordsTheMeterAsItIs)
     ASSERT_TRUE(station().ActionFixDb.execute());
     EXPECT_EQ(station().engine().Shape1.value(), Indicator::Green);
     EXPECT_TRUE(rig.op.boxes.empty());
-    EXPECT_EQ(
-        db.count(u"SELECT COUNT(*) FROM set_ordan_klv k JOIN operation o ON o.operation_id = k.operation_id "
-                 "WHERE o.plant_id = ? AND k.address IS NULL AND k.date_time IS NULL AND k.reset = 0 "
-                 "AND k.version = '10.3'"_s,
-                 {test::kPlant}),
-        1);
+    EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv k JOIN operation o ON o.operation_id = k.operation_id "
+                       "WHERE o.plant_id = ? AND k.address IS NULL AND k.date_time IS NULL AND k.reset = 0 "
+                       "AND k.version = '10.3'"_s,
+                       {test::kPlant}),
+              1);
 }
 
 } // namespace

@@ -7,8 +7,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace ordan::test
-{
+namespace ordan::test {
 
 std::function<QString(const QString &)> BreakTable(const QString &table)
 {
@@ -32,8 +31,7 @@ std::unique_ptr<CentralWiring> WireCentral(Station &station, SqlSession &db)
         station.engine().Shape1.set(Indicator::Green);
     };
     w->central->endProgram = [wp] { ++wp->endProgramCalls; };
-    w->spoilage =
-        std::make_unique<SpoilageModel>(*w->central, station.meter().parameters(), station.ActionSpoilage);
+    w->spoilage = std::make_unique<SpoilageModel>(*w->central, station.meter().parameters(), station.ActionSpoilage);
     if (station.modes().SqlMode) {
         CentralRecorder *central = w->central.get();
         station.onRecordProgramming = [central] { central->RecordCentral(); };
@@ -118,10 +116,7 @@ void CentralStationTest::startStation(bool sqlMode)
     station().FormCreate();
 }
 
-MeterParameters &CentralStationTest::params()
-{
-    return station().meter().parameters();
-}
+MeterParameters &CentralStationTest::params() { return station().meter().parameters(); }
 
 std::vector<QString> CentralStationTest::boxes() const
 {

@@ -25,8 +25,7 @@
 // Expands the suite's name before gtest pastes it.
 #define ORDAN_CENTRAL_INSTANTIATE(prefix, suite, ...) INSTANTIATE_TEST_SUITE_P(prefix, suite, __VA_ARGS__)
 
-namespace ordan::test
-{
+namespace ordan::test {
 
 // Makes one table name unknown to the server in the statements that name it.
 std::function<QString(const QString &)> BreakTable(const QString &table);
@@ -49,8 +48,7 @@ inline constexpr int kOtherPlant = 31;
 
 // A fresh schema with this workstation (computer "BENCH-1", login "operator", plant 30) and a
 // second one (BENCH-2, "petrov", plant 31); the test's own connection for checking.
-class CentralDb
-{
+class CentralDb {
 public:
     // Empty when the backend is usable, else the reason.
     QString setUp();
@@ -70,8 +68,7 @@ private:
 };
 
 // A database-mode station (marker file in its directory) on virtual time with the tiny meter.
-class CentralStationTest : public ::testing::Test
-{
+class CentralStationTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;

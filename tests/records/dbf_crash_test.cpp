@@ -74,7 +74,8 @@ TEST_P(DbfCrash, LeavesAValidTable)
     }
 
     // The table goes on.
-    ASSERT_TRUE(table.append({{S("c_number"), 88}, {S("date_rec"), QDate(2026, 12, 8)}}, &error)) << error.toStdString();
+    ASSERT_TRUE(table.append({{S("c_number"), 88}, {S("date_rec"), QDate(2026, 12, 8)}}, &error))
+        << error.toStdString();
     const auto after = ReadWithDbfread(path, &error);
     ASSERT_TRUE(after) << error.toStdString();
     const QJsonArray records = (*after)[S("records")].toArray();

@@ -116,20 +116,31 @@ TEST_P(DbfCorruptHeader, IsAnErrorNotAGuess)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DbfCorruptHeader,
-    ::testing::Values(
-        CorruptCase{"empty", [](QByteArray &f) { f.clear(); }},
-        CorruptCase{"shorter than the fixed header", [](QByteArray &f) { f.truncate(31); }},
-        CorruptCase{"shorter than its header length", [](QByteArray &f) { f.truncate(70); }},
-        CorruptCase{"unknown version", [](QByteArray &f) { f[0] = 0x02; }},
-        CorruptCase{"header length too small", [](QByteArray &f) { f[8] = 20; f[9] = 0; }},
-        CorruptCase{"header length past the descriptors' end", [](QByteArray &f) { f[8] = char(0xFF); f[9] = 0x7F; }},
-        CorruptCase{"record length zero", [](QByteArray &f) { f[10] = 0; f[11] = 0; }},
-        CorruptCase{"record length not the fields' sum", [](QByteArray &f) { f[10] = 30; }},
-        CorruptCase{"field length zero", [](QByteArray &f) { f[32 + 16] = 0; }},
-        CorruptCase{"date of seven bytes", [](QByteArray &f) { f[64 + 16] = 7; }},
-        CorruptCase{"field without a name", [](QByteArray &f) { f[32] = 0; }},
-        CorruptCase{"no terminator, descriptors run past the header", [](QByteArray &f) { f[96] = 'X'; }},
-        CorruptCase{"no fields", [](QByteArray &f) { f[32] = 0x0D; }}),
+    ::testing::Values(CorruptCase{"empty", [](QByteArray &f) { f.clear(); }},
+                      CorruptCase{"shorter than the fixed header", [](QByteArray &f) { f.truncate(31); }},
+                      CorruptCase{"shorter than its header length", [](QByteArray &f) { f.truncate(70); }},
+                      CorruptCase{"unknown version", [](QByteArray &f) { f[0] = 0x02; }},
+                      CorruptCase{"header length too small",
+                                  [](QByteArray &f) {
+                                      f[8] = 20;
+                                      f[9] = 0;
+                                  }},
+                      CorruptCase{"header length past the descriptors' end",
+                                  [](QByteArray &f) {
+                                      f[8] = char(0xFF);
+                                      f[9] = 0x7F;
+                                  }},
+                      CorruptCase{"record length zero",
+                                  [](QByteArray &f) {
+                                      f[10] = 0;
+                                      f[11] = 0;
+                                  }},
+                      CorruptCase{"record length not the fields' sum", [](QByteArray &f) { f[10] = 30; }},
+                      CorruptCase{"field length zero", [](QByteArray &f) { f[32 + 16] = 0; }},
+                      CorruptCase{"date of seven bytes", [](QByteArray &f) { f[64 + 16] = 7; }},
+                      CorruptCase{"field without a name", [](QByteArray &f) { f[32] = 0; }},
+                      CorruptCase{"no terminator, descriptors run past the header", [](QByteArray &f) { f[96] = 'X'; }},
+                      CorruptCase{"no fields", [](QByteArray &f) { f[32] = 0x0D; }}),
     [](const auto &info) { return "case" + std::to_string(info.index); });
 
 TEST(DbfHeader, StoredHeaderLengthNeedsTheFixedHeader)
@@ -205,11 +216,10 @@ INSTANTIATE_TEST_SUITE_P(
                    QByteArray("\xbe\x82\x25\x00\x80\xee\x36\x00", 8) /* JD 2458302, 01:00 */,
                    QVariant(QDateTime(QDate::fromJulianDay(2458302), QTime(1, 0), Qt::UTC))},
         DecodeCase{"FoxPro datetime null", false, F("t", 'T', 8), QByteArray(8, '\0'), QVariant()},
-        DecodeCase{"time of 4 bytes", false, F("t", 'T', 4), QByteArray("\x80\xee\x36\x00", 4),
-                   QVariant(QTime(1, 0))},
+        DecodeCase{"time of 4 bytes", false, F("t", 'T', 4), QByteArray("\x80\xee\x36\x00", 4), QVariant(QTime(1, 0))},
         DecodeCase{"memo is not read", false, F("m", 'M', 10), "         7", QVariant()},
-        DecodeCase{"Visual FoxPro double", false, F("b", 'B', 8),
-                   QByteArray("\x00\x00\x00\x00\xc0\x1c\xc8\x40", 8), QVariant(12345.5)},
+        DecodeCase{"Visual FoxPro double", false, F("b", 'B', 8), QByteArray("\x00\x00\x00\x00\xc0\x1c\xc8\x40", 8),
+                   QVariant(12345.5)},
         DecodeCase{"dBase binary memo is not read", false, F("b", 'B', 10), "         7", QVariant()}),
     [](const auto &info) { return "case" + std::to_string(info.index); });
 
@@ -249,7 +259,8 @@ TEST_P(DbfEncode, WritesTheBytes)
 TEST(DbfEncode, ReadsBackAsWritten)
 {
     const Header h7 = HeaderWith(true, {F("i", 'I', 4), F("t", '@', 8), F("n", 'N', 20, 5), F("d", 'D', 8)});
-    const QList<QVariant> values{QVariant(-123456), QVariant(QDateTime(QDate(1999, 3, 31), QTime(23, 59, 59, 999), Qt::UTC)),
+    const QList<QVariant> values{QVariant(-123456),
+                                 QVariant(QDateTime(QDate(1999, 3, 31), QTime(23, 59, 59, 999), Qt::UTC)),
                                  QVariant(274877906.944), QVariant(QDate(2000, 2, 29))};
     QByteArray record(h7.recordLength, ' ');
     QString error;
@@ -268,8 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{"time into text", false, F("t", 'C', 8), QVariant(QTime(7, 30)), "07:30:00"},
         EncodeCase{"numeric", false, F("n", 'N', 6), QVariant(17), "    17"},
         EncodeCase{"numeric decimals", false, F("n", 'F', 12, 5), QVariant(1234.56789), "  1234.56789"},
-        EncodeCase{"numeric rounds to its decimals", false, F("n", 'N', 8, 2), QVariant(2.345678),
-                   "    2.35"},
+        EncodeCase{"numeric rounds to its decimals", false, F("n", 'N', 8, 2), QVariant(2.345678), "    2.35"},
         EncodeCase{"numeric drops decimals to fit", false, F("n", 'N', 5, 3), QVariant(123.5), "123.5"},
         EncodeCase{"numeric drops all decimals", false, F("n", 'N', 5, 3), QVariant(1234.75), " 1235"},
         EncodeCase{"numeric negative zero", false, F("n", 'N', 3), QVariant(-0.0), "  0"},
@@ -278,8 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{"numeric null", false, F("n", 'N', 6), QVariant(), "      "},
         EncodeCase{"date", false, F("d", 'D', 8), QVariant(QDate(2026, 12, 8)), "20261208"},
         EncodeCase{"date null", false, F("d", 'D', 8), QVariant(), "        "},
-        EncodeCase{"date from text refused", false, F("d", 'D', 8), QVariant(QStringLiteral("08.12.2026")),
-                   ""},
+        EncodeCase{"date from text refused", false, F("d", 'D', 8), QVariant(QStringLiteral("08.12.2026")), ""},
         EncodeCase{"logical true", false, F("l", 'L', 1), QVariant(true), "T"},
         EncodeCase{"logical false", false, F("l", 'L', 1), QVariant(false), "F"},
         EncodeCase{"logical null", false, F("l", 'L', 1), QVariant(), " "},
@@ -307,13 +316,9 @@ INSTANTIATE_TEST_SUITE_P(
 // null, after a length bit for each varying-length column, in column order.
 TEST(DbfNullFlags, BitsFollowTheColumnsAndMarkNulls)
 {
-    QByteArray file = LayOutTable(0x30, false,
-                                  {{"ZONE_0", 'I', 4},
-                                   {"NOTE", 'V', 10},
-                                   {"TIME_0", 'T', 8},
-                                   {"FIXED", 'I', 4},
-                                   {"_NullFlags", '0', 1}},
-                                  {});
+    QByteArray file = LayOutTable(
+        0x30, false,
+        {{"ZONE_0", 'I', 4}, {"NOTE", 'V', 10}, {"TIME_0", 'T', 8}, {"FIXED", 'I', 4}, {"_NullFlags", '0', 1}}, {});
     const auto flagsOf = [&file](int field, char flags) { file[32 + 32 * field + 18] = flags; };
     flagsOf(0, 0x02);
     flagsOf(1, 0x02);
@@ -360,8 +365,8 @@ TEST(DbfNullFlags, BitsFollowTheColumnsAndMarkNulls)
 TEST(DbfEmptyTable, HasHeaderDescriptorsTerminatorAndEndMark)
 {
     QString error;
-    const auto bytes = dbf::BuildEmptyTable({{QStringLiteral("c_number"), 'F', 12, 0}, {QStringLiteral("version"), 'C', 5, 0}},
-                                            QDate(2026, 12, 8), &error);
+    const auto bytes = dbf::BuildEmptyTable(
+        {{QStringLiteral("c_number"), 'F', 12, 0}, {QStringLiteral("version"), 'C', 5, 0}}, QDate(2026, 12, 8), &error);
     ASSERT_TRUE(bytes) << error.toStdString();
     ASSERT_EQ(bytes->size(), 32 + 2 * 32 + 1 + 1);
     EXPECT_EQ(Hex(bytes->first(12)), QStringLiteral("03 7E 0C 08 00 00 00 00 61 00 12 00"));

@@ -54,8 +54,11 @@ Outcome Exercise(const QString &path)
     error.clear();
     check(table.latestDay(&error).has_value(), error);
     error.clear();
-    const bool appended = table.append({{S("c_number"), 42}, {S("date_rec"), QDate(2026, 12, 8)},
-                                        {S("version"), S("5.1")}, {S("summer"), true}, {S("zone_0"), QVariant()}},
+    const bool appended = table.append({{S("c_number"), 42},
+                                        {S("date_rec"), QDate(2026, 12, 8)},
+                                        {S("version"), S("5.1")},
+                                        {S("summer"), true},
+                                        {S("zone_0"), QVariant()}},
                                        &error);
     if (!appended) {
         EXPECT_FALSE(error.isEmpty());
@@ -79,8 +82,11 @@ protected:
         ASSERT_TRUE(CreateSettingTable(setting, &error));
         DbfTable table(setting);
         for (int i = 0; i < 4; ++i) {
-            ASSERT_TRUE(table.append({{S("c_number"), 100 + i}, {S("date_rec"), QDate(2026, 12, 1 + i)},
-                                      {S("t_1_c"), 1.5 * i}, {S("summer"), i % 2 == 0}, {S("c_time"), S("10:15")}},
+            ASSERT_TRUE(table.append({{S("c_number"), 100 + i},
+                                      {S("date_rec"), QDate(2026, 12, 1 + i)},
+                                      {S("t_1_c"), 1.5 * i},
+                                      {S("summer"), i % 2 == 0},
+                                      {S("c_time"), S("10:15")}},
                                      &error));
         }
         seeds.append(ReadFile(setting));
@@ -145,12 +151,8 @@ TEST_F(DbfRobustness, RandomMutations)
             const qsizetype limit = random() % 3 ? std::min<qsizetype>(headerLength, bytes.size()) : bytes.size();
             const qsizetype at = static_cast<qsizetype>(random() % static_cast<quint64>(limit));
             switch (random() % 4) {
-            case 0:
-                bytes[at] = static_cast<char>(random());
-                break;
-            case 1:
-                bytes[at] = static_cast<char>(bytes[at] ^ (1 << (random() % 8)));
-                break;
+            case 0: bytes[at] = static_cast<char>(random()); break;
+            case 1: bytes[at] = static_cast<char>(bytes[at] ^ (1 << (random() % 8))); break;
             case 2:
                 bytes[at] = static_cast<char>(std::array<int, 6>{0x00, 0xFF, 0x0D, 0x1A, '*', ' '}[random() % 6]);
                 break;

@@ -20,15 +20,10 @@
 #include <unistd.h>
 #include <vector>
 
-namespace ordan::test
-{
-namespace
-{
+namespace ordan::test {
+namespace {
 
-QString S(const char *text)
-{
-    return QString::fromUtf8(text);
-}
+QString S(const char *text) { return QString::fromUtf8(text); }
 
 LocalRow Row(int number)
 {
@@ -59,8 +54,7 @@ void AppendFromProcesses(const QString &path, int first, int count)
     }
 }
 
-class DbfShared : public ::testing::Test
-{
+class DbfShared : public ::testing::Test {
 protected:
     void SetUp() override
     {

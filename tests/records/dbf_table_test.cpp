@@ -258,11 +258,13 @@ TEST_F(DbfTableTest, QueriesOfThePage)
         QDate date;
         int indicator;
     };
-    const QList<R> rows{{10, QDate(2026, 12, 6), 1}, {12, QDate(2026, 12, 8), 2}, {11, QDate(2026, 12, 8), 3},
+    const QList<R> rows{{10, QDate(2026, 12, 6), 1},
+                        {12, QDate(2026, 12, 8), 2},
+                        {11, QDate(2026, 12, 8), 3},
                         {9, QDate(2026, 12, 7), 4}};
     for (const R &r : rows)
-        ASSERT_TRUE(table.append({{S("c_number"), r.number}, {S("date_rec"), r.date}, {S("indicator"), r.indicator}},
-                                 &error));
+        ASSERT_TRUE(
+            table.append({{S("c_number"), r.number}, {S("date_rec"), r.date}, {S("indicator"), r.indicator}}, &error));
     EXPECT_EQ(table.rowCount(&error), 4);
     EXPECT_EQ(table.maxNumber(&error), QVariant(12.0));
     const auto latest = table.latestDay(&error);
@@ -281,9 +283,9 @@ TEST_F(DbfTableTest, ReadsAndAppendsToATableInAnotherLayout)
 {
     const QString path = pathOf("Setting.DBF");
     const QList<RawField> fields{
-        {"NOTE", 'C', 10},    {"DATE_REC", 'D', 8}, {"Zone_0", 'N', 2},      {"time_0", 'C', 8},
-        {"ZONE_1", 'N', 2},   {"TIME_1", 'T', 8},   {"INDICATOR", 'N', 4},   {"C_NUMBER", 'N', 10},
-        {"EXTRA", 'N', 5, 2}, {"SUMMER", 'L', 1},   {"VERSION", 'C', 5},     {"MEMO", 'M', 10},
+        {"NOTE", 'C', 10},    {"DATE_REC", 'D', 8}, {"Zone_0", 'N', 2},    {"time_0", 'C', 8},
+        {"ZONE_1", 'N', 2},   {"TIME_1", 'T', 8},   {"INDICATOR", 'N', 4}, {"C_NUMBER", 'N', 10},
+        {"EXTRA", 'N', 5, 2}, {"SUMMER", 'L', 1},   {"VERSION", 'C', 5},   {"MEMO", 'M', 10},
     };
     const QByteArray foxTime("\xab\xd9\x24\x00\x80\xa8\x12\x01", 8); // 1899-12-30 (JD 2415019) 05:00
     const QByteArray kept = QByteArray(" ") + Padded("keep me", 10) + "20261207" + RightAligned("2", 2) +
@@ -315,8 +317,11 @@ TEST_F(DbfTableTest, ReadsAndAppendsToATableInAnotherLayout)
     // A value for a column the file lacks is refused; a null for it is fine.
     EXPECT_FALSE(table.append({{S("ncorrect"), 3}}, &error));
     EXPECT_TRUE(error.contains(S("ncorrect"))) << error.toStdString();
-    ASSERT_TRUE(table.append({{S("ncorrect"), QVariant()}, {S("c_number"), 501}, {S("DATE_REC"), QDate(2026, 12, 8)},
-                              {S("summer"), false}, {S("version"), S("4.2")}},
+    ASSERT_TRUE(table.append({{S("ncorrect"), QVariant()},
+                              {S("c_number"), 501},
+                              {S("DATE_REC"), QDate(2026, 12, 8)},
+                              {S("summer"), false},
+                              {S("version"), S("4.2")}},
                              &error))
         << error.toStdString();
 
@@ -345,10 +350,12 @@ TEST_F(DbfTableTest, ReadsAndAppendsToATableInAnotherLayout)
 QList<RawField> Level7Fields()
 {
     return {
-        {"C_NUMBER", 'N', 10},  {"DATE_REC", 'D', 8},   {"TIME_REC", 'C', 5}, {"ZONE_0", 'I', 4},
-        {"TIME_0", '@', 8},     {"ZONE_1", 'I', 4},     {"TIME_1", '@', 8},   {"INDICATOR", 'I', 4},
-        {"SUMMER", 'L', 1},     {"REMARK_OF_THE_OPERATOR", 'C', 20},          {"VERSION", 'C', 5},
-        {"ADDRESS", 'I', 4},
+        {"C_NUMBER", 'N', 10}, {"DATE_REC", 'D', 8},
+        {"TIME_REC", 'C', 5},  {"ZONE_0", 'I', 4},
+        {"TIME_0", '@', 8},    {"ZONE_1", 'I', 4},
+        {"TIME_1", '@', 8},    {"INDICATOR", 'I', 4},
+        {"SUMMER", 'L', 1},    {"REMARK_OF_THE_OPERATOR", 'C', 20},
+        {"VERSION", 'C', 5},   {"ADDRESS", 'I', 4},
     };
 }
 
@@ -396,9 +403,14 @@ TEST_F(DbfTableTest, Level7TableIsReadAppendedToAndStillReads)
     EXPECT_FALSE(before->rows[1].value(S("zone_0")).isValid());
     EXPECT_FALSE(before->rows[1].value(S("time_0")).isValid());
 
-    ASSERT_TRUE(table.append({{S("c_number"), 702}, {S("date_rec"), QDate(2026, 12, 7)}, {S("address"), 17},
-                              {S("zone_0"), 2}, {S("time_0"), QTime(6, 45)}, {S("summer"), true},
-                              {S("version"), S("4.2")}, {S("time_rec"), S("11:05")}},
+    ASSERT_TRUE(table.append({{S("c_number"), 702},
+                              {S("date_rec"), QDate(2026, 12, 7)},
+                              {S("address"), 17},
+                              {S("zone_0"), 2},
+                              {S("time_0"), QTime(6, 45)},
+                              {S("summer"), true},
+                              {S("version"), S("4.2")},
+                              {S("time_rec"), S("11:05")}},
                              &error))
         << error.toStdString();
     checkOld("after the append");
@@ -510,9 +522,7 @@ TEST_F(DbfTableTest, MissingOrUnreadableFileIsAnError)
 
 // A header length that disagrees with the descriptors would put the new row where no
 // reader looks for it and over the end of the last one: the table is refused, untouched.
-class DbfHeaderLengthTest : public DbfTableTest, public ::testing::WithParamInterface<int>
-{
-};
+class DbfHeaderLengthTest : public DbfTableTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(DbfHeaderLengthTest, DisagreeingWithTheDescriptorsIsRefusedAndTheFileUntouched)
 {
@@ -535,11 +545,9 @@ TEST_P(DbfHeaderLengthTest, DisagreeingWithTheDescriptorsIsRefusedAndTheFileUnto
     EXPECT_EQ(ReadFile(path), bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Offsets, DbfHeaderLengthTest, ::testing::Values(1, -1, 32, 2, 262, 264),
-                         [](const auto &info) {
-                             return (info.param < 0 ? "minus" : "plus") +
-                                    std::to_string(std::abs(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Offsets, DbfHeaderLengthTest, ::testing::Values(1, -1, 32, 2, 262, 264), [](const auto &info) {
+    return (info.param < 0 ? "minus" : "plus") + std::to_string(std::abs(info.param));
+});
 
 TEST_F(DbfTableTest, FoxProBackLinkAfterTheDescriptorsIsRead)
 {
@@ -553,8 +561,7 @@ TEST_F(DbfTableTest, FoxProBackLinkAfterTheDescriptorsIsRead)
     ASSERT_TRUE(WriteFile(path, bytes));
     QString error;
     DbfTable table(path);
-    ASSERT_TRUE(table.append({{S("c_number"), 7}, {S("date_rec"), QDate(2026, 12, 8)}}, &error))
-        << error.toStdString();
+    ASSERT_TRUE(table.append({{S("c_number"), 7}, {S("date_rec"), QDate(2026, 12, 8)}}, &error)) << error.toStdString();
     const QJsonObject t = Dbfread(path);
     EXPECT_EQ(t[S("headerlen")].toInt(), length);
     ASSERT_EQ(t[S("records")].toArray().size(), 1);

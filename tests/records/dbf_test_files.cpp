@@ -26,8 +26,8 @@ QByteArray Be(quint64 value, int width)
 
 } // namespace
 
-QByteArray LayOutTable(quint8 version, bool level7, const QList<RawField> &fields,
-                       const QList<QByteArray> &records, quint32 countInHeader)
+QByteArray LayOutTable(quint8 version, bool level7, const QList<RawField> &fields, const QList<QByteArray> &records,
+                       quint32 countInHeader)
 {
     const int base = level7 ? 68 : 32;
     const int size = level7 ? 48 : 32;

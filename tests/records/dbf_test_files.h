@@ -23,8 +23,8 @@ struct RawField {
 // A table laid out by hand: version byte, descriptors of 32 (dBase III/IV) or 48 bytes
 // (level 7, with a field properties block after the terminator), records as given (each
 // starting with its deletion flag), an end-of-file mark.
-QByteArray LayOutTable(quint8 version, bool level7, const QList<RawField> &fields,
-                       const QList<QByteArray> &records, quint32 countInHeader);
+QByteArray LayOutTable(quint8 version, bool level7, const QList<RawField> &fields, const QList<QByteArray> &records,
+                       quint32 countInHeader);
 inline QByteArray LayOutTable(quint8 version, bool level7, const QList<RawField> &fields,
                               const QList<QByteArray> &records)
 {

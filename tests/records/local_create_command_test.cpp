@@ -12,19 +12,13 @@
 
 #include <cstdio>
 
-namespace ordan::test
-{
-namespace
-{
+namespace ordan::test {
+namespace {
 
-QString S(const char *text)
-{
-    return QString::fromUtf8(text);
-}
+QString S(const char *text) { return QString::fromUtf8(text); }
 
 // What the command printed on one of its streams.
-class Captured
-{
+class Captured {
 public:
     Captured() : file_(std::tmpfile()) {}
     ~Captured() { std::fclose(file_); }

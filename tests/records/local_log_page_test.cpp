@@ -11,15 +11,10 @@
 #include <QTableView>
 #include <gtest/gtest.h>
 
-namespace ordan::test
-{
-namespace
-{
+namespace ordan::test {
+namespace {
 
-QString S(const char *text)
-{
-    return QString::fromUtf8(text);
-}
+QString S(const char *text) { return QString::fromUtf8(text); }
 
 struct LocalLogPageTest : ::testing::Test {
     QObject root;

@@ -15,10 +15,8 @@
 
 #include <map>
 
-namespace ordan::test
-{
-namespace
-{
+namespace ordan::test {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -86,9 +84,8 @@ struct ReportTest : ::testing::Test {
              {u"reset"_s, true}},
             {{u"c_number"_s, 5}, {u"date_rec"_s, QDate(2026, 12, 9)}, {u"time_rec"_s, u"08:00"_s}},
         };
-        station =
-            std::make_unique<Station>(Station::Platform{rig.line, rig.timers, rig.op, rig.facts, rig.settings,
-                                                        rig.ports, rig.exportFiles, rig.dir.path(), &table});
+        station = std::make_unique<Station>(Station::Platform{rig.line, rig.timers, rig.op, rig.facts, rig.settings,
+                                                              rig.ports, rig.exportFiles, rig.dir.path(), &table});
         station->FormCreate();
     }
     LocalLogView &view() { return *station->localLog(); }
@@ -130,12 +127,7 @@ TEST_F(ReportTest, RowsTheFilterShowsReadBackWithTheirKinds)
          1234,
          {1234, 1234},
          u"Записи установок с 01.12.2026 по 31.12.2026, счетчик № 1234"_s},
-        {"nothing",
-         QDate(2026, 12, 10),
-         QDate(2026, 12, 11),
-         0,
-         {},
-         u"Записи установок с 10.12.2026 по 11.12.2026"_s},
+        {"nothing", QDate(2026, 12, 10), QDate(2026, 12, 11), 0, {}, u"Записи установок с 10.12.2026 по 11.12.2026"_s},
     };
     const int columns = static_cast<int>(kSettingViewColumns.size());
     for (const Case &c : cases) {
@@ -162,9 +154,8 @@ TEST_F(ReportTest, RowsTheFilterShowsReadBackWithTheirKinds)
         for (int col = 0; col < columns; ++col) {
             const auto &title = kSettingViewColumns[static_cast<size_t>(col)].title;
             EXPECT_EQ(cells.at({1, col}).type, kText);
-            EXPECT_EQ(
-                cells.at({1, col}).value.toString(),
-                QString(reinterpret_cast<const QChar *>(title.data()), static_cast<qsizetype>(title.size())));
+            EXPECT_EQ(cells.at({1, col}).value.toString(),
+                      QString(reinterpret_cast<const QChar *>(title.data()), static_cast<qsizetype>(title.size())));
         }
         for (int i = 0; i < c.numbers.size(); ++i) {
             const XlrdCell &number = cells.at({2 + i, Column(u"Номер")});

@@ -7,32 +7,24 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan::test
-{
-namespace
-{
+namespace ordan::test {
+namespace {
 
-QString S(const char *text)
-{
-    return QString::fromUtf8(text);
-}
+QString S(const char *text) { return QString::fromUtf8(text); }
 
 LocalRow Row(int number, QDate day, QVariant summer = {})
 {
-    return {
-        {S("c_number"), number}, {S("date_rec"), day}, {S("summer"), summer}, {S("time_rec"), S("10:15")}};
+    return {{S("c_number"), number}, {S("date_rec"), day}, {S("summer"), summer}, {S("time_rec"), S("10:15")}};
 }
 
-class LocalLogViewTest : public ::testing::Test
-{
+class LocalLogViewTest : public ::testing::Test {
 protected:
     LocalLogViewTest()
     {
         // As the station starts in normal mode.
         open.setEnabled(true);
         close.setEnabled(false);
-        QObject::connect(&view, &LocalLogView::activePageRequested,
-                         [this](int page) { pages.push_back(page); });
+        QObject::connect(&view, &LocalLogView::activePageRequested, [this](int page) { pages.push_back(page); });
     }
     void seed()
     {
@@ -47,8 +39,7 @@ protected:
     MemoryLocalTable table;
     std::vector<QString> reported;
     std::vector<int> pages;
-    LocalLogView view{table, open, close, QDate(2026, 12, 8),
-                      [this](const QString &e) { reported.push_back(e); }};
+    LocalLogView view{table, open, close, QDate(2026, 12, 8), [this](const QString &e) { reported.push_back(e); }};
 };
 
 TEST_F(LocalLogViewTest, StartsClosedOnToday)
@@ -71,9 +62,7 @@ struct FilterCase {
     QList<int> numbers; // c_number of the rows shown, in stored order
 };
 
-class LocalLogFilter : public LocalLogViewTest, public ::testing::WithParamInterface<FilterCase>
-{
-};
+class LocalLogFilter : public LocalLogViewTest, public ::testing::WithParamInterface<FilterCase> {};
 
 TEST_P(LocalLogFilter, ShowsTheRowsThatPass)
 {
@@ -96,14 +85,13 @@ TEST_P(LocalLogFilter, ShowsTheRowsThatPass)
 
 INSTANTIATE_TEST_SUITE_P(
     Filters, LocalLogFilter,
-    ::testing::Values(
-        FilterCase{"oneDay", QDate(2026, 12, 8), QDate(2026, 12, 8), 0, {1234, 77}},
-        FilterCase{"oneDayOneNumber", QDate(2026, 12, 8), QDate(2026, 12, 8), 1234, {1234}},
-        FilterCase{"negativeNumberIsNoCondition", QDate(2026, 12, 8), QDate(2026, 12, 8), -5, {1234, 77}},
-        FilterCase{"range", QDate(2026, 12, 7), QDate(2026, 12, 9), 0, {1234, 77, 1234, 5}},
-        FilterCase{"rangeOneNumber", QDate(2026, 12, 1), QDate(2026, 12, 31), 1234, {1234, 1234}},
-        FilterCase{"unknownNumber", QDate(2026, 12, 1), QDate(2026, 12, 31), 4321, {}},
-        FilterCase{"fromAfterTo", QDate(2026, 12, 9), QDate(2026, 12, 7), 0, {}}),
+    ::testing::Values(FilterCase{"oneDay", QDate(2026, 12, 8), QDate(2026, 12, 8), 0, {1234, 77}},
+                      FilterCase{"oneDayOneNumber", QDate(2026, 12, 8), QDate(2026, 12, 8), 1234, {1234}},
+                      FilterCase{"negativeNumberIsNoCondition", QDate(2026, 12, 8), QDate(2026, 12, 8), -5, {1234, 77}},
+                      FilterCase{"range", QDate(2026, 12, 7), QDate(2026, 12, 9), 0, {1234, 77, 1234, 5}},
+                      FilterCase{"rangeOneNumber", QDate(2026, 12, 1), QDate(2026, 12, 31), 1234, {1234, 1234}},
+                      FilterCase{"unknownNumber", QDate(2026, 12, 1), QDate(2026, 12, 31), 4321, {}},
+                      FilterCase{"fromAfterTo", QDate(2026, 12, 9), QDate(2026, 12, 7), 0, {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(LocalLogViewTest, AnEmptyTableShowsNoRecords)
@@ -132,9 +120,7 @@ struct ChangeCase {
     std::function<void(LocalLogView &)> change;
 };
 
-class LocalLogFilterChange : public LocalLogViewTest, public ::testing::WithParamInterface<ChangeCase>
-{
-};
+class LocalLogFilterChange : public LocalLogViewTest, public ::testing::WithParamInterface<ChangeCase> {};
 
 TEST_P(LocalLogFilterChange, ClosesTheView)
 {
@@ -149,12 +135,11 @@ TEST_P(LocalLogFilterChange, ClosesTheView)
     EXPECT_FALSE(close.isEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Controls, LocalLogFilterChange,
-    ::testing::Values(ChangeCase{"number", [](LocalLogView &v) { v.SpinFilter.edit(1234); }},
-                      ChangeCase{"from", [](LocalLogView &v) { v.DTP1.edit(QDate(2026, 12, 1)); }},
-                      ChangeCase{"to", [](LocalLogView &v) { v.DTP2.edit(QDate(2026, 12, 31)); }}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Controls, LocalLogFilterChange,
+                         ::testing::Values(ChangeCase{"number", [](LocalLogView &v) { v.SpinFilter.edit(1234); }},
+                                           ChangeCase{"from", [](LocalLogView &v) { v.DTP1.edit(QDate(2026, 12, 1)); }},
+                                           ChangeCase{"to", [](LocalLogView &v) { v.DTP2.edit(QDate(2026, 12, 31)); }}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(LocalLogViewTest, FilterEditsWhileClosedLeaveTheActionsAlone)
 {
@@ -210,8 +195,7 @@ TEST(LocalLogGrid, HasTheTwentySixColumnsWithTheirTitles)
     EXPECT_EQ(model.resetColumn(), 10);
 }
 
-class LocalLogGridCells : public LocalLogViewTest
-{
+class LocalLogGridCells : public LocalLogViewTest {
 protected:
     int column(const char16_t *name) const
     {
@@ -264,9 +248,7 @@ TEST_F(LocalLogGridCells, NumbersAndDatesUseTheLocale)
                   {{S("c_number"), 2}, {S("date_rec"), QDate(2026, 12, 8)}, {S("reset"), false}}};
     ASSERT_TRUE(open.execute());
     LocalLogTableModel model(view);
-    auto text = [&](int row, const char16_t *name) {
-        return model.data(model.index(row, column(name))).toString();
-    };
+    auto text = [&](int row, const char16_t *name) { return model.data(model.index(row, column(name))).toString(); };
     {
         const LocaleScope ru(QLocale(QLocale::Russian, QLocale::Russia));
         EXPECT_EQ(text(0, u"C_NUMBER"), S("131071"));

@@ -21,32 +21,25 @@
 
 #include <algorithm>
 
-namespace ordan::test
-{
-namespace
-{
+namespace ordan::test {
+namespace {
 
-QString S(const char *text)
-{
-    return QString::fromUtf8(text);
-}
+QString S(const char *text) { return QString::fromUtf8(text); }
 
-const QStringList kGated = {S("address"),   S("c_date"),     S("c_time"),   S("summer"),
-                            S("pass"),      S("ddm_a"),      S("ddm_b"),    S("ddm_c"),
-                            S("count_day"), S("count_hour"), S("indicator")};
+const QStringList kGated = {S("address"), S("c_date"), S("c_time"),    S("summer"),     S("pass"),     S("ddm_a"),
+                            S("ddm_b"),   S("ddm_c"),  S("count_day"), S("count_hour"), S("indicator")};
 
 // A station in normal mode whose recorder writes to a real Setting.DBF.
-class LocalRecorderTest : public ::testing::Test
-{
+class LocalRecorderTest : public ::testing::Test {
 protected:
     LocalRecorderTest()
     {
         path = dir.filePath(S("Setting.DBF"));
-        recorder = std::make_unique<LocalRecorder>(table, p, station.schedule(), rig.op, rig.facts,
-                                                   [this](const QString &e) {
-                                                       reported.push_back(e);
-                                                       station.ReportError(e);
-                                                   });
+        recorder =
+            std::make_unique<LocalRecorder>(table, p, station.schedule(), rig.op, rig.facts, [this](const QString &e) {
+                reported.push_back(e);
+                station.ReportError(e);
+            });
     }
 
     void createTable()
@@ -139,8 +132,7 @@ TEST_F(LocalRecorderTest, ClockOnlyWriteLeavesTheOtherSettingsNull)
     EXPECT_TRUE(r[S("correct")].isNull());
     EXPECT_EQ(r[S("date_rec")].toString(), S("2026-12-08"));
     EXPECT_EQ(r[S("time_rec")].toString(), S("10:15"));
-    for (const char *column :
-         {"address", "pass", "indicator", "count_day", "count_hour", "ddm_a", "ddm_b", "ddm_c"})
+    for (const char *column : {"address", "pass", "indicator", "count_day", "count_hour", "ddm_a", "ddm_b", "ddm_c"})
         EXPECT_TRUE(r[S(column)].isNull()) << column;
     for (const char *column : kReadingColumns)
         EXPECT_TRUE(r[S(column)].isNull()) << column; // the readings were never read
@@ -194,9 +186,7 @@ struct SelectionCase {
     QMap<QString, QVariant> expected; // the gated columns that hold a value; the rest null
 };
 
-class LocalRecorderSelections : public LocalRecorderTest, public ::testing::WithParamInterface<SelectionCase>
-{
-};
+class LocalRecorderSelections : public LocalRecorderTest, public ::testing::WithParamInterface<SelectionCase> {};
 
 TEST_P(LocalRecorderSelections, RecordsWhatWasSelectedForWriting)
 {
@@ -240,11 +230,9 @@ INSTANTIATE_TEST_SUITE_P(
                       {{S("c_date"), S("2026-03-09")}, {S("c_time"), S("07:05")}, {S("summer"), true}}},
         SelectionCase{"address", Only(&LocalWriteSelections::address), {{S("address"), 45}}},
         SelectionCase{"password", Only(&LocalWriteSelections::newPassword), {{S("pass"), 777.0}}},
+        SelectionCase{"billing", Only(&LocalWriteSelections::billing), {{S("count_day"), 25}, {S("count_hour"), 7}}},
         SelectionCase{
-            "billing", Only(&LocalWriteSelections::billing), {{S("count_day"), 25}, {S("count_hour"), 7}}},
-        SelectionCase{"ddm",
-                      Only(&LocalWriteSelections::ddm),
-                      {{S("ddm_a"), 1.0}, {S("ddm_b"), 2.0}, {S("ddm_c"), 70000.0}}},
+            "ddm", Only(&LocalWriteSelections::ddm), {{S("ddm_a"), 1.0}, {S("ddm_b"), 2.0}, {S("ddm_c"), 70000.0}}},
         SelectionCase{"indication", Only(&LocalWriteSelections::indication), {{S("indicator"), 5}}},
         SelectionCase{"statusReset", Only(&LocalWriteSelections::statusReset), {}}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -257,9 +245,7 @@ struct ReadingsCase {
     std::vector<std::optional<double>> expected; // t_1_c, t_2_c, t_3_c, t_1_1, t_2_1, t_3_1
 };
 
-class LocalRecorderReadings : public LocalRecorderTest, public ::testing::WithParamInterface<ReadingsCase>
-{
-};
+class LocalRecorderReadings : public LocalRecorderTest, public ::testing::WithParamInterface<ReadingsCase> {};
 
 TEST_P(LocalRecorderReadings, StopAtTheFirstCellThatIsNotANumber)
 {
@@ -371,8 +357,7 @@ TEST_F(LocalRecorderTest, ReadOnlyTableIsAWriteErrorAndStaysUnchanged)
     ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     recorder->RecordLocal();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_TRUE(rig.op.boxes[0].text.startsWith(S("Ошибка записи в БД: ")))
-        << rig.op.boxes[0].text.toStdString();
+    EXPECT_TRUE(rig.op.boxes[0].text.startsWith(S("Ошибка записи в БД: "))) << rig.op.boxes[0].text.toStdString();
     EXPECT_TRUE(rig.op.boxes[0].text.contains(S("только для чтения")));
     EXPECT_EQ(rig.op.boxes[0].caption, S("Ошибка БД"));
     EXPECT_EQ(rig.op.boxes[0].icon, BoxIcon::Error);
@@ -439,8 +424,7 @@ struct ScheduleSnapshot {
     bool operator==(const ScheduleSnapshot &) const = default;
 };
 
-class LocalDefaultsTest : public LocalRecorderTest
-{
+class LocalDefaultsTest : public LocalRecorderTest {
 protected:
     ScheduleSnapshot snapshot() const
     {
@@ -567,8 +551,8 @@ TEST_F(LocalDefaultsTest, ColumnsInAnotherOrderAreFoundByName)
                Padded("05:00:00", 8) + RightAligned(QByteArray::number(zone1), 11) + date +
                RightAligned(QByteArray::number(zone0), 11) + Padded("01:30", 8) + RightAligned("900", 10);
     };
-    ASSERT_TRUE(WriteFile(
-        path, LayOutTable(0x03, false, fields, {record("20261201", 1, 1, 15), record("20261208", 2, 3, 6)})));
+    ASSERT_TRUE(
+        WriteFile(path, LayOutTable(0x03, false, fields, {record("20261201", 1, 1, 15), record("20261208", 2, 3, 6)})));
     EXPECT_TRUE(recorder->LoadRecordDefaults());
     const ScheduleSnapshot s = snapshot();
     EXPECT_FALSE(s.single);
@@ -586,28 +570,15 @@ QList<RawField> Level7SettingFields()
 {
     QList<RawField> fields;
     for (auto it = kSettingColumns.rbegin(); it != kSettingColumns.rend(); ++it) {
-        const QByteArray name =
-            QByteArray(it->name.data(), static_cast<qsizetype>(it->name.size())).toUpper();
+        const QByteArray name = QByteArray(it->name.data(), static_cast<qsizetype>(it->name.size())).toUpper();
         switch (it->type) {
-        case SettingType::Float:
-            fields.append({name, 'N', it->length, it->decimals});
-            break;
+        case SettingType::Float: fields.append({name, 'N', it->length, it->decimals}); break;
         case SettingType::SmallInt:
-        case SettingType::Integer:
-            fields.append({name, 'I', 4});
-            break;
-        case SettingType::Text:
-            fields.append({name, 'C', it->length});
-            break;
-        case SettingType::Date:
-            fields.append({name, 'D', 8});
-            break;
-        case SettingType::Logical:
-            fields.append({name, 'L', 1});
-            break;
-        case SettingType::TimeOfDay:
-            fields.append({name, '@', 8});
-            break;
+        case SettingType::Integer: fields.append({name, 'I', 4}); break;
+        case SettingType::Text: fields.append({name, 'C', it->length}); break;
+        case SettingType::Date: fields.append({name, 'D', 8}); break;
+        case SettingType::Logical: fields.append({name, 'L', 1}); break;
+        case SettingType::TimeOfDay: fields.append({name, '@', 8}); break;
         }
     }
     return fields;
@@ -713,13 +684,9 @@ struct ForeignForm {
     bool nullsStored; // the zone, address and indicator columns can hold null
 };
 
-void PrintTo(const ForeignForm &f, std::ostream *os)
-{
-    *os << f.form;
-}
+void PrintTo(const ForeignForm &f, std::ostream *os) { *os << f.form; }
 
-class LocalForeignTable : public LocalDefaultsTest, public ::testing::WithParamInterface<ForeignForm>
-{
+class LocalForeignTable : public LocalDefaultsTest, public ::testing::WithParamInterface<ForeignForm> {
 protected:
     static QByteArray RunDbfModule(const QStringList &args)
     {
@@ -784,8 +751,8 @@ TEST_P(LocalForeignTable, StationAppendsNullsThatBothReadersSeeAndTheDefaultsIgn
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, LocalForeignTable,
-                         ::testing::Values(ForeignForm{"db3", true}, ForeignForm{"fp", true},
-                                           ForeignForm{"vfp", false}, ForeignForm{"vfp-null", true}),
+                         ::testing::Values(ForeignForm{"db3", true}, ForeignForm{"fp", true}, ForeignForm{"vfp", false},
+                                           ForeignForm{"vfp-null", true}),
                          [](const auto &info) {
                              std::string name = info.param.form;
                              std::replace(name.begin(), name.end(), '-', '_');

@@ -15,18 +15,12 @@
 #include <QJsonArray>
 #include <gtest/gtest.h>
 
-namespace ordan::test
-{
-namespace
-{
+namespace ordan::test {
+namespace {
 
-QString S(const char *text)
-{
-    return QString::fromUtf8(text);
-}
+QString S(const char *text) { return QString::fromUtf8(text); }
 
-class LocalStationSim : public ::testing::Test
-{
+class LocalStationSim : public ::testing::Test {
 protected:
     LocalStationSim()
     {
@@ -50,10 +44,9 @@ protected:
         station = &s;
         // The wiring of the station in normal mode.
         auto report = [&s](const QString &e) { s.ReportError(e); };
-        recorder = std::make_unique<LocalRecorder>(table, s.meter().parameters(), s.schedule(), s.op(),
-                                                   s.facts(), report);
-        view = std::make_unique<LocalLogView>(table, s.ActionOpen, s.ActionClose, s.facts().now().date(),
-                                              report);
+        recorder =
+            std::make_unique<LocalRecorder>(table, s.meter().parameters(), s.schedule(), s.op(), s.facts(), report);
+        view = std::make_unique<LocalLogView>(table, s.ActionOpen, s.ActionClose, s.facts().now().date(), report);
         if (!s.modes().SqlMode) {
             recorder->installPlusButton();
             s.onRecordProgramming = [r = recorder.get()] { r->RecordLocal(); };
@@ -77,19 +70,16 @@ protected:
             [this] {
                 return !p().LabeledVersion.value().isEmpty() && !p().EditOff.value().isEmpty() &&
                        !p().LabeledNCorrect.value().isEmpty() && !p().GridValue_1.value()[3][1].isEmpty() &&
-                       p().SpinEdit_Number.value() == 77881 && p().StatusWord > 0 &&
-                       p().ActionSetting.isEnabled();
+                       p().SpinEdit_Number.value() == 77881 && p().StatusWord > 0 && p().ActionSetting.isEnabled();
             },
             30000, 10));
     }
     void write()
     {
         ASSERT_TRUE(p().ActionSetting.execute());
-        ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Green; },
-                                            30000, 10));
+        ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Green; }, 30000, 10));
         ASSERT_TRUE(rig.op.boxes.empty()) << rig.op.boxes[0].text.toStdString();
-        ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Hidden; },
-                                            5000, 10));
+        ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Hidden; }, 5000, 10));
     }
     QJsonArray records()
     {
@@ -175,8 +165,7 @@ TEST_F(LocalStationSim, TwoWritesWithDifferentSelectionsMakeTwoRows)
     EXPECT_EQ(first[S("c_time")].toString(), clockText);
     EXPECT_EQ(first[S("summer")].toBool(!summer), summer);
     EXPECT_EQ(first[S("reset")].toBool(false), true);
-    for (const char *column :
-         {"address", "pass", "indicator", "count_day", "count_hour", "ddm_a", "ddm_b", "ddm_c"})
+    for (const char *column : {"address", "pass", "indicator", "count_day", "count_hour", "ddm_a", "ddm_b", "ddm_c"})
         EXPECT_TRUE(first[S(column)].isNull()) << column;
 
     EXPECT_EQ(second[S("status")].toDouble(), 0x0012);
@@ -223,8 +212,7 @@ TEST_F(LocalStationSim, AFailedWriteRecordsNothing)
     connect();
     meter.state().password = 9; // the access password no longer fits
     ASSERT_TRUE(p().ActionSetting.execute());
-    ASSERT_TRUE(
-        rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Red; }, 30000, 10));
+    ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Red; }, 30000, 10));
     ASSERT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_EQ(rig.op.boxes[0].text, Engine::WriteErrorText());
     QString error;
@@ -237,8 +225,7 @@ TEST_F(LocalStationSim, ATableSetReadOnlyLosesTheRowAndTheStationGoesOn)
     connect();
     ASSERT_TRUE(QFile::setPermissions(table.path(), QFileDevice::ReadOwner));
     ASSERT_TRUE(p().ActionSetting.execute());
-    ASSERT_TRUE(
-        rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Green; }, 30000, 10));
+    ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Green; }, 30000, 10));
     ASSERT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_TRUE(rig.op.boxes[0].text.startsWith(S("Ошибка записи в БД: ")));
     EXPECT_EQ(rig.op.boxes[0].caption, S("Ошибка БД"));

@@ -124,13 +124,9 @@ struct IdentificationCase {
 };
 
 // Names, not bytes, in the listing ctest registers.
-void PrintTo(const IdentificationCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+void PrintTo(const IdentificationCase &c, std::ostream *os) { *os << c.name; }
 
-class IdentificationTest : public ProductionDbTest,
-                           public ::testing::WithParamInterface<IdentificationCase> {};
+class IdentificationTest : public ProductionDbTest, public ::testing::WithParamInterface<IdentificationCase> {};
 
 TEST_P(IdentificationTest, FollowsTheRules)
 {
@@ -154,41 +150,72 @@ ORDAN_INSTANTIATE(
         IdentificationCase{"NameIsMatchedWhole", "", u"BENCH"_s, u"ivanov"_s, {0, 0, 0}, Missing::Computer},
         IdentificationCase{"UnknownLogin", "", u"BENCH-1"_s, u"sidorov"_s, {10, 0, 0}, Missing::Operator},
         IdentificationCase{"OperatorNotOperating",
-                           "INSERT INTO operator(person_id,login,operating) VALUES(22,'sidorov',0)", u"BENCH-1"_s,
-                           u"sidorov"_s, {10, 0, 0}, Missing::Operator},
+                           "INSERT INTO operator(person_id,login,operating) VALUES(22,'sidorov',0)",
+                           u"BENCH-1"_s,
+                           u"sidorov"_s,
+                           {10, 0, 0},
+                           Missing::Operator},
         IdentificationCase{"OperatorOperatingTwo",
-                           "INSERT INTO operator(person_id,login,operating) VALUES(22,'sidorov',2)", u"BENCH-1"_s,
-                           u"sidorov"_s, {10, 0, 0}, Missing::Operator},
+                           "INSERT INTO operator(person_id,login,operating) VALUES(22,'sidorov',2)",
+                           u"BENCH-1"_s,
+                           u"sidorov"_s,
+                           {10, 0, 0},
+                           Missing::Operator},
         IdentificationCase{"OnlyTheOperatingRowCounts",
                            "INSERT INTO operator(person_id,login,operating) VALUES(22,'sidorov',0)\n"
                            "INSERT INTO operator(person_id,login,operating) VALUES(23,'sidorov',1)",
-                           u"BENCH-1"_s, u"sidorov"_s, {10, 23, 30}, Missing::None},
+                           u"BENCH-1"_s,
+                           u"sidorov"_s,
+                           {10, 23, 30},
+                           Missing::None},
         IdentificationCase{"LongLoginIsReadWhole",
                            "INSERT INTO operator(person_id,login,operating) VALUES(24,'a.very.long.login.name',1)\n"
                            "INSERT INTO operator(person_id,login,operating) VALUES(25,'a.very.long.logi',1)",
-                           u"BENCH-1"_s, u"a.very.long.login.name"_s, {10, 24, 30}, Missing::None},
+                           u"BENCH-1"_s,
+                           u"a.very.long.login.name"_s,
+                           {10, 24, 30},
+                           Missing::None},
         IdentificationCase{"CyrillicNames",
                            "INSERT INTO computer(computer_id,name) VALUES(12,'СТЕНД-3')\n"
                            "INSERT INTO operator(person_id,login,operating) VALUES(26,'Иванов',1)\n"
                            "INSERT INTO plant(plant_id,type_id,computer_id) VALUES(32,3,12)",
-                           u"СТЕНД-3"_s, u"Иванов"_s, {12, 26, 32}, Missing::None},
+                           u"СТЕНД-3"_s,
+                           u"Иванов"_s,
+                           {12, 26, 32},
+                           Missing::None},
         IdentificationCase{"PlantOfAnotherType",
                            "INSERT INTO computer(computer_id,name) VALUES(12,'BENCH-3')\n"
                            "INSERT INTO plant(plant_id,type_id,computer_id) VALUES(32,2,12)",
-                           u"BENCH-3"_s, u"ivanov"_s, {12, 20, 0}, Missing::Plant},
+                           u"BENCH-3"_s,
+                           u"ivanov"_s,
+                           {12, 20, 0},
+                           Missing::Plant},
         IdentificationCase{"SeveralComputersTakeTheFirst",
-                           "INSERT INTO computer(computer_id,name) VALUES(12,'BENCH-1')", u"BENCH-1"_s,
-                           u"ivanov"_s, {10, 20, 30}, Missing::None},
+                           "INSERT INTO computer(computer_id,name) VALUES(12,'BENCH-1')",
+                           u"BENCH-1"_s,
+                           u"ivanov"_s,
+                           {10, 20, 30},
+                           Missing::None},
         IdentificationCase{"SeveralOperatorsTakeTheFirst",
-                           "INSERT INTO operator(person_id,login,operating) VALUES(27,'ivanov',1)", u"BENCH-1"_s,
-                           u"ivanov"_s, {10, 20, 30}, Missing::None},
+                           "INSERT INTO operator(person_id,login,operating) VALUES(27,'ivanov',1)",
+                           u"BENCH-1"_s,
+                           u"ivanov"_s,
+                           {10, 20, 30},
+                           Missing::None},
         IdentificationCase{"SeveralPlantsTakeTheFirst",
-                           "INSERT INTO plant(plant_id,type_id,computer_id) VALUES(33,3,10)", u"BENCH-1"_s,
-                           u"ivanov"_s, {10, 20, 30}, Missing::None},
-        IdentificationCase{"QuotesAreData", "INSERT INTO operator(person_id,login,operating) VALUES(28,'o''neil;--',1)",
-                           u"BENCH-1"_s, u"o'neil;--"_s, {10, 28, 30}, Missing::None},
-        IdentificationCase{"InjectionFindsNothing", "", u"BENCH-1"_s, u"x' OR '1'='1"_s, {10, 0, 0},
-                           Missing::Operator}),
+                           "INSERT INTO plant(plant_id,type_id,computer_id) VALUES(33,3,10)",
+                           u"BENCH-1"_s,
+                           u"ivanov"_s,
+                           {10, 20, 30},
+                           Missing::None},
+        IdentificationCase{"QuotesAreData",
+                           "INSERT INTO operator(person_id,login,operating) VALUES(28,'o''neil;--',1)",
+                           u"BENCH-1"_s,
+                           u"o'neil;--"_s,
+                           {10, 28, 30},
+                           Missing::None},
+        IdentificationCase{
+            "InjectionFindsNothing", "", u"BENCH-1"_s, u"x' OR '1'='1"_s, {10, 0, 0}, Missing::Operator}),
     [](const ::testing::TestParamInfo<IdentificationCase> &info) { return std::string(info.param.name); });
 
 TEST_F(ProductionDbTest, ServerClockIsRead)
@@ -207,10 +234,7 @@ struct DriftCase {
     bool success;
 };
 
-void PrintTo(const DriftCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+void PrintTo(const DriftCase &c, std::ostream *os) { *os << c.name; }
 
 class DriftTest : public ProductionDbTest, public ::testing::WithParamInterface<DriftCase> {};
 
@@ -223,7 +247,8 @@ TEST_P(DriftTest, DecidesSuccessAndIsStored)
     r.secperday = c.drift;
     const int id = record(meter, r);
     ASSERT_NE(id, 0);
-    const SqlRows op = run(u"SELECT success, type_id, electro_id, plant_id, person_id FROM operation WHERE operation_id = ?"_s, {id});
+    const SqlRows op =
+        run(u"SELECT success, type_id, electro_id, plant_id, person_id FROM operation WHERE operation_id = ?"_s, {id});
     ASSERT_EQ(op.rows.size(), 1u);
     EXPECT_EQ(op.value(0, u"success").toInt(), c.success ? 1 : 0);
     EXPECT_EQ(op.value(0, u"type_id").toInt(), 3);
@@ -239,13 +264,12 @@ TEST_P(DriftTest, DecidesSuccessAndIsStored)
         EXPECT_TRUE(row.scalar().isNull());
 }
 
-ORDAN_INSTANTIATE(
-    DriftTest,
-    ::testing::Values(DriftCase{"PlusOne", 1.0, true}, DriftCase{"MinusThree", -3.0, true},
-                      DriftCase{"JustAbovePlusOne", 1.01, false}, DriftCase{"JustBelowMinusThree", -3.01, false},
-                      DriftCase{"Zero", 0.0, true}, DriftCase{"FarAhead", 250.5, false},
-                      DriftCase{"Unknown", std::nullopt, true}),
-    [](const ::testing::TestParamInfo<DriftCase> &info) { return std::string(info.param.name); });
+ORDAN_INSTANTIATE(DriftTest,
+                  ::testing::Values(DriftCase{"PlusOne", 1.0, true}, DriftCase{"MinusThree", -3.0, true},
+                                    DriftCase{"JustAbovePlusOne", 1.01, false},
+                                    DriftCase{"JustBelowMinusThree", -3.01, false}, DriftCase{"Zero", 0.0, true},
+                                    DriftCase{"FarAhead", 250.5, false}, DriftCase{"Unknown", std::nullopt, true}),
+                  [](const ::testing::TestParamInfo<DriftCase> &info) { return std::string(info.param.name); });
 
 TEST_F(ProductionDbTest, EveryWrittenSettingIsStored)
 {
@@ -398,8 +422,8 @@ TEST_F(ProductionDbTest, ConnectionKilledBetweenTheInsertsLeavesNothingAndRecove
             // The server ends the backend asynchronously; wait until it is gone.
             QElapsedTimer waited;
             waited.start();
-            while (count(u"SELECT COUNT(*) FROM pg_stat_activity WHERE pid = ?"_s, {pid}) != 0
-                   && waited.elapsed() < 5000) {
+            while (count(u"SELECT COUNT(*) FROM pg_stat_activity WHERE pid = ?"_s, {pid}) != 0 &&
+                   waited.elapsed() < 5000) {
             }
         }
     };

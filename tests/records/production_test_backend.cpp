@@ -17,10 +17,7 @@ using namespace Qt::StringLiterals;
 
 // psqlODBC keeps a small allocation of each failed statement past the end of the process;
 // it is the driver's, not the station's.
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:psqlodbcw.so\n";
-}
+extern "C" const char *__lsan_default_suppressions() { return "leak:psqlodbcw.so\n"; }
 
 namespace ordan::test {
 
@@ -109,8 +106,8 @@ QString Prepare()
     if (!error.isEmpty())
         return error;
     const QString dir = b.dir.path();
-    if (!WriteFile(dir + u"/odbcinst.ini", drivers.toUtf8(), &error)
-        || !WriteFile(dir + u"/odbc.ini", QByteArray(), &error))
+    if (!WriteFile(dir + u"/odbcinst.ini", drivers.toUtf8(), &error) ||
+        !WriteFile(dir + u"/odbc.ini", QByteArray(), &error))
         return error;
 
     QByteArray sources;
@@ -120,16 +117,17 @@ QString Prepare()
             return error;
         b.database = u"ordan_test_"_s + QString::number(QCoreApplication::applicationPid());
         const auto source = [&](const QString &name, const QString &database) {
-            return (u"[" + name + u"]\nDriver=PostgreSQL Unicode\nServername=" + env.value(u"ORDAN_PG_HOST"_s)
-                    + u"\nPort=" + env.value(u"ORDAN_PG_PORT"_s) + u"\nDatabase=" + database
-                    + u"\nUsername=" + env.value(u"ORDAN_PG_USER"_s) + u"\nPassword="
-                    + env.value(u"ORDAN_PG_PASSWORD"_s) + u"\nUseServerSidePrepare=1\n\n")
+            return (u"[" + name + u"]\nDriver=PostgreSQL Unicode\nServername=" + env.value(u"ORDAN_PG_HOST"_s) +
+                    u"\nPort=" + env.value(u"ORDAN_PG_PORT"_s) + u"\nDatabase=" + database + u"\nUsername=" +
+                    env.value(u"ORDAN_PG_USER"_s) + u"\nPassword=" + env.value(u"ORDAN_PG_PASSWORD"_s) +
+                    u"\nUseServerSidePrepare=1\n\n")
                 .toUtf8();
         };
         sources = source(u"ElectrometerAdmin"_s, u"postgres"_s) + source(u"Electrometer"_s, b.database);
     } else {
-        sources = (u"[Electrometer]\nDriver=SQLite3\nDatabase=" + dir + u"/electrometer.db\nTimeout=5000\nFKSupport=1\n")
-                      .toUtf8();
+        sources =
+            (u"[Electrometer]\nDriver=SQLite3\nDatabase=" + dir + u"/electrometer.db\nTimeout=5000\nFKSupport=1\n")
+                .toUtf8();
     }
     const QString userIni = dir + u"/user-odbc.ini";
     if (!WriteFile(userIni, sources, &error))
@@ -159,8 +157,7 @@ public:
     }
 };
 
-[[maybe_unused]] ::testing::Environment *const Registered =
-    ::testing::AddGlobalTestEnvironment(new BackendEnvironment);
+[[maybe_unused]] ::testing::Environment *const Registered = ::testing::AddGlobalTestEnvironment(new BackendEnvironment);
 #endif
 
 } // namespace
@@ -174,10 +171,7 @@ SqlDialect BackendDialect()
 #endif
 }
 
-const char *BackendName()
-{
-    return BackendDialect() == SqlDialect::PostgreSql ? "PostgreSQL" : "SQLite";
-}
+const char *BackendName() { return BackendDialect() == SqlDialect::PostgreSql ? "PostgreSQL" : "SQLite"; }
 
 QString PrepareBackend()
 {

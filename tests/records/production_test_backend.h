@@ -25,8 +25,7 @@ QString ResetSchema(SqlSession &db);
 QString RunScript(SqlSession &db, const QString &path);
 
 // Passes statements on; a case may act just before one, replace it, or count them.
-class InterceptingSession final : public SqlSession
-{
+class InterceptingSession final : public SqlSession {
 public:
     explicit InterceptingSession(SqlSession &inner) : inner_(inner) {}
 

@@ -7,13 +7,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
-class SpoilageTest : public test::CentralStationTest
-{
+class SpoilageTest : public test::CentralStationTest {
 protected:
     // The station has identified itself, meter 1001 is on the bench and F4 was pressed.
     void windowShown()
@@ -102,9 +99,8 @@ SPOILAGE_TEST(CodeIsLimitedToTheColumnWidth)
     // The registration itself refuses a code longer than the column, before any statement.
     EXPECT_FALSE(DefectCodeAcceptable(QString(65, u'x')));
     EXPECT_TRUE(DefectCodeAcceptable(u" "_s + QString(64, u'x') + u" "_s));
-    EXPECT_FALSE(RegisterDefect(db.station(), StationIdentity{10, test::kPerson, test::kPlant}, meter,
-                                QString(65, u'x'))
-                     .ok());
+    EXPECT_FALSE(
+        RegisterDefect(db.station(), StationIdentity{10, test::kPerson, test::kPlant}, meter, QString(65, u'x')).ok());
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM spoilage"_s), 3);
 }
 
@@ -141,8 +137,7 @@ SPOILAGE_TEST(ProgrammingEarlierTodayElsewhereIsMarkedUnsuccessful)
     EXPECT_EQ(db.count(u"SELECT success FROM operation WHERE operation_id = ?"_s, {earlier}), 0);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation"_s), 1);
     EXPECT_EQ(db.count(u"SELECT operation_id FROM spoilage"_s), earlier);
-    EXPECT_EQ(db.count(u"SELECT plant_id FROM operation WHERE operation_id = ?"_s, {earlier}),
-              test::kOtherPlant);
+    EXPECT_EQ(db.count(u"SELECT plant_id FROM operation WHERE operation_id = ?"_s, {earlier}), test::kOtherPlant);
 }
 
 SPOILAGE_TEST(TwoRegistrationsInOneShowingShareTheOperation)

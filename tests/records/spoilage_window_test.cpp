@@ -17,14 +17,11 @@
 
 using namespace Qt::StringLiterals;
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 // Knows meter 1001 as electro_id 5 and nothing else.
-class OneMeterSession final : public SqlSession
-{
+class OneMeterSession final : public SqlSession {
 public:
     std::optional<SqlRows> exec(const QString &statement, const QVariantList &params) override
     {
@@ -61,9 +58,8 @@ struct SpoilageWindowTest : ::testing::Test {
         QFile marker(QDir(rig.dir.path()).filePath(u"SettingSql.velm"_s));
         ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
         Station &s = rig.make();
-        central = std::make_unique<CentralRecorder>(
-            CentralRecorder::Parts{db, s.meter().parameters(), s.meter().hooks, s.schedule(), s.ActionFixDb,
-                                   s.op(), s.facts(), s.modes()});
+        central = std::make_unique<CentralRecorder>(CentralRecorder::Parts{
+            db, s.meter().parameters(), s.meter().hooks, s.schedule(), s.ActionFixDb, s.op(), s.facts(), s.modes()});
         model = std::make_unique<SpoilageModel>(*central, s.meter().parameters(), s.ActionSpoilage);
         main = std::make_unique<QWidget>();
         window = new SpoilageWindow(*model, main.get());

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 using test::Hex;
@@ -66,9 +64,9 @@ TEST_F(ScheduleEngineTest, VersionNineAndUnknownReadAndWriteTheZonesOnly)
         before = engine.commands().size();
         EXPECT_TRUE(model.BtnWriteSchedule.execute());
         EXPECT_TRUE(engine.ScheduleWritePending);
-        EXPECT_EQ(queued(before),
-                  (std::vector<QString>{u"14 04 01 00"_s,
-                                        u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30"_s}));
+        EXPECT_EQ(
+            queued(before),
+            (std::vector<QString>{u"14 04 01 00"_s, u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30"_s}));
         waitIndicator(Indicator::Green);
         EXPECT_FALSE(engine.ScheduleWritePending);
         ASSERT_TRUE(engine.disconnectLine());

@@ -7,19 +7,14 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 using test::FromHex;
 using test::Hex;
 
-QString Frame(const QByteArray &body)
-{
-    return Hex(AppendCrc(body));
-}
+QString Frame(const QByteArray &body) { return Hex(AppendCrc(body)); }
 
 std::vector<QString> Codes(const QList<QByteArray> &bodies)
 {
@@ -86,14 +81,8 @@ TEST(ScheduleFramesTest, WriteSequenceByVersionAndMode)
         int version;
         std::vector<QString> bodies;
     } cases[] = {
-        {"v9",
-         false,
-         9,
-         {u"14 04 01 00"_s, u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30"_s}},
-        {"v0",
-         false,
-         0,
-         {u"14 04 01 00"_s, u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30"_s}},
+        {"v9", false, 9, {u"14 04 01 00"_s, u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30"_s}},
+        {"v0", false, 0, {u"14 04 01 00"_s, u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30"_s}},
         {"single v10", true, 10, {u"14 04 01 00"_s, u"09 02"_s}},
         {"single v9", true, 9, {u"14 04 01 00"_s, u"09 02"_s}},
     };
@@ -144,8 +133,7 @@ TEST(ScheduleFramesTest, WriteOfSixteenAndSixteenIs37Requests)
     EXPECT_EQ(Hex(r.bodies[0]), u"14 04 01 02"_s);
     EXPECT_EQ(Hex(r.bodies[2]), u"2F 08 01 02 7F 80 FF 55"_s);
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(Hex(r.bodies[4 + i]),
-                  Hex(Bytes({0x27, 0x05, i, BcdEncode(i + 10), BcdEncode((i % 12) + 1)})));
+        EXPECT_EQ(Hex(r.bodies[4 + i]), Hex(Bytes({0x27, 0x05, i, BcdEncode(i + 10), BcdEncode((i % 12) + 1)})));
         const QDate d = QDate(2027, 1, 1).addDays(i * 40);
         EXPECT_EQ(Hex(r.bodies[21 + i]), Hex(Bytes({0x29, 0x07, i, BcdEncode(d.day()), BcdEncode(d.month()),
                                                     BcdEncode(d.year() - 2000), (i % 8) + 1})));
@@ -220,8 +208,7 @@ TEST(ScheduleDecodeTest, ZoneTable)
 
 TEST(ScheduleDecodeTest, Masks)
 {
-    EXPECT_EQ(DecodeMasks(AppendCrc(Bytes({0x2E, 0x08, 1, 2, 4, 8, 0x10, 0x80}))),
-              (MaskTable{1, 2, 4, 8, 0x10, 0x80}));
+    EXPECT_EQ(DecodeMasks(AppendCrc(Bytes({0x2E, 0x08, 1, 2, 4, 8, 0x10, 0x80}))), (MaskTable{1, 2, 4, 8, 0x10, 0x80}));
     EXPECT_EQ(DecodeMasks(AppendCrc(Bytes({0x2E, 0x07, 1, 2, 4, 8, 0x10}))), MaskTable{});
 }
 

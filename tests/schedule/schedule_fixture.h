@@ -17,8 +17,7 @@
 #include <optional>
 #include <vector>
 
-namespace ordan::test
-{
+namespace ordan::test {
 
 // Only the idle poll request is left on the queue: every queued sequence has run.
 inline bool OnlyPollingQueued(const Engine &engine)
@@ -47,12 +46,8 @@ struct ScheduleHost final : EngineHost {
 struct ScheduleMeter {
     int major = 0x10;
     bool single = false;
-    std::array<std::array<quint8, 3>, 6> zones{{{1, 0x00, 0x00},
-                                                {2, 0x06, 0x30},
-                                                {3, 0x08, 0x30},
-                                                {2, 0x11, 0x30},
-                                                {3, 0x17, 0x30},
-                                                {2, 0x20, 0x30}}};
+    std::array<std::array<quint8, 3>, 6> zones{
+        {{1, 0x00, 0x00}, {2, 0x06, 0x30}, {3, 0x08, 0x30}, {2, 0x11, 0x30}, {3, 0x17, 0x30}, {2, 0x20, 0x30}}};
     std::array<quint8, 6> masks{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     std::array<std::optional<std::array<quint8, 2>>, 16> holidays{};
     std::array<std::optional<std::array<quint8, 4>>, 16> transfers{};
@@ -70,8 +65,7 @@ struct ScheduleMeter {
             return AppendCrc(Bytes({code + 0x80, 0x03, 0x04}));
         QByteArray out;
         switch (code) {
-        case 0x00:
-            return AppendCrc(Bytes({0x00, 0x04, 0x03, major}));
+        case 0x00: return AppendCrc(Bytes({0x00, 0x04, 0x03, major}));
         case 0x08:
             if (single)
                 return AppendCrc(Bytes({0x08, 0x02}));
@@ -121,8 +115,7 @@ struct ScheduleMeter {
                 transfers[ByteAt(r, 2) % 16] =
                     std::array<quint8, 4>{ByteAt(r, 3), ByteAt(r, 4), ByteAt(r, 5), ByteAt(r, 6)};
             return Ack(code);
-        default:
-            return Ack(code);
+        default: return Ack(code);
         }
     }
 };

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 using test::ScheduleFixture;
@@ -30,9 +28,8 @@ TEST_F(ScheduleModelTest, StartState)
     EXPECT_FALSE(model.BtnWriteSchedule.isEnabled());
     EXPECT_TRUE(model.BtnTemplet.isEnabled());
     // Single tariff at start: everything inside the three groups is disabled, the groups are not.
-    for (QObject *group :
-         {static_cast<QObject *>(&model.GroupTariff), static_cast<QObject *>(&model.GroupCel),
-          static_cast<QObject *>(&model.GroupTransfer)}) {
+    for (QObject *group : {static_cast<QObject *>(&model.GroupTariff), static_cast<QObject *>(&model.GroupCel),
+                           static_cast<QObject *>(&model.GroupTransfer)}) {
         EXPECT_TRUE(static_cast<FieldBase *>(group)->isEnabled());
         const auto controls = GroupControls(group);
         EXPECT_FALSE(controls.empty());
@@ -50,18 +47,16 @@ TEST_F(ScheduleModelTest, StartState)
     EXPECT_EQ(model.ComboTrans.value(), 0);
     EXPECT_EQ(model.DTPTrans.value(), facts.now().date());
     EXPECT_EQ(model.schedule(), TariffSchedule{});
-    for (FieldBase *f :
-         {static_cast<FieldBase *>(&model.StringAttrib), static_cast<FieldBase *>(&model.GroupCel),
-          static_cast<FieldBase *>(&model.GroupTransfer), static_cast<FieldBase *>(&model.BtnTemplet)})
+    for (FieldBase *f : {static_cast<FieldBase *>(&model.StringAttrib), static_cast<FieldBase *>(&model.GroupCel),
+                         static_cast<FieldBase *>(&model.GroupTransfer), static_cast<FieldBase *>(&model.BtnTemplet)})
         EXPECT_TRUE(f->isVisible());
 }
 
 TEST_F(ScheduleModelTest, SingleTariffSwitchFollowsTheEnablingRule)
 {
     model.CheckOneTarif.edit(false);
-    for (QObject *group :
-         {static_cast<QObject *>(&model.GroupTariff), static_cast<QObject *>(&model.GroupCel),
-          static_cast<QObject *>(&model.GroupTransfer)})
+    for (QObject *group : {static_cast<QObject *>(&model.GroupTariff), static_cast<QObject *>(&model.GroupCel),
+                           static_cast<QObject *>(&model.GroupTransfer)})
         for (FieldBase *f : GroupControls(group)) {
             // The delete buttons wait for a selection.
             const bool expected = f != &model.BtnDelCel && f != &model.BtnDelTrans;
@@ -329,8 +324,7 @@ TEST_F(ScheduleModelTest, ZoneRequestForTheSettingsWrite)
     model.presetSingleTariff(false);
     EncodedRequest zones = model.zoneTableRequest();
     ASSERT_TRUE(zones.ok());
-    EXPECT_EQ(test::Hex(AppendCrc(zones.body)),
-              u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30 5D 67"_s);
+    EXPECT_EQ(test::Hex(AppendCrc(zones.body)), u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30 5D 67"_s);
     // No write check here: times out of order still go.
     model.presetZone(3, u"2"_s, QTime(1, 0));
     EXPECT_TRUE(model.zoneTableRequest().ok());

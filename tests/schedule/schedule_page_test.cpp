@@ -20,10 +20,8 @@
 
 #include <memory>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -40,15 +38,12 @@ struct SchedulePageTest : test::ScheduleFixture {
 TEST_F(SchedulePageTest, ControlsCarryTheirNames)
 {
     EXPECT_EQ(page->objectName(), u"TabSchedule"_s);
-    for (const char *name : {"CheckOneTarif", "BtnReadSchedule", "BtnWriteSchedule",
-                             "BtnTemplet",    "GroupTariff",     "ValueListEditor1",
-                             "LabelTime",     "Picker_Zone0",    "Picker_Zone1",
-                             "Picker_Zone2",  "Picker_Zone3",    "Picker_Zone4",
-                             "Picker_Zone5",  "StringAttrib",    "GroupCel",
-                             "Panel7",        "ComboM",          "SpinD",
-                             "BtnInsCel",     "BtnDelCel",       "ListCel",
-                             "GroupTransfer", "DTPTrans",        "ComboTrans",
-                             "BtnInsTrans",   "BtnDelTrans",     "ListTransfer"})
+    for (const char *name :
+         {"CheckOneTarif", "BtnReadSchedule", "BtnWriteSchedule", "BtnTemplet",    "GroupTariff",  "ValueListEditor1",
+          "LabelTime",     "Picker_Zone0",    "Picker_Zone1",     "Picker_Zone2",  "Picker_Zone3", "Picker_Zone4",
+          "Picker_Zone5",  "StringAttrib",    "GroupCel",         "Panel7",        "ComboM",       "SpinD",
+          "BtnInsCel",     "BtnDelCel",       "ListCel",          "GroupTransfer", "DTPTrans",     "ComboTrans",
+          "BtnInsTrans",   "BtnDelTrans",     "ListTransfer"})
         EXPECT_NE(widget(name), nullptr) << name;
     EXPECT_NE(widget<QCheckBox>("CheckOneTarif"), nullptr);
     EXPECT_EQ(widget<QCheckBox>("CheckOneTarif")->text(), u"Работа по одному тарифу"_s);
@@ -126,9 +121,8 @@ TEST_F(SchedulePageTest, SingleTariffGreysTheGridsAndDisablesTheGroups)
     auto greyText = [](QWidget *w) { return w->palette().color(QPalette::Text) == QColor(128, 128, 128); };
     EXPECT_TRUE(greyText(widget("ValueListEditor1")));
     EXPECT_TRUE(greyText(widget("StringAttrib")));
-    for (const char *name :
-         {"ValueListEditor1", "Picker_Zone0", "StringAttrib", "LabelTime", "Panel7", "ComboM", "SpinD",
-          "BtnInsCel", "ListCel", "DTPTrans", "BtnInsTrans", "ListTransfer"})
+    for (const char *name : {"ValueListEditor1", "Picker_Zone0", "StringAttrib", "LabelTime", "Panel7", "ComboM",
+                             "SpinD", "BtnInsCel", "ListCel", "DTPTrans", "BtnInsTrans", "ListTransfer"})
         EXPECT_FALSE(widget(name)->isEnabled()) << name;
     for (const char *name : {"GroupTariff", "GroupCel", "GroupTransfer", "BtnTemplet", "CheckOneTarif"})
         EXPECT_TRUE(widget(name)->isEnabled()) << name;
@@ -137,8 +131,8 @@ TEST_F(SchedulePageTest, SingleTariffGreysTheGridsAndDisablesTheGroups)
     EXPECT_FALSE(model.CheckOneTarif.value());
     EXPECT_EQ(widget("ValueListEditor1")->palette().color(QPalette::Text), QColor(Qt::black));
     EXPECT_EQ(widget("StringAttrib")->palette().color(QPalette::Text), QColor(Qt::black));
-    for (const char *name : {"ValueListEditor1", "Picker_Zone5", "StringAttrib", "ComboM", "SpinD",
-                             "BtnInsCel", "ListCel", "DTPTrans", "ComboTrans", "BtnInsTrans", "ListTransfer"})
+    for (const char *name : {"ValueListEditor1", "Picker_Zone5", "StringAttrib", "ComboM", "SpinD", "BtnInsCel",
+                             "ListCel", "DTPTrans", "ComboTrans", "BtnInsTrans", "ListTransfer"})
         EXPECT_TRUE(widget(name)->isEnabled()) << name;
     EXPECT_FALSE(widget("BtnDelCel")->isEnabled());
 
@@ -264,8 +258,7 @@ TEST_F(SchedulePageTest, TypedZoneTimeSpreadsOnceFinished)
         QTest::keyClick(picker, Qt::Key_Return);
         for (int z = 0; z < 6; ++z) {
             EXPECT_EQ(model.picker(z).value(), c.starts[z]) << c.zone << " " << z;
-            EXPECT_EQ(page->findChild<QTimeEdit *>(u"Picker_Zone"_s + QString::number(z))->time(),
-                      c.starts[z])
+            EXPECT_EQ(page->findChild<QTimeEdit *>(u"Picker_Zone"_s + QString::number(z))->time(), c.starts[z])
                 << c.zone << " " << z;
         }
         EXPECT_EQ(model.ValueListEditor1.value()[5], c.lastTariff) << c.zone;

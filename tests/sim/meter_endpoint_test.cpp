@@ -5,10 +5,8 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using test::FromHex;
 using test::Hex;
@@ -25,13 +23,9 @@ QString Show(const std::vector<Emission> &emissions)
     return parts.join(QStringLiteral(" | "));
 }
 
-QString Wire(const QByteArray &bytes, qint64 gap = 5)
-{
-    return QString::number(gap) + QLatin1Char(':') + Hex(bytes);
-}
+QString Wire(const QByteArray &bytes, qint64 gap = 5) { return QString::number(gap) + QLatin1Char(':') + Hex(bytes); }
 
-class MeterEndpointTest : public ::testing::Test
-{
+class MeterEndpointTest : public ::testing::Test {
 protected:
     // One exchange as the station makes it over a pseudo-terminal: address, then the frame.
     std::pair<QString, QString> Exchange(quint8 address, const QByteArray &frame)
@@ -89,8 +83,7 @@ TEST_F(MeterEndpointTest, ASilenceEndsAPartFrame)
     endpoint.receive(QByteArray(1, '\0'), t);
     endpoint.receive(kVersionRequest.left(2), t + 5);
     // The rest comes too late: the meter takes 80 as an address byte, not its own.
-    EXPECT_EQ(Show(endpoint.receive(kVersionRequest.mid(2), t + 5 + MeterEndpoint::kFrameGapMs + 1)),
-              QString());
+    EXPECT_EQ(Show(endpoint.receive(kVersionRequest.mid(2), t + 5 + MeterEndpoint::kFrameGapMs + 1)), QString());
     EXPECT_TRUE(endpoint.requests().empty());
     t += 1000;
     EXPECT_EQ(Exchange(0, kVersionRequest).second, Wire(kVersionReply));
@@ -154,9 +147,7 @@ Faults Make(std::function<void(Faults &)> f)
 // The case's name is all a test listing needs to show of it.
 void PrintTo(const FaultCase &c, std::ostream *os) { *os << c.name; }
 
-class FaultTest : public MeterEndpointTest, public ::testing::WithParamInterface<FaultCase>
-{
-};
+class FaultTest : public MeterEndpointTest, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(FaultTest, FaultShapesTheExchange)
 {
@@ -185,8 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                   }),
                   "5:00", "5:00 04 | 30:03 10 | 30:40 D9"},
         FaultCase{"delay", Make([](Faults &f) { f.delayMs = 200; }), "5:00", "205:00 04 03 10 40 D9"},
-        FaultCase{"stray", Make([](Faults &f) { f.strayByte = true; }), "5:00",
-                  "5:00 04 03 10 40 D9 | 20:FF"},
+        FaultCase{"stray", Make([](Faults &f) { f.strayByte = true; }), "5:00", "5:00 04 03 10 40 D9 | 20:FF"},
         FaultCase{"otherCode", Make([](Faults &f) {
                       f.silence = true;
                       f.onlyCode = 0x14;
@@ -278,9 +268,8 @@ TEST_F(MeterEndpointTest, InjectedErrorLeavesTheRequestUndone)
 TEST(ParseFault, CommandLineFaults)
 {
     Faults f;
-    for (const char *text :
-         {"no-echo", "wrong-echo", "silence", "error=6", "bad-crc", "wrong-code", "extra=3", "chunks=2",
-          "chunk-gap=15", "delay=200", "stray", "stray-gap=40", "error=0x05"})
+    for (const char *text : {"no-echo", "wrong-echo", "silence", "error=6", "bad-crc", "wrong-code", "extra=3",
+                             "chunks=2", "chunk-gap=15", "delay=200", "stray", "stray-gap=40", "error=0x05"})
         EXPECT_TRUE(ParseFault(QString::fromLatin1(text), f)) << text;
     EXPECT_TRUE(f.noEcho && f.wrongEcho && f.silence && f.badCrc && f.wrongCode && f.strayByte);
     EXPECT_EQ(f.errorCode, 5);
@@ -289,8 +278,7 @@ TEST(ParseFault, CommandLineFaults)
     EXPECT_EQ(f.chunkGapMs, 15);
     EXPECT_EQ(f.delayMs, 200);
     EXPECT_EQ(f.strayGapMs, 40);
-    for (const char *text :
-         {"", "echo", "error", "error=256", "chunks=0", "delay=-1", "delay=x", "no-echo=1"})
+    for (const char *text : {"", "echo", "error", "error=256", "chunks=0", "delay=-1", "delay=x", "no-echo=1"})
         EXPECT_FALSE(ParseFault(QString::fromLatin1(text), f)) << text;
 }
 

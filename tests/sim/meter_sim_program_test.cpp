@@ -11,16 +11,13 @@
 
 #include <memory>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using test::FromHex;
 using test::Hex;
 
-class MeterSimProgram : public ::testing::Test
-{
+class MeterSimProgram : public ::testing::Test {
 protected:
     void TearDown() override
     {
@@ -117,8 +114,8 @@ TEST_F(MeterSimProgram, OptionsChooseVersionAddressAndFaults)
 
 TEST_F(MeterSimProgram, PacedRepliesTakeTheirWireTime)
 {
-    ASSERT_TRUE(Start({QStringLiteral("--baud"), QStringLiteral("1200"), QStringLiteral("--turnaround"),
-                       QStringLiteral("0")}));
+    ASSERT_TRUE(
+        Start({QStringLiteral("--baud"), QStringLiteral("1200"), QStringLiteral("--turnaround"), QStringLiteral("0")}));
     QElapsedTimer timer;
     timer.start();
     // 1 address, 1 echo, 5 request and 24 reply characters of 9.17 ms: 284 ms at the least.
@@ -133,8 +130,7 @@ TEST_F(MeterSimProgram, PacedRepliesTakeTheirWireTime)
 TEST(MeterSimOptions, RefusesBadOptions)
 {
     QProcess sim;
-    sim.start(test::BinPath(QStringLiteral("meter-sim")),
-              {QStringLiteral("--fault"), QStringLiteral("bogus")});
+    sim.start(test::BinPath(QStringLiteral("meter-sim")), {QStringLiteral("--fault"), QStringLiteral("bogus")});
     ASSERT_TRUE(sim.waitForFinished(5000));
     EXPECT_NE(sim.exitCode(), 0);
     EXPECT_TRUE(sim.readAllStandardOutput().isEmpty());

@@ -6,21 +6,15 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using test::FromHex;
 using test::Hex;
 
-QString WithCrc(const char *body)
-{
-    return Hex(AppendCrc(FromHex(QString::fromLatin1(body))));
-}
+QString WithCrc(const char *body) { return Hex(AppendCrc(FromHex(QString::fromLatin1(body)))); }
 
-class MeterStateTest : public ::testing::Test
-{
+class MeterStateTest : public ::testing::Test {
 protected:
     QString Ask(const char *body)
     {
@@ -98,9 +92,8 @@ TEST_F(MeterStateTest, ReadingsCarryBillingDayFromVersionTen)
     s.currentEnergy = {4000, 8000, 1};
     s.billingEnergy = {0, 0, quint64(1) << 32};
     const QString current = QStringLiteral("A0 0F 00 00 00 40 1F 00 00 00 01 00 00 00 00");
-    EXPECT_EQ(Ask("0F 02"),
-              Hex(AppendCrc(FromHex(QStringLiteral("0F 20 ") + current +
-                                    QStringLiteral(" 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01")))));
+    EXPECT_EQ(Ask("0F 02"), Hex(AppendCrc(FromHex(QStringLiteral("0F 20 ") + current +
+                                                  QStringLiteral(" 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01")))));
     s.versionMajor = 9;
     EXPECT_EQ(Ask("0F 02"), Hex(AppendCrc(FromHex(QStringLiteral("0F 11 ") + current))));
     s.readingsWithBillingDay = true;
@@ -208,8 +201,7 @@ TEST_F(MeterStateTest, AnnualJournalHasEveryMonthWithBcdYear)
 
 TEST_F(MeterStateTest, AnnualJournalYearsLeadUpToTheClock)
 {
-    SimulatedMeter march([] { return 0; },
-                         SampleMeterState(QDateTime(QDate(2026, 3, 15), QTime(12, 0), Qt::UTC)));
+    SimulatedMeter march([] { return 0; }, SampleMeterState(QDateTime(QDate(2026, 3, 15), QTime(12, 0), Qt::UTC)));
     EXPECT_EQ(ByteAt(*march.Answer(AppendCrc(Bytes({0x12, 3, 2}))), 3), 0x26);
     EXPECT_EQ(ByteAt(*march.Answer(AppendCrc(Bytes({0x12, 3, 3}))), 3), 0x25);
 }
@@ -285,8 +277,7 @@ TEST_F(MeterStateTest, ExtendedCodesAreUnknownToVersionNine)
 {
     meter.state().versionMajor = 9;
     Authorise();
-    const char *requests[] = {"2A 02",    "2E 02", "2F 08 FF FF FF FF FF FF", "26 03 00", "27 02",
-                              "28 03 00", "29 02"};
+    const char *requests[] = {"2A 02", "2E 02", "2F 08 FF FF FF FF FF FF", "26 03 00", "27 02", "28 03 00", "29 02"};
     for (const char *r : requests) {
         const QByteArray reply = FromHex(Ask(r));
         EXPECT_EQ(ByteAt(reply, 0), (FromHex(QString::fromLatin1(r))[0] & 0xFF) + 128) << r;

@@ -11,16 +11,26 @@ namespace {
 // Which kind of fault a drawn set is, by the one field it sets.
 std::string Kind(const Faults &f)
 {
-    if (f.noEcho) return "no-echo";
-    if (f.wrongEcho) return "wrong-echo";
-    if (f.silence) return "silence";
-    if (f.errorCode) return "error";
-    if (f.badCrc) return "bad-crc";
-    if (f.wrongCode) return "wrong-code";
-    if (f.extraBytes > 0) return "extra";
-    if (f.strayByte) return "stray";
-    if (f.chunkSize > 0) return "chunks";
-    if (f.delayMs > 0) return "delay";
+    if (f.noEcho)
+        return "no-echo";
+    if (f.wrongEcho)
+        return "wrong-echo";
+    if (f.silence)
+        return "silence";
+    if (f.errorCode)
+        return "error";
+    if (f.badCrc)
+        return "bad-crc";
+    if (f.wrongCode)
+        return "wrong-code";
+    if (f.extraBytes > 0)
+        return "extra";
+    if (f.strayByte)
+        return "stray";
+    if (f.chunkSize > 0)
+        return "chunks";
+    if (f.delayMs > 0)
+        return "delay";
     return "none";
 }
 

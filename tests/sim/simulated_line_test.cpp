@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using test::FromHex;
 using test::Hex;
@@ -18,14 +16,10 @@ struct Event {
     bool operator==(const Event &o) const { return atMs == o.atMs && what == o.what; }
 };
 
-void PrintTo(const Event &e, std::ostream *os)
-{
-    *os << e.atMs << ':' << e.what.toStdString();
-}
+void PrintTo(const Event &e, std::ostream *os) { *os << e.atMs << ':' << e.what.toStdString(); }
 
 // Records every line event with its virtual time; reads the bytes at once, as the engine does.
-class Recorder final : public LineListener
-{
+class Recorder final : public LineListener {
 public:
     Recorder(VirtualTimers &timers, Line &line) : timers_(timers), line_(line) {}
     void lineBytesReceived() override
@@ -43,8 +37,7 @@ private:
 
 const QByteArray kVersionRequest = FromHex(QStringLiteral("00 02 80 71"));
 
-class SimulatedLineTest : public ::testing::Test
-{
+class SimulatedLineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -207,8 +200,7 @@ TEST_F(SimulatedLineTest, DsrBreakAndForeignBytes)
     line.injectBreak(7);
     line.injectBytes(FromHex(QStringLiteral("AA")), 20);
     timers.advance(30);
-    EXPECT_EQ(recorder.events,
-              (std::vector<Event>{{7, QStringLiteral("break")}, {23, QStringLiteral("rx AA")}}));
+    EXPECT_EQ(recorder.events, (std::vector<Event>{{7, QStringLiteral("break")}, {23, QStringLiteral("rx AA")}}));
 }
 
 TEST(SimulatedLineLifetime, PendingDeliveriesOutliveTheLineHarmlessly)

@@ -16,11 +16,9 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-namespace ordan::test
-{
+namespace ordan::test {
 
-class SmallDisk
-{
+class SmallDisk {
 public:
     explicit SmallDisk(int kib)
     {
@@ -33,8 +31,7 @@ public:
             return;
         }
         const QByteArray options = "size=" + QByteArray::number(kib) + "k";
-        if (::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", 0, options.constData()) !=
-            0) {
+        if (::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", 0, options.constData()) != 0) {
             why_ = QStringLiteral("tmpfs not mounted: ") + QString::fromLocal8Bit(std::strerror(errno));
             return;
         }

@@ -6,10 +6,7 @@
 
 namespace ordan::test {
 
-QString Hex(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
+QString Hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
 
 QByteArray FromHex(const QString &hex)
 {
@@ -18,10 +15,7 @@ QByteArray FromHex(const QString &hex)
     return QByteArray::fromHex(digits.toLatin1());
 }
 
-LocaleScope::LocaleScope(const QLocale &locale) : previous_(QLocale())
-{
-    QLocale::setDefault(locale);
-}
+LocaleScope::LocaleScope(const QLocale &locale) : previous_(QLocale()) { QLocale::setDefault(locale); }
 
 LocaleScope::~LocaleScope() { QLocale::setDefault(previous_); }
 
@@ -51,10 +45,7 @@ bool FakeOperator::closeBox()
     return true;
 }
 
-QDateTime FakeSystemFacts::now() const
-{
-    return elapsedMs ? base.addMSecs(elapsedMs()) : base;
-}
+QDateTime FakeSystemFacts::now() const { return elapsedMs ? base.addMSecs(elapsedMs()) : base; }
 
 bool FakeSystemFacts::setClock(const QDateTime &localTime)
 {

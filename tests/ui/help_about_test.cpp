@@ -142,9 +142,9 @@ TEST(About, MemoryLinesWithThousandsSeparators)
     EXPECT_EQ(AvailableMemoryLine(511, c), QStringLiteral("Доступно физической памяти: 0 KB"));
     EXPECT_EQ(TotalMemoryLine(0, c), QStringLiteral("Всего физической памяти:  KB"));
     const QLocale ru(QLocale::Russian, QLocale::Russia);
-    EXPECT_EQ(TotalMemoryLine(2ull * 1024 * 1024 * 1024, ru),
-              QStringLiteral("Всего физической памяти: 2") + ru.groupSeparator() + QStringLiteral("097") +
-                  ru.groupSeparator() + QStringLiteral("152 KB"));
+    EXPECT_EQ(TotalMemoryLine(2ull * 1024 * 1024 * 1024, ru), QStringLiteral("Всего физической памяти: 2") +
+                                                                  ru.groupSeparator() + QStringLiteral("097") +
+                                                                  ru.groupSeparator() + QStringLiteral("152 KB"));
 }
 
 TEST(About, MemoryIsReadAgainAtEveryShowingAndLinksGoToTheShell)
@@ -178,8 +178,8 @@ TEST(About, NothingIsCutOff)
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
     EXPECT_EQ(about.size(), QSize(394, 281));
-    for (const char *name : {"ProductName", "Label11", "Version", "Label3", "Label6", "Label8", "Label9",
-                             "Label1", "Label2", "OKButton", "Image1", "Image2"}) {
+    for (const char *name : {"ProductName", "Label11", "Version", "Label3", "Label6", "Label8", "Label9", "Label1",
+                             "Label2", "OKButton", "Image1", "Image2"}) {
         auto *w = about.findChild<QWidget *>(QString::fromLatin1(name));
         ASSERT_NE(w, nullptr) << name;
         EXPECT_GE(w->width(), w->sizeHint().width()) << name;

@@ -6,10 +6,8 @@
 
 #include <utility>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace biff;
 
@@ -46,10 +44,7 @@ std::vector<std::vector<Record>> Substreams(const QByteArray &stream)
     return out;
 }
 
-std::vector<Record> Globals(const QByteArray &stream)
-{
-    return Substreams(stream).front();
-}
+std::vector<Record> Globals(const QByteArray &stream) { return Substreams(stream).front(); }
 
 QString Text(QByteArrayView data, qsizetype at, int countWidth)
 {
@@ -62,16 +57,14 @@ QString Text(QByteArrayView data, qsizetype at, int countWidth)
 // A worksheet up to its cells, in the order Excel writes it.
 std::vector<quint16> SheetHead()
 {
-    return {
-        kBof,        kIndex,        kCalcMode,       kCalcCount, kRefMode, kIteration,        kDelta,
-        kSaveRecalc, kPrintHeaders, kPrintGridlines, kGridSet,   kGuts,    kDefaultRowHeight, kWsBool,
-        kHeader,     kFooter,       kHCenter,        kVCenter,   kSetup,   kDefColWidth,      kDimensions};
+    return {kBof,        kIndex,        kCalcMode,       kCalcCount, kRefMode, kIteration,        kDelta,
+            kSaveRecalc, kPrintHeaders, kPrintGridlines, kGridSet,   kGuts,    kDefaultRowHeight, kWsBool,
+            kHeader,     kFooter,       kHCenter,        kVCenter,   kSetup,   kDefColWidth,      kDimensions};
 }
 
 const Record &First(const std::vector<Record> &records, quint16 id)
 {
-    const auto it =
-        std::find_if(records.begin(), records.end(), [id](const Record &r) { return r.id == id; });
+    const auto it = std::find_if(records.begin(), records.end(), [id](const Record &r) { return r.id == id; });
     EXPECT_NE(it, records.end()) << id;
     return *it;
 }
@@ -155,8 +148,7 @@ TEST(Biff, HeaderAndFooterCentreNameAndPageInTimesNewRoman)
     const QByteArray stream = BuildWorkbookStream(BlankXlsBook());
     const auto parts = Substreams(stream);
     for (int i = 1; i <= 3; ++i) {
-        EXPECT_EQ(Text(First(parts[i], kHeader).data, 0, 2),
-                  QStringLiteral("&C&\"Times New Roman,Regular\"&12&A"));
+        EXPECT_EQ(Text(First(parts[i], kHeader).data, 0, 2), QStringLiteral("&C&\"Times New Roman,Regular\"&12&A"));
         EXPECT_EQ(Text(First(parts[i], kFooter).data, 0, 2),
                   QStringLiteral("&C&\"Times New Roman,Regular\"&12Страница &P"));
     }
@@ -380,10 +372,7 @@ QByteArray HandStream(const Recs &globals, const Recs &sheet, quint8 sheetType =
     AppendRecord(s, kEof, {});
     return s;
 }
-QByteArray Cell(int row, int column)
-{
-    return RecordData().u16(row).u16(column).u16(15).data;
-}
+QByteArray Cell(int row, int column) { return RecordData().u16(row).u16(column).u16(15).data; }
 
 TEST(Biff, ReadsLabelRkAndMulRkCellsOfOtherWriters)
 {
@@ -394,8 +383,7 @@ TEST(Biff, ReadsLabelRkAndMulRkCellsOfOtherWriters)
         {kRk, Cell(1, 0) + RecordData().u32((12345u << 2) | 0x02).data},                     // integer
         {kRk, Cell(1, 1) + RecordData().u32((static_cast<quint32>(-150) << 2) | 0x03).data}, // -1.5
         {kRk, Cell(1, 2) + RecordData().u32(bigRk & 0xFFFFFFFC).data},
-        {kMulRk,
-         RecordData().u16(2).u16(3).u16(15).u32((7u << 2) | 2).u16(15).u32((8u << 2) | 2).u16(4).data},
+        {kMulRk, RecordData().u16(2).u16(3).u16(15).u32((7u << 2) | 2).u16(15).u32((8u << 2) | 2).u16(4).data},
         {kNumber, Cell(3, 0) + RecordData().f64(-0.25).data},
         {0x0201, Cell(3, 1)}, // BLANK: nothing to keep
         {kBof, Bof(0x0020)},  // an embedded chart, skipped whole
@@ -421,8 +409,7 @@ TEST(Biff, ReadsLabelRkAndMulRkCellsOfOtherWriters)
 TEST(Biff, RefusesWhatItCannotRead)
 {
     const QByteArray sstOne = RecordData().u32(1).u32(1).u16(1).u8(0).u8('x').data;
-    const QByteArray good =
-        HandStream({{kSst, sstOne}}, {{kLabelSst, Cell(0, 0) + RecordData().u32(0).data}});
+    const QByteArray good = HandStream({{kSst, sstOne}}, {{kLabelSst, Cell(0, 0) + RecordData().u32(0).data}});
     QString error;
     ASSERT_TRUE(ParseWorkbookStream(good, &error)) << error.toStdString();
 
@@ -441,16 +428,13 @@ TEST(Biff, RefusesWhatItCannotRead)
         {"a worksheet BOF first", HandStream({}, {}, 0, Bof(kBofWorksheet))},
         {"encrypted", HandStream({{kFilePass, QByteArray(6, '\0')}}, {})},
         {"a chart sheet", HandStream({}, {}, 2)},
-        {"SST shorter than its count",
-         HandStream({{kSst, RecordData().u32(2).u32(2).u16(1).u8(0).u8('x').data}}, {})},
-        {"LABELSST beyond the SST",
-         HandStream({{kSst, sstOne}}, {{kLabelSst, Cell(0, 0) + RecordData().u32(1).data}})},
+        {"SST shorter than its count", HandStream({{kSst, RecordData().u32(2).u32(2).u16(1).u8(0).u8('x').data}}, {})},
+        {"LABELSST beyond the SST", HandStream({{kSst, sstOne}}, {{kLabelSst, Cell(0, 0) + RecordData().u32(1).data}})},
         {"LABELSST too short", HandStream({{kSst, sstOne}}, {{kLabelSst, Cell(0, 0)}})},
         {"NUMBER too short", HandStream({}, {{kNumber, Cell(0, 0) + "1234"}})},
         {"column beyond 256", HandStream({}, {{kNumber, Cell(0, 256) + RecordData().f64(1).data}})},
         {"MULRK of odd length", HandStream({}, {{kMulRk, Cell(0, 0) + "12345"}})},
-        {"LABEL shorter than its text",
-         HandStream({}, {{kLabel, Cell(0, 0) + RecordData().u16(9).u8(0).data + "ab"}})},
+        {"LABEL shorter than its text", HandStream({}, {{kLabel, Cell(0, 0) + RecordData().u16(9).u8(0).data + "ab"}})},
         {"record length past the end", lengthPastEnd},
         {"sheet offset past the end", offsetPastEnd},
         {"globals without EOF", good.first(boundSheet + 4 + 11)},

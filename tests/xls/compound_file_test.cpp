@@ -5,25 +5,14 @@
 
 #include <set>
 
-namespace ordan::cfb
-{
-namespace
-{
+namespace ordan::cfb {
+namespace {
 
 const QString kName = QStringLiteral("Workbook");
 
-quint32 U32(const QByteArray &b, qsizetype at)
-{
-    return static_cast<quint32>(LittleEndian(b, at, 4));
-}
-quint32 U16(const QByteArray &b, qsizetype at)
-{
-    return static_cast<quint32>(LittleEndian(b, at, 2));
-}
-qsizetype SectorOffset(quint32 s)
-{
-    return (qsizetype(s) + 1) * kSectorSize;
-}
+quint32 U32(const QByteArray &b, qsizetype at) { return static_cast<quint32>(LittleEndian(b, at, 4)); }
+quint32 U16(const QByteArray &b, qsizetype at) { return static_cast<quint32>(LittleEndian(b, at, 2)); }
+qsizetype SectorOffset(quint32 s) { return (qsizetype(s) + 1) * kSectorSize; }
 
 QByteArray Pattern(qsizetype size)
 {

@@ -14,10 +14,8 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -38,8 +36,7 @@ QString ConvertWithLibreOffice(const QString &file, const QTemporaryDir &work)
     // A profile of its own, so that parallel runs and a running LibreOffice do not collide.
     lo.start(soffice,
              {u"-env:UserInstallation="_s + QUrl::fromLocalFile(work.filePath(u"profile"_s)).toString(),
-              u"--headless"_s, u"--norestore"_s, u"--convert-to"_s, u"xls:MS Excel 97"_s, u"--outdir"_s, out,
-              file});
+              u"--headless"_s, u"--norestore"_s, u"--convert-to"_s, u"xls:MS Excel 97"_s, u"--outdir"_s, out, file});
     const bool finished = lo.waitForFinished(180000);
     EXPECT_TRUE(finished && lo.exitStatus() == QProcess::NormalExit && lo.exitCode() == 0)
         << lo.readAllStandardError().toStdString();
@@ -73,9 +70,8 @@ TEST(LibreOfficeRead, ExportedJournalKeepsHeaderFooterAndEveryCell)
     // texts, numbers and empty texts; enough rows for several row blocks.
     std::map<std::pair<int, int>, XlsValue> written;
     auto set = [&](int row, int column, XlsValue value) {
-        ASSERT_TRUE(std::holds_alternative<QString>(value)
-                        ? book.setCell(row, column, std::get<QString>(value))
-                        : book.setCell(row, column, std::get<double>(value)));
+        ASSERT_TRUE(std::holds_alternative<QString>(value) ? book.setCell(row, column, std::get<QString>(value))
+                                                           : book.setCell(row, column, std::get<double>(value)));
         written[{row, column}] = value;
     };
     set(1, 1, u"Журнал потребления Счетчик № 1234, "_s);

@@ -9,10 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -27,8 +25,7 @@ void ReadWithXlrd(const QString &file, QJsonObject &result)
     python.start(u"/usr/bin/python3"_s, {QString::fromUtf8(ORDAN_XLS_READER_SCRIPT), file});
     const bool finished = python.waitForFinished(120000);
     const QByteArray out = python.readAllStandardOutput();
-    const QString processError =
-        python.error() == QProcess::UnknownError ? QString() : python.errorString() + u"\n"_s;
+    const QString processError = python.error() == QProcess::UnknownError ? QString() : python.errorString() + u"\n"_s;
     ASSERT_TRUE(finished && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0)
         << processError.toStdString() << python.readAllStandardError().toStdString();
     result = QJsonDocument::fromJson(out).object();
@@ -61,8 +58,7 @@ std::map<XlsCellRef, std::pair<int, QJsonValue>> Cells(const QJsonObject &sheet)
     return out;
 }
 
-class XlrdRead : public ::testing::Test
-{
+class XlrdRead : public ::testing::Test {
 protected:
     QString save(const XlsBook &book, const QString &name)
     {
@@ -94,8 +90,7 @@ TEST_F(XlrdRead, BlankWorkbookHasThreeSheetsArialAndTheHeaderAndFooter)
     for (const QJsonValue &s : sheets) {
         EXPECT_EQ(s.toObject().value(u"nrows"_s).toInt(), 0);
         EXPECT_EQ(s.toObject().value(u"header"_s).toString(), u"&C&\"Times New Roman,Regular\"&12&A"_s);
-        EXPECT_EQ(s.toObject().value(u"footer"_s).toString(),
-                  u"&C&\"Times New Roman,Regular\"&12Страница &P"_s);
+        EXPECT_EQ(s.toObject().value(u"footer"_s).toString(), u"&C&\"Times New Roman,Regular\"&12Страница &P"_s);
     }
 }
 

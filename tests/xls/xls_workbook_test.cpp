@@ -10,15 +10,12 @@
 #include <limits>
 #include <random>
 
-namespace ordan
-{
-namespace
-{
+namespace ordan {
+namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-class XlsWorkbookTest : public ::testing::Test
-{
+class XlsWorkbookTest : public ::testing::Test {
 protected:
     QString path(const QString &name) const { return dir_.filePath(name); }
     static QByteArray Read(const QString &file)
@@ -127,8 +124,7 @@ TEST_F(XlsWorkbookTest, SaveReplacesAnExistingFile)
     QString error;
     ASSERT_TRUE(XlsWorkbook::CreateBlank(path(u"old.xls"_s), &error));
     EXPECT_EQ(Read(path(u"old.xls"_s)), BuildXlsFile(BlankXlsBook()));
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{u"old.xls"_s})
-        << "no temporary file left";
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{u"old.xls"_s}) << "no temporary file left";
 }
 
 TEST_F(XlsWorkbookTest, UnwritablePlacesFailWithAReason)
@@ -138,8 +134,7 @@ TEST_F(XlsWorkbookTest, UnwritablePlacesFailWithAReason)
     QString error;
     ASSERT_TRUE(XlsWorkbook::CreateBlank(path(u"ok.xls"_s), &error));
     ASSERT_TRUE(book.open(path(u"ok.xls"_s), &error));
-    for (const QString &target :
-         {path(u"missing/dir/a.xls"_s), path(u"plain/a.xls"_s), dir_.path(), QString()}) {
+    for (const QString &target : {path(u"missing/dir/a.xls"_s), path(u"plain/a.xls"_s), dir_.path(), QString()}) {
         error.clear();
         EXPECT_FALSE(XlsWorkbook::CreateBlank(target, &error)) << target.toStdString();
         EXPECT_FALSE(error.isEmpty());
@@ -158,9 +153,7 @@ struct FullDiskCase {
     int freeBytes;
 };
 
-class XlsFullDisk : public ::testing::TestWithParam<FullDiskCase>
-{
-};
+class XlsFullDisk : public ::testing::TestWithParam<FullDiskCase> {};
 
 TEST_P(XlsFullDisk, SaveFailsWholeAndKeepsThePreviousFile)
 {
@@ -213,8 +206,7 @@ TEST_F(XlsWorkbookTest, OpenRefusesMissingAndForeignFiles)
     QByteArray signatureOnly = BuildXlsFile(BlankXlsBook()).first(512);
     Write(path(u"header.xls"_s), signatureOnly);
 
-    for (const QString &name :
-         {u"absent.xls"_s, u"empty.xls"_s, u"text.xls"_s, u"random.xls"_s, u"header.xls"_s}) {
+    for (const QString &name : {u"absent.xls"_s, u"empty.xls"_s, u"text.xls"_s, u"random.xls"_s, u"header.xls"_s}) {
         XlsWorkbook book;
         QString error;
         EXPECT_FALSE(book.open(path(name), &error)) << name.toStdString();
@@ -267,16 +259,11 @@ TEST(XlsRobustness, TruncatedAndMutatedFilesNeverCrashTheReader)
         for (int k = 0; k < changes; ++k) {
             qsizetype at = 0;
             switch (rng() % 3) {
-            case 0:
-                at = static_cast<qsizetype>(rng() % bad.size());
-                break;
+            case 0: at = static_cast<qsizetype>(rng() % bad.size()); break;
             case 1:
-                at = rng() % 2 ? static_cast<qsizetype>(rng() % 512)
-                               : metadata + static_cast<qsizetype>(rng() % 1024);
+                at = rng() % 2 ? static_cast<qsizetype>(rng() % 512) : metadata + static_cast<qsizetype>(rng() % 1024);
                 break;
-            default:
-                at = 512 + static_cast<qsizetype>(rng() % 4096);
-                break;
+            default: at = 512 + static_cast<qsizetype>(rng() % 4096); break;
             }
             bad[at] = static_cast<char>(rng() % 4 ? rng() : (rng() % 2 ? 0xFF : 0x00));
         }
@@ -300,7 +287,6 @@ TEST(XlsRobustness, TruncatedAndMutatedFilesNeverCrashTheReader)
         }
     }
 }
-
 
 } // namespace
 } // namespace ordan
