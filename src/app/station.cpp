@@ -8,9 +8,11 @@
 #include "journals/journals.h"
 #include "link/line.h"
 #include "meter/meter_panel.h"
+#include "records/central_recorder.h"
 #include "records/local_log_report.h"
 #include "records/local_log_view.h"
 #include "records/local_recorder.h"
+#include "records/spoilage_model.h"
 #include "schedule/schedule_model.h"
 
 namespace ordan {
@@ -66,6 +68,8 @@ Station::Station(Platform p, QObject *parent)
             localRecorder_ =
                 std::make_unique<LocalRecorder>(*p.localTable, meter_->parameters(), *schedule_, op_, facts_, report);
     }
+    if (p.db)
+        buildCentral(*p.db);
     wireParts();
 
     ActionDisconnect.setEnabled(false);
@@ -85,7 +89,10 @@ Station::Station(Platform p, QObject *parent)
 
 Station::~Station()
 {
-    // The parts remove their decoders from the engine, which outlives them.
+    // The parts remove their decoders and hooks from the engine and the meter panel, which
+    // outlive them.
+    spoilage_.reset();
+    central_.reset();
     localRecorder_.reset();
     localLog_.reset();
     journals_.reset();
@@ -107,11 +114,34 @@ void Station::wireParts()
     engine_.log().ActionSaveLog.setHandler([this] { SaveExchangeLog(); });
     if (localLog_)
         localLog_->BtnExport.setHandler([this] { ExportLocalLog(); });
-    if (localRecorder_) {
+    if (localRecorder_)
         localRecorder_->installPlusButton();
-        onRecordProgramming = [r = localRecorder_.get()] { r->RecordLocal(); };
-        loadRecordDefaults = [r = localRecorder_.get()] { return r->LoadRecordDefaults(); };
-    }
+}
+
+void Station::buildCentral(SqlSession &db)
+{
+    // Built in both modes: in normal mode it touches nothing, and the defect window has a model.
+    central_ = std::make_unique<CentralRecorder>(
+        CentralRecorder::Parts{db, meter_->parameters(), meter_->hooks, *schedule_, ActionFixDb, op_, facts_, modes_});
+    central_->reportError = [this](const QString &error) { ReportError(error); };
+    central_->lightIndicator = [this] { engine_.ShowWriteIndicator(); };
+    central_->endProgram = [this] { Q_EMIT endProgramRequested(); };
+    spoilage_ = std::make_unique<SpoilageModel>(*central_, meter_->parameters(), ActionSpoilage);
+}
+
+bool Station::loadRecordDefaults()
+{
+    if (localRecorder_)
+        return localRecorder_->LoadRecordDefaults();
+    if (central_ && modes_.SqlMode)
+        return central_->LoadRecordDefaults();
+    return true;
+}
+
+void Station::FormActivate()
+{
+    if (central_)
+        central_->FormActivate();
 }
 
 int Station::baud() const { return kBauds[qBound(0, ComboBaud.value(), 3)]; }
@@ -147,7 +177,7 @@ void Station::FormCreate(const QString &extraPort)
     portNumber_ = ComboPort.value() >= 0 ? ports_[static_cast<size_t>(ComboPort.value())].number : 1;
 
     ComboBaud.set(2);
-    if (loadRecordDefaults && !loadRecordDefaults())
+    if (!loadRecordDefaults())
         return;
     // The tariff groups follow the single-tariff switch, and the holidays start as the defaults.
     schedule_->presetSingleTariff(schedule_->CheckOneTarif.value());
@@ -282,8 +312,7 @@ void Station::setConnectedState(bool connected)
         ActionFindAddress.setEnabled(false);
     }
     schedule_->setConnected(connected);
-    if (onConnectionChanged)
-        onConnectionChanged(connected);
+    Q_EMIT connectionChanged(connected);
 }
 
 void Station::FormClose()
@@ -329,8 +358,11 @@ void Station::clearMeterData() { meter_->ClearMeterData(); }
 
 void Station::recordProgramming()
 {
-    if (onRecordProgramming)
-        onRecordProgramming();
+    Q_EMIT programmingFinished();
+    if (localRecorder_)
+        localRecorder_->RecordLocal();
+    else if (central_ && modes_.SqlMode)
+        central_->RecordCentral();
 }
 
 void Station::executeActionReset() { ActionReset.execute(); }

@@ -10,13 +10,13 @@
 #include <QString>
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 namespace ordan {
 
+class CentralRecorder;
 class ExportFiles;
 class Journals;
 class Line;
@@ -28,12 +28,15 @@ class Operator;
 class ScheduleModel;
 class PortEnumerator;
 class SettingsStore;
+class SpoilageModel;
+class SqlSession;
 class SystemFacts;
 class TimerFactory;
 
 // The main window's behaviour without the window, and the composition root of the station's
-// parts: it owns the link engine, the meter parameters, the tariff schedule and the records,
-// and wires them together. The modes are decided when it is made, from the registry and the
+// parts: it owns the link engine, the meter parameters, the tariff schedule, the journals and
+// both records (the local table's and the production database's, with its defect model), and
+// wires them together. The modes are decided when it is made, from the registry and the
 // marker file, since every part is built for them.
 class Station final : public QObject, public EngineHost {
     Q_OBJECT
@@ -48,6 +51,7 @@ public:
         ExportFiles &exportFiles;
         QString workingDir;
         LocalTable *localTable = nullptr; // Setting.DBF; none in tests that do not record
+        SqlSession *db = nullptr;         // the production database; none in tests without one
     };
 
     static const QString &WindowTitle();
@@ -60,6 +64,9 @@ public:
     ScheduleModel &schedule() { return *schedule_; }
     Journals &journals() { return *journals_; }
     LocalLogView *localLog() { return localLog_.get(); }
+    // The production database's workflows; none without a database.
+    CentralRecorder *central() { return central_.get(); }
+    SpoilageModel *spoilage() { return spoilage_.get(); }
     const Modes &modes() const { return modes_; }
     Operator &op() { return op_; }
     SystemFacts &facts() { return facts_; }
@@ -68,6 +75,8 @@ public:
     // the port list and selected.
     void FormCreate(const QString &extraPort = {});
     void FormClose();
+    // Every activation of the main window (the database mode identifies the workstation).
+    void FormActivate();
 
     // The action list.
     Container ActionList1;
@@ -113,13 +122,6 @@ public:
     // The general error report: the error's own text in a box captioned with the window title.
     void ReportError(const QString &error);
 
-    // Hooks for the parts still to be wired in.
-    std::function<void()> onRecordProgramming;
-    std::function<void(bool connected)> onConnectionChanged;
-    // Step of the start that reads the defaults of the last records; false when it failed
-    // (the failure has been reported) and the rest of the start is skipped.
-    std::function<bool()> loadRecordDefaults;
-
     // EngineHost
     void clearMeterData() override;
     void recordProgramming() override;
@@ -132,9 +134,18 @@ public:
 
 Q_SIGNALS:
     void portsChanged();
+    // A write has completed and is about to be recorded, in the table or the database.
+    void programmingFinished();
+    void connectionChanged(bool connected);
+    // The database mode ends the program without the close steps (an unknown workstation).
+    void endProgramRequested();
 
 private:
     void wireParts();
+    void buildCentral(SqlSession &db);
+    // Step of the start that reads the defaults of the last records; false when it failed
+    // (the failure has been reported) and the rest of the start is skipped.
+    bool loadRecordDefaults();
     void ListSerialPorts(int registryPort);
     void addPort(const PortItem &item, int registryPort);
     void setConnectedState(bool connected);
@@ -156,6 +167,8 @@ private:
     std::unique_ptr<Journals> journals_;
     std::unique_ptr<LocalRecorder> localRecorder_;
     std::unique_ptr<LocalLogView> localLog_;
+    std::unique_ptr<CentralRecorder> central_;
+    std::unique_ptr<SpoilageModel> spoilage_;
     std::vector<PortItem> ports_;
     int portNumber_ = 1;
     // The connection the exchange log belongs to, for the head of its saved file.

@@ -11,12 +11,10 @@
 #include "link/serial_port_line.h"
 #include "meter/meter_panel.h"
 #include "meter/status_dialog.h"
-#include "records/central_recorder.h"
 #include "records/dbf_table.h"
 #include "records/local_create_command.h"
 #include "records/local_log_page.h"
 #include "records/local_log_view.h"
-#include "records/spoilage_model.h"
 #include "records/spoilage_window.h"
 #include "records/sql_odbc_session.h"
 #include "ui/about_box.h"
@@ -37,28 +35,17 @@ StationApp::StationApp(const CommandLine &options, QString workingDir)
       exportFiles_(std::make_unique<XlsExportFiles>()), workingDir_(std::move(workingDir))
 {
     localTable_ = std::make_unique<DbfTable>(DefaultSettingTablePath(workingDir_));
-    station_ = std::make_unique<Station>(Station::Platform{*line_, *timers_, *operator_, *facts_, *settings_, *ports_,
-                                                           *exportFiles_, workingDir_, localTable_.get()});
-
     // The production database: used in database mode only; the connection opens on the first
     // statement.
     db_ = std::make_unique<OdbcSqlSession>(QStringLiteral("Electrometer"), QStringLiteral("Database1"));
-    Station &s = *station_;
-    central_ = std::make_unique<CentralRecorder>(CentralRecorder::Parts{
-        *db_, s.meter().parameters(), s.meter().hooks, s.schedule(), s.ActionFixDb, s.op(), s.facts(), s.modes()});
-    central_->reportError = [&s](const QString &error) { s.ReportError(error); };
-    central_->lightIndicator = [&s] { s.engine().ShowWriteIndicator(); };
-    spoilage_ = std::make_unique<SpoilageModel>(*central_, s.meter().parameters(), s.ActionSpoilage);
-    if (s.modes().SqlMode) {
-        s.onRecordProgramming = [this] { central_->RecordCentral(); };
-        s.loadRecordDefaults = [this] { return central_->LoadRecordDefaults(); };
-    }
+    station_ = std::make_unique<Station>(Station::Platform{*line_, *timers_, *operator_, *facts_, *settings_, *ports_,
+                                                           *exportFiles_, workingDir_, localTable_.get(), db_.get()});
 
     // The windows in the order the program creates them: the main window first.
     mainWindow_ = std::make_unique<MainWindow>(*station_);
     operator_->setParentWindow(mainWindow_.get());
     aboutBox_ = std::make_unique<AboutBox>(*facts_, mainWindow_.get());
-    spoilageWindow_ = std::make_unique<SpoilageWindow>(*spoilage_, mainWindow_.get());
+    spoilageWindow_ = std::make_unique<SpoilageWindow>(*station_->spoilage(), mainWindow_.get());
     statusWindow_ = std::make_unique<StatusDialog>(mainWindow_.get());
     helpWindow_ = std::make_unique<HelpWindow>(mainWindow_.get());
 
@@ -86,8 +73,6 @@ StationApp::~StationApp()
     spoilageWindow_.reset();
     aboutBox_.reset();
     mainWindow_.reset();
-    spoilage_.reset();
-    central_.reset();
     station_.reset();
     db_.reset();
 }
@@ -97,11 +82,11 @@ void StationApp::wireParts()
     mainWindow_->onHelp = [this] { helpWindow_->open(); };
     mainWindow_->onAbout = [this] { aboutBox_->open(); };
     mainWindow_->onStatusDecoding = [this] { statusWindow_->open(); };
-    mainWindow_->onActivated = [this] { central_->FormActivate(); };
-    central_->endProgram = [this] {
+    mainWindow_->onActivated = [this] { station_->FormActivate(); };
+    QObject::connect(station_.get(), &Station::endProgramRequested, mainWindow_.get(), [this] {
         mainWindow_->runCloseSteps = false;
         QCoreApplication::quit();
-    };
+    });
     if (LocalLogView *log = station_->localLog()) {
         mainWindow_->setPage(LocalLogView::kPageIndex, new LocalLogPage(*log));
         QObject::connect(log, &LocalLogView::activePageRequested, mainWindow_->pages(), &QTabWidget::setCurrentIndex);

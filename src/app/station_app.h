@@ -11,9 +11,7 @@ class QDialog;
 namespace ordan {
 
 class AboutBox;
-class CentralRecorder;
 class OdbcSqlSession;
-class SpoilageModel;
 class SpoilageWindow;
 class DbfTable;
 class HelpWindow;
@@ -52,8 +50,6 @@ private:
     std::unique_ptr<DbfTable> localTable_;
     std::unique_ptr<OdbcSqlSession> db_;
     std::unique_ptr<Station> station_;
-    std::unique_ptr<CentralRecorder> central_;
-    std::unique_ptr<SpoilageModel> spoilage_;
     std::unique_ptr<MainWindow> mainWindow_;
     std::unique_ptr<AboutBox> aboutBox_;
     std::unique_ptr<SpoilageWindow> spoilageWindow_;

@@ -27,9 +27,9 @@ TEST(LostPort, StationDisconnectsItselfAndConnectsAgainWhenTheDeviceIsBack)
         StationRig rig;
         Station &s = rig.start(QStringLiteral("/dev/serial/by-id/usb-FTDI_RS485-if00-port0"));
         int records = 0;
-        s.onRecordProgramming = [&] { ++records; };
+        QObject::connect(&s, &Station::programmingFinished, [&] { ++records; });
         std::vector<bool> connections;
-        s.onConnectionChanged = [&](bool connected) { connections.push_back(connected); };
+        QObject::connect(&s, &Station::connectionChanged, [&](bool connected) { connections.push_back(connected); });
         s.ActionConnect.execute();
         ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.ActionSetting().isEnabled(); }, 5000));
         if (writing) {

@@ -65,7 +65,7 @@ TEST(SerialLoss, OperatorDisconnectInsideAWriteStartsAfresh)
         ASSERT_TRUE(sim);
         std::unique_ptr<Station> station = parts.start(link);
         int records = 0;
-        station->onRecordProgramming = [&] { ++records; };
+        QObject::connect(station.get(), &Station::programmingFinished, [&] { ++records; });
         Engine &engine = station->engine();
         engine.log().setEngineering(true);
         engine.log().CheckBox_Terminal.set(true);
@@ -137,7 +137,7 @@ TEST(SerialLoss, FarSideClosedUnderPollingAndUnderAWrite)
         ASSERT_TRUE(sim);
         std::unique_ptr<Station> station = parts.start(link);
         int records = 0;
-        station->onRecordProgramming = [&] { ++records; };
+        QObject::connect(station.get(), &Station::programmingFinished, [&] { ++records; });
         Engine &engine = station->engine();
         // Every byte logged, so that the first request of the new connection shows.
         engine.log().setEngineering(true);

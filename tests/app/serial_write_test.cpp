@@ -18,7 +18,7 @@ struct SerialStation {
     SerialStation()
     {
         station = parts.start(sim.device());
-        station->onRecordProgramming = [this] { ++records; };
+        QObject::connect(station.get(), &Station::programmingFinished, [this] { ++records; });
     }
     ~SerialStation() { station.reset(); }
     const QString &device() const { return sim.device(); }

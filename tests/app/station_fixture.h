@@ -81,6 +81,9 @@ struct StationRig {
     TinyMeter meter;
     QTemporaryDir dir;
     std::unique_ptr<Station> station;
+    // Handed to the station that make() builds.
+    LocalTable *table = nullptr;
+    SqlSession *db = nullptr;
 
     StationRig()
     {
@@ -91,7 +94,7 @@ struct StationRig {
     Station &make()
     {
         station = std::make_unique<Station>(
-            Station::Platform{line, timers, op, facts, settings, ports, exportFiles, dir.path()});
+            Station::Platform{line, timers, op, facts, settings, ports, exportFiles, dir.path(), table, db});
         return *station;
     }
     Station &start(const QString &extraPort = {})

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 #include "core/bytes.h"
 #include "meter/meter_panel.h"
+#include "records/local_table_memory.h"
 #include "schedule/schedule_model.h"
 #include "station_fixture.h"
 
@@ -252,14 +253,19 @@ TEST(Start, ModesReachTheStationsControls)
 
 TEST(Start, AFailedDefaultsStepEndsTheStart)
 {
+    // The tables outlive the stations that hold them.
+    MemoryLocalTable unreadable, empty;
+    unreadable.failure = QStringLiteral("Не удается открыть файл");
     StationRig rig;
     for (bool loaded : {false, true}) {
+        rig.table = loaded ? &empty : &unreadable;
         Station &s = rig.make();
         TariffSchedule cleared = s.schedule().schedule();
         cleared.holidays.clear();
         s.schedule().setSchedule(cleared);
-        s.loadRecordDefaults = [loaded] { return loaded; };
         s.FormCreate();
+        // The unreadable table's failure is reported once; the empty table's defaults add nothing.
+        EXPECT_EQ(rig.op.boxes.size(), 1u) << loaded;
         // The last step restores the default holidays; a failed defaults step never gets there.
         EXPECT_EQ(s.schedule().schedule().holidays.size(), loaded ? 12 : 0) << loaded;
     }

@@ -60,7 +60,7 @@ TEST_P(ORDAN_CENTRAL_SUITE(CentralDriftTest), SuccessFollowsTheShownDrift)
     const DriftCase &c = GetParam();
     benchReady();
     params().LabeledDelta.set(c.shown);
-    station().onRecordProgramming();
+    station().recordProgramming();
     EXPECT_TRUE(rig.op.boxes.empty()) << qPrintable(lastBox());
     const int op = latestOperation();
     ASSERT_NE(op, 0);
@@ -102,7 +102,7 @@ CENTRAL_TEST(ClockOnlyWriteNullsTheOtherSettings)
     params().TimePicker.set(QTime(10, 15, 30));
     params().CheckBoxClock.set(true);
     params().SpinNewAddr.set(5);
-    station().onRecordProgramming();
+    station().recordProgramming();
     const int op = latestOperation();
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv WHERE operation_id = ? AND address IS NULL AND "
                        "indicator IS NULL AND pass IS NULL AND count_day IS NULL AND count_hour IS NULL AND "
@@ -148,7 +148,7 @@ CENTRAL_TEST(EverySelectedSettingIsRecorded)
     billing[2][1] = u""_s; // not read: it and what follows stay null
     billing[3][1] = u"3,00000"_s;
     params().GridValue_1.set(billing);
-    station().onRecordProgramming();
+    station().recordProgramming();
     const SqlRows k = db.run(u"SELECT * FROM set_ordan_klv WHERE operation_id = ?"_s, {latestOperation()});
     ASSERT_EQ(k.rows.size(), 1u);
     EXPECT_EQ(k.value(0, u"address").toInt(), 42);
@@ -176,7 +176,7 @@ CENTRAL_TEST(FixDbRecordsOnlyWhatWasReadAndLightsTheIndicator)
     params().LabeledDelta.set(u"0,25"_s);
     station().setWriteActionsEnabled(true);
     ASSERT_TRUE(station().ActionFixDb.execute());
-    EXPECT_EQ(wiring->indicatorCalls, 1);
+    EXPECT_EQ(spies->indicatorCalls, 1);
     EXPECT_EQ(station().engine().Shape1.value(), Indicator::Green);
     const int op = latestOperation();
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv WHERE operation_id = ? AND reset = 0 AND "
@@ -194,7 +194,7 @@ CENTRAL_TEST(OpenDefectRefusesTheRecordingButNotFixDb)
     benchReady();
     ASSERT_TRUE(RegisterDefect(db.station(), StationIdentity{10, kPerson, kPlant}, meter, u"A7"_s).ok());
     const int before = db.count(u"SELECT COUNT(*) FROM operation"_s);
-    station().onRecordProgramming();
+    station().recordProgramming();
     EXPECT_EQ(lastBox(), RecordCaption + u"|Прибор в ремонте.");
     EXPECT_EQ(rig.op.boxes.back().icon, BoxIcon::Error);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation"_s), before);
@@ -204,20 +204,20 @@ CENTRAL_TEST(OpenDefectRefusesTheRecordingButNotFixDb)
     ASSERT_TRUE(station().ActionFixDb.execute());
     EXPECT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv"_s), 1);
-    EXPECT_EQ(wiring->indicatorCalls, 1);
+    EXPECT_EQ(spies->indicatorCalls, 1);
 }
 
 CENTRAL_TEST(UnregisteredMeterIsRefusedByBoth)
 {
     benchReady();
     params().SpinEdit_Number.set(1002);
-    station().onRecordProgramming();
+    station().recordProgramming();
     EXPECT_EQ(lastBox(), RecordCaption + u"|Номер прибора не описан в БД. Установите его.");
     station().setWriteActionsEnabled(true);
     station().ActionFixDb.execute();
     EXPECT_EQ(rig.op.boxes.size(), 2u);
     EXPECT_EQ(lastBox(), RecordCaption + u"|Номер прибора не описан в БД. Установите его.");
-    EXPECT_EQ(wiring->indicatorCalls, 0);
+    EXPECT_EQ(spies->indicatorCalls, 0);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation"_s), 0);
 }
 
@@ -227,7 +227,7 @@ CENTRAL_TEST(FailedSettingsInsertShowsTheMessageAndLeavesNeitherRow)
     session->replace = [](const QString &s) {
         return s.startsWith(u"INSERT INTO set_ordan_klv"_s) ? test::BreakTable(u"set_ordan_klv"_s)(s) : s;
     };
-    station().onRecordProgramming();
+    station().recordProgramming();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_EQ(rig.op.boxes[0].caption, u"Ошибка БД"_s);
     EXPECT_EQ(rig.op.boxes[0].icon, BoxIcon::Error);
@@ -237,7 +237,7 @@ CENTRAL_TEST(FailedSettingsInsertShowsTheMessageAndLeavesNeitherRow)
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation"_s), 0);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv"_s), 0);
     session->replace = {};
-    station().onRecordProgramming();
+    station().recordProgramming();
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv"_s), 1);
 }
 
@@ -254,13 +254,13 @@ CENTRAL_TEST(FixDbThatFailsToRecordLeavesTheIndicatorOut)
         ASSERT_EQ(rig.op.boxes.size(), 1u) << qPrintable(table);
         EXPECT_EQ(rig.op.boxes[0].caption, u"Ошибка БД"_s);
         EXPECT_TRUE(rig.op.boxes[0].text.startsWith(u"Ошибка записи в БД: "_s));
-        EXPECT_EQ(wiring->indicatorCalls, 0) << qPrintable(table);
+        EXPECT_EQ(spies->indicatorCalls, 0) << qPrintable(table);
         EXPECT_NE(station().engine().Shape1.value(), Indicator::Green);
         EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation"_s), 0);
     }
     session->replace = {};
     ASSERT_TRUE(station().ActionFixDb.execute());
-    EXPECT_EQ(wiring->indicatorCalls, 1);
+    EXPECT_EQ(spies->indicatorCalls, 1);
     EXPECT_EQ(station().engine().Shape1.value(), Indicator::Green);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv"_s), 1);
 }
@@ -269,7 +269,7 @@ CENTRAL_TEST(CheckFailureIsReportedAndNothingRecorded)
 {
     benchReady();
     session->replace = test::BreakTable(u"spoilage"_s);
-    station().onRecordProgramming();
+    station().recordProgramming();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation"_s), 0);
@@ -292,9 +292,9 @@ CENTRAL_TEST(PlusProposesTheNextUnprogrammedNumber)
     };
     EXPECT_EQ(plus(), 1005);
     EXPECT_EQ(params().SpinNewAddr.value(), 5) << "the address follows the number in database mode";
-    station().onRecordProgramming();
+    station().recordProgramming();
     EXPECT_EQ(plus(), 1010);
-    station().onRecordProgramming();
+    station().recordProgramming();
     EXPECT_EQ(plus(), 0);
     EXPECT_TRUE(rig.op.boxes.empty()) << qPrintable(lastBox());
 }
@@ -370,7 +370,7 @@ CENTRAL_TEST(UnreachableDefaultsEndTheStartAfterTheReport)
     ASSERT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
     EXPECT_EQ(rig.op.boxes[0].icon, BoxIcon::Error);
-    EXPECT_FALSE(station().loadRecordDefaults());
+    EXPECT_FALSE(central().LoadRecordDefaults());
 }
 
 struct IdentityCase {
@@ -409,13 +409,13 @@ TEST_P(ORDAN_CENTRAL_SUITE(CentralIdentityTest), ActivationIdentifiesOrStops)
     EXPECT_EQ(rig.op.boxes[0].icon, BoxIcon::Warning);
     EXPECT_TRUE(rig.facts.clockSets.empty());
     EXPECT_TRUE(central().ending());
-    EXPECT_EQ(wiring->endProgramCalls, 0) << "the program ends once the message is dismissed";
+    EXPECT_EQ(spies->endProgramCalls, 0) << "the program ends once the message is dismissed";
     // Activations while the message is up do nothing.
     const int statements = session->statements;
     central().FormActivate();
     EXPECT_EQ(session->statements, statements);
     rig.op.closeBox();
-    EXPECT_EQ(wiring->endProgramCalls, 1);
+    EXPECT_EQ(spies->endProgramCalls, 1);
     EXPECT_EQ(rig.op.boxes.size(), 1u);
 }
 
@@ -528,7 +528,7 @@ CENTRAL_TEST(RecordingAfterAFailedIdentificationIdentifiesFirst)
     session->replace = {};
     const int m = db.registerMeter(1001);
     params().SpinEdit_Number.set(1001);
-    station().onRecordProgramming();
+    station().recordProgramming();
     EXPECT_EQ(rig.op.boxes.size(), 1u) << qPrintable(lastBox());
     EXPECT_EQ(
         db.count(u"SELECT COUNT(*) FROM operation WHERE plant_id = 30 AND person_id = 20 AND electro_id = ?"_s, {m}),

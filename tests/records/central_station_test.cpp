@@ -46,7 +46,6 @@ protected:
 
     void TearDown() override
     {
-        wiring.reset();
         rig.station.reset();
         session.reset();
         db.tearDown();
@@ -64,11 +63,11 @@ protected:
     // Start, the first activation, connect, and the meter shown with its drift.
     void startAndConnect()
     {
+        rig.db = session.get();
         Station &s = rig.make();
-        wiring = test::WireCentral(s, *session);
         s.FormCreate();
         ASSERT_TRUE(s.modes().SqlMode);
-        wiring->central->FormActivate();
+        s.FormActivate();
         ASSERT_TRUE(rig.op.boxes.empty()) << qPrintable(rig.op.boxes.front().text);
         ASSERT_EQ(rig.facts.clockSets.size(), 1u);
         // The meter runs 5 s ahead of the server's clock, 10 days after its last setting.
@@ -108,7 +107,6 @@ protected:
     test::LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
     test::StationRig rig;
     SimulatedMeter meter{[this] { return rig.timers.now(); }, State()};
-    std::unique_ptr<test::CentralWiring> wiring;
     int electro = 0;
     size_t requests = 0;
 };

@@ -17,27 +17,17 @@ std::function<QString(const QString &)> BreakTable(const QString &table)
     };
 }
 
-std::unique_ptr<CentralWiring> WireCentral(Station &station, SqlSession &db)
+std::unique_ptr<CentralSpies> WatchCentral(Station &station)
 {
-    auto w = std::make_unique<CentralWiring>();
-    CentralWiring *wp = w.get();
-    // --- as in the station ---
-    w->central = std::make_unique<CentralRecorder>(
-        CentralRecorder::Parts{db, station.meter().parameters(), station.meter().hooks, station.schedule(),
-                               station.ActionFixDb, station.op(), station.facts(), station.modes()});
-    w->central->reportError = [&station](const QString &error) { station.ReportError(error); };
-    w->central->lightIndicator = [&station, wp] {
-        ++wp->indicatorCalls;
-        station.engine().Shape1.set(Indicator::Green);
-    };
-    w->central->endProgram = [wp] { ++wp->endProgramCalls; };
-    w->spoilage = std::make_unique<SpoilageModel>(*w->central, station.meter().parameters(), station.ActionSpoilage);
-    if (station.modes().SqlMode) {
-        CentralRecorder *central = w->central.get();
-        station.onRecordProgramming = [central] { central->RecordCentral(); };
-        station.loadRecordDefaults = [central] { return central->LoadRecordDefaults(); };
-    }
-    return w;
+    auto spies = std::make_unique<CentralSpies>();
+    CentralSpies *sp = spies.get();
+    QObject::connect(&station, &Station::endProgramRequested, [sp] { ++sp->endProgramCalls; });
+    Field<Indicator> &indicator = station.engine().Shape1;
+    QObject::connect(&indicator, &FieldBase::valueChanged, [sp, &indicator] {
+        if (indicator.value() == Indicator::Green)
+            ++sp->indicatorCalls;
+    });
+    return spies;
 }
 
 QString CentralDb::setUp()
@@ -99,8 +89,8 @@ void CentralStationTest::SetUp()
 
 void CentralStationTest::TearDown()
 {
-    wiring.reset();
     rig.station.reset();
+    spies.reset();
     session.reset();
     db.tearDown();
 }
@@ -111,8 +101,9 @@ void CentralStationTest::startStation(bool sqlMode)
         QFile marker(QDir(rig.dir.path()).filePath(u"SettingSql.velm"_s));
         ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
     }
+    rig.db = session.get();
     rig.make();
-    wiring = WireCentral(station(), *session);
+    spies = WatchCentral(station());
     station().FormCreate();
 }
 

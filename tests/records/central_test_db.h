@@ -1,8 +1,7 @@
 #pragma once
 
 // A station in database mode on the test server of this executable (PostgreSQL or SQLite,
-// see production_test_backend.h), with the database workflows wired the way the station
-// wires them.
+// see production_test_backend.h).
 
 #include "app/station.h"
 #include "app/station_fixture.h"
@@ -30,14 +29,13 @@ namespace ordan::test {
 // Makes one table name unknown to the server in the statements that name it.
 std::function<QString(const QString &)> BreakTable(const QString &table);
 
-// The database workflows as the station wires them (see the records' report to the lead).
-struct CentralWiring {
-    std::unique_ptr<CentralRecorder> central;
-    std::unique_ptr<SpoilageModel> spoilage;
+// What the database workflows ask of the window: to end the program, to light the write
+// indicator green.
+struct CentralSpies {
     int endProgramCalls = 0;
     int indicatorCalls = 0;
 };
-std::unique_ptr<CentralWiring> WireCentral(Station &station, SqlSession &db);
+std::unique_ptr<CentralSpies> WatchCentral(Station &station);
 
 // The ids of the rows every case starts with.
 inline constexpr int kComputer = 10;
@@ -73,13 +71,13 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Creates the station, wires the workflows and runs FormCreate.
+    // Creates the station on the test database, watches it and runs FormCreate.
     void startStation(bool sqlMode = true);
 
     Station &station() { return *rig.station; }
     MeterParameters &params();
-    CentralRecorder &central() { return *wiring->central; }
-    SpoilageModel &spoilage() { return *wiring->spoilage; }
+    CentralRecorder &central() { return *station().central(); }
+    SpoilageModel &spoilage() { return *station().spoilage(); }
 
     // Boxes shown so far, as "caption|text".
     std::vector<QString> boxes() const;
@@ -88,7 +86,7 @@ protected:
     CentralDb db;
     std::unique_ptr<InterceptingSession> session;
     StationRig rig;
-    std::unique_ptr<CentralWiring> wiring;
+    std::unique_ptr<CentralSpies> spies;
     LocaleScope locale{QLocale(QLocale::Russian, QLocale::Russia)};
 };
 

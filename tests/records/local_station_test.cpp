@@ -34,24 +34,18 @@ protected:
         };
     }
 
+    ~LocalStationSim() override { rig.station.reset(); }
+
     void start(bool withTable = true)
     {
         if (withTable) {
             QString error;
             ASSERT_TRUE(CreateSettingTable(table.path(), &error)) << error.toStdString();
         }
+        rig.table = &table;
         Station &s = rig.make();
         station = &s;
-        // The wiring of the station in normal mode.
-        auto report = [&s](const QString &e) { s.ReportError(e); };
-        recorder =
-            std::make_unique<LocalRecorder>(table, s.meter().parameters(), s.schedule(), s.op(), s.facts(), report);
-        view = std::make_unique<LocalLogView>(table, s.ActionOpen, s.ActionClose, s.facts().now().date(), report);
-        if (!s.modes().SqlMode) {
-            recorder->installPlusButton();
-            s.onRecordProgramming = [r = recorder.get()] { r->RecordLocal(); };
-            s.loadRecordDefaults = [r = recorder.get()] { return r->LoadRecordDefaults(); };
-        }
+        view = s.localLog();
         s.FormCreate();
     }
 
@@ -94,8 +88,7 @@ protected:
                          SampleMeterState(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)))};
     DbfTable table{DefaultSettingTablePath(rig.dir.path())};
     Station *station = nullptr;
-    std::unique_ptr<LocalRecorder> recorder;
-    std::unique_ptr<LocalLogView> view;
+    LocalLogView *view = nullptr;
 };
 
 TEST_F(LocalStationSim, TwoWritesWithDifferentSelectionsMakeTwoRows)
@@ -185,7 +178,7 @@ TEST_F(LocalStationSim, TwoWritesWithDifferentSelectionsMakeTwoRows)
 
     // The page shows both.
     std::vector<int> pages;
-    QObject::connect(view.get(), &LocalLogView::activePageRequested, [&pages](int i) { pages.push_back(i); });
+    QObject::connect(view, &LocalLogView::activePageRequested, [&pages](int i) { pages.push_back(i); });
     LocalLogTableModel grid(*view);
     view->SpinFilter.edit(77881);
     ASSERT_TRUE(station->ActionOpen.execute());

@@ -159,7 +159,7 @@ SPOILAGE_TEST(RegisteredMeterIsUnderRepairForTheNextWrite)
     windowShown();
     type(u"A7"_s);
     ASSERT_TRUE(spoilage().BitBtn1.execute());
-    station().onRecordProgramming();
+    station().recordProgramming();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_EQ(lastBox(), u"Ошибка записи в БД|Прибор в ремонте."_s);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv"_s), 0);
