@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class QAbstractButton;
+class QGroupBox;
 class QPlainTextEdit;
 class QRadioButton;
 
@@ -21,6 +22,17 @@ public:
     SettingsPage(MeterParameters &model, QWidget *parent = nullptr);
 
 private:
+    // One builder per group box of the page, each made with its controls.
+    QGroupBox *buildAboutMeter();
+    QGroupBox *buildIndication();
+    QGroupBox *buildCalendar();
+    QGroupBox *buildWriteSettings();
+    QGroupBox *buildBillingDay();
+    QGroupBox *buildDdmNumbers();
+    QGroupBox *buildStatus();
+    void hideControlsOfHiddenFields();
+    void focusSerialNumberOnRequest();
+
     MeterParameters &model_;
 };
 

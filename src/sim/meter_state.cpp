@@ -1,10 +1,5 @@
 #include "sim/meter_state.h"
 
-#include "core/bytes.h"
-#include "link/catalogue.h"
-#include "link/frame.h"
-#include "link/protocol.h"
-
 namespace ordan {
 
 namespace {
@@ -14,36 +9,6 @@ constexpr qint64 kOperatingUnitMs = 30'000;
 // Running time is applied in steps of at most this much, so that tariff changes and the
 // billing moment are met within a minute even after a long jump of virtual time.
 constexpr qint64 kRunStepMs = 60'000;
-constexpr quint64 kEnergyMask = (quint64(1) << 40) - 1;
-constexpr quint32 kOperatingMask = 0xFFFFFF;
-
-using enum MeterError;
-
-// A BCD byte with both digits 0..9, or nothing: the meter refuses malformed digits.
-std::optional<int> StrictBcd(quint8 b)
-{
-    if ((b >> 4) > 9 || (b & 0x0F) > 9)
-        return std::nullopt;
-    return BcdDecode(b);
-}
-
-// The codes a version 9 meter does not know.
-bool IsExtendedCode(FunctionCode code)
-{
-    using enum FunctionCode;
-    switch (code) {
-    case ReadHoliday:
-    case WriteHolidays:
-    case ReadTransfer:
-    case WriteTransfers:
-    case ReadDdmTimes:
-    case ReadDayTypeMasks:
-    case WriteDayTypeMasks: return true;
-    default: return false;
-    }
-}
-
-void AppendEnergy(QByteArray &out, quint64 count) { AppendLittleEndian(out, count & kEnergyMask, 5); }
 
 qint64 MsOf(const QDateTime &naive) { return MeterEpoch().msecsTo(QDateTime(naive.date(), naive.time(), Qt::UTC)); }
 
@@ -54,15 +19,6 @@ QDateTime MeterEpoch() { return QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UT
 QDateTime MeterState::clock() const { return MeterEpoch().addMSecs(clockMs); }
 
 void MeterState::setClock(const QDateTime &naive) { clockMs = MsOf(naive); }
-
-QByteArray MeterErrorReply(quint8 code, quint8 error)
-{
-    return MakeFrame(static_cast<quint8>(code + kErrorReplyFlag), QByteArray(1, static_cast<char>(error)));
-}
-
-QByteArray MeterErrorReply(quint8 code, MeterError error) { return MeterErrorReply(code, static_cast<quint8>(error)); }
-
-QByteArray MeterAcknowledgement(quint8 code) { return MakeFrame(code, {}); }
 
 MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor, quint8 versionMinor)
 {
@@ -158,13 +114,13 @@ void SimulatedMeter::runFor(qint64 ms)
     freezeBillingDayIfCrossed(from, state_.clockMs);
 
     operatingRemainderMs_ += ms;
-    state_.operatingTime =
-        (state_.operatingTime + static_cast<quint32>(operatingRemainderMs_ / kOperatingUnitMs)) & kOperatingMask;
+    state_.operatingTime = (state_.operatingTime + static_cast<quint32>(operatingRemainderMs_ / kOperatingUnitMs)) &
+                           kMeterOperatingTimeMask;
     operatingRemainderMs_ %= kOperatingUnitMs;
 
     energyRemainder_ += ms * static_cast<qint64>(state_.energyPerHour);
     auto &counter = state_.currentEnergy[tariff - 1];
-    counter = (counter + static_cast<quint64>(energyRemainder_ / kMsPerHour)) & kEnergyMask;
+    counter = (counter + static_cast<quint64>(energyRemainder_ / kMsPerHour)) & kMeterEnergyMask;
     energyRemainder_ %= kMsPerHour;
 }
 
@@ -232,266 +188,6 @@ std::optional<QByteArray> SimulatedMeter::Answer(QByteArrayView request)
         return std::nullopt;
     sync();
     return reply(request);
-}
-
-QByteArray SimulatedMeter::reply(QByteArrayView request)
-{
-    const quint8 code = ByteAt(request, 0);
-    const quint8 length = ByteAt(request, 1);
-    if (request.size() < 4)
-        return MeterErrorReply(code, WrongLength);
-    if (!CheckReplyCrc(request))
-        return MeterErrorReply(code, WrongCrc);
-    if (request.size() != length + 2)
-        return MeterErrorReply(code, WrongLength);
-    const CommandInfo *info = FindCommand(code);
-    if (!info || (IsExtendedCode(info->code) && !state_.hasExtendedSchedule()))
-        return MeterErrorReply(code, UnknownFunction);
-    if (length != info->requestLength && (info->altRequestLength == 0 || length != info->altRequestLength))
-        return MeterErrorReply(code, WrongLength);
-
-    MeterState &s = state_;
-    const auto at = [&](qsizetype i) { return ByteAt(request, i); };
-    const auto ack = [&] { return MeterAcknowledgement(code); };
-    const auto refuse = [&](MeterError error) { return MeterErrorReply(code, error); };
-    using enum FunctionCode;
-
-    if (info->code == AccessPassword) {
-        const auto password = static_cast<quint16>(at(2) | (at(3) << 8));
-        if (authorised_) {
-            s.password = password;
-            return ack();
-        }
-        if (password != s.password)
-            return refuse(AccessDenied);
-        authorised_ = true;
-        return ack();
-    }
-
-    if (info->isWrite) {
-        if (!authorised_)
-            return refuse(AccessDenied);
-        switch (info->code) {
-        case WriteSerialNumber: {
-            const quint32 number = at(2) | (at(3) << 8) | (at(4) << 16);
-            if (number > 131071)
-                return refuse(WrongData);
-            s.serialNumber = number;
-            return ack();
-        }
-        case WriteBusAddress: s.busAddress = at(2); return ack();
-        case WriteClock: {
-            const auto sec = StrictBcd(at(2)), min = StrictBcd(at(3)), hour = StrictBcd(at(4));
-            const auto day = StrictBcd(at(6)), month = StrictBcd(at(7)), year = StrictBcd(at(8));
-            if (!sec || !min || !hour || !day || !month || !year)
-                return refuse(WrongData);
-            const QDate date(2000 + *year, *month, *day);
-            const QTime time(*hour, *min, *sec);
-            if (!date.isValid() || !time.isValid())
-                return refuse(WrongData);
-            // The weekday byte is not taken: the meter reckons the weekday from the date.
-            s.setClock(QDateTime(date, time, Qt::UTC));
-            s.summerTimeAuto = (at(9) & 0x80) != 0;
-            ++s.correctionCount;
-            return ack();
-        }
-        case ResetStatusFixation:
-            s.statusWord &= static_cast<quint16>(~0x0800);
-            s.radioStatus &= static_cast<quint8>(~0x80);
-            return ack();
-        case WriteZoneTable: {
-            if (length == 2) {
-                s.singleTariff = true;
-                return ack();
-            }
-            std::array<MeterZone, 6> zones;
-            for (int z = 0; z < 6; ++z) {
-                const quint8 tariff = at(2 + 3 * z);
-                const auto hour = StrictBcd(at(3 + 3 * z)), minute = StrictBcd(at(4 + 3 * z));
-                if (tariff < 1 || tariff > 3 || !hour || !minute || *hour > 23 || *minute > 59)
-                    return refuse(WrongData);
-                zones[static_cast<size_t>(z)] = {tariff, static_cast<quint8>(*hour), static_cast<quint8>(*minute)};
-            }
-            s.zones = zones;
-            s.singleTariff = false;
-            return ack();
-        }
-        case WriteDdmNumbers: {
-            const auto nowSeconds = static_cast<quint32>(qMax<qint64>(0, s.clockMs / 1000));
-            for (int p = 0; p < 3; ++p) {
-                const auto number = static_cast<quint32>(LittleEndian(request, 2 + 3 * p, 3));
-                auto &kept = s.ddmNumbers[static_cast<size_t>(p)];
-                if (number != kept)
-                    s.ddmTimes[static_cast<size_t>(p)] = number == 0 ? 0 : nowSeconds;
-                kept = number;
-            }
-            return ack();
-        }
-        case WriteIndication: s.indicationMask = at(2) & 0x0F; return ack();
-        case WriteBillingDay: {
-            const auto hour = StrictBcd(at(2)), day = StrictBcd(at(3));
-            if (!hour || !day || *hour > 23 || *day < 1 || *day > 31)
-                return refuse(WrongData);
-            s.billingHour = static_cast<quint8>(*hour);
-            s.billingDay = static_cast<quint8>(*day);
-            return ack();
-        }
-        case ResetBillingDay: s.billingEnergy = {0, 0, 0}; return ack();
-        case WriteHolidays: {
-            if (length == 2) {
-                s.holidays.fill(std::nullopt);
-                return ack();
-            }
-            const auto day = StrictBcd(at(3)), month = StrictBcd(at(4));
-            if (at(2) > 15 || !day || !month || !QDate(2000, *month, *day).isValid())
-                return refuse(WrongData);
-            s.holidays[at(2)] = MeterHoliday{static_cast<quint8>(*day), static_cast<quint8>(*month)};
-            return ack();
-        }
-        case WriteTransfers: {
-            if (length == 2) {
-                s.transfers.fill(std::nullopt);
-                return ack();
-            }
-            const auto day = StrictBcd(at(3)), month = StrictBcd(at(4)), year = StrictBcd(at(5));
-            const quint8 type = at(6);
-            if (at(2) > 15 || !day || !month || !year || !QDate(2000 + *year, *month, *day).isValid() || type < 1 ||
-                type > 8)
-                return refuse(WrongData);
-            s.transfers[at(2)] =
-                MeterTransfer{static_cast<quint8>(*day), static_cast<quint8>(*month), static_cast<quint8>(*year), type};
-            return ack();
-        }
-        case WriteDayTypeMasks:
-            for (int z = 0; z < 6; ++z)
-                s.dayTypeMasks[static_cast<size_t>(z)] = at(2 + z);
-            return ack();
-        default: return refuse(UnknownFunction);
-        }
-    }
-
-    // A read request is a poll: whatever access a password gave ends here.
-    authorised_ = false;
-    QByteArray p;
-    const auto byte = [&](int v) { p.append(static_cast<char>(v & 0xFF)); };
-    switch (info->code) {
-    case ReadFirmwareVersion:
-        byte(BcdEncode(s.versionMinor % 100));
-        byte(BcdEncode(s.versionMajor % 100));
-        break;
-    case ReadSerialNumber: AppendLittleEndian(p, s.serialNumber & 0x1FFFF, 3); break;
-    case ReadClock: {
-        const QDateTime c = s.clock();
-        byte(BcdEncode(c.time().second()));
-        byte(BcdEncode(c.time().minute()));
-        byte(BcdEncode(c.time().hour()));
-        byte(c.date().dayOfWeek());
-        byte(BcdEncode(c.date().day()));
-        byte(BcdEncode(c.date().month()));
-        byte(BcdEncode(c.date().year() % 100));
-        byte(s.summerTimeAuto ? 0x80 : 0x00);
-        break;
-    }
-    case ReadStatus: AppendLittleEndian(p, s.statusWord, 2); break;
-    case ReadZoneTable:
-        if (!s.singleTariff) {
-            for (const MeterZone &z : s.zones) {
-                byte(z.tariff);
-                byte(BcdEncode(z.hour % 100));
-                byte(BcdEncode(z.minute % 100));
-            }
-        }
-        break;
-    case ReadDdmNumbers:
-        for (quint32 n : s.ddmNumbers)
-            AppendLittleEndian(p, n & 0xFFFFFF, 3);
-        break;
-    case ReadRadioStatus: byte(s.radioStatus); break;
-    case ReadIndication: byte(s.indicationMask); break;
-    case ReadReadings:
-        for (quint64 e : s.currentEnergy)
-            AppendEnergy(p, e);
-        if (s.readingsWithBillingDay.value_or(s.versionMajor >= 10))
-            for (quint64 e : s.billingEnergy)
-                AppendEnergy(p, e);
-        break;
-    case ReadOperatingTime:
-        AppendLittleEndian(p, s.operatingTime & kOperatingMask, 3);
-        byte(s.correctionCount);
-        break;
-    case ReadAnnualJournal: {
-        const quint8 m = at(2);
-        if (m > 11)
-            return refuse(WrongData);
-        byte(m);
-        if (const auto &month = s.annual[m]) {
-            byte(BcdEncode(month->year % 100));
-            for (quint64 e : month->energy)
-                AppendEnergy(p, e);
-            AppendLittleEndian(p, month->operatingTime & kOperatingMask, 3);
-        }
-        break;
-    }
-    case ReadConsumptionJournal: {
-        const quint8 page = at(2);
-        if (page > 249)
-            return refuse(WrongData);
-        byte(page);
-        if (const auto &rec = s.consumption[page]) {
-            byte(rec->record);
-            byte(BcdEncode(rec->minute % 100));
-            byte(BcdEncode(rec->hour % 100));
-            byte(BcdEncode(rec->day % 100));
-            byte(BcdEncode(rec->month % 100));
-            for (quint64 e : rec->energy)
-                AppendEnergy(p, e);
-            AppendLittleEndian(p, rec->status, 2);
-            AppendLittleEndian(p, rec->operatingTime & kOperatingMask, 3);
-        }
-        break;
-    }
-    case ReadBillingDay:
-        byte(BcdEncode(s.billingHour % 100));
-        byte(BcdEncode(s.billingDay % 100));
-        break;
-    case ReadHoliday: {
-        const quint8 slot = at(2);
-        if (slot > 15)
-            return refuse(WrongData);
-        byte(slot);
-        if (const auto &h = s.holidays[slot]) {
-            byte(BcdEncode(h->day % 100));
-            byte(BcdEncode(h->month % 100));
-        }
-        break;
-    }
-    case ReadTransfer: {
-        const quint8 slot = at(2);
-        if (slot > 15)
-            return refuse(WrongData);
-        byte(slot);
-        if (const auto &t = s.transfers[slot]) {
-            byte(BcdEncode(t->day % 100));
-            byte(BcdEncode(t->month % 100));
-            byte(BcdEncode(t->year % 100));
-            byte(t->dayType);
-        }
-        break;
-    }
-    case ReadDdmTimes:
-        // Each stamp is preceded by its phase number, a byte the station does not read.
-        for (int ph = 0; ph < 3; ++ph) {
-            byte(ph + 1);
-            AppendLittleEndian(p, s.ddmTimes[static_cast<size_t>(ph)], 4);
-        }
-        break;
-    case ReadDayTypeMasks:
-        for (quint8 m : s.dayTypeMasks)
-            byte(m);
-        break;
-    default: return refuse(UnknownFunction);
-    }
-    return MakeFrame(code, p);
 }
 
 } // namespace ordan

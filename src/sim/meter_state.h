@@ -48,6 +48,10 @@ struct ConsumptionPage {
     quint32 operatingTime = 0;
 };
 
+// The meter's counters wrap: energy at 40 bits, operating time at 24.
+inline constexpr quint64 kMeterEnergyMask = (quint64(1) << 40) - 1;
+inline constexpr quint32 kMeterOperatingTimeMask = 0xFFFFFF;
+
 // Everything the simulated meter knows. Tests read and change it directly; the meter keeps
 // it consistent as its clock runs (operating time, energy, billing-day freeze).
 struct MeterState {
@@ -128,7 +132,8 @@ public:
     quint8 tariffNow() const;
 
 private:
-    QByteArray reply(QByteArrayView request);
+    // meter_requests.cpp: the checks every frame passes, then the handler of its code.
+    QByteArray reply(QByteArrayView frame);
     void runFor(qint64 ms);
     void freezeBillingDayIfCrossed(qint64 fromMs, qint64 toMs);
 
