@@ -132,7 +132,7 @@ bool RunAt(int baud, int baudIndex)
         ok = complete && Report("consumption journal", baud, Hold(x, begin, end, baud)) && ok;
         if (complete)
             Breakdown(x, begin, end, baud);
-        if (station->engine().TimeoutCount > 0 || !op.boxes.empty()) {
+        if (station->engine().timeoutCount() > 0 || !op.boxes.empty()) {
             std::printf("time-outs or boxes during the run: the figures do not hold\n");
             ok = false;
         }

@@ -68,8 +68,8 @@ void Edit(Rig &rig, Input &in)
     case 0: s.schedule().setZoneTariff(a % kZoneCount, QString::number(b % 8 == 7 ? -b : b % 5)); break;
     case 1: s.schedule().setZoneStart(a % kZoneCount, QTime(b % 24, (a * 7) % 60)); break;
     case 2: s.schedule().CheckOneTarif.edit(!s.schedule().CheckOneTarif.value()); break;
-    case 3: s.engine().SpinTimer.edit(200 + a * 8); break;
-    case 4: s.engine().SpinAddr.edit(a); break;
+    case 3: s.panel().SpinTimer.edit(200 + a * 8); break;
+    case 4: s.panel().SpinAddr.edit(a); break;
     case 5: s.meter().parameters().LabeledPass2.edit(QString::number(a * 256 + b)); break;
     case 6: s.schedule().StringAttribSelectCell(a % 8, b % 8); break;
     case 7:
@@ -192,7 +192,7 @@ Trace Run(const uint8_t *data, size_t size)
     const quint8 switches = in.byte();
     const quint8 address = in.byte();
     Rig rig(switches);
-    rig.station->engine().SpinAddr.edit(address);
+    rig.station->panel().SpinAddr.edit(address);
     rig.station->ActionConnect.execute();
     RunScript(rig, in);
     Trace t;

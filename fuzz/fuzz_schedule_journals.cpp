@@ -136,7 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     test::FakeLine line(timers);
     test::FakeOperator op;
     test::QuietHost host;
-    Engine engine(line, timers, op, host, [&facts] { return facts.now(); });
+    ConnectionPanel linkPanel{timers};
+    Engine engine(line, timers, op, host, linkPanel, [&facts] { return facts.now(); });
     AnnualJournal annual(engine);
     ConsumptionJournal consumption(engine, facts);
     qsizetype records = 0;

@@ -45,7 +45,7 @@ public:
     {
         out_.append(static_cast<char>(switches));
         out_.append('\0'); // bus address 0, the simulated meter's
-        rig_.station->engine().SpinAddr.edit(0);
+        rig_.station->panel().SpinAddr.edit(0);
         rig_.station->ActionConnect.execute();
     }
 

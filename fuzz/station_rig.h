@@ -4,12 +4,12 @@
 // address byte and leaves the replies to the caller; shared with the seed writer, which
 // answers through the simulated meter.
 
-#include "app/port_list.h"
 #include "app/settings_store.h"
 #include "app/station.h"
 #include "core/virtual_timers.h"
 #include "journals/journal_export.h"
 #include "link/fake_line.h"
+#include "link/port_list.h"
 #include "no_files.h"
 #include "records/local_table_memory.h"
 #include "support/test_support.h"

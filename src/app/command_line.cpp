@@ -1,5 +1,9 @@
 #include "app/command_line.h"
 
+#include "link/port_list.h"
+
+#include <algorithm>
+
 namespace ordan {
 
 QString CommandLineHelp()
@@ -51,7 +55,7 @@ CommandLine ParseCommandLine(const QStringList &arguments)
                 cl.port = *v;
         } else if (arg == QStringLiteral("--baud")) {
             cl.baud = number(arg, 1200, 9600);
-            if (cl.baud && *cl.baud != 1200 && *cl.baud != 2400 && *cl.baud != 4800 && *cl.baud != 9600) {
+            if (cl.baud && std::find(kBaudRates.begin(), kBaudRates.end(), *cl.baud) == kBaudRates.end()) {
                 cl.error = QStringLiteral("--baud: use 1200, 2400, 4800 or 9600");
                 cl.baud.reset();
             }

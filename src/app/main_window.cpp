@@ -117,33 +117,32 @@ void MainWindow::buildMenus()
     baudMenu_ = link->addMenu(QStringLiteral("&Скорость"));
     baudMenu_->setObjectName(QStringLiteral("NBaud"));
     auto *baudGroup = new QActionGroup(baudMenu_);
-    const char *bauds[] = {"1200", "2400", "4800", "9600"};
-    for (int tag = 0; tag < 4; ++tag) {
-        QAction *item = baudMenu_->addAction(QString::fromLatin1(bauds[tag]));
+    for (int tag = 0; tag < int(kBaudRates.size()); ++tag) {
+        QAction *item = baudMenu_->addAction(QString::number(kBaudRates[size_t(tag)]));
         item->setCheckable(true);
         item->setData(tag);
         baudGroup->addAction(item);
-        connect(item, &QAction::triggered, this, [this, tag] { station_.N12001Click(tag); });
+        connect(item, &QAction::triggered, this, [this, tag] { station_.panel().N12001Click(tag); });
     }
     auto markBaud = [this] {
         const auto items = baudMenu_->actions();
         for (QAction *item : items)
-            item->setChecked(item->data().toInt() == station_.ComboBaud.value());
+            item->setChecked(item->data().toInt() == station_.panel().ComboBaud.value());
     };
     markBaud();
-    connect(&station_.ComboBaud, &FieldBase::valueChanged, baudMenu_, markBaud);
+    connect(&station_.panel().ComboBaud, &FieldBase::valueChanged, baudMenu_, markBaud);
     auto menuState = [this] {
-        portMenu_->setEnabled(station_.NPortMenu.isEnabled());
-        baudMenu_->setEnabled(station_.NBaudMenu.isEnabled());
+        portMenu_->setEnabled(station_.panel().NPortMenu.isEnabled());
+        baudMenu_->setEnabled(station_.panel().NBaudMenu.isEnabled());
     };
-    connect(&station_.NPortMenu, &FieldBase::stateChanged, this, menuState);
-    connect(&station_.NBaudMenu, &FieldBase::stateChanged, this, menuState);
+    connect(&station_.panel().NPortMenu, &FieldBase::stateChanged, this, menuState);
+    connect(&station_.panel().NBaudMenu, &FieldBase::stateChanged, this, menuState);
     fillPortMenu();
-    connect(&station_, &Station::portsChanged, this, &MainWindow::fillPortMenu);
-    connect(&station_.NPort, &FieldBase::valueChanged, this, [this] {
+    connect(&station_.panel(), &ConnectionPanel::portsChanged, this, &MainWindow::fillPortMenu);
+    connect(&station_.panel().NPort, &FieldBase::valueChanged, this, [this] {
         const auto items = portMenu_->actions();
         for (QAction *item : items)
-            item->setChecked(item->data().toInt() == station_.NPort.value());
+            item->setChecked(item->data().toInt() == station_.panel().NPort.value());
     });
 
     link->addSeparator();
@@ -194,23 +193,23 @@ void MainWindow::fillPortMenu()
 {
     portMenu_->clear();
     auto *group = new QActionGroup(portMenu_);
-    for (const PortItem &port : station_.ports()) {
+    for (const PortItem &port : station_.panel().ports()) {
         if (port.number == 0)
             continue; // a name without a readable number has no menu item
         QAction *item = portMenu_->addAction(port.name);
         item->setCheckable(true);
         item->setData(port.number);
-        item->setChecked(port.number == station_.NPort.value());
+        item->setChecked(port.number == station_.panel().NPort.value());
         group->addAction(item);
         const int tag = port.number;
-        connect(item, &QAction::triggered, this, [this, tag] { station_.PortMenuClick(tag); });
+        connect(item, &QAction::triggered, this, [this, tag] { station_.panel().PortMenuClick(tag); });
     }
     if (comboPort_) {
         const QSignalBlocker block(comboPort_);
         comboPort_->clear();
-        for (const PortItem &port : station_.ports())
+        for (const PortItem &port : station_.panel().ports())
             comboPort_->addItem(port.name);
-        comboPort_->setCurrentIndex(station_.ComboPort.value());
+        comboPort_->setCurrentIndex(station_.panel().ComboPort.value());
     }
 }
 
@@ -252,12 +251,12 @@ void MainWindow::buildToolBar()
     shape1_->setObjectName(QStringLiteral("Shape1"));
     shape1Action_ = bar->addWidget(shape1_);
     auto render = [this] {
-        const Indicator state = station_.engine().Shape1.value();
+        const Indicator state = station_.panel().Shape1.value();
         shape1_->setColor(state == Indicator::Red ? QColor(255, 0, 0) : QColor(0, 255, 0));
         shape1Action_->setVisible(state != Indicator::Hidden);
     };
     render();
-    connect(&station_.engine().Shape1, &FieldBase::valueChanged, this, render);
+    connect(&station_.panel().Shape1, &FieldBase::valueChanged, this, render);
 }
 
 void MainWindow::buildConnectionPanel()
@@ -279,22 +278,22 @@ void MainWindow::buildConnectionPanel()
     comboPort_->setMinimumContentsLength(8);
     comboPort_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     row->addWidget(comboPort_);
-    Bind(comboPort_, station_.ComboPort);
+    Bind(comboPort_, station_.panel().ComboPort);
 
     row->addSpacing(8);
     row->addWidget(new QLabel(QStringLiteral("Скорость :"), panel));
     auto *comboBaud = new QComboBox(panel);
-    comboBaud->addItems(
-        {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600")});
+    for (int baud : kBaudRates)
+        comboBaud->addItem(QString::number(baud));
     row->addWidget(comboBaud);
-    Bind(comboBaud, station_.ComboBaud);
+    Bind(comboBaud, station_.panel().ComboBaud);
 
     row->addSpacing(8);
     row->addWidget(new QLabel(QStringLiteral("Адрес :"), panel));
     auto *spinAddr = new QSpinBox(panel);
     spinAddr->findChild<QLineEdit *>()->setMaxLength(6);
     row->addWidget(spinAddr);
-    Bind(spinAddr, station_.engine().SpinAddr);
+    Bind(spinAddr, station_.panel().SpinAddr);
 
     row->addSpacing(8);
     row->addWidget(new QLabel(QStringLiteral("Таймаут :"), panel));
@@ -302,7 +301,7 @@ void MainWindow::buildConnectionPanel()
     spinTimer->setSingleStep(100);
     spinTimer->findChild<QLineEdit *>()->setReadOnly(true); // changed by its arrows only
     row->addWidget(spinTimer);
-    Bind(spinTimer, station_.engine().SpinTimer);
+    Bind(spinTimer, station_.panel().SpinTimer);
     row->addWidget(new QLabel(QStringLiteral("мсек"), panel));
     row->addStretch(1);
 
@@ -398,8 +397,8 @@ void MainWindow::buildStatusBar()
     // Panel 2 has the rest of the width, about 50 px: its text gets a font small enough to
     // fit there with its indent, whatever the system font is.
     panels_[2]->installEventFilter(this);
-    Bind(panels_[0], station_.engine().StatusPanel0);
-    Bind(panels_[1], station_.engine().StatusPanel1);
+    Bind(panels_[0], station_.panel().StatusPanel0);
+    Bind(panels_[1], station_.panel().StatusPanel1);
 }
 
 bool MainWindow::event(QEvent *event)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/port_list.h"
+#include "link/port_list.h"
 
 namespace ordan {
 

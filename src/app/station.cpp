@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "core/operator.h"
 #include "core/system_facts.h"
+#include "core/timer.h"
 #include "journals/journals.h"
 #include "link/line.h"
 #include "meter/meter_panel.h"
@@ -16,10 +17,6 @@
 #include "schedule/schedule_model.h"
 
 namespace ordan {
-
-namespace {
-constexpr int kBauds[] = {1200, 2400, 4800, 9600};
-}
 
 const QString &Station::WindowTitle()
 {
@@ -45,16 +42,16 @@ Station::Station(Platform p, QObject *parent)
                         QStringLiteral("Поиск адреса"), QStringLiteral("F3")),
       ActionFixDb(QStringLiteral("ActionFixDb"), &ActionList1, QStringLiteral("Зафиксировать в Б&Д"),
                   QStringLiteral("Зафиксировать в БД")),
-      ComboPort(QStringLiteral("ComboPort"), this, -1), NPort(QStringLiteral("NPort"), this, 0),
-      ComboBaud(QStringLiteral("ComboBaud"), this, 2), NPortMenu(QStringLiteral("NPortMenu"), this),
-      NBaudMenu(QStringLiteral("NBaudMenu"), this),
       TabSheet4Caption(QStringLiteral("TabSheet4"), this, QStringLiteral("Протокол")),
       TabScheduleVisible(QStringLiteral("TabSchedule"), this, true),
       TabSheet5Visible(QStringLiteral("TabSheet5"), this, true), line_(p.line), op_(p.op), facts_(p.facts),
-      settings_(p.settings), portEnumerator_(p.ports), workingDir_(p.workingDir),
+      settings_(p.settings), portEnumerator_(p.ports),
       startup_(ReadStartupSettings(p.settings, p.facts.fileExists(p.workingDir, kSqlMarkerFile))),
-      modes_(startup_.modes), engine_(
-                                  p.line, p.timers, p.op, *this, [&facts = p.facts] { return facts.now(); }, this)
+      modes_(startup_.modes), panel_(
+                                  p.timers, [this](const QString &error) { ReportError(error); }, this),
+      engine_(
+          p.line, p.timers, p.op, *this, panel_, [&facts = p.facts] { return facts.now(); }, this),
+      clockTimer_(p.timers.createTimer(500))
 {
     meter_ = std::make_unique<MeterPanel>(engine_, op_, facts_, modes_, this);
     schedule_ = std::make_unique<ScheduleModel>(
@@ -82,9 +79,11 @@ Station::Station(Platform p, QObject *parent)
     ActionDisconnect.setHandler([this] { ActionDisconnectExecute(); });
     ActionReset.setHandler([this] { ActionResetExecute(); });
     ActionFindAddress.setHandler([this] { engine_.ActionFindAddressExecute(); });
-    ComboPort.setEditHandler([this] { ComboPortChange(ComboPort.value()); });
-    ComboBaud.setEditHandler([this] { ComboBaudChange(ComboBaud.value()); });
     connect(&engine_, &Engine::lineLost, this, [this] { lineLost(); });
+    // The end of the write indicator's 2 s is the end of the write: the fields are read anew.
+    connect(&panel_, &ConnectionPanel::indicatorHidden, this, [this] { ActionReset.execute(); });
+    clockTimer_->setHandler([this] { meter_->followClock(); });
+    clockTimer_->enable();
 }
 
 Station::~Station()
@@ -110,7 +109,7 @@ void Station::wireParts()
     hooks.oneTariff = [this] { return schedule_->CheckOneTarif.value(); };
     hooks.scheduleZonesBody = [this] { return schedule_->scheduleZonesBody(); };
     connect(&meter_->parameters(), &MeterParameters::extendedVersionChanged, schedule_.get(),
-            [this](bool) { schedule_->applyMeterVersion(engine_.MeterVersion); });
+            [this](bool) { schedule_->applyMeterVersion(engine_.meterVersion()); });
     engine_.log().ActionSaveLog.setHandler([this] { SaveExchangeLog(); });
     if (localLog_)
         localLog_->BtnExport.setHandler([this] { ExportLocalLog(); });
@@ -124,7 +123,7 @@ void Station::buildCentral(SqlSession &db)
     central_ = std::make_unique<CentralRecorder>(
         CentralRecorder::Parts{db, meter_->parameters(), meter_->hooks, *schedule_, ActionFixDb, op_, facts_, modes_});
     central_->reportError = [this](const QString &error) { ReportError(error); };
-    central_->lightIndicator = [this] { engine_.ShowWriteIndicator(); };
+    central_->lightIndicator = [this] { panel_.showIndicator(Indicator::Green); };
     central_->endProgram = [this] { Q_EMIT endProgramRequested(); };
     spoilage_ = std::make_unique<SpoilageModel>(*central_, meter_->parameters(), ActionSpoilage);
 }
@@ -143,8 +142,6 @@ void Station::FormActivate()
     if (central_)
         central_->FormActivate();
 }
-
-int Station::baud() const { return kBauds[qBound(0, ComboBaud.value(), 3)]; }
 
 void Station::FormCreate(const QString &extraPort)
 {
@@ -166,17 +163,16 @@ void Station::FormCreate(const QString &extraPort)
     ActionSpoilage.setVisible(modes_.SqlMode);
     ActionFixDb.setVisible(modes_.SqlMode);
 
-    ListSerialPorts(startup_.portNumber);
+    panel_.ListSerialPorts(portEnumerator_, startup_.portNumber);
     // A device given on the command line comes first; else the one chosen by path last time,
     // if it is still there.
     if (!extraPort.isEmpty())
-        selectPathPort(extraPort);
+        panel_.selectPathPort(extraPort);
     else if (!startup_.portDevice.isEmpty() && portEnumerator_.deviceExists(startup_.portDevice))
-        selectPathPort(startup_.portDevice);
-    // The port used when nothing is chosen is port 1.
-    portNumber_ = ComboPort.value() >= 0 ? ports_[static_cast<size_t>(ComboPort.value())].number : 1;
+        panel_.selectPathPort(startup_.portDevice);
+    panel_.resetPortNumber();
 
-    ComboBaud.set(2);
+    panel_.ComboBaud.set(kDefaultBaudIndex);
     if (!loadRecordDefaults())
         return;
     // The tariff groups follow the single-tariff switch, and the holidays start as the defaults.
@@ -184,106 +180,23 @@ void Station::FormCreate(const QString &extraPort)
     schedule_->BtnTempletClick();
 }
 
-void Station::ListSerialPorts(int registryPort)
-{
-    ports_.clear();
-    ComboPort.set(-1);
-    NPort.set(0);
-    const std::vector<QString> names = portEnumerator_.systemPortNames();
-    for (const QString &name : names) {
-        addPort({name, PortNumberOf(name), DeviceOfPortName(name, portEnumerator_.naming())}, registryPort);
-    }
-    if (names.empty()) {
-        for (int n = 1; n <= 8; ++n) {
-            const QString device = DeviceForPortNumber(n, portEnumerator_.naming());
-            if (portEnumerator_.probe(device))
-                addPort({QStringLiteral("Com%1").arg(n), n, device}, registryPort);
-        }
-    }
-    Q_EMIT portsChanged();
-}
-
-void Station::selectPathPort(const QString &device)
-{
-    auto it = std::find_if(ports_.begin(), ports_.end(),
-                           [&](const PortItem &i) { return i.device == device || i.name == device; });
-    if (it == ports_.end()) {
-        const int n = PortNumberOf(device);
-        ports_.push_back({device, n != 0 ? n : kPathPortNumber, device, true});
-        it = ports_.end() - 1;
-    }
-    ComboPort.set(static_cast<int>(it - ports_.begin()));
-    NPort.set(it->number);
-    Q_EMIT portsChanged();
-}
-
-void Station::addPort(const PortItem &item, int registryPort)
-{
-    ports_.push_back(item);
-    if (item.number != 0 && item.number == registryPort) {
-        ComboPort.set(static_cast<int>(ports_.size()) - 1);
-        NPort.set(item.number);
-    }
-}
-
-QString Station::comboPortText() const
-{
-    const int i = ComboPort.value();
-    return i >= 0 && i < static_cast<int>(ports_.size()) ? ports_[static_cast<size_t>(i)].name : QString();
-}
-
-void Station::ComboPortChange(int index)
-{
-    if (index < 0 || index >= static_cast<int>(ports_.size()))
-        return;
-    const PortItem &item = ports_[static_cast<size_t>(index)];
-    if (item.number == 0) {
-        ReportError(QStringLiteral("'%1' is not a valid integer value").arg(item.name.mid(3)));
-        return;
-    }
-    portNumber_ = item.number;
-    NPort.set(item.number);
-}
-
-void Station::PortMenuClick(int tag)
-{
-    NPort.set(tag);
-    portNumber_ = tag;
-    int found = -1;
-    for (size_t i = 0; i < ports_.size(); ++i) {
-        if (ports_[i].number == tag) {
-            found = static_cast<int>(i);
-            break;
-        }
-    }
-    ComboPort.set(found);
-}
-
-void Station::ComboBaudChange(int index) { ComboBaud.set(qBound(0, index, 3)); }
-
-void Station::N12001Click(int tag) { ComboBaud.set(qBound(0, tag, 3)); }
-
 void Station::ActionConnectExecute()
 {
-    // The device of the chosen port, or of port 1 when nothing is chosen.
-    const int i = ComboPort.value();
-    const QString device = i >= 0 && i < static_cast<int>(ports_.size())
-                               ? ports_[static_cast<size_t>(i)].device
-                               : DeviceForPortNumber(1, portEnumerator_.naming());
-    if (!engine_.connectLine(device, baud())) {
-        op_.showMessage(OpenFailureText(comboPortText(), line_.errorText(), line_.accessGroup()),
+    const QString device = panel_.chosenDevice(portEnumerator_.naming());
+    if (!engine_.connectLine(device, panel_.baud())) {
+        op_.showMessage(OpenFailureText(panel_.comboPortText(), line_.errorText(), line_.accessGroup()),
                         QStringLiteral("Ошибка"), BoxIcon::Error);
         return;
     }
     logPort_ = device;
-    logBaud_ = baud();
+    logBaud_ = panel_.baud();
     setConnectedState(true);
 }
 
 void Station::ActionDisconnectExecute()
 {
     if (!engine_.disconnectLine()) {
-        op_.showMessage(QStringLiteral("Ошибка закрытия порта ") + comboPortText(), QStringLiteral("Ошибка"),
+        op_.showMessage(QStringLiteral("Ошибка закрытия порта ") + panel_.comboPortText(), QStringLiteral("Ошибка"),
                         BoxIcon::Error);
         return;
     }
@@ -294,8 +207,8 @@ void Station::lineLost()
 {
     // The engine has disconnected already; the window follows as after "&Разорвать".
     setConnectedState(false);
-    const QString text = QStringLiteral("Связь потеряна: ") + comboPortText();
-    engine_.StatusPanel1.set(text);
+    const QString text = QStringLiteral("Связь потеряна: ") + panel_.comboPortText();
+    panel_.StatusPanel1.set(text);
     engine_.log().message(text);
 }
 
@@ -303,10 +216,7 @@ void Station::setConnectedState(bool connected)
 {
     ActionDisconnect.setEnabled(connected);
     ActionConnect.setEnabled(!connected);
-    ComboPort.setEnabled(!connected);
-    NPortMenu.setEnabled(!connected);
-    ComboBaud.setEnabled(!connected);
-    NBaudMenu.setEnabled(!connected);
+    panel_.setChoiceEnabled(!connected);
     if (!connected) {
         setWriteActionsEnabled(false);
         ActionFindAddress.setEnabled(false);
@@ -324,10 +234,10 @@ void Station::FormClose()
     if (params.CheckDdmRead.value())
         ddm = std::array<int, 3>{params.SpinEditA.value(), params.SpinEditB.value(), params.SpinEditC.value()};
     // A device chosen by its path is remembered by that path; its made-up number is not a port.
-    const int i = ComboPort.value();
-    const PortItem *chosen = i >= 0 && i < static_cast<int>(ports_.size()) ? &ports_[static_cast<size_t>(i)] : nullptr;
-    const bool byPath = chosen && chosen->byPath && chosen->number == portNumber_;
-    WriteCloseSettings(settings_, byPath && portNumber_ == kPathPortNumber ? 0 : portNumber_, ddm,
+    const PortItem *chosen = panel_.chosenPort();
+    const int portNumber = panel_.portNumber();
+    const bool byPath = chosen && chosen->byPath && chosen->number == portNumber;
+    WriteCloseSettings(settings_, byPath && portNumber == kPathPortNumber ? 0 : portNumber, ddm,
                        byPath ? chosen->device : QString());
 }
 
@@ -336,8 +246,8 @@ void Station::ActionResetExecute() { clearMeterData(); }
 void Station::SaveExchangeLog()
 {
     // Before the first connection the panel's choice heads the file.
-    const ExchangeLogHeader header{logPort_.isEmpty() ? comboPortText() : logPort_, logBaud_ ? logBaud_ : baud(),
-                                   engine_.SpinAddr.value(), facts_.now()};
+    const ExchangeLogHeader header{logPort_.isEmpty() ? panel_.comboPortText() : logPort_,
+                                   logBaud_ ? logBaud_ : panel_.baud(), panel_.SpinAddr.value(), facts_.now()};
     journals_->exporter().SaveFile(QStringLiteral("Текстовый файл|*.txt"), QStringLiteral("txt"),
                                    ExchangeLogFileBytes(engine_.log(), header));
 }
@@ -365,8 +275,6 @@ void Station::recordProgramming()
         central_->RecordCentral();
 }
 
-void Station::executeActionReset() { ActionReset.execute(); }
-
 void Station::setWriteActionsEnabled(bool on)
 {
     meter_->setWriteActionsEnabled(on);
@@ -377,6 +285,13 @@ void Station::setFindAddressEnabled(bool on) { ActionFindAddress.setEnabled(on);
 
 void Station::replyAccepted(quint8 code) { journals_->replyAccepted(code); }
 
-void Station::followClock() { meter_->followClock(); }
+void Station::meterSilent()
+{
+    setWriteActionsEnabled(false);
+    // The database mode looks for the next meter on the line at address 0.
+    if (modes_.SqlMode)
+        panel_.SpinAddr.set(0);
+    clearMeterData();
+}
 
 } // namespace ordan

@@ -1,18 +1,16 @@
 #pragma once
 
-#include "app/port_list.h"
 #include "app/startup_settings.h"
 #include "core/field.h"
 #include "core/modes.h"
+#include "link/connection_panel.h"
 #include "link/engine.h"
 
 #include <QObject>
 #include <QString>
 
-#include <array>
 #include <memory>
 #include <optional>
-#include <vector>
 
 namespace ordan {
 
@@ -31,6 +29,7 @@ class SettingsStore;
 class SpoilageModel;
 class SqlSession;
 class SystemFacts;
+class Timer;
 class TimerFactory;
 
 // The main window's behaviour without the window, and the composition root of the station's
@@ -60,6 +59,7 @@ public:
     ~Station() override;
 
     Engine &engine() { return engine_; }
+    ConnectionPanel &panel() { return panel_; }
     MeterPanel &meter() { return *meter_; }
     ScheduleModel &schedule() { return *schedule_; }
     Journals &journals() { return *journals_; }
@@ -93,16 +93,6 @@ public:
     Action &ActionPlusDDM();
     Action &ActionMinusDDM();
 
-    // The connection panel and its menus.
-    const std::vector<PortItem> &ports() const { return ports_; }
-    Field<int> ComboPort; // index into ports(), -1 without a selection
-    Field<int> NPort;     // tag (port number) of the marked port item, 0 when none is marked
-    Field<int> ComboBaud; // 0..3 for 1200, 2400, 4800, 9600; the marked speed item has the same tag
-    Container NPortMenu;
-    Container NBaudMenu;
-    int portNumber() const { return portNumber_; }
-    int baud() const;
-
     // Page captions and visibility that the modes decide.
     TextField TabSheet4Caption;
     BoolField TabScheduleVisible;
@@ -110,10 +100,6 @@ public:
 
     void ActionConnectExecute();
     void ActionDisconnectExecute();
-    void ComboPortChange(int index);
-    void PortMenuClick(int tag);
-    void ComboBaudChange(int index);
-    void N12001Click(int tag);
     void ActionResetExecute();
     // "Сохранить протокол…" of the exchange log and "Экспорт…" of the page "База данных".
     void SaveExchangeLog();
@@ -125,15 +111,12 @@ public:
     // EngineHost
     void clearMeterData() override;
     void recordProgramming() override;
-    void executeActionReset() override;
     void setWriteActionsEnabled(bool on) override;
     void setFindAddressEnabled(bool on) override;
     void replyAccepted(quint8 code) override;
-    void followClock() override;
-    bool sqlMode() const override { return modes_.SqlMode; }
+    void meterSilent() override;
 
 Q_SIGNALS:
-    void portsChanged();
     // A write has completed and is about to be recorded, in the table or the database.
     void programmingFinished();
     void connectionChanged(bool connected);
@@ -146,22 +129,20 @@ private:
     // Step of the start that reads the defaults of the last records; false when it failed
     // (the failure has been reported) and the rest of the start is skipped.
     bool loadRecordDefaults();
-    void ListSerialPorts(int registryPort);
-    void addPort(const PortItem &item, int registryPort);
     void setConnectedState(bool connected);
     void lineLost();
-    void selectPathPort(const QString &device);
-    QString comboPortText() const;
 
     Line &line_;
     Operator &op_;
     SystemFacts &facts_;
     SettingsStore &settings_;
     PortEnumerator &portEnumerator_;
-    QString workingDir_;
     StartupSettings startup_;
     Modes modes_;
+    ConnectionPanel panel_;
     Engine engine_;
+    // Follows the PC clock on the meter page, 500 ms.
+    std::unique_ptr<Timer> clockTimer_;
     std::unique_ptr<MeterPanel> meter_;
     std::unique_ptr<ScheduleModel> schedule_;
     std::unique_ptr<Journals> journals_;
@@ -169,8 +150,6 @@ private:
     std::unique_ptr<LocalLogView> localLog_;
     std::unique_ptr<CentralRecorder> central_;
     std::unique_ptr<SpoilageModel> spoilage_;
-    std::vector<PortItem> ports_;
-    int portNumber_ = 1;
     // The connection the exchange log belongs to, for the head of its saved file.
     QString logPort_;
     int logBaud_ = 0;

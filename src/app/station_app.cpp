@@ -26,6 +26,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace ordan {
 
 StationApp::StationApp(const CommandLine &options, QString workingDir)
@@ -52,13 +54,12 @@ StationApp::StationApp(const CommandLine &options, QString workingDir)
     wireParts();
     station_->FormCreate(options_.port);
     if (options_.baud) {
-        const int bauds[] = {1200, 2400, 4800, 9600};
-        for (int i = 0; i < 4; ++i)
-            if (bauds[i] == *options_.baud)
-                station_->ComboBaudChange(i);
+        const auto it = std::find(kBaudRates.begin(), kBaudRates.end(), *options_.baud);
+        if (it != kBaudRates.end())
+            station_->panel().ComboBaudChange(static_cast<int>(it - kBaudRates.begin()));
     }
     if (options_.address)
-        station_->engine().SpinAddr.set(*options_.address);
+        station_->panel().SpinAddr.set(*options_.address);
 
     const QString helpFile = LocateHelpFile(workingDir_, QCoreApplication::applicationDirPath());
     if (const auto error = helpWindow_->load(helpFile))

@@ -17,80 +17,86 @@ const QString &Engine::WriteErrorText()
     return text;
 }
 
-Engine::Engine(Line &line, TimerFactory &timers, Operator &op, EngineHost &host, std::function<QDateTime()> clock,
-               QObject *parent)
-    : QObject(parent), Panel1(QStringLiteral("Panel1"), this), SpinAddr(QStringLiteral("SpinAddr"), &Panel1, 0, 0, 255),
-      SpinTimer(QStringLiteral("SpinTimer"), &Panel1, 1000, 200, 10000),
-      StatusPanel0(QStringLiteral("StatusPanel0"), this), StatusPanel1(QStringLiteral("StatusPanel1"), this),
-      Shape1(QStringLiteral("Shape1"), this, Indicator::Hidden), line_(line), operator_(op), host_(host),
-      log_(op, std::move(clock), this), link_(line, log_)
+Engine::Engine(Line &line, TimerFactory &timers, Operator &op, EngineHost &host, ConnectionPanel &panel,
+               std::function<QDateTime()> clock, QObject *parent)
+    : QObject(parent), line_(line), operator_(op), host_(host), panel_(panel), log_(op, std::move(clock), this),
+      link_(line, log_)
 {
-    SpinAddr.markOnEdit();
     line_.setListener(this);
     commands_.setChangeNotification([this] { queueChanged(); });
 
-    timer1_ = timers.createTimer(50);
-    timer2_ = timers.createTimer(SpinTimer.value());
-    timerStart_ = timers.createTimer(100);
-    timerShape_ = timers.createTimer(2000);
-    timer3_ = timers.createTimer(500);
-    timer1_->setHandler([this] { sendTimerTick(); });
-    timer2_->setHandler([this] { replyTimeout(); });
-    timerStart_->setHandler([this] { startTimerTick(); });
-    timerShape_->setHandler([this] { shapeTimerTick(); });
-    timer3_->setHandler([this] { host_.followClock(); });
-    timer3_->enable();
+    sendTimer_ = timers.createTimer(50);
+    replyTimer_ = timers.createTimer(panel_.SpinTimer.value());
+    startTimer_ = timers.createTimer(100);
+    sendTimer_->setHandler([this] { sendTimerTick(); });
+    replyTimer_->setHandler([this] { replyTimeout(); });
+    startTimer_->setHandler([this] { startTimerTick(); });
 
     // A new time-out value restarts a running time-out with it.
-    connect(&SpinTimer, &FieldBase::valueChanged, this, [this] { timer2_->setInterval(SpinTimer.value()); });
+    connect(&panel_.SpinTimer, &FieldBase::valueChanged, this,
+            [this] { replyTimer_->setInterval(panel_.SpinTimer.value()); });
 }
 
 Engine::~Engine() { line_.setListener(nullptr); }
 
-bool Engine::awaitingReply() const { return timer2_->isEnabled(); }
-bool Engine::sendTimerEnabled() const { return timer1_->isEnabled(); }
+bool Engine::awaitingReply() const { return replyTimer_->isEnabled(); }
+bool Engine::sendTimerEnabled() const { return sendTimer_->isEnabled(); }
 
 void Engine::setDecoder(FunctionCode code, Decoder decoder) { decoders_[CodeByte(code)] = std::move(decoder); }
 
 bool Engine::connectLine(const QString &port, int baud)
 {
-    PasswordChanged = false;
-    StatusPanel0.set({});
-    StatusPanel1.set({});
+    passwordChanged_ = false;
+    panel_.StatusPanel0.set({});
+    panel_.StatusPanel1.set({});
     if (!link_.open(port, baud))
         return false;
-    StatusPanel1.set(line_.dsr() ? QString() : QStringLiteral("DSR не установлен"));
+    panel_.StatusPanel1.set(line_.dsr() ? QString() : QStringLiteral("DSR не установлен"));
     connected_ = true;
-    timerStart_->enable();
+    startTimer_->enable();
     host_.clearMeterData();
-    SettingsWritePending = false;
-    ScheduleWritePending = false;
+    endWrites();
     return true;
 }
 
 bool Engine::disconnectLine()
 {
-    StatusPanel0.set({});
-    StatusPanel1.set({});
+    panel_.StatusPanel0.set({});
+    panel_.StatusPanel1.set({});
     if (!link_.close())
         return false;
     // Going down is not a completion: no FinishWrite, no record, no poll request.
     connected_ = false;
-    SettingsWritePending = false;
-    ScheduleWritePending = false;
+    endWrites();
     commands_.clear();
     // Whatever was under way must not go out on the next connection, which starts with the
     // version request; and a time-out of the abandoned exchange would log and offer the
     // address search on a closed port.
-    timer1_->disable();
-    timer2_->disable();
-    timerStart_->disable();
+    sendTimer_->disable();
+    replyTimer_->disable();
+    startTimer_->disable();
     request_.clear();
     reply_.clear();
     host_.setWriteActionsEnabled(false);
     host_.setFindAddressEnabled(false);
     host_.clearMeterData();
     return true;
+}
+
+void Engine::beginWrite(WriteKind kind)
+{
+    (kind == WriteKind::Settings ? settingsWritePending_ : scheduleWritePending_) = true;
+}
+
+bool Engine::writePending(WriteKind kind) const
+{
+    return kind == WriteKind::Settings ? settingsWritePending_ : scheduleWritePending_;
+}
+
+void Engine::endWrites()
+{
+    settingsWritePending_ = false;
+    scheduleWritePending_ = false;
 }
 
 void Engine::EnqueueRequest(const QByteArray &body) { commands_.append(AppendCrc(body)); }
@@ -108,44 +114,35 @@ void Engine::queueChanged()
         request_ = commands_.head();
         // While the write-error box is open no exchange starts; closing it enables the timer.
         if (!boxOpen_)
-            timer1_->enable();
+            sendTimer_->enable();
         return;
     }
     if (!connected_)
         return;
-    if (SettingsWritePending || ScheduleWritePending)
+    if (writing())
         FinishWrite();
-    const quint8 step = PollStep;
-    PollStep = NextPollStep(PollStep, MeterVersion);
+    const quint8 step = pollStep_;
+    pollStep_ = NextPollStep(pollStep_, meterVersion_);
     EnqueueRequest(PollRequestBody(step));
-}
-
-void Engine::ShowWriteIndicator()
-{
-    Shape1.set(Indicator::Green);
-    timerShape_->enable();
 }
 
 void Engine::FinishWrite()
 {
-    SettingsWritePending = false;
-    ScheduleWritePending = false;
-    ShowWriteIndicator();
+    endWrites();
+    panel_.showIndicator(Indicator::Green);
     host_.recordProgramming();
     host_.clearMeterData();
 }
 
 void Engine::AbortSequence()
 {
-    timer2_->disable();
-    if (SettingsWritePending || ScheduleWritePending) {
-        SettingsWritePending = false;
-        ScheduleWritePending = false;
-        Shape1.set(Indicator::Red);
-        timerShape_->enable();
+    replyTimer_->disable();
+    if (writing()) {
+        endWrites();
+        panel_.showIndicator(Indicator::Red);
         boxOpen_ = true;
         commands_.clear();
-        timer1_->disable();
+        sendTimer_->disable();
         showWriteErrorBox();
         return;
     }
@@ -159,39 +156,39 @@ void Engine::showWriteErrorBox()
         boxOpen_ = false;
         // The connection may have gone while the box was open.
         if (connected_ && !commands_.isEmpty())
-            timer1_->enable();
+            sendTimer_->enable();
     });
 }
 
 void Engine::ActionFindAddressExecute()
 {
-    AddressSearch = true;
-    SpinAddr.set(0);
+    addressSearch_ = true;
+    panel_.SpinAddr.set(0);
 }
 
 void Engine::sendTimerTick()
 {
-    if (!line_.isOpen() || timer2_->isEnabled())
+    if (!line_.isOpen() || replyTimer_->isEnabled())
         return;
-    timer1_->disable();
+    sendTimer_->disable();
     reply_.clear();
-    const int address = (SpinAddr.value() + (PasswordChanged ? 1 : 0)) % 256;
+    const int address = (panel_.SpinAddr.value() + (passwordChanged_ ? 1 : 0)) % 256;
     link_.sendAddress(static_cast<quint8>(address));
-    StatusPanel0.set(QString::number(link_.sendCount()));
-    timer2_->enable();
+    panel_.StatusPanel0.set(QString::number(link_.sendCount()));
+    replyTimer_->enable();
 }
 
 void Engine::replyTimeout()
 {
-    timer2_->disable();
-    if (PasswordChanged) {
+    replyTimer_->disable();
+    if (passwordChanged_) {
         // The exchange went to the neighbouring address on purpose; resend to the real one.
-        PasswordChanged = false;
-        timer1_->enable();
+        passwordChanged_ = false;
+        sendTimer_->enable();
         return;
     }
-    if (AddressSearch) {
-        SpinAddr.set(SpinAddr.value() >= 255 ? 0 : SpinAddr.value() + 1);
+    if (addressSearch_) {
+        panel_.SpinAddr.set(panel_.SpinAddr.value() >= 255 ? 0 : panel_.SpinAddr.value() + 1);
         if (!commands_.isEmpty())
             AbortSequence();
         return;
@@ -200,43 +197,31 @@ void Engine::replyTimeout()
     if (!commands_.isEmpty())
         AbortSequence();
     host_.setFindAddressEnabled(true);
-    ++TimeoutCount;
-    if (TimeoutCount > 5) {
-        host_.setWriteActionsEnabled(false);
-        if (host_.sqlMode())
-            SpinAddr.set(0);
-        host_.clearMeterData();
-    }
+    ++timeoutCount_;
+    if (timeoutCount_ > 5)
+        host_.meterSilent();
 }
 
 void Engine::startTimerTick()
 {
-    timerStart_->disable();
+    startTimer_->disable();
     link_.resetSendCount();
     log_.clear();
-    PollStep = 0;
+    pollStep_ = 0;
     // Whatever was queued in the first 100 ms is dropped here; a write among it must not
     // count as finished and be recorded.
-    SettingsWritePending = false;
-    ScheduleWritePending = false;
+    endWrites();
     commands_.clear();
     EnqueueRequest(PollRequestBody(0));
-}
-
-void Engine::shapeTimerTick()
-{
-    timerShape_->disable();
-    Shape1.set(Indicator::Hidden);
-    host_.executeActionReset();
 }
 
 void Engine::lineBytesReceived()
 {
     if (!line_.isOpen())
         return;
-    AddressSearch = false;
+    addressSearch_ = false;
     host_.setFindAddressEnabled(false);
-    StatusPanel1.set({});
+    panel_.StatusPanel1.set({});
     const QByteArray bytes = line_.readAll();
     if (bytes.isEmpty())
         return;
@@ -244,11 +229,11 @@ void Engine::lineBytesReceived()
     if (link_.inAddressPhase()) {
         // An echo that comes after its exchange has timed out starts nothing: the request it
         // would release belongs to an exchange that is already over.
-        if (timer2_->isEnabled() && !request_.isEmpty())
-            link_.onAddressPhaseBytes(bytes, static_cast<quint8>(SpinAddr.value()), request_);
+        if (replyTimer_->isEnabled() && !request_.isEmpty())
+            link_.onAddressPhaseBytes(bytes, static_cast<quint8>(panel_.SpinAddr.value()), request_);
         return;
     }
-    TimeoutCount = 0;
+    timeoutCount_ = 0;
     host_.setWriteActionsEnabled(true);
     reply_.append(bytes);
 
@@ -256,12 +241,12 @@ void Engine::lineBytesReceived()
     switch (judgement.verdict) {
     case Verdict::Incomplete: return;
     case Verdict::ErrorReply:
-        timer2_->disable();
+        replyTimer_->disable();
         replyFailed(judgement.message);
         return;
     default: break;
     }
-    if (!timer2_->isEnabled()) {
+    if (!replyTimer_->isEnabled()) {
         // Complete while no reply is awaited: the time-out fired already or the frame was
         // judged before. Dropped without a message, and the queue is abandoned.
         replyFailed({});
@@ -278,7 +263,7 @@ void Engine::dispatchReply()
 {
     const quint8 code = static_cast<quint8>(request_.isEmpty() ? 0 : request_[0]);
     host_.replyAccepted(code);
-    timer2_->disable();
+    replyTimer_->disable();
     // The decoder gets its own copy: the next exchange may reuse the buffer.
     const QByteArray reply = reply_;
     if (decoders_[code])
@@ -299,7 +284,7 @@ void Engine::replyFailed(const QString &message)
 
 void Engine::lineTransmitEmpty() { link_.onTransmitEmpty(); }
 
-void Engine::lineBreak() { StatusPanel1.set(QStringLiteral("Break received")); }
+void Engine::lineBreak() { panel_.StatusPanel1.set(QStringLiteral("Break received")); }
 
 void Engine::lineError(LineError error, const QString &reason)
 {
@@ -307,12 +292,11 @@ void Engine::lineError(LineError error, const QString &reason)
         return;
     // The device is gone: disconnect as the operator would. A write under way cannot finish
     // and ends as a failed one.
-    const bool writing = SettingsWritePending || ScheduleWritePending;
+    const bool wasWriting = writing();
     if (!disconnectLine())
         return;
-    if (writing) {
-        Shape1.set(Indicator::Red);
-        timerShape_->enable();
+    if (wasWriting) {
+        panel_.showIndicator(Indicator::Red);
         showWriteErrorBox();
     }
     Q_EMIT lineLost(reason);

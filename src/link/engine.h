@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/field.h"
 #include "link/command_queue.h"
+#include "link/connection_panel.h"
 #include "link/exchange_log.h"
 #include "link/line.h"
 #include "link/protocol.h"
@@ -28,15 +28,15 @@ public:
     virtual ~EngineHost() = default;
     virtual void clearMeterData() = 0;
     virtual void recordProgramming() = 0;
-    virtual void executeActionReset() = 0;
     virtual void setWriteActionsEnabled(bool on) = 0; // ActionSetting and ActionFixDb
     virtual void setFindAddressEnabled(bool on) = 0;  // ActionFindAddress
     virtual void replyAccepted(quint8 code) = 0;      // journal progress bars follow the code
-    virtual void followClock() = 0;                   // 500 ms tick of the clock follower
-    virtual bool sqlMode() const = 0;
+    // Every time-out after the fifth in a row: the meter is taken for gone.
+    virtual void meterSilent() = 0;
 };
 
-enum class Indicator { Hidden, Green, Red };
+// The two write sequences; each ends with the record of the programming.
+enum class WriteKind { Settings, Schedule };
 
 // The transaction engine: one command queue, one exchange at a time, the reply time-out, the
 // reply tests, the decoders, the idle polling cycle, the end of write sequences and the
@@ -48,19 +48,14 @@ public:
 
     static const QString &WriteErrorText();
 
-    Engine(Line &line, TimerFactory &timers, Operator &op, EngineHost &host, std::function<QDateTime()> clock,
-           QObject *parent = nullptr);
+    // The engine reads the bus address and the time-out from `panel` and shows its status and
+    // the outcome of writes there.
+    Engine(Line &line, TimerFactory &timers, Operator &op, EngineHost &host, ConnectionPanel &panel,
+           std::function<QDateTime()> clock, QObject *parent = nullptr);
     ~Engine() override;
 
-    // Fields of the connection panel and the status bar that the engine drives.
-    Container Panel1;
-    IntField SpinAddr;  // bus address 0..255
-    IntField SpinTimer; // reply time-out, ms
-    TextField StatusPanel0;
-    TextField StatusPanel1;
-    Field<Indicator> Shape1;
-
     ExchangeLog &log() { return log_; }
+    ConnectionPanel &panel() { return panel_; }
     const ExchangeLog &log() const { return log_; }
     const CommandQueue &commands() const { return commands_; }
 
@@ -78,21 +73,27 @@ public:
     void DropRequests(FunctionCode code);
     void AbortSequence();
     void ActionFindAddressExecute();
-    // The green write indicator for 2 s, as a finished write lights it.
-    void ShowWriteIndicator();
 
     // The decoder of the replies to `code`; an empty one removes it.
     void setDecoder(FunctionCode code, Decoder decoder);
     bool hasDecoder(quint8 code) const { return static_cast<bool>(decoders_[code]); }
 
-    bool SettingsWritePending = false;
-    bool ScheduleWritePending = false;
-    bool PasswordChanged = false;
-    bool AddressSearch = false;
+    // A write sequence queued: when the queue next runs dry the write has completed.
+    void beginWrite(WriteKind kind);
+    bool writePending(WriteKind kind) const;
+    bool writing() const { return settingsWritePending_ || scheduleWritePending_; }
+    // A new password takes effect at once: the next exchange goes to the neighbouring address
+    // on purpose, and its time-out resends to the real one.
+    void setPasswordChanged(bool changed) { passwordChanged_ = changed; }
+    bool passwordChanged() const { return passwordChanged_; }
+    bool addressSearch() const { return addressSearch_; }
 
-    int MeterVersion = 0;
-    quint8 PollStep = 0;
-    qint32 TimeoutCount = 0;
+    // The firmware version read from the meter; the poll cycle and the schedule follow it.
+    int meterVersion() const { return meterVersion_; }
+    void setMeterVersion(int version) { meterVersion_ = version; }
+    quint8 pollStep() const { return pollStep_; }
+    // Time-outs in a row; a reply byte ends the run.
+    qint32 timeoutCount() const { return timeoutCount_; }
     qint32 sendCount() const { return link_.sendCount(); }
     const QByteArray &request() const { return request_; }
     const QByteArray &reply() const { return reply_; }
@@ -116,7 +117,7 @@ private:
     void sendTimerTick();
     void replyTimeout();
     void startTimerTick();
-    void shapeTimerTick();
+    void endWrites();
     void replyFailed(const QString &message);
     void showWriteErrorBox();
     void dispatchReply();
@@ -124,6 +125,7 @@ private:
     Line &line_;
     Operator &operator_;
     EngineHost &host_;
+    ConnectionPanel &panel_;
     ExchangeLog log_;
     SerialLink link_;
     CommandQueue commands_;
@@ -131,13 +133,18 @@ private:
     QByteArray reply_;
     bool connected_ = false;
     bool boxOpen_ = false;
+    bool settingsWritePending_ = false;
+    bool scheduleWritePending_ = false;
+    bool passwordChanged_ = false;
+    bool addressSearch_ = false;
+    int meterVersion_ = 0;
+    quint8 pollStep_ = 0;
+    qint32 timeoutCount_ = 0;
     std::array<Decoder, 256> decoders_;
 
-    std::unique_ptr<Timer> timer1_;     // send timer, 50 ms
-    std::unique_ptr<Timer> timer2_;     // reply timer, SpinTimer ms
-    std::unique_ptr<Timer> timerStart_; // first request, 100 ms after connecting
-    std::unique_ptr<Timer> timerShape_; // write indicator, 2 s
-    std::unique_ptr<Timer> timer3_;     // clock follower, 500 ms
+    std::unique_ptr<Timer> sendTimer_;  // the next exchange, 50 ms
+    std::unique_ptr<Timer> replyTimer_; // the reply time-out, SpinTimer ms
+    std::unique_ptr<Timer> startTimer_; // the first request, 100 ms after connecting
 };
 
 } // namespace ordan

@@ -39,8 +39,9 @@ MeterPanel::~MeterPanel()
 void MeterPanel::installDecoders()
 {
     MeterParameters &p = parameters_;
-    engine_.setDecoder(FunctionCode::ReadFirmwareVersion,
-                       [this, &p](const QByteArray &r) { DecodeFirmwareVersion(r, p, engine_.MeterVersion); });
+    engine_.setDecoder(FunctionCode::ReadFirmwareVersion, [this, &p](const QByteArray &r) {
+        DecodeFirmwareVersion(r, p, [this](int v) { engine_.setMeterVersion(v); });
+    });
     engine_.setDecoder(FunctionCode::ReadSerialNumber,
                        [this, &p](const QByteArray &r) { DecodeSerialNumber(r, p, hooks.lastClockSet); });
     engine_.setDecoder(FunctionCode::ReadClock, [this, &p](const QByteArray &r) {

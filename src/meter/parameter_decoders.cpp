@@ -5,14 +5,14 @@
 
 namespace ordan {
 
-bool DecodeFirmwareVersion(QByteArrayView reply, MeterParameters &p, int &meterVersion)
+bool DecodeFirmwareVersion(QByteArrayView reply, MeterParameters &p, const std::function<void(int)> &setMeterVersion)
 {
     if (PayloadEnd(reply) < 4)
         return false;
     const int minor = BcdDecode(ByteAt(reply, 2));
     const int major = BcdDecode(ByteAt(reply, 3));
     p.LabeledVersion.set(QString::number(major) + QLatin1Char('.') + QString::number(minor));
-    meterVersion = major;
+    setMeterVersion(major);
     p.setExtendedControlsVisible(major > 9);
     return true;
 }

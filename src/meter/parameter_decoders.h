@@ -16,8 +16,8 @@ namespace ordan {
 // The date-time a station last set this meter's clock; invalid when none is recorded.
 using LastClockSetLookup = std::function<QDateTime(int serialNumber)>;
 
-// Code 0. Sets meterVersion to the major version.
-bool DecodeFirmwareVersion(QByteArrayView reply, MeterParameters &p, int &meterVersion);
+// Code 0. Hands the major version to `setMeterVersion` before the extended controls follow it.
+bool DecodeFirmwareVersion(QByteArrayView reply, MeterParameters &p, const std::function<void(int)> &setMeterVersion);
 // Code 1.
 bool DecodeSerialNumber(QByteArrayView reply, MeterParameters &p, const LastClockSetLookup &lookup);
 // Code 10.

@@ -133,7 +133,7 @@ void SettingsWriter::updateActionEnabled() { p_.ActionSetting.setEnabled(passwor
 
 void SettingsWriter::LabeledPass1Change()
 {
-    engine_.PasswordChanged = true;
+    engine_.setPasswordChanged(true);
     updateActionEnabled();
 }
 
@@ -166,7 +166,7 @@ void SettingsWriter::ActionSettingExecute()
     }
     if (sequence.newPasswordIndex)
         pendingPasswords_.push_back({AppendCrc(sequence.bodies[*sequence.newPasswordIndex]), p_.LabeledPass1.value()});
-    engine_.SettingsWritePending = true;
+    engine_.beginWrite(WriteKind::Settings);
     for (const QByteArray &body : sequence.bodies)
         engine_.EnqueueRequest(body);
 }
@@ -193,7 +193,7 @@ void SettingsWriter::DecodePasswordAccepted()
         }
         break;
     }
-    engine_.PasswordChanged = false;
+    engine_.setPasswordChanged(false);
 }
 
 void SettingsWriter::DecodeAddressWritten()
@@ -201,7 +201,7 @@ void SettingsWriter::DecodeAddressWritten()
     // The address the meter acknowledged, as it was queued.
     const QByteArray &request = engine_.request();
     if (ByteAt(request, 0) == CodeByte(FunctionCode::WriteBusAddress) && request.size() >= 3)
-        engine_.SpinAddr.set(ByteAt(request, 2));
+        engine_.panel().SpinAddr.set(ByteAt(request, 2));
 }
 
 } // namespace ordan

@@ -314,7 +314,7 @@ void ScheduleModel::BtnReadScheduleClick()
 {
     if (!engine_.isConnected())
         return;
-    const int version = engine_.MeterVersion;
+    const int version = engine_.meterVersion();
     if (HasExtendedSchedule(version)) {
         // Emptied before any reply: the replies append in slot order.
         ListCel.set({});
@@ -328,7 +328,7 @@ void ScheduleModel::BtnWriteScheduleClick()
 {
     if (!engine_.isConnected())
         return;
-    const int version = engine_.MeterVersion;
+    const int version = engine_.meterVersion();
     const TariffSchedule s = schedule();
     const auto showError = [this](const QString &text) { operator_.showMessage(text, u"Ошибка"_s, BoxIcon::Error); };
     if (const std::optional<QString> failure = WriteCheck(s, version)) {
@@ -341,7 +341,7 @@ void ScheduleModel::BtnWriteScheduleClick()
         showError(frames.error);
         return;
     }
-    engine_.ScheduleWritePending = true;
+    engine_.beginWrite(WriteKind::Schedule);
     for (const QByteArray &body : frames.bodies)
         engine_.EnqueueRequest(body);
 }

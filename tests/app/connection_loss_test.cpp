@@ -1,7 +1,7 @@
 // The station around its link on a bench: a port that goes away, a port that will not open,
 // and a device chosen by its path remembered for the next start.
-#include "app/port_list.h"
 #include "app/startup_settings.h"
+#include "link/port_list.h"
 #include "meter/meter_panel.h"
 #include "station_fixture.h"
 
@@ -34,7 +34,7 @@ TEST(LostPort, StationDisconnectsItselfAndConnectsAgainWhenTheDeviceIsBack)
         ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.ActionSetting().isEnabled(); }, 5000));
         if (writing) {
             s.ActionSetting().execute();
-            ASSERT_TRUE(s.engine().SettingsWritePending);
+            ASSERT_TRUE(s.engine().writePending(WriteKind::Settings));
             ASSERT_TRUE(rig.timers.advanceUntil([&] { return ByteAt(s.engine().request(), 0) == 0x05; }, 5000));
         }
 
@@ -42,19 +42,19 @@ TEST(LostPort, StationDisconnectsItselfAndConnectsAgainWhenTheDeviceIsBack)
         rig.line.reportError(LineError::Lost, QStringLiteral("Input/output error"));
 
         const QString lost = QStringLiteral("Связь потеряна: /dev/serial/by-id/usb-FTDI_RS485-if00-port0");
-        EXPECT_EQ(s.engine().StatusPanel1.value(), lost);
+        EXPECT_EQ(s.panel().StatusPanel1.value(), lost);
         EXPECT_EQ(LinesEqualTo(s.engine().log(), lost), 1);
         EXPECT_TRUE(s.ActionConnect.isEnabled());
         EXPECT_FALSE(s.ActionDisconnect.isEnabled());
-        EXPECT_TRUE(s.ComboPort.isEnabled());
-        EXPECT_TRUE(s.NBaudMenu.isEnabled());
+        EXPECT_TRUE(s.panel().ComboPort.isEnabled());
+        EXPECT_TRUE(s.panel().NBaudMenu.isEnabled());
         EXPECT_FALSE(s.ActionSetting().isEnabled());
         EXPECT_FALSE(s.ActionFindAddress.isEnabled());
         EXPECT_EQ(connections, (std::vector<bool>{true, false}));
         EXPECT_FALSE(rig.line.isOpen());
         EXPECT_EQ(records, 0);
         if (writing) {
-            EXPECT_EQ(s.engine().Shape1.value(), Indicator::Red);
+            EXPECT_EQ(s.panel().Shape1.value(), Indicator::Red);
             ASSERT_EQ(rig.op.boxes.size(), 1u);
             EXPECT_EQ(rig.op.boxes[0].text, Engine::WriteErrorText());
             rig.op.closeBox();
@@ -76,7 +76,7 @@ TEST(LostPort, StationDisconnectsItselfAndConnectsAgainWhenTheDeviceIsBack)
         rig.line.failOpen = false;
         s.ActionConnect.execute();
         EXPECT_FALSE(s.ActionConnect.isEnabled());
-        EXPECT_TRUE(s.engine().StatusPanel1.value().isEmpty());
+        EXPECT_TRUE(s.panel().StatusPanel1.value().isEmpty());
         ASSERT_TRUE(rig.timers.advanceUntil(
             [&] { return rig.line.requests().size() > 0 && rig.line.writes.size() >= writes + 2; }, 5000));
         EXPECT_EQ(test::Hex(rig.line.writes[writes + 1].bytes), QStringLiteral("00 02 80 71"));
@@ -133,9 +133,9 @@ TEST(PortDevice, ADeviceChosenByPathIsRememberedAndChosenAgainWhileItExists)
         if (c.present)
             next.ports.devices = {byId};
         Station &b = next.start();
-        ASSERT_GE(b.ComboPort.value(), 0);
-        EXPECT_EQ(b.ports()[static_cast<size_t>(b.ComboPort.value())].device, c.device);
-        EXPECT_EQ(b.NPort.value(), c.selectedNumber);
+        ASSERT_GE(b.panel().ComboPort.value(), 0);
+        EXPECT_EQ(b.panel().ports()[static_cast<size_t>(b.panel().ComboPort.value())].device, c.device);
+        EXPECT_EQ(b.panel().NPort.value(), c.selectedNumber);
         b.ActionConnect.execute();
         EXPECT_EQ(next.line.openPort, c.device);
     }
@@ -146,7 +146,7 @@ TEST(PortDevice, ADeviceChosenByPathIsRememberedAndChosenAgainWhileItExists)
     again.ports.names = first.ports.names;
     again.ports.devices = {byId};
     Station &c = again.start();
-    c.ComboPort.edit(0);
+    c.panel().ComboPort.edit(0);
     c.FormClose();
     EXPECT_EQ(again.settings.values.value(QStringLiteral("Port")).toInt(), 1);
     EXPECT_TRUE(again.settings.values.value(QStringLiteral("PortDevice")).toString().isEmpty());

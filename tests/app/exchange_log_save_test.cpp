@@ -24,8 +24,8 @@ struct LogSaveTest : ::testing::Test {
         rig.settings.exists = true;
         rig.settings.values.insert(u"Master"_s, 1);
         Station &s = rig.start();
-        s.ComboBaudChange(3);
-        s.engine().SpinAddr.set(0);
+        s.panel().ComboBaudChange(3);
+        s.panel().SpinAddr.set(0);
         s.engine().log().CheckBox_Terminal.set(true);
         s.ActionConnect.execute();
         return s;

@@ -42,15 +42,17 @@ TEST(FaultSoak, EveryWriteEndsGreenOrRedAndOnlyGreenOnesAreRecorded)
     Engine &engine = s.engine();
     MeterParameters &p = s.meter().parameters();
     int greens = 0, reds = 0;
-    QObject::connect(&engine.Shape1, &FieldBase::valueChanged, &engine, [&] {
-        greens += engine.Shape1.value() == Indicator::Green;
-        reds += engine.Shape1.value() == Indicator::Red;
+    QObject::connect(&engine.panel().Shape1, &FieldBase::valueChanged, &engine, [&] {
+        greens += engine.panel().Shape1.value() == Indicator::Green;
+        reds += engine.panel().Shape1.value() == Indicator::Red;
     });
     ASSERT_TRUE(s.ActionConnect.execute());
 
     std::mt19937 rng(static_cast<quint32>(seed));
     auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    const auto writing = [&] { return engine.SettingsWritePending || engine.ScheduleWritePending; };
+    const auto writing = [&] {
+        return engine.writePending(WriteKind::Settings) || engine.writePending(WriteKind::Schedule);
+    };
     int started = 0, boxesClosed = 0;
     QElapsedTimer run;
     run.start();
@@ -64,7 +66,7 @@ TEST(FaultSoak, EveryWriteEndsGreenOrRedAndOnlyGreenOnesAreRecorded)
             ++boxesClosed;
             continue;
         }
-        if (writing() || engine.Shape1.value() != Indicator::Hidden || !p.ActionSetting.isEnabled())
+        if (writing() || engine.panel().Shape1.value() != Indicator::Hidden || !p.ActionSetting.isEnabled())
             continue;
         if (pick(0, 4) == 0) {
             s.schedule().BtnWriteSchedule.execute();
@@ -84,7 +86,7 @@ TEST(FaultSoak, EveryWriteEndsGreenOrRedAndOnlyGreenOnesAreRecorded)
                 op.boxes.erase(op.boxes.begin());
                 ++boxesClosed;
             }
-            return !writing() && engine.Shape1.value() == Indicator::Hidden;
+            return !writing() && engine.panel().Shape1.value() == Indicator::Hidden;
         },
         30000));
     const qint32 sent = engine.sendCount();

@@ -98,7 +98,7 @@ TEST(MainWindow, StatusPanelsKeepTheirWidthsAndTheirTexts)
               panels[2]->contentsRect().width() - 2 * panels[2]->indent());
 
     // Hints are tooltips: nothing that hovers replaces the panels.
-    rig.station->engine().StatusPanel0.set(QStringLiteral("42"));
+    rig.station->panel().StatusPanel0.set(QStringLiteral("42"));
     for (QAction *action : w.findChildren<QAction *>()) {
         EXPECT_TRUE(action->statusTip().isEmpty()) << action->objectName().toStdString();
     }
@@ -205,7 +205,7 @@ TEST(MainWindow, PortChoiceByComboAndByMenuItem)
     com3->trigger();
     EXPECT_EQ(combo->currentIndex(), 1);
     EXPECT_TRUE(com3->isChecked());
-    EXPECT_EQ(rig.station->portNumber(), 3);
+    EXPECT_EQ(rig.station->panel().portNumber(), 3);
 
     combo->setCurrentIndex(0);
     Q_EMIT combo->activated(0);
@@ -230,10 +230,10 @@ TEST(MainWindow, WriteIndicatorFollowsTheEngine)
     auto *shape = rig.find<QWidget>("Shape1");
     ASSERT_NE(shape, nullptr);
     EXPECT_FALSE(shape->isVisible());
-    rig.station->engine().Shape1.set(Indicator::Red);
+    rig.station->panel().Shape1.set(Indicator::Red);
     // The tool bar shows its widgets when it lays itself out again.
     EXPECT_TRUE(QTest::qWaitFor([&] { return shape->isVisible(); }, 1000));
-    rig.station->engine().Shape1.set(Indicator::Hidden);
+    rig.station->panel().Shape1.set(Indicator::Hidden);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !shape->isVisible(); }, 1000));
 }
 

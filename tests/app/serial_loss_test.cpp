@@ -80,8 +80,8 @@ TEST(SerialLoss, OperatorDisconnectInsideAWriteStartsAfresh)
         ASSERT_TRUE(QTest::qWaitFor([&] { return station->ActionSetting().isEnabled(); }, 10000));
         bool disconnected = false;
         auto inClockGap = [&] {
-            return engine.SettingsWritePending && ByteAt(engine.request(), 0) == 0x05 && engine.sendTimerEnabled() &&
-                   !engine.awaitingReply();
+            return engine.writePending(WriteKind::Settings) && ByteAt(engine.request(), 0) == 0x05 &&
+                   engine.sendTimerEnabled() && !engine.awaitingReply();
         };
         // Each chunk of the password's answer is logged before it is judged; the check posted
         // from there runs once the chunk is handled, well inside the 50 ms before the next tick.
@@ -101,7 +101,8 @@ TEST(SerialLoss, OperatorDisconnectInsideAWriteStartsAfresh)
         } else {
             ASSERT_TRUE(QTest::qWaitFor(
                 [&] {
-                    return engine.SettingsWritePending && ByteAt(engine.request(), 0) == 0x05 && engine.awaitingReply();
+                    return engine.writePending(WriteKind::Settings) && ByteAt(engine.request(), 0) == 0x05 &&
+                           engine.awaitingReply();
                 },
                 10000));
             station->ActionDisconnect.execute();
@@ -118,7 +119,7 @@ TEST(SerialLoss, OperatorDisconnectInsideAWriteStartsAfresh)
                 << frame.toStdString();
         QTest::qWait(700); // past the late answer to an abandoned clock frame
         EXPECT_EQ(records, 0);
-        EXPECT_EQ(engine.Shape1.value(), Indicator::Hidden);
+        EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Hidden);
         EXPECT_TRUE(parts.op.boxes.empty());
         station->ActionDisconnect.execute();
     }
@@ -150,21 +151,21 @@ TEST(SerialLoss, FarSideClosedUnderPollingAndUnderAWrite)
         if (writing) {
             station->ActionSetting().execute();
             ASSERT_TRUE(QTest::qWaitFor(
-                [&] { return engine.SettingsWritePending && ByteAt(engine.request(), 0) == 0x05; }, 10000))
-                << engine.log().lines().back().toStdString() << " " << engine.SettingsWritePending << " "
+                [&] { return engine.writePending(WriteKind::Settings) && ByteAt(engine.request(), 0) == 0x05; }, 10000))
+                << engine.log().lines().back().toStdString() << " " << engine.writePending(WriteKind::Settings) << " "
                 << test::Hex(engine.request()).toStdString() << " boxes " << parts.op.boxes.size();
         }
 
         sim.reset(); // the far side closes
         ASSERT_TRUE(QTest::qWaitFor([&] { return station->ActionConnect.isEnabled(); }, 5000)) << "the loss is noticed";
         const QString lost = QStringLiteral("Связь потеряна: ") + link;
-        EXPECT_EQ(engine.StatusPanel1.value(), lost);
+        EXPECT_EQ(engine.panel().StatusPanel1.value(), lost);
         EXPECT_EQ(LinesEqualTo(engine.log(), lost), 1);
         EXPECT_FALSE(station->ActionDisconnect.isEnabled());
         EXPECT_FALSE(engine.isConnected());
         EXPECT_EQ(records, 0);
         if (writing) {
-            EXPECT_EQ(engine.Shape1.value(), Indicator::Red);
+            EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Red);
             ASSERT_EQ(parts.op.boxes.size(), 1u);
             EXPECT_EQ(parts.op.boxes[0].text, Engine::WriteErrorText());
             parts.op.closeBox();

@@ -42,7 +42,7 @@ struct SerialStationParts {
         auto station = std::make_unique<Station>(
             Station::Platform{line ? *line : port, timers, op, facts, settings, ports, exportFiles, dir.path(), table});
         station->FormCreate(device);
-        station->ComboBaudChange(baudIndex);
+        station->panel().ComboBaudChange(baudIndex);
         return station;
     }
 };

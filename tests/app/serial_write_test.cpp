@@ -60,10 +60,10 @@ TEST(SerialWrite, EverySelectionReachesTheMeterAndReadsBack)
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.ActionSetting.isEnabled(); }, 5000));
     p.ActionSetting.execute();
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return s.station->engine().Shape1.value() == Indicator::Green; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.station->panel().Shape1.value() == Indicator::Green; }, 10000));
     EXPECT_EQ(s.records, 1);
     EXPECT_TRUE(s.op.boxes.empty());
-    EXPECT_EQ(s.station->engine().SpinAddr.value(), 5) << "the next requests go to the new address";
+    EXPECT_EQ(s.station->panel().SpinAddr.value(), 5) << "the next requests go to the new address";
     EXPECT_EQ(p.LabeledPass2.value(), QStringLiteral("7"));
 
     // The next poll cycle shows the meter's new state.
@@ -79,7 +79,7 @@ TEST(SerialWrite, EverySelectionReachesTheMeterAndReadsBack)
     // The clock went out from the pickers, which follow the PC clock of 9 March 2026.
     EXPECT_TRUE(p.LabeledCurTime.value().contains(QLocale().toString(QDate(2026, 3, 9), QLocale::ShortFormat)))
         << p.LabeledCurTime.value().toStdString();
-    EXPECT_EQ(s.station->engine().TimeoutCount, 0);
+    EXPECT_EQ(s.station->engine().timeoutCount(), 0);
     EXPECT_EQ(s.records, 1);
 }
 
@@ -94,7 +94,7 @@ TEST(SerialWrite, WrongAccessPasswordGivesRedTheBoxAndNoRecord)
     p.ActionSetting.execute();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !s.op.boxes.empty(); }, 10000));
     EXPECT_EQ(s.op.boxes[0].text, Engine::WriteErrorText());
-    EXPECT_EQ(s.station->engine().Shape1.value(), Indicator::Red);
+    EXPECT_EQ(s.station->panel().Shape1.value(), Indicator::Red);
     bool denied = false;
     for (const QString &line : s.station->engine().log().lines())
         denied = denied || line == QStringLiteral("Ошибка: Доступ запрещен");
@@ -115,7 +115,7 @@ TEST(SerialWrite, ASecondF12WhileTheFirstRunsAppendsAndRecordsOnce)
     p.ActionSetting.execute();
     p.ActionSetting.execute();
     EXPECT_GE(s.station->engine().commands().size(), 4);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return s.station->engine().Shape1.value() == Indicator::Green; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.station->panel().Shape1.value() == Indicator::Green; }, 10000));
     EXPECT_EQ(s.records, 1);
     QTest::qWait(300);
     EXPECT_EQ(s.records, 1);

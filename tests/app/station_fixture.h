@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/port_list.h"
 #include "app/settings_store.h"
 #include "app/station.h"
 #include "core/virtual_timers.h"
 #include "journals/xls_export_files.h"
 #include "link/fake_line.h"
+#include "link/port_list.h"
 #include "support/test_support.h"
 
 #include <QMap>

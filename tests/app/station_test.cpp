@@ -5,6 +5,7 @@
 #include "schedule/schedule_model.h"
 #include "station_fixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -57,8 +58,8 @@ TEST(Ports, WindowsNamesAreOpenedAsListedAndProbedAsCom)
     rig.ports.portNaming = PortNaming::Windows;
     rig.ports.names = {QStringLiteral("COM3")};
     Station &s = rig.start();
-    ASSERT_EQ(s.ports().size(), 1u);
-    EXPECT_EQ(s.ports()[0].device, QStringLiteral("COM3"));
+    ASSERT_EQ(s.panel().ports().size(), 1u);
+    EXPECT_EQ(s.panel().ports()[0].device, QStringLiteral("COM3"));
 
     StationRig bare;
     bare.ports.portNaming = PortNaming::Windows;
@@ -76,21 +77,21 @@ TEST(Ports, ListWithTheRegistryPortSelectedAndMenuChoice)
     rig.settings.exists = true;
     rig.settings.values.insert(QStringLiteral("Port"), 3);
     Station &s = rig.start();
-    ASSERT_EQ(s.ports().size(), 2u);
-    EXPECT_EQ(s.ports()[1].name, QStringLiteral("COM3"));
-    EXPECT_EQ(s.ports()[1].number, 3);
-    EXPECT_EQ(s.ComboPort.value(), 1);
-    EXPECT_EQ(s.NPort.value(), 3);
-    EXPECT_EQ(s.portNumber(), 3);
+    ASSERT_EQ(s.panel().ports().size(), 2u);
+    EXPECT_EQ(s.panel().ports()[1].name, QStringLiteral("COM3"));
+    EXPECT_EQ(s.panel().ports()[1].number, 3);
+    EXPECT_EQ(s.panel().ComboPort.value(), 1);
+    EXPECT_EQ(s.panel().NPort.value(), 3);
+    EXPECT_EQ(s.panel().portNumber(), 3);
 
-    s.PortMenuClick(1);
-    EXPECT_EQ(s.ComboPort.value(), 0);
-    EXPECT_EQ(s.NPort.value(), 1);
-    s.ComboPort.edit(1);
-    EXPECT_EQ(s.NPort.value(), 3);
-    EXPECT_EQ(s.portNumber(), 3);
-    s.PortMenuClick(7); // no such name: no selection
-    EXPECT_EQ(s.ComboPort.value(), -1);
+    s.panel().PortMenuClick(1);
+    EXPECT_EQ(s.panel().ComboPort.value(), 0);
+    EXPECT_EQ(s.panel().NPort.value(), 1);
+    s.panel().ComboPort.edit(1);
+    EXPECT_EQ(s.panel().NPort.value(), 3);
+    EXPECT_EQ(s.panel().portNumber(), 3);
+    s.panel().PortMenuClick(7); // no such name: no selection
+    EXPECT_EQ(s.panel().ComboPort.value(), -1);
 }
 
 TEST(Ports, ProbeWhenTheSystemListsNoPorts)
@@ -99,18 +100,18 @@ TEST(Ports, ProbeWhenTheSystemListsNoPorts)
     rig.ports.names.clear();
     rig.ports.present = {DeviceForPortNumber(2, PortNaming::Posix)};
     Station &s = rig.start();
-    ASSERT_EQ(s.ports().size(), 1u);
-    EXPECT_EQ(s.ports()[0].name, QStringLiteral("Com2"));
+    ASSERT_EQ(s.panel().ports().size(), 1u);
+    EXPECT_EQ(s.panel().ports()[0].name, QStringLiteral("Com2"));
     EXPECT_EQ(rig.ports.probed.size(), 8u);
-    EXPECT_EQ(s.ComboPort.value(), -1) << "port 1 from the registry is not among them";
+    EXPECT_EQ(s.panel().ComboPort.value(), -1) << "port 1 from the registry is not among them";
 }
 
 TEST(Ports, CommandLineDeviceIsAddedAndSelected)
 {
     StationRig rig;
     Station &s = rig.start(QStringLiteral("/dev/pts/9"));
-    ASSERT_EQ(s.ports().size(), 2u);
-    EXPECT_EQ(s.ComboPort.value(), 1);
+    ASSERT_EQ(s.panel().ports().size(), 2u);
+    EXPECT_EQ(s.panel().ComboPort.value(), 1);
     s.ActionConnect.execute();
     EXPECT_EQ(rig.line.openPort, QStringLiteral("/dev/pts/9"));
 }
@@ -120,12 +121,12 @@ TEST(Ports, NameWithoutNumberReportsTheConversionError)
     StationRig rig;
     rig.ports.names = {QStringLiteral("COM1"), QStringLiteral("COMX")};
     Station &s = rig.start();
-    s.ComboPort.edit(0);
-    s.ComboPort.edit(1);
+    s.panel().ComboPort.edit(0);
+    s.panel().ComboPort.edit(1);
     ASSERT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
-    EXPECT_EQ(s.portNumber(), 1);
-    EXPECT_EQ(s.NPort.value(), 1);
+    EXPECT_EQ(s.panel().portNumber(), 1);
+    EXPECT_EQ(s.panel().NPort.value(), 1);
 }
 
 TEST(Connection, EnablingRulesAcrossConnectTimeOutsAndDisconnect)
@@ -140,18 +141,18 @@ TEST(Connection, EnablingRulesAcrossConnectTimeOutsAndDisconnect)
     s.ActionConnect.execute();
     EXPECT_FALSE(s.ActionConnect.isEnabled());
     EXPECT_TRUE(s.ActionDisconnect.isEnabled());
-    EXPECT_FALSE(s.ComboPort.isEnabled());
-    EXPECT_FALSE(s.ComboBaud.isEnabled());
-    EXPECT_FALSE(s.NPortMenu.isEnabled());
-    EXPECT_FALSE(s.NBaudMenu.isEnabled());
+    EXPECT_FALSE(s.panel().ComboPort.isEnabled());
+    EXPECT_FALSE(s.panel().ComboBaud.isEnabled());
+    EXPECT_FALSE(s.panel().NPortMenu.isEnabled());
+    EXPECT_FALSE(s.panel().NBaudMenu.isEnabled());
     rig.timers.advance(300);
     EXPECT_TRUE(s.ActionSetting().isEnabled()) << "every reply chunk enables writing";
     EXPECT_TRUE(s.ActionFixDb.isEnabled());
 
     rig.meter.address = 9; // the meter goes quiet
-    rig.timers.advanceUntil([&] { return s.engine().TimeoutCount == 1; }, 3000);
+    rig.timers.advanceUntil([&] { return s.engine().timeoutCount() == 1; }, 3000);
     EXPECT_TRUE(s.ActionFindAddress.isEnabled());
-    rig.timers.advanceUntil([&] { return s.engine().TimeoutCount == 6; }, 10000);
+    rig.timers.advanceUntil([&] { return s.engine().timeoutCount() == 6; }, 10000);
     EXPECT_FALSE(s.ActionSetting().isEnabled());
     EXPECT_FALSE(s.ActionFixDb.isEnabled());
 
@@ -159,8 +160,8 @@ TEST(Connection, EnablingRulesAcrossConnectTimeOutsAndDisconnect)
     EXPECT_TRUE(s.ActionConnect.isEnabled());
     EXPECT_FALSE(s.ActionDisconnect.isEnabled());
     EXPECT_FALSE(s.ActionFindAddress.isEnabled());
-    EXPECT_TRUE(s.ComboPort.isEnabled());
-    EXPECT_TRUE(s.NBaudMenu.isEnabled());
+    EXPECT_TRUE(s.panel().ComboPort.isEnabled());
+    EXPECT_TRUE(s.panel().NBaudMenu.isEnabled());
     EXPECT_FALSE(s.ActionDisconnect.execute()) << "a disabled action does nothing";
 }
 
@@ -189,11 +190,11 @@ TEST(Connection, SpeedChoiceByComboAndMenu)
 {
     StationRig rig;
     Station &s = rig.start();
-    EXPECT_EQ(s.baud(), 4800);
-    s.ComboBaud.edit(3);
-    EXPECT_EQ(s.baud(), 9600);
-    s.N12001Click(0);
-    EXPECT_EQ(s.ComboBaud.value(), 0);
+    EXPECT_EQ(s.panel().baud(), 4800);
+    s.panel().ComboBaud.edit(3);
+    EXPECT_EQ(s.panel().baud(), 9600);
+    s.panel().N12001Click(0);
+    EXPECT_EQ(s.panel().ComboBaud.value(), 0);
     s.ActionConnect.execute();
     EXPECT_EQ(rig.line.baud, 1200);
 }
@@ -207,7 +208,7 @@ TEST(Close, StoresThePortAndTheDdmNumbersOnlyWhenAsked)
     p.CheckDdmRead.set(false);
     s.FormCreate();
     s.ActionConnect.execute();
-    s.ComboPort.edit(1); // locked while connected in the window; the model still follows
+    s.panel().ComboPort.edit(1); // locked while connected in the window; the model still follows
     s.FormClose();
     EXPECT_FALSE(s.ActionDisconnect.isEnabled()) << "closing disconnects first";
     EXPECT_EQ(rig.settings.values.value(QStringLiteral("Port")).toInt(), 4);
@@ -249,6 +250,47 @@ TEST(Start, ModesReachTheStationsControls)
         EXPECT_TRUE(s.ActionSpoilage.isEnabled());
         EXPECT_TRUE(s.ActionFixDb.isVisible());
     }
+}
+
+TEST(Link, ASilentMeterDisablesWritingAndInDatabaseModeSendsTheSearchBackToAddressZero)
+{
+    for (const bool sqlMode : {false, true}) {
+        SCOPED_TRACE(sqlMode ? "database mode" : "normal mode");
+        StationRig rig;
+        if (sqlMode) {
+            QFile marker(QDir(rig.dir.path()).filePath(kSqlMarkerFile));
+            ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+        }
+        Station &s = rig.start();
+        ASSERT_EQ(s.modes().SqlMode, sqlMode);
+        s.panel().SpinAddr.set(9);
+        rig.meter.address = 9;
+        s.ActionConnect.execute();
+        ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.ActionSetting().isEnabled(); }, 3000));
+        rig.meter.address = 3; // the meter goes quiet
+        ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.engine().timeoutCount() == 5; }, 10000));
+        EXPECT_EQ(s.panel().SpinAddr.value(), 9);
+        EXPECT_TRUE(s.ActionSetting().isEnabled());
+        ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.engine().timeoutCount() == 6; }, 3000));
+        EXPECT_EQ(s.panel().SpinAddr.value(), sqlMode ? 0 : 9);
+        EXPECT_FALSE(s.ActionSetting().isEnabled());
+        EXPECT_TRUE(s.meter().parameters().LabeledVersion.value().isEmpty()) << "the meter's fields are cleared";
+    }
+}
+
+TEST(Link, TheEndOfTheWriteIndicatorResetsTheMeterFields)
+{
+    StationRig rig;
+    Station &s = rig.start();
+    s.ActionConnect.execute();
+    ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.ActionSetting().isEnabled(); }, 3000));
+    ASSERT_TRUE(s.ActionSetting().execute());
+    ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.panel().Shape1.value() == Indicator::Green; }, 10000));
+    // Polling goes on under the indicator and reads the meter again.
+    rig.timers.advance(1900);
+    ASSERT_FALSE(s.meter().parameters().LabeledVersion.value().isEmpty());
+    ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.panel().Shape1.value() == Indicator::Hidden; }, 200));
+    EXPECT_TRUE(s.meter().parameters().LabeledVersion.value().isEmpty()) << "as \"&Сброс изменений\" does";
 }
 
 TEST(Start, AFailedDefaultsStepEndsTheStart)

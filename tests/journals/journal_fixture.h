@@ -28,7 +28,6 @@ namespace ordan::test {
 struct JournalHost final : EngineHost {
     void clearMeterData() override {}
     void recordProgramming() override { ++records; }
-    void executeActionReset() override {}
     void setWriteActionsEnabled(bool) override {}
     void setFindAddressEnabled(bool) override {}
     void replyAccepted(quint8 code) override
@@ -36,8 +35,7 @@ struct JournalHost final : EngineHost {
         if (onReplyAccepted)
             onReplyAccepted(code);
     }
-    void followClock() override {}
-    bool sqlMode() const override { return false; }
+    void meterSilent() override {}
     std::function<void(quint8)> onReplyAccepted;
     int records = 0;
 };
@@ -49,7 +47,8 @@ struct JournalEngine {
     FakeOperator op;
     FakeSystemFacts facts;
     JournalHost host;
-    Engine engine{line, timers, op, host, [this] { return facts.now(); }};
+    ConnectionPanel linkPanel{timers};
+    Engine engine{line, timers, op, host, linkPanel, [this] { return facts.now(); }};
 };
 
 // An engine on virtual time against the simulated meter, under a Russian locale.
@@ -63,7 +62,8 @@ struct JournalSimBench {
     FakeOperator op;
     FakeSystemFacts facts;
     JournalHost host;
-    Engine engine{line, timers, op, host, [this] { return facts.now(); }};
+    ConnectionPanel linkPanel{timers};
+    Engine engine{line, timers, op, host, linkPanel, [this] { return facts.now(); }};
     XlsExportFiles files;
 };
 

@@ -132,7 +132,7 @@ TEST_F(JournalStopTest, WriteQueuedBehindTheReadStillRunsAndIsRecorded)
     c.BitBtn3.execute();
     ASSERT_TRUE(timers.advanceUntil([&] { return c.Gauge2.value() >= 30; }, 60000));
     // A write sequence of three requests queued behind the journal's pages.
-    engine.SettingsWritePending = true;
+    engine.beginWrite(WriteKind::Settings);
     for (int i = 0; i < 3; ++i)
         engine.EnqueueRequest(Bytes({0x04, 0x02}));
     const size_t sent = endpoint.requests().size();
@@ -143,8 +143,8 @@ TEST_F(JournalStopTest, WriteQueuedBehindTheReadStillRunsAndIsRecorded)
     ASSERT_TRUE(timers.advanceUntil([&] { return host.records == 1; }, 15000));
     EXPECT_EQ(sentOf(0x04, sent), 3);
     EXPECT_LE(sentOf(0x13, sent), 0) << "the page on the wire was sent before";
-    EXPECT_FALSE(engine.SettingsWritePending);
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Green);
+    EXPECT_FALSE(engine.writePending(WriteKind::Settings));
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Green);
     EXPECT_TRUE(op.boxes.empty());
 }
 

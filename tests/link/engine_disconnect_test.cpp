@@ -18,12 +18,10 @@ using test::Hex;
 struct CountingHost final : EngineHost {
     void clearMeterData() override {}
     void recordProgramming() override { ++records; }
-    void executeActionReset() override {}
     void setWriteActionsEnabled(bool on) override { writeActions = on; }
     void setFindAddressEnabled(bool on) override { findAddress = on; }
     void replyAccepted(quint8) override {}
-    void followClock() override {}
-    bool sqlMode() const override { return false; }
+    void meterSilent() override {}
     int records = 0;
     bool writeActions = false;
     bool findAddress = false;
@@ -53,8 +51,10 @@ struct Rig {
     test::FakeOperator op;
     CountingHost host;
     test::TinyMeter meter;
-    Engine engine{line, timers, op, host,
-                  [this] { return QDateTime(QDate(2026, 12, 8), QTime(14, 0)).addMSecs(timers.now()); }};
+    ConnectionPanel linkPanel{timers};
+    Engine engine{line,      timers,
+                  op,        host,
+                  linkPanel, [this] { return QDateTime(QDate(2026, 12, 8), QTime(14, 0)).addMSecs(timers.now()); }};
 
     Rig()
     {
@@ -68,7 +68,7 @@ struct Rig {
             return answers;
         };
         engine.setDecoder(FunctionCode::ReadFirmwareVersion,
-                          [this](const QByteArray &r) { engine.MeterVersion = BcdDecode(ByteAt(r, 3)); });
+                          [this](const QByteArray &r) { engine.setMeterVersion(BcdDecode(ByteAt(r, 3))); });
         engine.log().setEngineering(true);
     }
 
@@ -91,7 +91,7 @@ struct Rig {
 
     void startWrite()
     {
-        engine.SettingsWritePending = true;
+        engine.beginWrite(WriteKind::Settings);
         engine.EnqueueRequest(kPassword);
         engine.EnqueueRequest(kClock);
         engine.EnqueueRequest(kBilling);
@@ -132,7 +132,7 @@ TEST(EngineDisconnect, ReconnectAtEveryMomentStartsWithTheVersionRequest)
             EXPECT_TRUE(r.engine.request().isEmpty());
             EXPECT_TRUE(r.engine.reply().isEmpty());
             EXPECT_TRUE(r.engine.commands().isEmpty());
-            EXPECT_FALSE(r.engine.SettingsWritePending);
+            EXPECT_FALSE(r.engine.writePending(WriteKind::Settings));
             EXPECT_EQ(r.line.parity(), Parity::Mark) << "the address phase starts afresh";
 
             // Reconnected at once, even before the old exchange's bytes would have come.
@@ -153,9 +153,9 @@ TEST(EngineDisconnect, ReconnectAtEveryMomentStartsWithTheVersionRequest)
             EXPECT_EQ(r.frameWritesSince(from, 0x14), 0u);
             EXPECT_EQ(r.frameWritesSince(from, 0x0E), 0u);
             EXPECT_EQ(r.host.records, 0);
-            EXPECT_EQ(r.engine.Shape1.value(), Indicator::Hidden);
+            EXPECT_EQ(r.engine.panel().Shape1.value(), Indicator::Hidden);
             EXPECT_TRUE(r.op.boxes.empty());
-            EXPECT_EQ(r.engine.TimeoutCount, 0);
+            EXPECT_EQ(r.engine.timeoutCount(), 0);
         }
     }
 }
@@ -202,16 +202,16 @@ TEST(EngineDisconnect, LostLineDisconnectsAndFailsAWriteUnderWay)
         EXPECT_FALSE(r.engine.sendTimerEnabled());
         EXPECT_FALSE(r.engine.awaitingReply());
         EXPECT_TRUE(r.engine.request().isEmpty());
-        EXPECT_FALSE(r.engine.SettingsWritePending);
+        EXPECT_FALSE(r.engine.writePending(WriteKind::Settings));
         EXPECT_FALSE(r.host.writeActions);
         EXPECT_EQ(r.host.records, 0);
         if (writing) {
-            EXPECT_EQ(r.engine.Shape1.value(), Indicator::Red);
+            EXPECT_EQ(r.engine.panel().Shape1.value(), Indicator::Red);
             ASSERT_EQ(r.op.boxes.size(), 1u);
             EXPECT_EQ(r.op.boxes[0].text, Engine::WriteErrorText());
             EXPECT_EQ(r.op.boxes[0].caption, QStringLiteral("Ошибка"));
         } else {
-            EXPECT_EQ(r.engine.Shape1.value(), Indicator::Hidden);
+            EXPECT_EQ(r.engine.panel().Shape1.value(), Indicator::Hidden);
             EXPECT_TRUE(r.op.boxes.empty());
         }
 

@@ -20,24 +20,16 @@ using test::Hex;
 struct FakeHost final : EngineHost {
     void clearMeterData() override { ++clears; }
     void recordProgramming() override { ++records; }
-    void executeActionReset() override
-    {
-        ++resets;
-        ++clears;
-    }
     void setWriteActionsEnabled(bool on) override { writeActions = on; }
     void setFindAddressEnabled(bool on) override { findAddress = on; }
     void replyAccepted(quint8 code) override { accepted.push_back(code); }
-    void followClock() override { ++follows; }
-    bool sqlMode() const override { return sql; }
+    void meterSilent() override { ++silences; }
 
     int clears = 0;
     int records = 0;
-    int resets = 0;
-    int follows = 0;
+    int silences = 0;
     bool writeActions = false;
     bool findAddress = false;
-    bool sql = false;
     std::vector<quint8> accepted;
 };
 
@@ -47,14 +39,16 @@ struct EngineFixture : ::testing::Test {
     test::FakeOperator op;
     FakeHost host;
     test::TinyMeter meter;
-    Engine engine{line, timers, op, host,
-                  [this] { return QDateTime(QDate(2026, 12, 8), QTime(14, 0)).addMSecs(timers.now()); }};
+    ConnectionPanel linkPanel{timers};
+    Engine engine{line,      timers,
+                  op,        host,
+                  linkPanel, [this] { return QDateTime(QDate(2026, 12, 8), QTime(14, 0)).addMSecs(timers.now()); }};
 
     EngineFixture()
     {
         line.responder = meter.responder();
         engine.setDecoder(FunctionCode::ReadFirmwareVersion,
-                          [this](const QByteArray &r) { engine.MeterVersion = BcdDecode(ByteAt(r, 3)); });
+                          [this](const QByteArray &r) { engine.setMeterVersion(BcdDecode(ByteAt(r, 3))); });
     }
 
     void connectAndStart()
@@ -129,9 +123,10 @@ TEST_F(EngineFixture, PollOrderFollowsTheMeterVersion)
         l.responder = m.responder();
         FakeHost h;
         test::FakeOperator o;
-        Engine e{l, t, o, h, [] { return QDateTime::currentDateTime(); }};
+        ConnectionPanel panel{t};
+        Engine e{l, t, o, h, panel, [] { return QDateTime::currentDateTime(); }};
         e.setDecoder(FunctionCode::ReadFirmwareVersion,
-                     [&](const QByteArray &r) { e.MeterVersion = BcdDecode(ByteAt(r, 3)); });
+                     [&](const QByteArray &r) { e.setMeterVersion(BcdDecode(ByteAt(r, 3))); });
         ASSERT_TRUE(e.connectLine(QStringLiteral("x"), 4800));
         t.advanceUntil([&] { return l.requests().size() >= c.codes.size(); }, 60000);
         std::vector<int> codes;
@@ -139,7 +134,7 @@ TEST_F(EngineFixture, PollOrderFollowsTheMeterVersion)
             codes.push_back(ByteAt(r, 0));
         codes.resize(c.codes.size());
         EXPECT_EQ(codes, c.codes) << "version " << c.major;
-        EXPECT_EQ(e.MeterVersion, c.major == 0x10 ? 10 : 5);
+        EXPECT_EQ(e.meterVersion(), c.major == 0x10 ? 10 : 5);
     }
 }
 
@@ -147,32 +142,34 @@ TEST_F(EngineFixture, WriteSequenceThatSucceedsIsRecordedOnceAndPollingResumes)
 {
     connectAndStart();
     timers.advanceUntil([&] { return line.requests().size() >= 4; }, 5000); // version, steps 0..2 on the wire
-    const quint8 savedStep = engine.PollStep;
+    const quint8 savedStep = engine.pollStep();
     const int clearsBefore = host.clears;
 
-    engine.SettingsWritePending = true;
+    engine.beginWrite(WriteKind::Settings);
     engine.EnqueueRequest(Bytes({0x14, 0x04, 0x01, 0x00}));
     engine.EnqueueRequest(Bytes({0x05, 0x0A, 0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80}));
     engine.EnqueueRequest(Bytes({0x0E, 0x03, 0x01}));
-    EXPECT_EQ(engine.PollStep, savedStep); // nothing appended while the sequence waits
+    EXPECT_EQ(engine.pollStep(), savedStep); // nothing appended while the sequence waits
     const size_t before = line.requests().size();
+    int hidden = 0;
+    QObject::connect(&linkPanel, &ConnectionPanel::indicatorHidden, [&] { ++hidden; });
 
-    timers.advanceUntil([&] { return engine.Shape1.value() == Indicator::Green; }, 5000);
-    ASSERT_EQ(engine.Shape1.value(), Indicator::Green);
+    timers.advanceUntil([&] { return engine.panel().Shape1.value() == Indicator::Green; }, 5000);
+    ASSERT_EQ(engine.panel().Shape1.value(), Indicator::Green);
     const auto codes = requestCodes(before);
     ASSERT_GE(codes.size(), 3u);
     EXPECT_EQ(std::vector<int>(codes.end() - 3, codes.end()), (std::vector<int>{0x14, 0x05, 0x0E}));
     EXPECT_EQ(host.records, 1);
     EXPECT_EQ(host.clears, clearsBefore + 1);
-    EXPECT_FALSE(engine.SettingsWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Settings));
     // The poll request appended after the write is the step where polling stopped.
     EXPECT_EQ(ByteAt(engine.commands().head(), 0), CodeByte(kPollCodes[savedStep]));
 
     timers.advance(1999);
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Green);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Green);
     timers.advance(1);
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Hidden);
-    EXPECT_EQ(host.resets, 1);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Hidden);
+    EXPECT_EQ(hidden, 1) << "the end of the indicator resets the fields";
     EXPECT_EQ(host.records, 1);
     EXPECT_TRUE(op.boxes.empty());
 }
@@ -186,7 +183,7 @@ TEST_F(EngineFixture, TimeOutInsideAWriteAbortsItWithTheBoxAndRecordsNothing)
             return std::nullopt;
         return meter.defaultReply(r);
     };
-    engine.SettingsWritePending = true;
+    engine.beginWrite(WriteKind::Settings);
     engine.EnqueueRequest(Bytes({0x14, 0x04, 0x01, 0x00}));
     engine.EnqueueRequest(Bytes({0x05, 0x0A, 0, 0, 0, 1, 1, 1, 0x26, 0}));
     engine.EnqueueRequest(Bytes({0x0E, 0x03, 0x01}));
@@ -196,16 +193,16 @@ TEST_F(EngineFixture, TimeOutInsideAWriteAbortsItWithTheBoxAndRecordsNothing)
     EXPECT_EQ(op.boxes[0].text, Engine::WriteErrorText());
     EXPECT_EQ(op.boxes[0].caption, QStringLiteral("Ошибка"));
     EXPECT_EQ(op.boxes[0].icon, BoxIcon::Error);
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Red);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Red);
     EXPECT_EQ(host.records, 0);
-    EXPECT_FALSE(engine.SettingsWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Settings));
     EXPECT_TRUE(logHas(QStringLiteral("Timeout.")));
 
     // No exchange starts while the box is open.
     const size_t writesWithBoxOpen = line.writes.size();
     timers.advance(5000);
     EXPECT_EQ(line.writes.size(), writesWithBoxOpen);
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Hidden); // the indicator goes out after 2 s regardless
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Hidden); // the indicator goes out after 2 s regardless
 
     ASSERT_TRUE(op.closeBox());
     timers.advanceUntil([&] { return line.requests().size() > 0 && line.writes.size() > writesWithBoxOpen + 1; }, 1000);
@@ -223,7 +220,7 @@ TEST_F(EngineFixture, AFailedReplyDuringAWriteShowsTheBoxAndPollingWaitsForIt)
             return AppendCrc(Bytes({0x94, 0x03, 0x06})); // access denied
         return meter.defaultReply(r);
     };
-    engine.SettingsWritePending = true;
+    engine.beginWrite(WriteKind::Settings);
     engine.EnqueueRequest(Bytes({0x14, 0x04, 0x07, 0x00}));
     engine.EnqueueRequest(Bytes({0x05, 0x0A, 0, 0, 0, 1, 1, 1, 0x26, 0}));
     timers.advanceUntil([&] { return !op.boxes.empty(); }, 5000);
@@ -268,10 +265,11 @@ TEST_F(EngineFixture, AnAbortedWriteSendsNothingMoreOfItAfterTheBoxCloses)
         l.responder = m.responder();
         FakeHost h;
         test::FakeOperator o;
-        Engine e{l, t, o, h, [] { return QDateTime::currentDateTime(); }};
+        ConnectionPanel panel{t};
+        Engine e{l, t, o, h, panel, [] { return QDateTime::currentDateTime(); }};
         ASSERT_TRUE(e.connectLine(QStringLiteral("x"), 4800));
         t.advanceUntil([&] { return l.requests().size() >= 2; }, 5000);
-        e.SettingsWritePending = true;
+        e.beginWrite(WriteKind::Settings);
         e.EnqueueRequest(Bytes({0x14, 0x04, 0x01, 0x00}));
         e.EnqueueRequest(Bytes({0x23, 0x04, 0x05, 0x00}));
         e.EnqueueRequest(Bytes({0x05, 0x0A, 0, 0, 0x12, 1, 1, 0x26, 0x03, 0}));
@@ -309,51 +307,51 @@ TEST_F(EngineFixture, WrongReplyWhilePollingSkipsOneStep)
     EXPECT_TRUE(logHas(QStringLiteral("Неверный отклик")));
 }
 
-TEST_F(EngineFixture, SixthConsecutiveTimeOutDisablesWritingAndOneReplyByteReenablesIt)
+TEST_F(EngineFixture, SixthConsecutiveTimeOutTakesTheMeterForGoneAndOneReplyByteReenablesWriting)
 {
-    host.sql = true;
-    engine.SpinAddr.set(9);
+    engine.panel().SpinAddr.set(9);
     meter.address = 3;
     connectAndStart();
     host.writeActions = true;
     const int clearsBefore = host.clears;
     for (int i = 1; i <= 5; ++i) {
-        timers.advanceUntil([&] { return engine.TimeoutCount == i; }, 2000);
+        timers.advanceUntil([&] { return engine.timeoutCount() == i; }, 2000);
         EXPECT_TRUE(host.writeActions) << i;
         EXPECT_TRUE(host.findAddress);
     }
+    EXPECT_EQ(host.silences, 0);
     EXPECT_EQ(host.clears, clearsBefore);
-    timers.advanceUntil([&] { return engine.TimeoutCount == 6; }, 2000);
-    EXPECT_FALSE(host.writeActions);
-    EXPECT_EQ(engine.SpinAddr.value(), 0); // database mode looks for the next meter at 0
-    EXPECT_EQ(host.clears, clearsBefore + 1);
-    timers.advanceUntil([&] { return engine.TimeoutCount == 7; }, 2000);
-    EXPECT_EQ(host.clears, clearsBefore + 2); // every further time-out repeats it
+    timers.advanceUntil([&] { return engine.timeoutCount() == 6; }, 2000);
+    EXPECT_EQ(host.silences, 1);
+    EXPECT_EQ(engine.panel().SpinAddr.value(), 9) << "where to look next is the station's choice";
+    timers.advanceUntil([&] { return engine.timeoutCount() == 7; }, 2000);
+    EXPECT_EQ(host.silences, 2); // every further time-out repeats it
+    host.writeActions = false;
 
-    meter.address = 0;
+    meter.address = 9;
     timers.advanceUntil([&] { return host.writeActions; }, 3000);
     EXPECT_TRUE(host.writeActions);
-    EXPECT_EQ(engine.TimeoutCount, 0);
+    EXPECT_EQ(engine.timeoutCount(), 0);
     EXPECT_FALSE(host.findAddress);
 }
 
 TEST_F(EngineFixture, PasswordEditCostsOneSilentTimeOutThenTheSameRequestGoesToThePlainAddress)
 {
-    engine.SpinAddr.set(4);
+    engine.panel().SpinAddr.set(4);
     meter.address = 4;
     connectAndStart();
     timers.advanceUntil([&] { return line.requests().size() >= 3; }, 5000);
     timers.advanceUntil([&] { return !engine.awaitingReply(); }, 5000);
-    engine.PasswordChanged = true;
+    engine.setPasswordChanged(true);
     const size_t writes = line.writes.size();
-    const int timeouts = engine.TimeoutCount;
+    const int timeouts = engine.timeoutCount();
     const qsizetype lines = engine.log().lineCount();
     const QByteArray head = engine.commands().head();
 
     timers.advanceUntil([&] { return line.writes.size() > writes; }, 1000);
     EXPECT_EQ(Hex(line.writes[writes].bytes), QStringLiteral("05")); // bus address + 1
-    timers.advanceUntil([&] { return !engine.PasswordChanged; }, 2000);
-    EXPECT_EQ(engine.TimeoutCount, timeouts);
+    timers.advanceUntil([&] { return !engine.passwordChanged(); }, 2000);
+    EXPECT_EQ(engine.timeoutCount(), timeouts);
     EXPECT_EQ(engine.log().lineCount(), lines);
     timers.advanceUntil([&] { return line.writes.size() > writes + 2; }, 1000);
     EXPECT_EQ(Hex(line.writes[writes + 1].bytes), QStringLiteral("04"));
@@ -378,17 +376,18 @@ TEST_F(EngineFixture, AddressSearchFindsTheMeter)
         l.responder = m.responder();
         FakeHost h;
         test::FakeOperator o;
-        Engine e{l, t, o, h, [] { return QDateTime::currentDateTime(); }};
+        ConnectionPanel panel{t};
+        Engine e{l, t, o, h, panel, [] { return QDateTime::currentDateTime(); }};
         ASSERT_TRUE(e.connectLine(QStringLiteral("x"), 4800));
         t.advance(160); // the first exchange to address 0 is waiting for its reply
         ASSERT_TRUE(e.awaitingReply());
         e.ActionFindAddressExecute();
-        EXPECT_EQ(e.SpinAddr.value(), 0);
-        e.SpinAddr.set(c.from);
+        EXPECT_EQ(panel.SpinAddr.value(), 0);
+        panel.SpinAddr.set(c.from);
         const qsizetype lines = e.log().lineCount();
-        t.advanceUntil([&] { return !e.AddressSearch; }, 20000);
-        EXPECT_FALSE(e.AddressSearch);
-        EXPECT_EQ(e.SpinAddr.value(), c.meter);
+        t.advanceUntil([&] { return !e.addressSearch(); }, 20000);
+        EXPECT_FALSE(e.addressSearch());
+        EXPECT_EQ(panel.SpinAddr.value(), c.meter);
         EXPECT_EQ(e.log().lineCount(), lines); // no time-out lines during the search
         const auto addresses = l.addressBytes();
         EXPECT_EQ(std::vector<quint8>(addresses.begin() + 1, addresses.end()), c.tried);
@@ -400,7 +399,7 @@ TEST_F(EngineFixture, DisconnectingMidWriteNeitherLightsTheIndicatorNorRecords)
 {
     connectAndStart();
     timers.advanceUntil([&] { return line.requests().size() >= 2; }, 5000);
-    engine.SettingsWritePending = true;
+    engine.beginWrite(WriteKind::Settings);
     engine.EnqueueRequest(Bytes({0x14, 0x04, 0x01, 0x00}));
     engine.EnqueueRequest(Bytes({0x05, 0x0A, 0, 0, 0, 1, 1, 1, 0x26, 0}));
     engine.EnqueueRequest(Bytes({0x0E, 0x03, 0x01}));
@@ -410,7 +409,7 @@ TEST_F(EngineFixture, DisconnectingMidWriteNeitherLightsTheIndicatorNorRecords)
     const size_t writes = line.writes.size();
     timers.advance(5000);
     EXPECT_EQ(line.writes.size(), writes);
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Hidden);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Hidden);
     EXPECT_EQ(host.records, 0);
     EXPECT_TRUE(op.boxes.empty());
     EXPECT_FALSE(host.findAddress);
@@ -442,7 +441,7 @@ TEST_F(EngineFixture, StrayByteAfterAValidReplyAbandonsTheQueueSilently)
 
 TEST_F(EngineFixture, ReplyCompletingAfterItsTimeOutIsDroppedWithoutAMessage)
 {
-    engine.SpinTimer.set(200);
+    engine.panel().SpinTimer.set(200);
     meter.answer = [this](const QByteArray &r) -> std::optional<QByteArray> { return meter.defaultReply(r); };
     connectAndStart();
     timers.advanceUntil([&] { return line.requests().size() >= 2; }, 5000);
@@ -462,7 +461,7 @@ TEST_F(EngineFixture, ReplyCompletingAfterItsTimeOutIsDroppedWithoutAMessage)
 
 TEST_F(EngineFixture, LateCompleteReplyInTheReplyPhaseAbandonsTheQueue)
 {
-    engine.SpinTimer.set(200);
+    engine.panel().SpinTimer.set(200);
     meter.answer = [this](const QByteArray &r) -> std::optional<QByteArray> {
         if (ByteAt(r, 0) == 0x04)
             return std::nullopt; // the reply comes later, by hand
@@ -500,12 +499,12 @@ TEST_F(EngineFixture, DsrAndBreakShowInStatusPanel1UntilTheNextReceiveEvent)
 {
     line.dsrState = false;
     connectAndStart();
-    EXPECT_EQ(engine.StatusPanel1.value(), QStringLiteral("DSR не установлен"));
-    timers.advanceUntil([&] { return engine.StatusPanel1.value().isEmpty(); }, 1000);
+    EXPECT_EQ(engine.panel().StatusPanel1.value(), QStringLiteral("DSR не установлен"));
+    timers.advanceUntil([&] { return engine.panel().StatusPanel1.value().isEmpty(); }, 1000);
     line.deliverBreak();
-    EXPECT_EQ(engine.StatusPanel1.value(), QStringLiteral("Break received"));
-    timers.advanceUntil([&] { return engine.StatusPanel1.value().isEmpty(); }, 1000);
-    EXPECT_TRUE(engine.StatusPanel1.value().isEmpty());
+    EXPECT_EQ(engine.panel().StatusPanel1.value(), QStringLiteral("Break received"));
+    timers.advanceUntil([&] { return engine.panel().StatusPanel1.value().isEmpty(); }, 1000);
+    EXPECT_TRUE(engine.panel().StatusPanel1.value().isEmpty());
 }
 
 TEST_F(EngineFixture, EchoWithExtraBytesSendsTheRequestAndDropsTheRest)
@@ -532,7 +531,7 @@ TEST_F(EngineFixture, WrongEchoSendsNothingAndTimesOut)
     connectAndStart();
     timers.advance(1100);
     EXPECT_TRUE(line.requests().empty());
-    EXPECT_EQ(engine.TimeoutCount, 1);
+    EXPECT_EQ(engine.timeoutCount(), 1);
 }
 
 TEST_F(EngineFixture, RtsIsRaisedForEveryTransmissionAndDroppedWhenTheBytesHaveLeft)
@@ -550,7 +549,7 @@ TEST_F(EngineFixture, SpinTimerChangeRestartsARunningTimeOut)
     connectAndStart();
     timers.advance(50 + 900);
     ASSERT_TRUE(engine.awaitingReply());
-    engine.SpinTimer.edit(300);
+    engine.panel().SpinTimer.edit(300);
     timers.advance(299);
     EXPECT_TRUE(engine.awaitingReply());
     timers.advance(1);
@@ -562,7 +561,7 @@ TEST_F(EngineFixture, SpinTimerChangeRestartsARunningTimeOut)
 TEST_F(EngineFixture, RandomChunksNeverLeaveTheEngineInconsistent)
 {
     std::mt19937 rng(20261209);
-    engine.SpinTimer.set(200);
+    engine.panel().SpinTimer.set(200);
     for (quint8 code = 0; code < 0x30; ++code) {
         engine.setDecoder(static_cast<FunctionCode>(code), [](const QByteArray &r) {
             // Decoders may read any offset; ByteAt keeps them inside the reply.
@@ -593,7 +592,7 @@ TEST_F(EngineFixture, RandomChunksNeverLeaveTheEngineInconsistent)
     for (int step = 0; step < 20000; ++step) {
         timers.advance(static_cast<qint64>(rng() % 20));
         if (rng() % 500 == 0) {
-            engine.SettingsWritePending = true;
+            engine.beginWrite(WriteKind::Settings);
             engine.EnqueueRequest(Bytes({0x14, 0x04, 0x01, 0x00}));
             engine.EnqueueRequest(Bytes({0x07, 0x02}));
         }
@@ -619,12 +618,12 @@ TEST_F(EngineFixture, AWriteQueuedBeforeTheFirstRequestIsDroppedNotRecorded)
     line.responder = meter.responder();
     ASSERT_TRUE(engine.connectLine(QStringLiteral("x"), 4800));
     timers.advance(20);
-    engine.SettingsWritePending = true;
+    engine.beginWrite(WriteKind::Settings);
     engine.EnqueueRequest(Bytes({0x14, 0x04, 0x01, 0x00}));
     timers.advance(2000);
     EXPECT_EQ(host.records, 0);
-    EXPECT_NE(engine.Shape1.value(), Indicator::Green);
-    EXPECT_FALSE(engine.SettingsWritePending);
+    EXPECT_NE(engine.panel().Shape1.value(), Indicator::Green);
+    EXPECT_FALSE(engine.writePending(WriteKind::Settings));
 }
 
 } // namespace

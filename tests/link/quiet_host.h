@@ -8,12 +8,10 @@ namespace ordan::test {
 struct QuietHost final : EngineHost {
     void clearMeterData() override {}
     void recordProgramming() override {}
-    void executeActionReset() override {}
     void setWriteActionsEnabled(bool) override {}
     void setFindAddressEnabled(bool) override {}
     void replyAccepted(quint8) override {}
-    void followClock() override {}
-    bool sqlMode() const override { return false; }
+    void meterSilent() override {}
 };
 
 } // namespace ordan::test

@@ -48,9 +48,10 @@ TEST(SerialPath, PollsTheSimulatedMeterOnAPseudoTerminal)
     SerialPortLine line;
     test::FakeOperator op;
     test::QuietHost host;
-    Engine engine(line, timers, op, host, [] { return QDateTime::currentDateTime(); });
+    ConnectionPanel linkPanel{timers};
+    Engine engine(line, timers, op, host, linkPanel, [] { return QDateTime::currentDateTime(); });
     engine.setDecoder(FunctionCode::ReadFirmwareVersion,
-                      [&](const QByteArray &r) { engine.MeterVersion = BcdDecode(ByteAt(r, 3)); });
+                      [&](const QByteArray &r) { engine.setMeterVersion(BcdDecode(ByteAt(r, 3))); });
     engine.log().setEngineering(true);
     engine.log().CheckBox_Terminal.set(true);
 
@@ -67,7 +68,7 @@ TEST(SerialPath, PollsTheSimulatedMeterOnAPseudoTerminal)
         codes.push_back(r.left(2).toInt(nullptr, 16));
     codes.resize(13);
     EXPECT_EQ(codes, (std::vector<int>{0x00, 0x00, 0x01, 0x04, 0x0D, 0x0F, 0x0A, 0x11, 0x0C, 0x06, 0x22, 0x2A, 0x00}));
-    EXPECT_EQ(engine.TimeoutCount, 0);
+    EXPECT_EQ(engine.timeoutCount(), 0);
 
     ASSERT_TRUE(engine.disconnectLine());
     const qint32 sent = engine.sendCount();
@@ -97,8 +98,9 @@ TEST(SerialPath, HungUpTerminalIsALostLine)
     SerialPortLine line;
     test::FakeOperator op;
     test::QuietHost host;
-    Engine engine(line, timers, op, host, [] { return QDateTime::currentDateTime(); });
-    engine.SpinTimer.set(200);
+    ConnectionPanel linkPanel{timers};
+    Engine engine(line, timers, op, host, linkPanel, [] { return QDateTime::currentDateTime(); });
+    engine.panel().SpinTimer.set(200);
     QStringList lost;
     QObject::connect(&engine, &Engine::lineLost, &engine, [&](const QString &reason) { lost << reason; });
     ASSERT_TRUE(engine.connectLine(QString::fromLocal8Bit(name), 9600)) << line.errorText().toStdString();

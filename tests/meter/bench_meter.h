@@ -26,7 +26,6 @@ struct MeterHost final : EngineHost {
             panel->ClearMeterData();
     }
     void recordProgramming() override { ++records; }
-    void executeActionReset() override { clearMeterData(); }
     void setWriteActionsEnabled(bool on) override
     {
         if (panel)
@@ -34,17 +33,15 @@ struct MeterHost final : EngineHost {
     }
     void setFindAddressEnabled(bool) override {}
     void replyAccepted(quint8) override {}
-    void followClock() override
+    void meterSilent() override
     {
-        if (panel)
-            panel->followClock();
+        setWriteActionsEnabled(false);
+        clearMeterData();
     }
-    bool sqlMode() const override { return sql; }
 
     MeterPanel *panel = nullptr;
     int clears = 0;
     int records = 0;
-    bool sql = false;
 };
 
 // A meter on the bench with every read group filled; writes need the access password.
@@ -116,16 +113,25 @@ struct MeterBenchFixture : ::testing::Test {
     FakeSystemFacts facts;
     MeterHost host;
     BenchMeter meter;
-    Engine engine{line, timers, op, host, [this] { return facts.now(); }};
+    ConnectionPanel linkPanel{timers};
+    Engine engine{line, timers, op, host, linkPanel, [this] { return facts.now(); }};
     std::unique_ptr<MeterPanel> panel;
+    std::unique_ptr<Timer> clockTimer = timers.createTimer(500);
 
     explicit MeterBenchFixture(Modes modes = {})
     {
         facts.elapsedMs = [this] { return timers.now(); };
-        host.sql = modes.SqlMode;
         line.responder = meter.tiny.responder();
         panel = std::make_unique<MeterPanel>(engine, op, facts, modes);
         host.panel = panel.get();
+        // As the station does: the end of the write indicator clears the fields, and the
+        // pickers follow the PC clock.
+        QObject::connect(&linkPanel, &ConnectionPanel::indicatorHidden, [this] { host.clearMeterData(); });
+        clockTimer->setHandler([this] {
+            if (panel)
+                panel->followClock();
+        });
+        clockTimer->enable();
     }
     ~MeterBenchFixture() override { host.panel = nullptr; }
 

@@ -15,7 +15,7 @@ TEST_F(MeterBenchFixture, OnePollCycleFillsThePages)
     connect();
     // Version first, then the eleven poll steps of a version 10 meter.
     ASSERT_TRUE(exchange(12));
-    ASSERT_EQ(engine.MeterVersion, 10);
+    ASSERT_EQ(engine.meterVersion(), 10);
 
     EXPECT_EQ(p().LabeledVersion.value(), QStringLiteral("10.3"));
     EXPECT_EQ(p().SpinEdit_Number.value(), 77881);

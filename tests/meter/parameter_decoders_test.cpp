@@ -26,6 +26,7 @@ struct MeterDecodersTest : ::testing::Test {
     Modes modes;
     MeterParameters p{modes};
     int meterVersion = 0;
+    const std::function<void(int)> setVersion = [this](int v) { meterVersion = v; };
     std::vector<int> lookups;
     LastClockSetLookup lookup = [this](int n) {
         lookups.push_back(n);
@@ -121,7 +122,7 @@ TEST(MeterSerialNumberAddress, EditOfTheNumberInDatabaseModeSetsTheAddressToo)
 TEST_F(MeterDecodersTest, VersionShowsMajorDotMinorAndSwitchesTheExtendedControls)
 {
     QSignalSpy spy(&p, &MeterParameters::extendedVersionChanged);
-    ASSERT_TRUE(DecodeFirmwareVersion(MakeFrame(0x00, Bytes({0x05, 0x09})), p, meterVersion));
+    ASSERT_TRUE(DecodeFirmwareVersion(MakeFrame(0x00, Bytes({0x05, 0x09})), p, setVersion));
     EXPECT_EQ(p.LabeledVersion.value(), QStringLiteral("9.5"));
     EXPECT_EQ(meterVersion, 9);
     for (TextField *label : p.ddmLabels())
@@ -129,7 +130,7 @@ TEST_F(MeterDecodersTest, VersionShowsMajorDotMinorAndSwitchesTheExtendedControl
     ASSERT_EQ(spy.count(), 1);
     EXPECT_FALSE(spy.at(0).at(0).toBool());
 
-    DecodeFirmwareVersion(MakeFrame(0x00, Bytes({0x05, 0x10})), p, meterVersion);
+    DecodeFirmwareVersion(MakeFrame(0x00, Bytes({0x05, 0x10})), p, setVersion);
     EXPECT_EQ(p.LabeledVersion.value(), QStringLiteral("10.5"));
     EXPECT_EQ(meterVersion, 10);
     for (TextField *label : p.ddmLabels())
@@ -140,7 +141,7 @@ TEST_F(MeterDecodersTest, VersionShowsMajorDotMinorAndSwitchesTheExtendedControl
 
 TEST_F(MeterDecodersTest, VersionBcdDigitsAreNotChecked)
 {
-    DecodeFirmwareVersion(MakeFrame(0x00, Bytes({0x1A, 0xFF})), p, meterVersion);
+    DecodeFirmwareVersion(MakeFrame(0x00, Bytes({0x1A, 0xFF})), p, setVersion);
     EXPECT_EQ(p.LabeledVersion.value(), QStringLiteral("165.20"));
     EXPECT_EQ(meterVersion, 165);
 }
@@ -388,7 +389,9 @@ TEST(MeterShortReplies, EveryDecoderIgnoresEveryTruncatedReply)
     int version = 0;
     const Case cases[] = {
         {"0", MakeFrame(0x00, Bytes({0x05, 0x10})),
-         [&](QByteArrayView r, MeterParameters &p) { return DecodeFirmwareVersion(r, p, version); }},
+         [&](QByteArrayView r, MeterParameters &p) {
+             return DecodeFirmwareVersion(r, p, [&](int v) { version = v; });
+         }},
         {"1", MakeFrame(0x01, Bytes({0x39, 0x30, 0x01})),
          [](QByteArrayView r, MeterParameters &p) { return DecodeSerialNumber(r, p, {}); }},
         {"4", MakeFrame(0x04, Bytes({0x30, 0x15, 0x10, 0x02, 0x08, 0x12, 0x26, 0x80})),

@@ -23,7 +23,8 @@ struct MeterWriterTest : ::testing::Test {
     test::FakeOperator op;
     test::FakeSystemFacts facts;
     test::MeterHost host;
-    Engine engine{line, timers, op, host, [this] { return facts.now(); }};
+    ConnectionPanel linkPanel{timers};
+    Engine engine{line, timers, op, host, linkPanel, [this] { return facts.now(); }};
     std::unique_ptr<MeterPanel> panel;
 
     explicit MeterWriterTest(Modes modes = {})
@@ -57,11 +58,11 @@ struct MeterWriterTest : ::testing::Test {
 
 TEST_F(MeterWriterTest, DefaultLocalSequenceIsAccessPasswordAndClock)
 {
-    EXPECT_FALSE(engine.SettingsWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Settings));
     EXPECT_EQ(write(),
               (std::vector<QString>{Frame(Bytes({0x14, 0x04, 0x01, 0x00})),
                                     Frame(Bytes({0x05, 0x0A, 0x09, 0x05, 0x07, 0x01, 0x09, 0x03, 0x26, 0x00}))}));
-    EXPECT_TRUE(engine.SettingsWritePending);
+    EXPECT_TRUE(engine.writePending(WriteKind::Settings));
     EXPECT_EQ(Hex(engine.commands().at(0)), QStringLiteral("00 02 80 71")) << "in flight, not displaced";
 }
 
@@ -164,7 +165,7 @@ TEST_F(MeterWriterTest, ScheduleThatCannotBeWrittenStopsTheWholeWrite)
     p().CheckShedule.edit(true);
     panel->hooks.scheduleZonesBody = [] { return std::optional<QByteArray>(); };
     EXPECT_TRUE(write().empty());
-    EXPECT_FALSE(engine.SettingsWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Settings));
     EXPECT_TRUE(op.boxes.empty()) << "the schedule has told the operator";
 }
 
@@ -185,7 +186,7 @@ TEST_F(MeterWriterTest, DdmNumbersOutsideTheFrameAreRefused)
     p().CheckDDM.edit(true);
     p().SpinEditB.edit(-2);
     EXPECT_TRUE(write().empty());
-    EXPECT_FALSE(engine.SettingsWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Settings));
     ASSERT_EQ(op.boxes.size(), 1u);
     EXPECT_EQ(op.boxes[0].caption, QStringLiteral("Ошибка"));
     p().SpinEditB.edit(16777215);
@@ -216,9 +217,9 @@ TEST(MeterPasswordRule, EnablingOfTheWrite)
 
 TEST_F(MeterWriterTest, PasswordEditsDecideTheActionAndAddressTheNeighbourOnce)
 {
-    engine.PasswordChanged = false;
+    engine.setPasswordChanged(false);
     p().LabeledPass2.edit(QStringLiteral("abc"));
-    EXPECT_TRUE(engine.PasswordChanged);
+    EXPECT_TRUE(engine.passwordChanged());
     EXPECT_FALSE(p().ActionSetting.isEnabled());
     panel->setWriteActionsEnabled(true);
     EXPECT_FALSE(p().ActionSetting.isEnabled()) << "a reply does not override the password rule";
@@ -240,7 +241,7 @@ TEST_F(MeterWriterTest, TheRuleIsTestedAgainWhenTheActionRuns)
     ASSERT_TRUE(p().ActionSetting.isEnabled()) << "set() runs no change handler";
     p().ActionSetting.execute();
     EXPECT_TRUE(queued().empty());
-    EXPECT_FALSE(engine.SettingsWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Settings));
     EXPECT_FALSE(p().ActionSetting.isEnabled());
 }
 
@@ -252,7 +253,7 @@ TEST_F(MeterWriterTest, BillingDayResetQueuesPasswordAndResetEachTime)
     const QString pass = Frame(Bytes({0x14, 0x04, 0x02, 0x01}));
     const QString reset = Frame(Bytes({0x24, 0x02}));
     EXPECT_EQ(queued(), (std::vector<QString>{pass, reset, pass, reset}));
-    EXPECT_FALSE(engine.SettingsWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Settings));
 }
 
 struct MeterSqlWriterTest : MeterWriterTest {
@@ -276,7 +277,7 @@ TEST_F(MeterSqlWriterTest, ServerClockFailureQueuesNothing)
 {
     panel->hooks.syncClockFromServer = [] { return std::optional<QString>(QStringLiteral("Нет связи с сервером")); };
     EXPECT_TRUE(write().empty());
-    EXPECT_FALSE(engine.SettingsWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Settings));
     ASSERT_EQ(op.boxes.size(), 1u);
     EXPECT_EQ(op.boxes[0].text, QStringLiteral("Нет связи с сервером."));
     EXPECT_EQ(op.boxes[0].caption, QStringLiteral("Программирование ОРДАН-04-3ТГ и Велм 732"));
@@ -293,7 +294,7 @@ struct MeterWriteOnTheBench : test::MeterBenchFixture {
     void press() { ASSERT_TRUE(p().ActionSetting.execute()); }
     bool finished()
     {
-        return timers.advanceUntil([&] { return !engine.SettingsWritePending; }, 60000);
+        return timers.advanceUntil([&] { return !engine.writePending(WriteKind::Settings); }, 60000);
     }
 };
 
@@ -302,14 +303,14 @@ TEST_F(MeterWriteOnTheBench, SuccessLightsGreenRecordsOnceAndReadsBack)
     const int clearsBefore = host.clears;
     press();
     ASSERT_TRUE(finished());
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Green);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Green);
     EXPECT_EQ(host.records, 1);
     EXPECT_EQ(host.clears, clearsBefore + 1);
     ASSERT_EQ(meter.writes.size(), 1u);
     EXPECT_EQ(ByteAt(meter.writes[0], 0), 0x05);
     EXPECT_TRUE(op.boxes.empty());
     timers.advance(2000);
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Hidden);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Hidden);
     EXPECT_EQ(host.records, 1);
 }
 
@@ -318,7 +319,7 @@ TEST_F(MeterWriteOnTheBench, WrongAccessPasswordIsRedWithTheBoxAndNoRecord)
     meter.password = 7;
     press();
     ASSERT_TRUE(finished());
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Red);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Red);
     ASSERT_EQ(op.boxes.size(), 1u);
     EXPECT_EQ(op.boxes[0].text, Engine::WriteErrorText());
     EXPECT_EQ(host.records, 0);
@@ -335,7 +336,7 @@ TEST_F(MeterWriteOnTheBench, SecondPressWhileTheFirstRunsAppendsAndRecordsOnce)
     ASSERT_TRUE(finished());
     EXPECT_EQ(host.records, 1);
     EXPECT_EQ(meter.writes.size(), 2u);
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Green);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Green);
 }
 
 TEST_F(MeterWriteOnTheBench, AcknowledgedAddressIsUsedFromTheNextRequestOn)
@@ -346,7 +347,7 @@ TEST_F(MeterWriteOnTheBench, AcknowledgedAddressIsUsedFromTheNextRequestOn)
     p().CheckDDM.edit(true);
     press();
     ASSERT_TRUE(finished());
-    EXPECT_EQ(engine.SpinAddr.value(), 9);
+    EXPECT_EQ(engine.panel().SpinAddr.value(), 9);
     EXPECT_EQ(meter.tiny.address, 9);
     ASSERT_EQ(meter.writes.size(), 2u);
     EXPECT_EQ(ByteAt(meter.writes[1], 0), 0x0B) << "the DDM numbers went to the new address";
@@ -362,8 +363,8 @@ TEST_F(MeterWriteOnTheBench, FailedAddressWriteKeepsTheOldAddress)
     p().SpinNewAddr.edit(9);
     press();
     ASSERT_TRUE(finished());
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Red);
-    EXPECT_EQ(engine.SpinAddr.value(), 0);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Red);
+    EXPECT_EQ(engine.panel().SpinAddr.value(), 0);
     ASSERT_TRUE(op.closeBox());
     ASSERT_TRUE(exchange(2));
     EXPECT_EQ(line.addressBytes().back(), 0);
@@ -388,7 +389,7 @@ TEST_F(MeterWriteOnTheBench, NewPasswordBecomesTheAccessPasswordOnceTheMeterHasI
     ASSERT_TRUE(finished());
     EXPECT_EQ(meter.password, 5);
     EXPECT_EQ(p().LabeledPass2.value(), QStringLiteral("5"));
-    EXPECT_FALSE(engine.PasswordChanged);
+    EXPECT_FALSE(engine.passwordChanged());
     EXPECT_EQ(host.records, 1);
 }
 
@@ -403,7 +404,7 @@ TEST_F(MeterWriteOnTheBench, BillingDayResetNeitherRecordsNorTakesTheNewPassword
     EXPECT_EQ(p().LabeledPass2.value(), QStringLiteral("1"));
     EXPECT_EQ(meter.password, 1);
     EXPECT_EQ(host.records, 0);
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Hidden);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Hidden);
 }
 
 } // namespace

@@ -19,7 +19,8 @@ struct MeterSimulatedBench : ::testing::Test {
     test::FakeOperator op;
     test::FakeSystemFacts facts;
     test::MeterHost host;
-    Engine engine{line, timers, op, host, [this] { return facts.now(); }};
+    ConnectionPanel linkPanel{timers};
+    Engine engine{line, timers, op, host, linkPanel, [this] { return facts.now(); }};
     MeterPanel panel{engine, op, facts, Modes{}};
 
     static MeterState State()
@@ -57,7 +58,7 @@ TEST_F(MeterSimulatedBench, OnePollCycleShowsTheMeter)
     ASSERT_TRUE(cycle());
 
     EXPECT_EQ(p().LabeledVersion.value(), QStringLiteral("10.3"));
-    EXPECT_EQ(engine.MeterVersion, 10);
+    EXPECT_EQ(engine.meterVersion(), 10);
     EXPECT_EQ(p().SpinEdit_Number.value(), 77881);
     EXPECT_TRUE(p().LabeledCurTime.value().startsWith(QStringLiteral("08.12.2026 10:15:3")))
         << p().LabeledCurTime.value().toStdString();
@@ -91,8 +92,8 @@ TEST_F(MeterSimulatedBench, SettingsWriteReachesTheMeter)
     p().SpinHour.edit(7);
     panel.hooks.oneTariff = [] { return true; };
     ASSERT_TRUE(p().ActionSetting.execute());
-    ASSERT_TRUE(timers.advanceUntil([&] { return !engine.SettingsWritePending; }, 60000));
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Green);
+    ASSERT_TRUE(timers.advanceUntil([&] { return !engine.writePending(WriteKind::Settings); }, 60000));
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Green);
     EXPECT_EQ(host.records, 1);
     meter.sync();
     EXPECT_EQ(meter.state().clock().date(), QDate(2027, 1, 2));

@@ -177,7 +177,7 @@ CENTRAL_TEST(FixDbRecordsOnlyWhatWasReadAndLightsTheIndicator)
     station().setWriteActionsEnabled(true);
     ASSERT_TRUE(station().ActionFixDb.execute());
     EXPECT_EQ(spies->indicatorCalls, 1);
-    EXPECT_EQ(station().engine().Shape1.value(), Indicator::Green);
+    EXPECT_EQ(station().panel().Shape1.value(), Indicator::Green);
     const int op = latestOperation();
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv WHERE operation_id = ? AND reset = 0 AND "
                        "date_time IS NULL AND summer IS NULL AND address IS NULL AND pass IS NULL AND "
@@ -255,13 +255,13 @@ CENTRAL_TEST(FixDbThatFailsToRecordLeavesTheIndicatorOut)
         EXPECT_EQ(rig.op.boxes[0].caption, u"Ошибка БД"_s);
         EXPECT_TRUE(rig.op.boxes[0].text.startsWith(u"Ошибка записи в БД: "_s));
         EXPECT_EQ(spies->indicatorCalls, 0) << qPrintable(table);
-        EXPECT_NE(station().engine().Shape1.value(), Indicator::Green);
+        EXPECT_NE(station().panel().Shape1.value(), Indicator::Green);
         EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation"_s), 0);
     }
     session->replace = {};
     ASSERT_TRUE(station().ActionFixDb.execute());
     EXPECT_EQ(spies->indicatorCalls, 1);
-    EXPECT_EQ(station().engine().Shape1.value(), Indicator::Green);
+    EXPECT_EQ(station().panel().Shape1.value(), Indicator::Green);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv"_s), 1);
 }
 

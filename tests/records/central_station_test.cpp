@@ -96,7 +96,7 @@ protected:
     {
         if (!station().ActionSetting().execute())
             return false;
-        return rig.timers.advanceUntil([&] { return !station().engine().SettingsWritePending; }, 60000);
+        return rig.timers.advanceUntil([&] { return !station().engine().writePending(WriteKind::Settings); }, 60000);
     }
 
     Station &station() { return *rig.station; }
@@ -124,7 +124,7 @@ SIM_TEST(WriteIsRecordedAsAnOperationWithItsSettings)
     EXPECT_LE(*drift, 0.5);
     ASSERT_TRUE(p().CheckAddr.value()) << "database mode writes the address";
     ASSERT_TRUE(write());
-    EXPECT_EQ(station().engine().Shape1.value(), Indicator::Green);
+    EXPECT_EQ(station().panel().Shape1.value(), Indicator::Green);
     EXPECT_TRUE(rig.op.boxes.empty()) << qPrintable(rig.op.boxes.front().text);
     EXPECT_EQ(rig.facts.clockSets.size(), 2u) << "the write follows the server's clock first";
 
@@ -225,7 +225,7 @@ SIM_TEST(FixDbRecordsTheMeterAsItIs)
     startAndConnect();
     ASSERT_TRUE(station().ActionFixDb.isEnabled());
     ASSERT_TRUE(station().ActionFixDb.execute());
-    EXPECT_EQ(station().engine().Shape1.value(), Indicator::Green);
+    EXPECT_EQ(station().panel().Shape1.value(), Indicator::Green);
     EXPECT_TRUE(rig.op.boxes.empty());
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM set_ordan_klv k JOIN operation o ON o.operation_id = k.operation_id "
                        "WHERE o.plant_id = ? AND k.address IS NULL AND k.date_time IS NULL AND k.reset = 0 "

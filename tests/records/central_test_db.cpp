@@ -22,7 +22,7 @@ std::unique_ptr<CentralSpies> WatchCentral(Station &station)
     auto spies = std::make_unique<CentralSpies>();
     CentralSpies *sp = spies.get();
     QObject::connect(&station, &Station::endProgramRequested, [sp] { ++sp->endProgramCalls; });
-    Field<Indicator> &indicator = station.engine().Shape1;
+    Field<Indicator> &indicator = station.panel().Shape1;
     QObject::connect(&indicator, &FieldBase::valueChanged, [sp, &indicator] {
         if (indicator.value() == Indicator::Green)
             ++sp->indicatorCalls;

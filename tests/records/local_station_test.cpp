@@ -71,9 +71,11 @@ protected:
     void write()
     {
         ASSERT_TRUE(p().ActionSetting.execute());
-        ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Green; }, 30000, 10));
+        ASSERT_TRUE(
+            rig.timers.advanceUntil([this] { return station->panel().Shape1.value() == Indicator::Green; }, 30000, 10));
         ASSERT_TRUE(rig.op.boxes.empty()) << rig.op.boxes[0].text.toStdString();
-        ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Hidden; }, 5000, 10));
+        ASSERT_TRUE(
+            rig.timers.advanceUntil([this] { return station->panel().Shape1.value() == Indicator::Hidden; }, 5000, 10));
     }
     QJsonArray records()
     {
@@ -205,7 +207,8 @@ TEST_F(LocalStationSim, AFailedWriteRecordsNothing)
     connect();
     meter.state().password = 9; // the access password no longer fits
     ASSERT_TRUE(p().ActionSetting.execute());
-    ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Red; }, 30000, 10));
+    ASSERT_TRUE(
+        rig.timers.advanceUntil([this] { return station->panel().Shape1.value() == Indicator::Red; }, 30000, 10));
     ASSERT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_EQ(rig.op.boxes[0].text, Engine::WriteErrorText());
     QString error;
@@ -218,7 +221,8 @@ TEST_F(LocalStationSim, ATableSetReadOnlyLosesTheRowAndTheStationGoesOn)
     connect();
     ASSERT_TRUE(QFile::setPermissions(table.path(), QFileDevice::ReadOwner));
     ASSERT_TRUE(p().ActionSetting.execute());
-    ASSERT_TRUE(rig.timers.advanceUntil([this] { return engine().Shape1.value() == Indicator::Green; }, 30000, 10));
+    ASSERT_TRUE(
+        rig.timers.advanceUntil([this] { return station->panel().Shape1.value() == Indicator::Green; }, 30000, 10));
     ASSERT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_TRUE(rig.op.boxes[0].text.startsWith(S("Ошибка записи в БД: ")));
     EXPECT_EQ(rig.op.boxes[0].caption, S("Ошибка БД"));

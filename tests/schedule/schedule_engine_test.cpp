@@ -17,7 +17,7 @@ struct ScheduleEngineTest : ScheduleFixture {
     }
     void waitIndicator(Indicator i)
     {
-        timers.advanceUntil([this, i] { return engine.Shape1.value() == i; }, 60000);
+        timers.advanceUntil([this, i] { return engine.panel().Shape1.value() == i; }, 60000);
     }
     std::vector<QString> seenSince(size_t from) const
     {
@@ -36,7 +36,7 @@ TEST_F(ScheduleEngineTest, ButtonsNeedAConnection)
     model.BtnWriteScheduleClick(); // the line is down
     model.BtnReadScheduleClick();
     EXPECT_TRUE(engine.commands().isEmpty());
-    EXPECT_FALSE(engine.ScheduleWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Schedule));
     EXPECT_EQ(model.ListCel.value(), DefaultHolidays());
     model.setConnected(false);
     EXPECT_FALSE(model.BtnReadSchedule.isEnabled());
@@ -49,7 +49,7 @@ TEST_F(ScheduleEngineTest, VersionNineAndUnknownReadAndWriteTheZonesOnly)
         SCOPED_TRACE(version);
         meter.major = version == 9 ? 0x09 : 0x00;
         connect();
-        engine.MeterVersion = version; // a version-0 reply leaves it at 0 anyway
+        engine.setMeterVersion(version); // a version-0 reply leaves it at 0 anyway
         model.applyMeterVersion(version);
         model.CheckOneTarif.edit(false);
         // Marks are not examined up to version 9.
@@ -63,12 +63,12 @@ TEST_F(ScheduleEngineTest, VersionNineAndUnknownReadAndWriteTheZonesOnly)
 
         before = engine.commands().size();
         EXPECT_TRUE(model.BtnWriteSchedule.execute());
-        EXPECT_TRUE(engine.ScheduleWritePending);
+        EXPECT_TRUE(engine.writePending(WriteKind::Schedule));
         EXPECT_EQ(
             queued(before),
             (std::vector<QString>{u"14 04 01 00"_s, u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30"_s}));
         waitIndicator(Indicator::Green);
-        EXPECT_FALSE(engine.ScheduleWritePending);
+        EXPECT_FALSE(engine.writePending(WriteKind::Schedule));
         ASSERT_TRUE(engine.disconnectLine());
         model.setConnected(false);
         waitIndicator(Indicator::Hidden);
@@ -79,7 +79,7 @@ TEST_F(ScheduleEngineTest, VersionNineAndUnknownReadAndWriteTheZonesOnly)
 TEST_F(ScheduleEngineTest, SingleTariffWithVersionTenSendsPasswordAndOneTariff)
 {
     connect();
-    ASSERT_EQ(engine.MeterVersion, 10);
+    ASSERT_EQ(engine.meterVersion(), 10);
     const qsizetype before = engine.commands().size();
     model.BtnWriteSchedule.execute();
     EXPECT_EQ(queuedFrames(before),
@@ -161,7 +161,7 @@ TEST_F(ScheduleEngineTest, WriteThenReadBackIntoAClearedEditor)
     ASSERT_NE(model.schedule(), written);
     model.BtnReadSchedule.execute();
     EXPECT_TRUE(model.ListCel.value().isEmpty());
-    EXPECT_FALSE(engine.ScheduleWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Schedule));
     runQueue();
     EXPECT_EQ(model.schedule(), written);
     EXPECT_TRUE(model.Picker_Zone0.isEnabled());
@@ -179,7 +179,7 @@ TEST_F(ScheduleEngineTest, FailedWriteShowsRedIndicatorAndTheBox)
     ASSERT_EQ(op.boxes.size(), 1u);
     EXPECT_EQ(op.boxes[0].text, Engine::WriteErrorText());
     EXPECT_EQ(op.boxes[0].caption, u"Ошибка"_s);
-    EXPECT_FALSE(engine.ScheduleWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Schedule));
     EXPECT_EQ(host.records, 0);
     // Nothing after the refused request went out.
     const auto sent = seenSince(seenBefore);
@@ -195,7 +195,7 @@ TEST_F(ScheduleEngineTest, FailedReadShowsNoBox)
     model.BtnReadSchedule.execute();
     runQueue();
     EXPECT_TRUE(op.boxes.empty());
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Hidden);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Hidden);
     EXPECT_TRUE(model.ListCel.value().isEmpty());
     EXPECT_FALSE(model.CheckOneTarif.value()); // the zone reply before the failure stays
 }
@@ -214,7 +214,7 @@ TEST_F(ScheduleEngineTest, WriteCheckFailureShowsTheMessageAndQueuesNothing)
     EXPECT_EQ(op.boxes[0].caption, u"Ошибка"_s);
     EXPECT_EQ(op.boxes[0].icon, BoxIcon::Error);
     EXPECT_EQ(engine.commands().size(), before);
-    EXPECT_FALSE(engine.ScheduleWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Schedule));
 
     // Single tariff: the disabled pickers out of order still refuse the write.
     model.StringAttribSelectCell(0, 5);
@@ -237,9 +237,9 @@ TEST_F(ScheduleEngineTest, UnencodableTariffLeavesNothingOnTheQueue)
     EXPECT_EQ(op.boxes[0].caption, u"Ошибка"_s);
     EXPECT_TRUE(op.boxes[0].text.contains(u"300"_s));
     EXPECT_EQ(engine.commands().size(), before);
-    EXPECT_FALSE(engine.ScheduleWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Schedule));
     runQueue();
-    EXPECT_EQ(engine.Shape1.value(), Indicator::Hidden);
+    EXPECT_EQ(engine.panel().Shape1.value(), Indicator::Hidden);
     EXPECT_EQ(host.records, 0);
 }
 

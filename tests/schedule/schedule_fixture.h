@@ -30,15 +30,12 @@ inline bool OnlyPollingQueued(const Engine &engine)
 struct ScheduleHost final : EngineHost {
     void clearMeterData() override { ++clears; }
     void recordProgramming() override { ++records; }
-    void executeActionReset() override { ++resets; }
     void setWriteActionsEnabled(bool) override {}
     void setFindAddressEnabled(bool) override {}
     void replyAccepted(quint8) override {}
-    void followClock() override {}
-    bool sqlMode() const override { return false; }
+    void meterSilent() override {}
     int clears = 0;
     int records = 0;
-    int resets = 0;
 };
 
 // The schedule part of a meter, as the bus shows it: what is written is kept, what is read
@@ -131,7 +128,8 @@ struct ScheduleFixture : ::testing::Test {
     TinyMeter tiny;
     QString password = QStringLiteral("1");
     int versionReplies = 0;
-    Engine engine{line, timers, op, host, [this] { return facts.now(); }};
+    ConnectionPanel linkPanel{timers};
+    Engine engine{line, timers, op, host, linkPanel, [this] { return facts.now(); }};
     ScheduleModel model{engine, op, facts, [this] { return password; }};
 
     ScheduleFixture()
@@ -142,8 +140,8 @@ struct ScheduleFixture : ::testing::Test {
         engine.log().CheckBox_Terminal.set(true);
         engine.setDecoder(FunctionCode::ReadFirmwareVersion, [this](const QByteArray &r) {
             ++versionReplies;
-            engine.MeterVersion = BcdDecode(ByteAt(r, 3));
-            model.applyMeterVersion(engine.MeterVersion);
+            engine.setMeterVersion(BcdDecode(ByteAt(r, 3)));
+            model.applyMeterVersion(engine.meterVersion());
         });
     }
 

@@ -26,7 +26,8 @@ struct ScheduleSimTest : ::testing::Test {
     test::FakeSystemFacts facts;
     test::ScheduleHost host;
     QString password = u"1"_s;
-    Engine engine{line, timers, op, host, [this] { return facts.now(); }};
+    ConnectionPanel linkPanel{timers};
+    Engine engine{line, timers, op, host, linkPanel, [this] { return facts.now(); }};
     ScheduleModel model{engine, op, facts, [this] { return password; }};
 
     ScheduleSimTest()
@@ -34,8 +35,8 @@ struct ScheduleSimTest : ::testing::Test {
         facts.elapsedMs = [this] { return timers.now(); };
         meter.state().password = 1;
         engine.setDecoder(FunctionCode::ReadFirmwareVersion, [this](const QByteArray &r) {
-            engine.MeterVersion = BcdDecode(ByteAt(r, 3));
-            model.applyMeterVersion(engine.MeterVersion);
+            engine.setMeterVersion(BcdDecode(ByteAt(r, 3)));
+            model.applyMeterVersion(engine.meterVersion());
         });
     }
 
@@ -43,7 +44,7 @@ struct ScheduleSimTest : ::testing::Test {
     {
         ASSERT_TRUE(engine.connectLine(u"COM1"_s, 9600));
         model.setConnected(true);
-        ASSERT_TRUE(timers.advanceUntil([this] { return engine.MeterVersion == 10; }, 5000));
+        ASSERT_TRUE(timers.advanceUntil([this] { return engine.meterVersion() == 10; }, 5000));
     }
     bool settle()
     {
@@ -71,7 +72,7 @@ TEST_F(ScheduleSimTest, WrittenScheduleReadsBackIntoAClearedEditor)
     const TariffSchedule written = model.schedule();
 
     model.BtnWriteSchedule.execute();
-    ASSERT_TRUE(timers.advanceUntil([this] { return engine.Shape1.value() == Indicator::Green; }, 120000));
+    ASSERT_TRUE(timers.advanceUntil([this] { return engine.panel().Shape1.value() == Indicator::Green; }, 120000));
     EXPECT_EQ(host.records, 1);
     EXPECT_TRUE(op.boxes.empty());
     const MeterState &s = meter.state();
@@ -101,11 +102,11 @@ TEST_F(ScheduleSimTest, WrongPasswordFailsWithTheRedIndicatorAndTheBox)
     password = u"2"_s;
     model.CheckOneTarif.edit(false);
     model.BtnWriteSchedule.execute();
-    ASSERT_TRUE(timers.advanceUntil([this] { return engine.Shape1.value() == Indicator::Red; }, 120000));
+    ASSERT_TRUE(timers.advanceUntil([this] { return engine.panel().Shape1.value() == Indicator::Red; }, 120000));
     ASSERT_EQ(op.boxes.size(), 1u);
     EXPECT_EQ(op.boxes[0].text, Engine::WriteErrorText());
     EXPECT_EQ(host.records, 0);
-    EXPECT_FALSE(engine.ScheduleWritePending);
+    EXPECT_FALSE(engine.writePending(WriteKind::Schedule));
 }
 
 } // namespace

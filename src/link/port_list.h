@@ -2,9 +2,14 @@
 
 #include <QString>
 
+#include <array>
 #include <vector>
 
 namespace ordan {
+
+// The line speeds offered, in the order of the speed list and its menu.
+inline constexpr std::array<int, 4> kBaudRates = {1200, 2400, 4800, 9600};
+inline constexpr int kDefaultBaudIndex = 2; // 4800
 
 // A serial port as the station lists it: the name shown in the port list and the menu, the
 // port number stored in the registry value "Port", and the device opened.
