@@ -103,10 +103,11 @@ TEST_F(RussianTexts, SystemErrorsQuotedInBoxes)
 {
     QTemporaryDir dir;
     HelpWindow help;
-    const auto error = help.load(dir.filePath(HelpWindow::HelpFileName()));
-    ASSERT_TRUE(error.has_value());
-    EXPECT_FALSE(error->contains(QStringLiteral("No such file"))) << error->toStdString();
-    EXPECT_TRUE(error->endsWith(SystemErrorText(QStringLiteral("No such file or directory")))) << error->toStdString();
+    const Status loaded = help.load(dir.filePath(HelpWindow::HelpFileName()));
+    ASSERT_FALSE(loaded.ok());
+    const QString &error = loaded.error();
+    EXPECT_FALSE(error.contains(QStringLiteral("No such file"))) << error.toStdString();
+    EXPECT_TRUE(error.endsWith(SystemErrorText(QStringLiteral("No such file or directory")))) << error.toStdString();
     EXPECT_TRUE(HasCyrillic(SystemErrorText(QStringLiteral("No such file or directory"))));
     EXPECT_TRUE(HasCyrillic(SystemErrorText(QStringLiteral("Permission denied"))));
     EXPECT_EQ(SystemErrorText(QStringLiteral("Is a directory")), QStringLiteral("Is a directory"))
