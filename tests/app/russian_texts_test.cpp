@@ -114,8 +114,9 @@ TEST_F(RussianTexts, SystemErrorsQuotedInBoxes)
         << "a text Qt has no wording for stays as it is";
 
     // The settings log's errors quote the system's reason.
-    QString tableError;
-    EXPECT_FALSE(CreateSettingTable(dir.filePath(QStringLiteral("missing/Setting.DBF")), &tableError));
+    const Status created = CreateSettingTable(dir.filePath(QStringLiteral("missing/Setting.DBF")));
+    EXPECT_FALSE(created.ok());
+    const QString &tableError = created.error();
     EXPECT_TRUE(tableError.contains(SystemErrorText(QStringLiteral("No such file or directory"))))
         << tableError.toStdString();
 
