@@ -104,9 +104,9 @@ Result<Opened> ReadHeader(QFile &file)
 // stop them wherever locks are mandatory (Windows, network shares).
 constexpr qint64 kHeaderLockOffset = 0x7FFFFFFE;
 
-enum class LockResult { Locked, Busy, Failed };
-
-LockResult TryLockHeader(QFile &file, QString *why)
+// Whether the lock was taken: false while another program holds it; the system's reason
+// when locking itself failed.
+Result<bool> TryLockHeader(QFile &file)
 {
 #if defined(Q_OS_UNIX)
     struct flock lock = {};
@@ -122,27 +122,24 @@ LockResult TryLockHeader(QFile &file, QString *why)
     const int command = F_SETLK;
 #endif
     if (::fcntl(file.handle(), command, &lock) == 0)
-        return LockResult::Locked;
+        return true;
     if (errno == EACCES || errno == EAGAIN)
-        return LockResult::Busy;
-    *why = QString::fromLocal8Bit(std::strerror(errno));
-    return LockResult::Failed;
+        return false;
+    return Fail(QString::fromLocal8Bit(std::strerror(errno)));
 #elif defined(Q_OS_WIN)
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()));
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(kHeaderLockOffset & 0xFFFFFFFF);
     at.OffsetHigh = static_cast<DWORD>(kHeaderLockOffset >> 32);
     if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
-        return LockResult::Locked;
+        return true;
     const DWORD code = ::GetLastError();
     if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING)
-        return LockResult::Busy;
-    *why = QStringLiteral("ошибка %1").arg(code);
-    return LockResult::Failed;
+        return false;
+    return Fail(QStringLiteral("ошибка %1").arg(code));
 #else
     Q_UNUSED(file);
-    Q_UNUSED(why);
-    return LockResult::Locked;
+    return true;
 #endif
 }
 
@@ -151,12 +148,11 @@ Status LockHeader(QFile &file, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        QString why;
-        switch (TryLockHeader(file, &why)) {
-        case LockResult::Locked: return {};
-        case LockResult::Failed: return Fail(QStringLiteral("не удаётся заблокировать таблицу (%1)").arg(why));
-        case LockResult::Busy: break;
-        }
+        const Result<bool> locked = TryLockHeader(file);
+        if (!locked)
+            return Fail(QStringLiteral("не удаётся заблокировать таблицу (%1)").arg(locked.error()));
+        if (*locked)
+            return {};
         if (deadline.hasExpired())
             return Fail(QStringLiteral("таблица занята другой программой дольше %1 с").arg(timeoutMs / 1000.0));
         // Appends take milliseconds; waiting in steps keeps the wait bounded without a
