@@ -21,16 +21,33 @@ struct Failure {
 
 inline Failure Fail(QString text) { return Failure{std::move(text)}; }
 
+template <typename T> class Result;
+
+namespace detail {
+
+// What a Result<T> takes as its value: anything T is made from, but not another Result of
+// that type (copied as it is) nor a Failure.
+template <typename U, typename T>
+concept ResultValue = std::constructible_from<T, U &&> && !std::same_as<std::remove_cvref_t<U>, Result<T>> &&
+                      !std::same_as<std::remove_cvref_t<U>, Failure>;
+
+// What a Result<T> compares with: a value T compares with, but not a Result nor a Failure.
+template <typename U, typename T>
+concept ComparableValue = !std::same_as<U, Result<T>> && !std::same_as<U, Failure> && requires(const T &t, const U &u)
+{
+    static_cast<bool>(t == u);
+};
+
+} // namespace detail
+
 template <typename T> class [[nodiscard]] Result {
     static_assert(!std::is_reference_v<T> && !std::is_same_v<std::remove_cv_t<T>, Failure>,
                   "a Result holds a value, not a reference or a failure");
 
 public:
-    // Anything T is made from is a success, converting implicitly where T does.
-    template <typename U = T>
-    requires std::constructible_from<T, U &&> &&(!std::same_as<std::remove_cvref_t<U>, Result>)&&(
-        !std::same_as<std::remove_cvref_t<U>, Failure>)explicit(!std::convertible_to<U &&, T>) Result(U &&value)
-        : state_(std::in_place_index<0>, std::forward<U>(value))
+    // A value is a success, taken implicitly where T itself converts implicitly.
+    template <detail::ResultValue<T> U = T>
+    explicit(!std::convertible_to<U &&, T>) Result(U &&value) : state_(std::in_place_index<0>, std::forward<U>(value))
     {}
     Result(Failure failure) : state_(std::in_place_index<1>, std::move(failure.text)) {} // NOLINT: a failure
 
@@ -54,14 +71,10 @@ public:
     Failure failure() const { return Failure{error()}; }
 
     // Equal to a value when it holds an equal one; a failure equals no value.
-    template <typename U>
-    requires(!std::same_as<U, Result>) && (!std::same_as<U, Failure>)&&requires(const T &t, const U &u)
+    template <detail::ComparableValue<T> U> friend bool operator==(const Result &result, const U &other)
     {
-        {
-            t == u
-            } -> std::convertible_to<bool>;
+        return result.ok() && result.value() == other;
     }
-    friend bool operator==(const Result &result, const U &other) { return result.ok() && result.value() == other; }
 
 private:
     static const QString &NoError()
