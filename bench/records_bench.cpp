@@ -9,6 +9,7 @@
 #include "records/dbf_table.h"
 #include "records/production_db.h"
 #include "records/setting_table.h"
+#include "support/result_checks.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>
@@ -77,15 +78,19 @@ void BM_SettingTableAppend(benchmark::State &state)
     QTemporaryDir dir;
     DbfTable table(dir.filePath(QStringLiteral("Setting.DBF")));
     QString error;
-    if (!CreateSettingTable(table.path(), &error)) {
+    if (!Succeeded(CreateSettingTable(table.path()), error)) {
         state.SkipWithError(qPrintable(error));
         return;
     }
     int number = 0;
-    for (qint64 i = 0; i < state.range(0); ++i)
-        table.append(SettingRow(++number), &error);
+    for (qint64 i = 0; i < state.range(0); ++i) {
+        if (!Succeeded(table.append(SettingRow(++number)), error)) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+    }
     for (auto _ : state)
-        if (!table.append(SettingRow(++number), &error))
+        if (!Succeeded(table.append(SettingRow(++number)), error))
             state.SkipWithError(qPrintable(error));
     state.counters["limit_ms"] = 5;
 }

@@ -27,7 +27,7 @@ void BM_ParseJournalFile(benchmark::State &state)
 {
     const QByteArray file = ordan::BuildXlsFile(Journal());
     for (auto _ : state)
-        benchmark::DoNotOptimize(ordan::ParseXlsFile(file, nullptr));
+        benchmark::DoNotOptimize(ordan::ParseXlsFile(file));
 }
 BENCHMARK(BM_ParseJournalFile);
 

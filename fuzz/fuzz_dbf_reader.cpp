@@ -12,6 +12,7 @@
 #include "records/dbf_table.h"
 #include "records/local_table.h"
 #include "records/setting_table.h"
+#include "support/result_checks.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,12 +87,12 @@ void CheckRewrite(const dbf::Header &h, const dbf::Field &f, QByteArrayView reco
         return;
     QByteArray once = record.toByteArray();
     QString why;
-    if (!dbf::EncodeField(h, f, first, once.data() + f.offset, &why))
+    if (!Succeeded(dbf::EncodeField(h, f, first, once.data() + f.offset), why))
         return;
     const QVariant second = dbf::DecodeField(h, f, once);
     Check(second.isValid());
     QByteArray twice = once;
-    Check(dbf::EncodeField(h, f, second, twice.data() + f.offset, &why));
+    Check(Succeeded(dbf::EncodeField(h, f, second, twice.data() + f.offset), why));
     Check(twice == once);
     Check(dbf::DecodeField(h, f, twice) == second);
 }
@@ -101,7 +102,8 @@ void ReadFromMemory(QByteArrayView bytes)
 {
     (void)dbf::StoredHeaderLength(bytes);
     QString error;
-    const std::optional<dbf::Header> h = dbf::ParseHeader(bytes, &error);
+    const auto h = dbf::ParseHeader(bytes);
+    error = h.error();
     if (!h) {
         Check(!error.isEmpty());
         return;
@@ -148,19 +150,18 @@ void ReadFromFile(const QByteArray &bytes)
     }
     DbfTable table(path);
     QString error;
-    const std::optional<dbf::Header> header = table.open(&error);
+    const auto header = Noted(table.open(), error);
     qsizetype visited = 0;
-    const bool read = table.forEachRow(
-        [&](const LocalRow &row) {
-            ++visited;
-            Check(row.size() == qsizetype(kSettingColumns.size()));
-        },
-        &error);
-    Check(read == header.has_value());
-    (void)table.maxNumber(&error);
-    (void)table.latestDay(&error);
-    (void)table.select(LocalFilter{QDate(2000, 1, 1), QDate(2099, 12, 31), 0}, &error);
-    const std::optional<qsizetype> count = table.rowCount(&error);
+    const bool read = Succeeded(table.forEachRow([&](const LocalRow &row) {
+        ++visited;
+        Check(row.size() == qsizetype(kSettingColumns.size()));
+    }),
+                                error);
+    Check(read == header.ok());
+    (void)Noted(table.maxNumber(), error);
+    (void)Noted(table.latestDay(), error);
+    (void)Succeeded(table.select(LocalFilter{QDate(2000, 1, 1), QDate(2099, 12, 31), 0}), error);
+    const auto count = Noted(table.rowCount(), error);
     if (!header) {
         Check(!count);
         return;
@@ -180,7 +181,7 @@ void ReadFromFile(const QByteArray &bytes)
     for (auto it = full.cbegin(); it != full.cend(); ++it)
         if (header->indexOf(it.key()) >= 0)
             row.insert(it.key(), it.value());
-    if (!table.append(row, &error))
+    if (!Succeeded(table.append(row), error))
         return;
     QFile f(path);
     Check(f.open(QIODevice::ReadOnly));
@@ -192,17 +193,16 @@ void ReadFromFile(const QByteArray &bytes)
     Check(after.mid(8, recordsEnd - 8) == bytes.mid(8, recordsEnd - 8));
     Check(after[recordsEnd] == dbf::kActive);
 
-    const std::optional<dbf::Header> reopened = table.open(&error);
+    const auto reopened = Noted(table.open(), error);
     Check(reopened && SameLayout(*header, *reopened));
     Check(reopened->recordCount == quint32(counted + 1));
     LocalRow last;
     qsizetype countAfter = 0;
-    Check(table.forEachRow(
-        [&](const LocalRow &r) {
-            ++countAfter;
-            last = r;
-        },
-        &error));
+    Check(Succeeded(table.forEachRow([&](const LocalRow &r) {
+        ++countAfter;
+        last = r;
+    }),
+                    error));
     if (endsEarly)
         return;
     Check(countAfter == *count + 1);

@@ -16,6 +16,7 @@
 #include "schedule/schedule_model.h"
 #include "sim/meter_state.h"
 #include "station_rig.h"
+#include "support/result_checks.h"
 
 #include <QDir>
 #include <QFile>
@@ -257,13 +258,13 @@ bool TableSeeds(const QString &dir)
     bool ok = true;
     QString error;
     const QString empty = work.filePath(QStringLiteral("empty.dbf"));
-    ok &= CreateSettingTable(empty, &error);
+    ok &= Succeeded(CreateSettingTable(empty), error);
     ok &= Save(dir, QStringLiteral("setting_empty.dbf"), ReadAll(empty));
 
     const QString two = work.filePath(QStringLiteral("two.dbf"));
-    ok &= CreateSettingTable(two, &error);
+    ok &= Succeeded(CreateSettingTable(two), error);
     DbfTable table(two);
-    ok &= table.append(Row(1), &error) && table.append(Row(2), &error);
+    ok &= Succeeded(table.append(Row(1)), error) && Succeeded(table.append(Row(2)), error);
     ok &= Save(dir, QStringLiteral("setting_two_rows.dbf"), ReadAll(two));
 
     // A few columns of each stored type, one row, one deleted row.
@@ -273,15 +274,15 @@ bool TableSeeds(const QString &dir)
                                       {QStringLiteral("T_1_C"), 'F', 12, 3},
                                       {QStringLiteral("DATE_REC"), 'D', 8, 0},
                                       {QStringLiteral("RESET"), 'L', 1, 0}};
-    ok &= DbfTable::Create(small, specs, &error);
+    ok &= Succeeded(DbfTable::Create(small, specs), error);
     DbfTable smallTable(small);
     LocalRow partial;
     partial.insert(QStringLiteral("c_number"), 42.0);
     partial.insert(QStringLiteral("version"), QStringLiteral("9.1"));
     partial.insert(QStringLiteral("reset"), true);
-    ok &= smallTable.append(partial, &error);
+    ok &= Succeeded(smallTable.append(partial), error);
     QByteArray bytes = ReadAll(small);
-    if (const std::optional<dbf::Header> h = smallTable.open(&error); h && h->recordCount >= 1)
+    if (const auto h = Noted(smallTable.open(), error); h && h->recordCount >= 1)
         bytes[h->headerLength] = dbf::kDeleted;
     ok &= Save(dir, QStringLiteral("small_typed.dbf"), bytes);
     ok &= Save(dir, QStringLiteral("level7.dbf"), Level7Table());

@@ -62,8 +62,8 @@ StationApp::StationApp(const CommandLine &options, QString workingDir)
         station_->panel().SpinAddr.set(*options_.address);
 
     const QString helpFile = LocateHelpFile(workingDir_, QCoreApplication::applicationDirPath());
-    if (const auto error = helpWindow_->load(helpFile))
-        station_->ReportError(*error);
+    if (const Status loaded = helpWindow_->load(helpFile); !loaded)
+        station_->ReportError(loaded.error());
 }
 
 StationApp::~StationApp()

@@ -22,19 +22,19 @@ bool XlsExportFiles::remove(const QString &path)
 
 bool XlsExportFiles::createBlank(const QString &path)
 {
-    QString error;
-    if (XlsWorkbook::CreateBlank(path, &error))
+    const Status done = XlsWorkbook::CreateBlank(path);
+    if (done)
         return true;
-    qCWarning(lcJournals) << error;
+    qCWarning(lcJournals) << done.error();
     return false;
 }
 
 bool XlsExportFiles::open(const QString &path)
 {
-    QString error;
-    if (book_.open(path, &error))
+    const Status done = book_.open(path);
+    if (done)
         return true;
-    qCWarning(lcJournals) << error;
+    qCWarning(lcJournals) << done.error();
     return false;
 }
 
@@ -46,10 +46,10 @@ bool XlsExportFiles::setDate(int row, int column, const QDate &date) { return bo
 
 bool XlsExportFiles::save(const QString &path)
 {
-    QString error;
-    if (book_.save(path, &error))
+    const Status done = book_.save(path);
+    if (done)
         return true;
-    qCWarning(lcJournals) << error;
+    qCWarning(lcJournals) << done.error();
     return false;
 }
 
@@ -57,10 +57,10 @@ void XlsExportFiles::close() { book_.close(); }
 
 bool XlsExportFiles::writeFile(const QString &path, const QByteArray &bytes)
 {
-    QString error;
-    if (WriteFileAtomically(path, bytes, &error))
+    const Status done = WriteFileAtomically(path, bytes);
+    if (done)
         return true;
-    qCWarning(lcJournals) << error;
+    qCWarning(lcJournals) << done.error();
     return false;
 }
 

@@ -8,6 +8,8 @@
 #include "records/central_record.h"
 #include "schedule/schedule_model.h"
 
+#include <optional>
+
 namespace ordan {
 
 namespace {
@@ -28,7 +30,10 @@ CentralRecorder::CentralRecorder(Parts parts, QObject *parent)
     if (!modes_.SqlMode)
         return;
     hooks_.lastClockSet = [this](int serialNumber) { return QueryDelta(serialNumber); };
-    hooks_.syncClockFromServer = [this] { return SyncClockWithServer(); };
+    hooks_.syncClockFromServer = [this] {
+        const Status synced = SyncClockWithServer();
+        return synced ? std::nullopt : std::optional(synced.error());
+    };
     p_.BitBtn1.setHandler([this] { BitBtn1Click(); });
     actionFixDb_.setHandler([this] { ActionFixDbExecute(); });
 }
@@ -82,20 +87,20 @@ void CentralRecorder::IdentifyStation()
                         });
         return;
     }
-    if (const auto error = SyncClockWithServer()) {
+    if (const Status synced = SyncClockWithServer(); !synced) {
         swallowActivation_ = true;
-        report(*error);
+        report(synced.error());
     }
 }
 
-std::optional<QString> CentralRecorder::SyncClockWithServer()
+Status CentralRecorder::SyncClockWithServer()
 {
     const auto now = ReadServerTime(db_);
     if (!now)
-        return now.error();
+        return now.failure();
     // A workstation that may not set its clock keeps its own time, without a word.
     facts_.setClock(*now);
-    return std::nullopt;
+    return {};
 }
 
 bool CentralRecorder::ensureIdentified()

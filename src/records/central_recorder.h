@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/modes.h"
+#include "core/result.h"
 #include "records/production_db.h"
 
 #include <QDateTime>
@@ -8,7 +9,6 @@
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 namespace ordan {
 
@@ -62,9 +62,9 @@ public:
     // Activation of the main window (database mode only).
     void FormActivate();
     void IdentifyStation();
-    // Sets the PC clock from the server's; the database's error text when it could not be
-    // read (the clock then stays as it is). Reports nothing itself.
-    std::optional<QString> SyncClockWithServer();
+    // Sets the PC clock from the server's; fails with the database's error text when it could
+    // not be read (the clock then stays as it is). Reports nothing itself.
+    Status SyncClockWithServer();
 
     // FinishWrite's recording step.
     void RecordCentral();

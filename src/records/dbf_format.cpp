@@ -1,6 +1,7 @@
 #include "records/dbf_format.h"
 
 #include "core/bytes.h"
+#include "core/result.h"
 
 #include <QDateTime>
 #include <QStringDecoder>
@@ -201,7 +202,7 @@ struct Layout {
 constexpr int kBacklinkSize = 263;
 
 // Fields of one descriptor layout, or the reason it does not fit the header.
-std::optional<QList<Field>> ParseFields(QByteArrayView bytes, const Header &h, const Layout &layout, QString *reason)
+Result<QList<Field>> ParseFields(QByteArrayView bytes, const Header &h, const Layout &layout)
 {
     QList<Field> fields;
     int pos = layout.base;
@@ -212,23 +213,18 @@ std::optional<QList<Field>> ParseFields(QByteArrayView bytes, const Header &h, c
             // shorter than its descriptors puts the first record over the terminator.
             if (pos == h.headerLength && layout.level7)
                 break;
-            *reason = QStringLiteral("длина заголовка не совпадает с описаниями полей");
-            return std::nullopt;
+            return Fail(QStringLiteral("длина заголовка не совпадает с описаниями полей"));
         }
         if (ByteAt(bytes, pos) == 0x0D) {
             // The records start right after the terminator, or after the FoxPro back link;
             // any other header length would put them where no engine writes them.
             const int rest = h.headerLength - (pos + 1);
-            if (!layout.level7 && rest != 0 && rest != kBacklinkSize) {
-                *reason = QStringLiteral("длина заголовка не совпадает с описаниями полей");
-                return std::nullopt;
-            }
+            if (!layout.level7 && rest != 0 && rest != kBacklinkSize)
+                return Fail(QStringLiteral("длина заголовка не совпадает с описаниями полей"));
             break;
         }
-        if (pos + layout.descriptorSize > h.headerLength) {
-            *reason = QStringLiteral("описания полей не умещаются в заголовке");
-            return std::nullopt;
-        }
+        if (pos + layout.descriptorSize > h.headerLength)
+            return Fail(QStringLiteral("описания полей не умещаются в заголовке"));
         const QByteArrayView d = bytes.sliced(pos, layout.descriptorSize);
         const int nameSize = layout.level7 ? 32 : 11;
         qsizetype nameEnd = 0;
@@ -251,31 +247,21 @@ std::optional<QList<Field>> ParseFields(QByteArrayView bytes, const Header &h, c
                 f.decimals = 0;
             }
         }
-        if (f.name.isEmpty()) {
-            *reason = QStringLiteral("поле без имени");
-            return std::nullopt;
-        }
-        if (f.length < 1 || !CheckFieldLength(f)) {
-            *reason = QStringLiteral("неверная длина поля %1").arg(f.name);
-            return std::nullopt;
-        }
+        if (f.name.isEmpty())
+            return Fail(QStringLiteral("поле без имени"));
+        if (f.length < 1 || !CheckFieldLength(f))
+            return Fail(QStringLiteral("неверная длина поля %1").arg(f.name));
         f.offset = offset;
         offset += f.length;
-        if (offset > h.recordLength) {
-            *reason = QStringLiteral("поля длиннее записи");
-            return std::nullopt;
-        }
+        if (offset > h.recordLength)
+            return Fail(QStringLiteral("поля длиннее записи"));
         fields.append(f);
         pos += layout.descriptorSize;
     }
-    if (fields.isEmpty()) {
-        *reason = QStringLiteral("в таблице нет полей");
-        return std::nullopt;
-    }
-    if (offset != h.recordLength) {
-        *reason = QStringLiteral("длина записи не совпадает с полями");
-        return std::nullopt;
-    }
+    if (fields.isEmpty())
+        return Fail(QStringLiteral("в таблице нет полей"));
+    if (offset != h.recordLength)
+        return Fail(QStringLiteral("длина записи не совпадает с полями"));
     return fields;
 }
 
@@ -303,11 +289,11 @@ bool KnownVersion(quint8 v)
 
 // Visual FoxPro numbers the bits of _NullFlags in column order: a varying-length column (V, Q)
 // takes one for its length, then every column that may hold null takes one.
-bool AssignNullBits(Header &h, QString *reason)
+Status AssignNullBits(Header &h)
 {
     const int flagsField = h.indexOf(u"_nullflags");
     if (flagsField < 0 || h.fields[flagsField].type != '0')
-        return true;
+        return {};
     const Field &flags = h.fields[flagsField];
     int bit = 0;
     for (Field &f : h.fields) {
@@ -318,12 +304,10 @@ bool AssignNullBits(Header &h, QString *reason)
         if (f.flags & 0x02)
             f.nullBit = bit++;
     }
-    if (bit > 8 * flags.length) {
-        *reason = QStringLiteral("столбец _NullFlags короче своих отметок");
-        return false;
-    }
+    if (bit > 8 * flags.length)
+        return Fail(QStringLiteral("столбец _NullFlags короче своих отметок"));
     h.nullFlagsOffset = flags.offset;
-    return true;
+    return {};
 }
 
 bool NullFlagSet(const Header &header, const Field &field, QByteArrayView record)
@@ -332,6 +316,236 @@ bool NullFlagSet(const Header &header, const Field &field, QByteArrayView record
         return false;
     const qsizetype at = header.nullFlagsOffset + field.nullBit / 8;
     return at < record.size() && (ByteAt(record, at) >> (field.nullBit % 8)) & 1;
+}
+
+// --- reading one value, by column type ---
+
+QVariant DecodeCharacter(const Header &header, QByteArrayView raw)
+{
+    qsizetype end = raw.size();
+    while (end > 0 && (raw[end - 1] == ' ' || raw[end - 1] == '\0'))
+        --end;
+    if (end == 0)
+        return {};
+    return DecodeText(header, raw.first(end));
+}
+
+QVariant DecodeNumber(QByteArrayView raw)
+{
+    QByteArray text = raw.toByteArray().trimmed();
+    while (text.endsWith('\0'))
+        text.chop(1);
+    text = text.trimmed();
+    if (text.isEmpty() || AllStars(text))
+        return {}; // blank is null; stars mark an overflow, not a value
+    text.replace(',', '.');
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
+            return {};
+    }
+    bool ok = false;
+    const double d = text.toDouble(&ok);
+    if (!ok || !std::isfinite(d))
+        return {};
+    return d;
+}
+
+QVariant DecodeDate(QByteArrayView raw)
+{
+    if (IsBlank(raw, true))
+        return {};
+    for (char c : raw) {
+        if (c < '0' || c > '9')
+            return {};
+    }
+    const QDate d(raw.first(4).toInt(), raw.sliced(4, 2).toInt(), raw.sliced(6, 2).toInt());
+    return d.isValid() ? QVariant(d) : QVariant();
+}
+
+QVariant DecodeLogical(QByteArrayView raw)
+{
+    switch (raw[0]) {
+    case 'T':
+    case 't':
+    case 'Y':
+    case 'y': return true;
+    case 'F':
+    case 'f':
+    case 'N':
+    case 'n': return false;
+    default: return {};
+    }
+}
+
+QVariant DecodeInteger(const Header &header, QByteArrayView raw)
+{
+    if (header.level7) {
+        // Big-endian with the sign bit inverted, so that bytes sort as numbers; zero bytes are null.
+        if (IsAllZero(raw))
+            return {};
+        const auto u = static_cast<quint32>(BigEndian(raw, 0, 4)) ^ 0x80000000u;
+        return static_cast<int>(static_cast<qint32>(u));
+    }
+    return static_cast<int>(static_cast<qint32>(LittleEndian(raw, 0, 4)));
+}
+
+// Level 7 '@': a big-endian double of milliseconds, days counted from 1 at 0001-01-01.
+QVariant DecodeLevel7Timestamp(QByteArrayView raw)
+{
+    if (IsAllZero(raw))
+        return {};
+    quint64 bits = BigEndian(raw, 0, 8);
+    if (bits & (quint64(1) << 63))
+        bits ^= quint64(1) << 63; // the sortable variant with the sign bit inverted
+    double ms = 0;
+    std::memcpy(&ms, &bits, sizeof ms);
+    if (!std::isfinite(ms) || ms <= 0 || ms > 1e18)
+        return {};
+    const auto total = static_cast<qint64>(std::llround(ms));
+    return NaiveDateTime(total / kMsPerDay + kBdeDayBase, total % kMsPerDay);
+}
+
+// 'T' and FoxPro's '@': a Julian day and milliseconds, milliseconds alone, or text.
+QVariant DecodeDateTime(const Header &header, const Field &field, QByteArrayView raw)
+{
+    if (field.length == 8) {
+        if (IsBlank(raw))
+            return {};
+        const auto day = static_cast<qint64>(LittleEndian(raw, 0, 4));
+        if (day == 0)
+            return {};
+        return NaiveDateTime(day, static_cast<qint64>(LittleEndian(raw, 4, 4)));
+    }
+    if (field.length == 4) {
+        if (IsBlank(raw))
+            return {};
+        const auto ms = static_cast<qint64>(LittleEndian(raw, 0, 4));
+        if (ms >= kMsPerDay)
+            return {};
+        return QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
+    }
+    if (IsBlank(raw))
+        return {};
+    return DecodeText(header, raw).trimmed();
+}
+
+QVariant DecodeDouble(const Header &header, const Field &field, QByteArrayView raw)
+{
+    if (field.length != 8 || header.level7)
+        return {}; // a memo block number
+    const quint64 bits = LittleEndian(raw, 0, 8);
+    double d = 0;
+    std::memcpy(&d, &bits, sizeof d);
+    return std::isfinite(d) ? QVariant(d) : QVariant();
+}
+
+// --- writing one value, by column type ---
+
+Failure Unwritable(const Field &f)
+{
+    return Fail(QStringLiteral("столбец %1 типа %2 не записывается").arg(f.name, QString(QLatin1Char(f.type))));
+}
+
+Status EncodeCharacter(const Header &header, const Field &field, const QVariant &value, char *dst)
+{
+    QByteArray bytes = EncodeText(header, TextOf(value)).left(field.length);
+    std::memset(dst, ' ', static_cast<size_t>(field.length));
+    std::memcpy(dst, bytes.constData(), static_cast<size_t>(bytes.size()));
+    return {};
+}
+
+Status EncodeNumber(const Field &field, const QVariant &value, char *dst)
+{
+    const auto d = FiniteNumber(value);
+    if (!d)
+        return Fail(NotOfType(value, field));
+    const double v = *d == 0 ? 0.0 : *d; // no "-0"
+    // Fewer decimals when the width needs it, as dBase does; never a cut integer part.
+    for (int decimals = field.decimals; decimals >= 0; --decimals) {
+        const QByteArray text = QByteArray::number(v, 'f', decimals);
+        if (text.size() <= field.length) {
+            std::memset(dst, ' ', static_cast<size_t>(field.length));
+            std::memcpy(dst + field.length - text.size(), text.constData(), static_cast<size_t>(text.size()));
+            return {};
+        }
+    }
+    return Fail(NotFitting(value, field));
+}
+
+Status EncodeDate(const Field &field, const QVariant &value, char *dst)
+{
+    QDate d;
+    if (value.typeId() == QMetaType::QDate)
+        d = value.toDate();
+    else if (value.typeId() == QMetaType::QDateTime)
+        d = value.toDateTime().date();
+    if (!d.isValid() || d.year() < 1 || d.year() > 9999)
+        return Fail(NotOfType(value, field));
+    const QByteArray text = d.toString(QStringLiteral("yyyyMMdd")).toLatin1();
+    std::memcpy(dst, text.constData(), 8);
+    return {};
+}
+
+Status EncodeLogical(const Field &field, const QVariant &value, char *dst)
+{
+    if (value.typeId() != QMetaType::Bool)
+        return Fail(NotOfType(value, field));
+    dst[0] = value.toBool() ? 'T' : 'F';
+    return {};
+}
+
+Status EncodeInteger(const Header &header, const Field &field, const QVariant &value, char *dst)
+{
+    const auto d = FiniteNumber(value);
+    if (!d)
+        return Fail(NotOfType(value, field));
+    const double r = std::round(*d);
+    if (r < std::numeric_limits<qint32>::min() || r > std::numeric_limits<qint32>::max())
+        return Fail(NotFitting(value, field));
+    const auto u = static_cast<quint32>(static_cast<qint32>(r));
+    if (header.level7)
+        PutBig(dst, u ^ 0x80000000u, 4);
+    else
+        PutLittle(dst, u, 4);
+    return {};
+}
+
+Status EncodeDouble(const Header &header, const Field &field, const QVariant &value, char *dst)
+{
+    if (field.length != 8 || header.level7)
+        return Unwritable(field); // a memo block number
+    const auto d = FiniteNumber(value);
+    if (!d)
+        return Fail(NotOfType(value, field));
+    quint64 bits = 0;
+    std::memcpy(&bits, &*d, sizeof bits);
+    PutLittle(dst, bits, 8);
+    return {};
+}
+
+Status EncodeDateTime(const Header &header, const Field &field, const QVariant &value, char *dst)
+{
+    const auto dm = DateAndMs(value);
+    if (!dm)
+        return Fail(NotOfType(value, field));
+    const qint64 jd = dm->first.toJulianDay();
+    if (field.type == '@' && header.level7) {
+        const double ms = static_cast<double>((jd - kBdeDayBase) * kMsPerDay + dm->second);
+        quint64 bits = 0;
+        std::memcpy(&bits, &ms, sizeof bits);
+        PutBig(dst, bits, 8);
+        return {};
+    }
+    if (field.length == 8) {
+        PutLittle(dst, static_cast<quint64>(jd), 4);
+        PutLittle(dst + 4, static_cast<quint64>(dm->second), 4);
+        return {};
+    }
+    if (field.length == 4) {
+        PutLittle(dst, static_cast<quint64>(dm->second), 4);
+        return {};
+    }
+    return Fail(NotOfType(value, field));
 }
 
 } // namespace
@@ -415,13 +629,9 @@ std::optional<int> StoredHeaderLength(QByteArrayView bytes)
     return static_cast<int>(LittleEndian(bytes, 8, 2));
 }
 
-std::optional<Header> ParseHeader(QByteArrayView bytes, QString *error)
+Result<Header> ParseHeader(QByteArrayView bytes)
 {
-    auto fail = [error](const QString &detail) {
-        if (error)
-            *error = Corrupt(detail);
-        return std::nullopt;
-    };
+    const auto fail = [](const QString &detail) { return Fail(Corrupt(detail)); };
     if (bytes.size() < kFixedHeaderSize)
         return fail(QStringLiteral("файл короче заголовка"));
     Header h;
@@ -449,16 +659,18 @@ std::optional<Header> ParseHeader(QByteArrayView bytes, QString *error)
     for (const Layout &layout : order) {
         if (h.headerLength < layout.base + 1)
             continue;
-        QString reason;
-        if (auto fields = ParseFields(bytes, h, layout, &reason)) {
+        auto fields = ParseFields(bytes, h, layout);
+        if (fields) {
             h.level7 = layout.level7;
             h.fields = std::move(*fields);
-            if (!layout.level7 && !AssignNullBits(h, &reason))
-                return fail(reason);
+            if (layout.level7)
+                return h;
+            if (const Status flags = AssignNullBits(h); !flags)
+                return fail(flags.error());
             return h;
         }
         if (firstReason.isEmpty())
-            firstReason = reason;
+            firstReason = fields.error();
     }
     return fail(firstReason.isEmpty() ? QStringLiteral("неверная длина заголовка") : firstReason);
 }
@@ -471,110 +683,19 @@ QVariant DecodeField(const Header &header, const Field &field, QByteArrayView re
         return {};
     const QByteArrayView raw = record.sliced(field.offset, field.length);
     switch (field.type) {
-    case 'C': {
-        qsizetype end = raw.size();
-        while (end > 0 && (raw[end - 1] == ' ' || raw[end - 1] == '\0'))
-            --end;
-        if (end == 0)
-            return {};
-        return DecodeText(header, raw.first(end));
-    }
+    case 'C': return DecodeCharacter(header, raw);
     case 'N':
-    case 'F': {
-        QByteArray text = raw.toByteArray().trimmed();
-        while (text.endsWith('\0'))
-            text.chop(1);
-        text = text.trimmed();
-        if (text.isEmpty() || AllStars(text))
-            return {}; // blank is null; stars mark an overflow, not a value
-        text.replace(',', '.');
-        for (char c : text) {
-            if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
-                return {};
-        }
-        bool ok = false;
-        const double d = text.toDouble(&ok);
-        if (!ok || !std::isfinite(d))
-            return {};
-        return d;
-    }
-    case 'D': {
-        if (IsBlank(raw, true))
-            return {};
-        for (char c : raw) {
-            if (c < '0' || c > '9')
-                return {};
-        }
-        const QDate d(raw.first(4).toInt(), raw.sliced(4, 2).toInt(), raw.sliced(6, 2).toInt());
-        return d.isValid() ? QVariant(d) : QVariant();
-    }
-    case 'L':
-        switch (raw[0]) {
-        case 'T':
-        case 't':
-        case 'Y':
-        case 'y': return true;
-        case 'F':
-        case 'f':
-        case 'N':
-        case 'n': return false;
-        default: return {};
-        }
+    case 'F': return DecodeNumber(raw);
+    case 'D': return DecodeDate(raw);
+    case 'L': return DecodeLogical(raw);
     case 'I':
-    case '+': {
-        if (header.level7) {
-            // Big-endian with the sign bit inverted, so that bytes sort as numbers; zero bytes are null.
-            if (IsAllZero(raw))
-                return {};
-            const auto u = static_cast<quint32>(BigEndian(raw, 0, 4)) ^ 0x80000000u;
-            return static_cast<int>(static_cast<qint32>(u));
-        }
-        return static_cast<int>(static_cast<qint32>(LittleEndian(raw, 0, 4)));
-    }
+    case '+': return DecodeInteger(header, raw);
     case '@':
-        if (header.level7) {
-            // Big-endian double of milliseconds, days counted from 1 at 0001-01-01.
-            if (IsAllZero(raw))
-                return {};
-            quint64 bits = BigEndian(raw, 0, 8);
-            if (bits & (quint64(1) << 63))
-                bits ^= quint64(1) << 63; // the sortable variant with the sign bit inverted
-            double ms = 0;
-            std::memcpy(&ms, &bits, sizeof ms);
-            if (!std::isfinite(ms) || ms <= 0 || ms > 1e18)
-                return {};
-            const auto total = static_cast<qint64>(std::llround(ms));
-            return NaiveDateTime(total / kMsPerDay + kBdeDayBase, total % kMsPerDay);
-        }
-        [[fallthrough]];
-    case 'T':
-        if (field.length == 8) {
-            if (IsBlank(raw))
-                return {};
-            const auto day = static_cast<qint64>(LittleEndian(raw, 0, 4));
-            if (day == 0)
-                return {};
-            return NaiveDateTime(day, static_cast<qint64>(LittleEndian(raw, 4, 4)));
-        }
-        if (field.length == 4) {
-            if (IsBlank(raw))
-                return {};
-            const auto ms = static_cast<qint64>(LittleEndian(raw, 0, 4));
-            if (ms >= kMsPerDay)
-                return {};
-            return QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
-        }
-        if (IsBlank(raw))
-            return {};
-        return DecodeText(header, raw).trimmed();
-    case 'B': {
-        if (field.length != 8 || header.level7)
-            return {}; // a memo block number
-        const quint64 bits = LittleEndian(raw, 0, 8);
-        double d = 0;
-        std::memcpy(&d, &bits, sizeof d);
-        return std::isfinite(d) ? QVariant(d) : QVariant();
-    }
+        if (header.level7)
+            return DecodeLevel7Timestamp(raw);
+        return DecodeDateTime(header, field, raw);
+    case 'T': return DecodeDateTime(header, field, raw);
+    case 'B': return DecodeDouble(header, field, raw);
     default: return {}; // memo contents and other types are not read
     }
 }
@@ -584,122 +705,31 @@ void EncodeBlank(const Header &, const Field &field, char *dst)
     std::memset(dst, IsBinaryType(field) ? '\0' : ' ', static_cast<size_t>(field.length));
 }
 
-bool EncodeField(const Header &header, const Field &field, const QVariant &value, char *dst, QString *error)
+Status EncodeField(const Header &header, const Field &field, const QVariant &value, char *dst)
 {
-    auto fail = [error](const QString &reason) {
-        if (error)
-            *error = reason;
-        return false;
-    };
     if (!value.isValid() || value.isNull()) {
         EncodeBlank(header, field, dst);
-        return true;
+        return {};
     }
     switch (field.type) {
-    case 'C': {
-        QByteArray bytes = EncodeText(header, TextOf(value)).left(field.length);
-        std::memset(dst, ' ', static_cast<size_t>(field.length));
-        std::memcpy(dst, bytes.constData(), static_cast<size_t>(bytes.size()));
-        return true;
-    }
+    case 'C': return EncodeCharacter(header, field, value, dst);
     case 'N':
-    case 'F': {
-        const auto d = FiniteNumber(value);
-        if (!d)
-            return fail(NotOfType(value, field));
-        const double v = *d == 0 ? 0.0 : *d; // no "-0"
-        // Fewer decimals when the width needs it, as dBase does; never a cut integer part.
-        for (int decimals = field.decimals; decimals >= 0; --decimals) {
-            const QByteArray text = QByteArray::number(v, 'f', decimals);
-            if (text.size() <= field.length) {
-                std::memset(dst, ' ', static_cast<size_t>(field.length));
-                std::memcpy(dst + field.length - text.size(), text.constData(), static_cast<size_t>(text.size()));
-                return true;
-            }
-        }
-        return fail(NotFitting(value, field));
-    }
-    case 'D': {
-        QDate d;
-        if (value.typeId() == QMetaType::QDate)
-            d = value.toDate();
-        else if (value.typeId() == QMetaType::QDateTime)
-            d = value.toDateTime().date();
-        if (!d.isValid() || d.year() < 1 || d.year() > 9999)
-            return fail(NotOfType(value, field));
-        const QByteArray text = d.toString(QStringLiteral("yyyyMMdd")).toLatin1();
-        std::memcpy(dst, text.constData(), 8);
-        return true;
-    }
-    case 'L':
-        if (value.typeId() != QMetaType::Bool)
-            return fail(NotOfType(value, field));
-        dst[0] = value.toBool() ? 'T' : 'F';
-        return true;
+    case 'F': return EncodeNumber(field, value, dst);
+    case 'D': return EncodeDate(field, value, dst);
+    case 'L': return EncodeLogical(field, value, dst);
     case 'I':
-    case '+': {
-        const auto d = FiniteNumber(value);
-        if (!d)
-            return fail(NotOfType(value, field));
-        const double r = std::round(*d);
-        if (r < std::numeric_limits<qint32>::min() || r > std::numeric_limits<qint32>::max())
-            return fail(NotFitting(value, field));
-        const auto u = static_cast<quint32>(static_cast<qint32>(r));
-        if (header.level7)
-            PutBig(dst, u ^ 0x80000000u, 4);
-        else
-            PutLittle(dst, u, 4);
-        return true;
-    }
-    case 'B': {
-        if (field.length != 8 || header.level7)
-            break;
-        const auto d = FiniteNumber(value);
-        if (!d)
-            return fail(NotOfType(value, field));
-        quint64 bits = 0;
-        std::memcpy(&bits, &*d, sizeof bits);
-        PutLittle(dst, bits, 8);
-        return true;
-    }
+    case '+': return EncodeInteger(header, field, value, dst);
+    case 'B': return EncodeDouble(header, field, value, dst);
     case '@':
-    case 'T': {
-        const auto dm = DateAndMs(value);
-        if (!dm)
-            return fail(NotOfType(value, field));
-        const qint64 jd = dm->first.toJulianDay();
-        if (field.type == '@' && header.level7) {
-            const double ms = static_cast<double>((jd - kBdeDayBase) * kMsPerDay + dm->second);
-            quint64 bits = 0;
-            std::memcpy(&bits, &ms, sizeof bits);
-            PutBig(dst, bits, 8);
-            return true;
-        }
-        if (field.length == 8) {
-            PutLittle(dst, static_cast<quint64>(jd), 4);
-            PutLittle(dst + 4, static_cast<quint64>(dm->second), 4);
-            return true;
-        }
-        if (field.length == 4) {
-            PutLittle(dst, static_cast<quint64>(dm->second), 4);
-            return true;
-        }
-        return fail(NotOfType(value, field));
+    case 'T': return EncodeDateTime(header, field, value, dst);
+    default: return Unwritable(field);
     }
-    default: break;
-    }
-    return fail(QStringLiteral("столбец %1 типа %2 не записывается").arg(field.name, QString(QLatin1Char(field.type))));
 }
 
-std::optional<QByteArray> BuildEmptyTable(const QList<FieldSpec> &fields, QDate today, QString *error)
+Result<QByteArray> BuildEmptyTable(const QList<FieldSpec> &fields, QDate today)
 {
-    auto fail = [error](const QString &reason) {
-        if (error)
-            *error = reason;
-        return std::nullopt;
-    };
     if (fields.isEmpty())
-        return fail(QStringLiteral("в таблице нет полей"));
+        return Fail(QStringLiteral("в таблице нет полей"));
     int recordLength = 1;
     for (const FieldSpec &f : fields) {
         const QByteArray name = f.name.toUpper().toLatin1();
@@ -707,15 +737,15 @@ std::optional<QByteArray> BuildEmptyTable(const QList<FieldSpec> &fields, QDate 
         for (QChar c : f.name)
             plain = plain && c.unicode() < 0x80 && (c.isLetterOrNumber() || c == QLatin1Char('_'));
         if (!plain)
-            return fail(QStringLiteral("неверное имя поля %1").arg(f.name));
+            return Fail(QStringLiteral("неверное имя поля %1").arg(f.name));
         Field check{f.name, f.type, f.length, f.decimals, 0};
         if (f.length < 1 || f.length > 254 || f.decimals < 0 || !CheckFieldLength(check))
-            return fail(QStringLiteral("неверная длина поля %1").arg(f.name));
+            return Fail(QStringLiteral("неверная длина поля %1").arg(f.name));
         recordLength += f.length;
     }
     const int headerLength = kFixedHeaderSize + 32 * static_cast<int>(fields.size()) + 1;
     if (recordLength > 0xFFFF || headerLength > 0xFFFF)
-        return fail(QStringLiteral("слишком много полей"));
+        return Fail(QStringLiteral("слишком много полей"));
 
     QByteArray out(headerLength, '\0');
     out[0] = 0x03;

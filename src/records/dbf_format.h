@@ -4,6 +4,8 @@
 // (and FoxPro) files with 32-byte field descriptors and dBase level 7 files with 48-byte
 // ones. Pure byte work; everything read from a file is untrusted and checked here.
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDate>
@@ -50,8 +52,9 @@ struct Header {
 std::optional<int> StoredHeaderLength(QByteArrayView bytes);
 
 // Parses the header and field descriptors from the first bytes of a file (at least the
-// header length, or the whole file when it is shorter).
-std::optional<Header> ParseHeader(QByteArrayView bytes, QString *error);
+// header length, or the whole file when it is shorter); fails with "файл повреждён: ..." and
+// what is wrong.
+Result<Header> ParseHeader(QByteArrayView bytes);
 
 // The value of a field in a record of header.recordLength bytes: C -> QString (blanks on
 // the right dropped), N/F -> double, D -> QDate, L -> bool, I -> int, '@' and 8-byte T ->
@@ -60,8 +63,8 @@ std::optional<Header> ParseHeader(QByteArrayView bytes, QString *error);
 QVariant DecodeField(const Header &header, const Field &field, QByteArrayView record);
 
 // Writes the value into the field's bytes at dst; an invalid QVariant writes the blank.
-// False, with the reason, when the value does not fit the field or its type.
-bool EncodeField(const Header &header, const Field &field, const QVariant &value, char *dst, QString *error);
+// Fails with the reason when the value does not fit the field or its type.
+Status EncodeField(const Header &header, const Field &field, const QVariant &value, char *dst);
 void EncodeBlank(const Header &header, const Field &field, char *dst);
 
 // Whether a null in this field is stored at all: binary numbers of FoxPro tables (I, B, Y)
@@ -78,7 +81,7 @@ struct FieldSpec {
 };
 
 // A new empty dBase III/IV table (header, descriptors, terminator, end-of-file mark).
-std::optional<QByteArray> BuildEmptyTable(const QList<FieldSpec> &fields, QDate today, QString *error);
+Result<QByteArray> BuildEmptyTable(const QList<FieldSpec> &fields, QDate today);
 
 // Bytes 1..7 of the header: date of last update and record count.
 QByteArray HeaderUpdate(QDate today, quint32 recordCount);

@@ -70,31 +70,25 @@ struct Opened {
     quint32 records = 0;
 };
 
-std::optional<Opened> ReadHeader(QFile &file, QString *reason)
+Result<Opened> ReadHeader(QFile &file)
 {
     const qint64 size = file.size();
     QByteArray first(dbf::kFixedHeaderSize, '\0');
-    if (size < dbf::kFixedHeaderSize) {
-        *reason = QStringLiteral("файл повреждён: файл короче заголовка");
-        return std::nullopt;
-    }
-    if (!ReadExactly(file, 0, first.data(), first.size())) {
-        *reason = QStringLiteral("ошибка чтения (%1)").arg(FileError(file));
-        return std::nullopt;
-    }
+    if (size < dbf::kFixedHeaderSize)
+        return Fail(QStringLiteral("файл повреждён: файл короче заголовка"));
+    if (!ReadExactly(file, 0, first.data(), first.size()))
+        return Fail(QStringLiteral("ошибка чтения (%1)").arg(FileError(file)));
     const qint64 stored = *dbf::StoredHeaderLength(first);
     QByteArray bytes(static_cast<qsizetype>(std::min(stored, size)), '\0');
-    if (bytes.size() > dbf::kFixedHeaderSize && !ReadExactly(file, 0, bytes.data(), bytes.size())) {
-        *reason = QStringLiteral("ошибка чтения (%1)").arg(FileError(file));
-        return std::nullopt;
-    }
+    if (bytes.size() > dbf::kFixedHeaderSize && !ReadExactly(file, 0, bytes.data(), bytes.size()))
+        return Fail(QStringLiteral("ошибка чтения (%1)").arg(FileError(file)));
     if (bytes.size() <= dbf::kFixedHeaderSize)
         bytes = first;
-    auto header = dbf::ParseHeader(bytes, reason);
+    auto header = dbf::ParseHeader(bytes);
     if (!header)
-        return std::nullopt;
+        return header.failure();
     Opened o;
-    o.header = std::move(*header);
+    o.header = std::move(header).value();
     // Count only whole records: an engine that died mid-append may have counted one that
     // is not there.
     const qint64 whole = (size - o.header.headerLength) / o.header.recordLength;
@@ -110,9 +104,9 @@ std::optional<Opened> ReadHeader(QFile &file, QString *reason)
 // stop them wherever locks are mandatory (Windows, network shares).
 constexpr qint64 kHeaderLockOffset = 0x7FFFFFFE;
 
-enum class LockResult { Locked, Busy, Failed };
-
-LockResult TryLockHeader(QFile &file, QString *why)
+// Whether the lock was taken: false while another program holds it; the system's reason
+// when locking itself failed.
+Result<bool> TryLockHeader(QFile &file)
 {
 #if defined(Q_OS_UNIX)
     struct flock lock = {};
@@ -128,47 +122,39 @@ LockResult TryLockHeader(QFile &file, QString *why)
     const int command = F_SETLK;
 #endif
     if (::fcntl(file.handle(), command, &lock) == 0)
-        return LockResult::Locked;
+        return true;
     if (errno == EACCES || errno == EAGAIN)
-        return LockResult::Busy;
-    *why = QString::fromLocal8Bit(std::strerror(errno));
-    return LockResult::Failed;
+        return false;
+    return Fail(QString::fromLocal8Bit(std::strerror(errno)));
 #elif defined(Q_OS_WIN)
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()));
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(kHeaderLockOffset & 0xFFFFFFFF);
     at.OffsetHigh = static_cast<DWORD>(kHeaderLockOffset >> 32);
     if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
-        return LockResult::Locked;
+        return true;
     const DWORD code = ::GetLastError();
     if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING)
-        return LockResult::Busy;
-    *why = QStringLiteral("ошибка %1").arg(code);
-    return LockResult::Failed;
+        return false;
+    return Fail(QStringLiteral("ошибка %1").arg(code));
 #else
     Q_UNUSED(file);
-    Q_UNUSED(why);
-    return LockResult::Locked;
+    return true;
 #endif
 }
 
 // Released by closing the file; the lock belongs to this descriptor alone.
-bool LockHeader(QFile &file, int timeoutMs, QString *reason)
+Status LockHeader(QFile &file, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        QString why;
-        switch (TryLockHeader(file, &why)) {
-        case LockResult::Locked: return true;
-        case LockResult::Failed:
-            *reason = QStringLiteral("не удаётся заблокировать таблицу (%1)").arg(why);
-            return false;
-        case LockResult::Busy: break;
-        }
-        if (deadline.hasExpired()) {
-            *reason = QStringLiteral("таблица занята другой программой дольше %1 с").arg(timeoutMs / 1000.0);
-            return false;
-        }
+        const Result<bool> locked = TryLockHeader(file);
+        if (!locked)
+            return Fail(QStringLiteral("не удаётся заблокировать таблицу (%1)").arg(locked.error()));
+        if (*locked)
+            return {};
+        if (deadline.hasExpired())
+            return Fail(QStringLiteral("таблица занята другой программой дольше %1 с").arg(timeoutMs / 1000.0));
         // Appends take milliseconds; waiting in steps keeps the wait bounded without a
         // blocking lock call that could hang on a share.
         QThread::msleep(5);
@@ -204,51 +190,34 @@ bool HasWritePermission(const QFileInfo &info)
 
 DbfTable::DbfTable(QString path) : path_(std::move(path)) {}
 
-QString DbfTable::fail(QString *error, const QString &reason) const
+Failure DbfTable::fail(const QString &reason) const
 {
-    const QString text = QDir::toNativeSeparators(path_) + QStringLiteral(": ") + reason;
-    if (error)
-        *error = text;
-    return text;
+    return Fail(QDir::toNativeSeparators(path_) + QStringLiteral(": ") + reason);
 }
 
-std::optional<dbf::Header> DbfTable::open(QString *error) const
+Result<dbf::Header> DbfTable::open() const
 {
     QFile file(path_);
-    if (!QFileInfo::exists(path_)) {
-        fail(error, QStringLiteral("файл не найден"));
-        return std::nullopt;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(error, QStringLiteral("не удаётся открыть файл (%1)").arg(FileError(file)));
-        return std::nullopt;
-    }
-    QString reason;
-    auto opened = ReadHeader(file, &reason);
-    if (!opened) {
-        fail(error, reason);
-        return std::nullopt;
-    }
+    if (!QFileInfo::exists(path_))
+        return fail(QStringLiteral("файл не найден"));
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("не удаётся открыть файл (%1)").arg(FileError(file)));
+    auto opened = ReadHeader(file);
+    if (!opened)
+        return fail(opened.error());
     return opened->header;
 }
 
-bool DbfTable::forEachRow(const std::function<void(const LocalRow &)> &visit, QString *error) const
+Status DbfTable::forEachRow(const std::function<void(const LocalRow &)> &visit) const
 {
     QFile file(path_);
-    if (!QFileInfo::exists(path_)) {
-        fail(error, QStringLiteral("файл не найден"));
-        return false;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(error, QStringLiteral("не удаётся открыть файл (%1)").arg(FileError(file)));
-        return false;
-    }
-    QString reason;
-    const auto opened = ReadHeader(file, &reason);
-    if (!opened) {
-        fail(error, reason);
-        return false;
-    }
+    if (!QFileInfo::exists(path_))
+        return fail(QStringLiteral("файл не найден"));
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("не удаётся открыть файл (%1)").arg(FileError(file)));
+    const auto opened = ReadHeader(file);
+    if (!opened)
+        return fail(opened.error());
     const dbf::Header &h = opened->header;
 
     struct Column {
@@ -267,14 +236,12 @@ bool DbfTable::forEachRow(const std::function<void(const LocalRow &)> &visit, QS
     for (quint32 done = 0; done < opened->records;) {
         const auto n = static_cast<quint32>(std::min<qint64>(perChunk, opened->records - done));
         chunk.resize(static_cast<qsizetype>(n) * h.recordLength);
-        if (!ReadExactly(file, h.headerLength + qint64(done) * h.recordLength, chunk.data(), chunk.size())) {
-            fail(error, QStringLiteral("ошибка чтения (%1)").arg(FileError(file)));
-            return false;
-        }
+        if (!ReadExactly(file, h.headerLength + qint64(done) * h.recordLength, chunk.data(), chunk.size()))
+            return fail(QStringLiteral("ошибка чтения (%1)").arg(FileError(file)));
         for (quint32 i = 0; i < n; ++i) {
             const QByteArrayView record(chunk.constData() + qsizetype(i) * h.recordLength, h.recordLength);
             if (record[0] == dbf::kEndOfFile)
-                return true;
+                return {};
             if (record[0] != dbf::kActive)
                 continue; // deleted, or not a record at all
             LocalRow row;
@@ -287,44 +254,31 @@ bool DbfTable::forEachRow(const std::function<void(const LocalRow &)> &visit, QS
         }
         done += n;
     }
-    return true;
+    return {};
 }
 
-bool DbfTable::append(const LocalRow &values, QString *error)
+Status DbfTable::append(const LocalRow &values)
 {
     const QFileInfo info(path_);
-    if (!info.exists()) {
-        fail(error, QStringLiteral("файл не найден"));
-        return false;
-    }
+    if (!info.exists())
+        return fail(QStringLiteral("файл не найден"));
     // The permission bits are honoured even where the process could write anyway (an
     // administrator): a table set read-only must stay unchanged.
-    if (!HasWritePermission(info)) {
-        fail(error, QStringLiteral("файл доступен только для чтения"));
-        return false;
-    }
+    if (!HasWritePermission(info))
+        return fail(QStringLiteral("файл доступен только для чтения"));
     QFile file(path_);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered)) {
-        fail(error, QStringLiteral("не удаётся открыть файл для записи (%1)").arg(FileError(file)));
-        return false;
-    }
-    QString reason;
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered))
+        return fail(QStringLiteral("не удаётся открыть файл для записи (%1)").arg(FileError(file)));
     // The count is read under the lock: another station may have appended since any earlier
     // look, and two appenders that read the same count would write the same row.
-    if (!LockHeader(file, lockTimeoutMs_, &reason)) {
-        fail(error, reason);
-        return false;
-    }
-    const auto opened = ReadHeader(file, &reason);
-    if (!opened) {
-        fail(error, reason);
-        return false;
-    }
+    if (const Status locked = LockHeader(file, lockTimeoutMs_); !locked)
+        return fail(locked.error());
+    const auto opened = ReadHeader(file);
+    if (!opened)
+        return fail(opened.error());
     const dbf::Header &h = opened->header;
-    if (opened->records == std::numeric_limits<quint32>::max()) {
-        fail(error, QStringLiteral("таблица заполнена"));
-        return false;
-    }
+    if (opened->records == std::numeric_limits<quint32>::max())
+        return fail(QStringLiteral("таблица заполнена"));
 
     // The record with a trailing end-of-file mark; its flag stays an end-of-file mark
     // until the whole record is on disk, so no reader ever sees half a record.
@@ -340,32 +294,24 @@ bool DbfTable::append(const LocalRow &values, QString *error)
         if (index < 0) {
             if (IsNullValue(it.value()))
                 continue;
-            fail(error, QStringLiteral("в таблице нет столбца %1").arg(it.key().toLower()));
-            return false;
+            return fail(QStringLiteral("в таблице нет столбца %1").arg(it.key().toLower()));
         }
         QVariant value = it.value();
         if (const SettingColumn *c = FindSettingColumn(it.key())) {
             const auto presented = PresentValue(c->type, value);
-            if (!presented) {
-                fail(error,
-                     QStringLiteral("значение %1 не подходит для столбца %2").arg(value.toString(), ColumnName(*c)));
-                return false;
-            }
+            if (!presented)
+                return fail(
+                    QStringLiteral("значение %1 не подходит для столбца %2").arg(value.toString(), ColumnName(*c)));
             value = *presented;
         }
         const dbf::Field &f = h.fields[index];
-        if (!dbf::EncodeField(h, f, value, record.data() + f.offset, &reason)) {
-            fail(error, reason);
-            return false;
-        }
+        if (const Status encoded = dbf::EncodeField(h, f, value, record.data() + f.offset); !encoded)
+            return fail(encoded.error());
         dbf::SetNullFlag(h, f, record.data(), IsNullValue(value));
     }
 
     const qint64 offset = h.headerLength + qint64(opened->records) * h.recordLength;
-    auto writeFailed = [&] {
-        fail(error, QStringLiteral("ошибка записи (%1)").arg(FileError(file)));
-        return false;
-    };
+    auto writeFailed = [&] { return fail(QStringLiteral("ошибка записи (%1)").arg(FileError(file))); };
     if (!WriteAt(file, offset, record.constData(), record.size()) || !SyncToDisk(file))
         return writeFailed();
     if (stageHook_)
@@ -380,78 +326,70 @@ bool DbfTable::append(const LocalRow &values, QString *error)
         return writeFailed();
     if (stageHook_)
         stageHook_(AppendStage::HeaderCounted);
-    return true;
+    return {};
 }
 
-std::optional<QList<LocalRow>> DbfTable::select(const LocalFilter &filter, QString *error) const
+Result<QList<LocalRow>> DbfTable::select(const LocalFilter &filter) const
 {
     QList<LocalRow> rows;
-    if (!forEachRow(
-            [&](const LocalRow &row) {
-                if (RowPassesFilter(row, filter))
-                    rows.append(row);
-            },
-            error))
-        return std::nullopt;
+    const Status read = forEachRow([&](const LocalRow &row) {
+        if (RowPassesFilter(row, filter))
+            rows.append(row);
+    });
+    if (!read)
+        return read.failure();
     return rows;
 }
 
-std::optional<QVariant> DbfTable::maxNumber(QString *error) const
+Result<QVariant> DbfTable::maxNumber() const
 {
     LocalSummary summary;
-    if (!forEachRow([&](const LocalRow &row) { summary.add(row); }, error))
-        return std::nullopt;
+    if (const Status read = forEachRow([&](const LocalRow &row) { summary.add(row); }); !read)
+        return read.failure();
     return summary.maxNumber();
 }
 
-std::optional<LatestDay> DbfTable::latestDay(QString *error) const
+Result<LatestDay> DbfTable::latestDay() const
 {
     LocalSummary summary;
-    if (!forEachRow([&](const LocalRow &row) { summary.add(row); }, error))
-        return std::nullopt;
+    if (const Status read = forEachRow([&](const LocalRow &row) { summary.add(row); }); !read)
+        return read.failure();
     return summary.latestDay();
 }
 
-std::optional<qsizetype> DbfTable::rowCount(QString *error) const
+Result<qsizetype> DbfTable::rowCount() const
 {
     LocalSummary summary;
-    if (!forEachRow([&](const LocalRow &row) { summary.add(row); }, error))
-        return std::nullopt;
+    if (const Status read = forEachRow([&](const LocalRow &row) { summary.add(row); }); !read)
+        return read.failure();
     return summary.count();
 }
 
-bool DbfTable::Create(const QString &path, const QList<dbf::FieldSpec> &fields, QString *error)
+Status DbfTable::Create(const QString &path, const QList<dbf::FieldSpec> &fields)
 {
     DbfTable table(path);
-    QString reason;
-    const auto bytes = dbf::BuildEmptyTable(fields, QDate::currentDate(), &reason);
-    if (!bytes) {
-        table.fail(error, reason);
-        return false;
-    }
-    if (QFileInfo::exists(path)) {
-        table.fail(error, QStringLiteral("файл уже существует"));
-        return false;
-    }
+    const auto bytes = dbf::BuildEmptyTable(fields, QDate::currentDate());
+    if (!bytes)
+        return table.fail(bytes.error());
+    if (QFileInfo::exists(path))
+        return table.fail(QStringLiteral("файл уже существует"));
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-        table.fail(error, QStringLiteral("не удаётся создать файл (%1)").arg(FileError(file)));
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        return table.fail(QStringLiteral("не удаётся создать файл (%1)").arg(FileError(file)));
     if (!WriteAt(file, 0, bytes->constData(), bytes->size()) || !SyncToDisk(file)) {
-        table.fail(error, QStringLiteral("ошибка записи (%1)").arg(FileError(file)));
+        const Failure failed = table.fail(QStringLiteral("ошибка записи (%1)").arg(FileError(file)));
         file.close();
         file.remove();
-        return false;
+        return failed;
     }
     // A network share may report a lost write only when the file is closed.
     file.close();
     if (file.error() != QFileDevice::NoError) {
-        table.fail(error, QStringLiteral("ошибка записи (%1)").arg(FileError(file)));
+        const Failure failed = table.fail(QStringLiteral("ошибка записи (%1)").arg(FileError(file)));
         file.remove();
-        return false;
+        return failed;
     }
-    return true;
+    return {};
 }
 
 } // namespace ordan

@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 namespace ordan {
 
@@ -26,19 +25,19 @@ public:
     const QString &path() const { return path_; }
 
     // The header and field descriptors as they are on disk now.
-    std::optional<dbf::Header> open(QString *error) const;
+    Result<dbf::Header> open() const;
 
     // Visits every record not marked deleted, in stored order, presented as PresentRow does.
-    bool forEachRow(const std::function<void(const LocalRow &)> &visit, QString *error) const;
+    Status forEachRow(const std::function<void(const LocalRow &)> &visit) const;
 
-    bool append(const LocalRow &values, QString *error) override;
-    std::optional<QList<LocalRow>> select(const LocalFilter &filter, QString *error) const override;
-    std::optional<QVariant> maxNumber(QString *error) const override;
-    std::optional<LatestDay> latestDay(QString *error) const override;
-    std::optional<qsizetype> rowCount(QString *error) const override;
+    Status append(const LocalRow &values) override;
+    Result<QList<LocalRow>> select(const LocalFilter &filter) const override;
+    Result<QVariant> maxNumber() const override;
+    Result<LatestDay> latestDay() const override;
+    Result<qsizetype> rowCount() const override;
 
     // Writes an empty dBase III/IV table; an existing file is never overwritten.
-    static bool Create(const QString &path, const QList<dbf::FieldSpec> &fields, QString *error);
+    static Status Create(const QString &path, const QList<dbf::FieldSpec> &fields);
 
     // The durable steps of an append, for crash tests: the record is written behind an
     // end-of-file mark, then marked active, then counted in the header.
@@ -50,7 +49,8 @@ public:
     void setLockTimeout(int ms) { lockTimeoutMs_ = ms; }
 
 private:
-    QString fail(QString *error, const QString &reason) const;
+    // Every failure names the file first.
+    Failure fail(const QString &reason) const;
 
     QString path_;
     std::function<void(AppendStage)> stageHook_;

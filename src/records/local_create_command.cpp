@@ -13,9 +13,9 @@ QString DefaultSettingTablePath(const QString &workingDir)
 
 int RunCreateSettingTable(const QString &path, std::FILE *out, std::FILE *err)
 {
-    QString error;
-    if (!CreateSettingTable(path, &error)) {
-        std::fprintf(err, "ordan-klv: the settings log was not created: %s\n", error.toLocal8Bit().constData());
+    if (const Status created = CreateSettingTable(path); !created) {
+        std::fprintf(err, "ordan-klv: the settings log was not created: %s\n",
+                     created.error().toLocal8Bit().constData());
         return 1;
     }
     std::fprintf(out, "ordan-klv: empty settings log created: %s\n",

@@ -62,10 +62,9 @@ LocalFilter LocalLogView::filter() const
 
 void LocalLogView::ActionOpenExecute()
 {
-    QString error;
-    std::optional<QList<LocalRow>> rows = table_.select(filter(), &error);
+    Result<QList<LocalRow>> rows = table_.select(filter());
     if (!rows) {
-        reportError_(error);
+        reportError_(rows.error());
         return;
     }
     qCDebug(lcLocalLog) << "opened" << filter().from << filter().to << filter().number << rows->size();

@@ -101,9 +101,8 @@ void LocalRecorder::RecordLocal() { RecordLocal(LocalWriteSelections::FromContro
 
 void LocalRecorder::RecordLocal(const LocalWriteSelections &sent)
 {
-    QString error;
-    if (!table_.append(LocalRecordRow(p_, sent, facts_.now()), &error))
-        operator_.showMessage(QStringLiteral("Ошибка записи в БД: ") + error, QStringLiteral("Ошибка БД"),
+    if (const Status appended = table_.append(LocalRecordRow(p_, sent, facts_.now())); !appended)
+        operator_.showMessage(QStringLiteral("Ошибка записи в БД: ") + appended.error(), QStringLiteral("Ошибка БД"),
                               BoxIcon::Error);
 }
 
@@ -114,10 +113,9 @@ void LocalRecorder::installPlusButton()
 
 void LocalRecorder::BitBtn1Click()
 {
-    QString error;
-    const std::optional<QVariant> max = table_.maxNumber(&error);
+    const Result<QVariant> max = table_.maxNumber();
     if (!max) {
-        reportError_(error);
+        reportError_(max.error());
         return;
     }
     // An empty table has no maximum: read as 0, so the first number is 1.
@@ -131,10 +129,9 @@ void LocalRecorder::BitBtn1Click()
 
 bool LocalRecorder::LoadRecordDefaults()
 {
-    QString error;
-    const std::optional<LatestDay> latest = table_.latestDay(&error);
+    const Result<LatestDay> latest = table_.latestDay();
     if (!latest) {
-        reportError_(error);
+        reportError_(latest.error());
         return false;
     }
     if (!latest->date.isValid() || latest->rows.isEmpty())

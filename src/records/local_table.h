@@ -2,6 +2,7 @@
 
 // The seam between the record workflows and the local settings log Setting.DBF.
 
+#include "core/result.h"
 #include "records/setting_table.h"
 
 #include <QDate>
@@ -39,18 +40,18 @@ public:
     virtual ~LocalTable() = default;
 
     // Appends one row. Keys are column names in any case; a missing key or an invalid
-    // QVariant stores null. When this returns true the row is on disk.
-    virtual bool append(const LocalRow &values, QString *error) = 0;
+    // QVariant stores null. When this succeeds the row is on disk.
+    virtual Status append(const LocalRow &values) = 0;
 
     // The rows that pass the filter, in stored order.
-    virtual std::optional<QList<LocalRow>> select(const LocalFilter &filter, QString *error) const = 0;
+    virtual Result<QList<LocalRow>> select(const LocalFilter &filter) const = 0;
 
     // MAX(c_number): a double, or an invalid QVariant when no row has one.
-    virtual std::optional<QVariant> maxNumber(QString *error) const = 0;
+    virtual Result<QVariant> maxNumber() const = 0;
 
-    virtual std::optional<LatestDay> latestDay(QString *error) const = 0;
+    virtual Result<LatestDay> latestDay() const = 0;
 
-    virtual std::optional<qsizetype> rowCount(QString *error) const = 0;
+    virtual Result<qsizetype> rowCount() const = 0;
 };
 
 inline bool IsNullValue(const QVariant &v) { return !v.isValid() || v.isNull(); }

@@ -2,36 +2,30 @@
 
 namespace ordan {
 
-bool MemoryLocalTable::failed(QString *error) const
+Status MemoryLocalTable::status() const
 {
     if (failure.isEmpty())
-        return false;
-    if (error)
-        *error = failure;
-    return true;
+        return {};
+    return Fail(failure);
 }
 
-bool MemoryLocalTable::append(const LocalRow &values, QString *error)
+Status MemoryLocalTable::append(const LocalRow &values)
 {
     ++appendCalls;
-    if (failed(error))
-        return false;
+    if (const Status s = status(); !s)
+        return s;
     LocalRow row = PresentRow({});
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
         const SettingColumn *c = FindSettingColumn(it.key());
         if (!c) {
             if (IsNullValue(it.value()))
                 continue;
-            if (error)
-                *error = QStringLiteral("В таблице нет столбца %1").arg(it.key());
-            return false;
+            return Fail(QStringLiteral("В таблице нет столбца %1").arg(it.key()));
         }
         auto v = PresentValue(c->type, it.value());
         if (!v) {
-            if (error)
-                *error =
-                    QStringLiteral("Значение %1 не подходит для столбца %2").arg(it.value().toString(), ColumnName(*c));
-            return false;
+            return Fail(
+                QStringLiteral("Значение %1 не подходит для столбца %2").arg(it.value().toString(), ColumnName(*c)));
         }
         if (c->type == SettingType::Text && v->isValid()) {
             // As the file keeps it: cut to the width, blanks on the right dropped, blank = null.
@@ -43,13 +37,13 @@ bool MemoryLocalTable::append(const LocalRow &values, QString *error)
         row.insert(ColumnName(*c), *v);
     }
     rows.append(row);
-    return true;
+    return {};
 }
 
-std::optional<QList<LocalRow>> MemoryLocalTable::select(const LocalFilter &filter, QString *error) const
+Result<QList<LocalRow>> MemoryLocalTable::select(const LocalFilter &filter) const
 {
-    if (failed(error))
-        return std::nullopt;
+    if (const Status s = status(); !s)
+        return s.failure();
     QList<LocalRow> out;
     for (const LocalRow &r : rows) {
         const LocalRow row = PresentRow(r);
@@ -59,30 +53,30 @@ std::optional<QList<LocalRow>> MemoryLocalTable::select(const LocalFilter &filte
     return out;
 }
 
-std::optional<QVariant> MemoryLocalTable::maxNumber(QString *error) const
+Result<QVariant> MemoryLocalTable::maxNumber() const
 {
-    if (failed(error))
-        return std::nullopt;
+    if (const Status s = status(); !s)
+        return s.failure();
     LocalSummary summary;
     for (const LocalRow &r : rows)
         summary.add(PresentRow(r));
     return summary.maxNumber();
 }
 
-std::optional<LatestDay> MemoryLocalTable::latestDay(QString *error) const
+Result<LatestDay> MemoryLocalTable::latestDay() const
 {
-    if (failed(error))
-        return std::nullopt;
+    if (const Status s = status(); !s)
+        return s.failure();
     LocalSummary summary;
     for (const LocalRow &r : rows)
         summary.add(PresentRow(r));
     return summary.latestDay();
 }
 
-std::optional<qsizetype> MemoryLocalTable::rowCount(QString *error) const
+Result<qsizetype> MemoryLocalTable::rowCount() const
 {
-    if (failed(error))
-        return std::nullopt;
+    if (const Status s = status(); !s)
+        return s.failure();
     return rows.size();
 }
 

@@ -9,11 +9,11 @@ namespace ordan {
 // to the width a new table gives it.
 class MemoryLocalTable final : public LocalTable {
 public:
-    bool append(const LocalRow &values, QString *error) override;
-    std::optional<QList<LocalRow>> select(const LocalFilter &filter, QString *error) const override;
-    std::optional<QVariant> maxNumber(QString *error) const override;
-    std::optional<LatestDay> latestDay(QString *error) const override;
-    std::optional<qsizetype> rowCount(QString *error) const override;
+    Status append(const LocalRow &values) override;
+    Result<QList<LocalRow>> select(const LocalFilter &filter) const override;
+    Result<QVariant> maxNumber() const override;
+    Result<LatestDay> latestDay() const override;
+    Result<qsizetype> rowCount() const override;
 
     // Rows as stored, in order; a test may also seed them directly (zones, times...).
     QList<LocalRow> rows;
@@ -22,7 +22,7 @@ public:
     int appendCalls = 0;
 
 private:
-    bool failed(QString *error) const;
+    Status status() const;
 };
 
 } // namespace ordan

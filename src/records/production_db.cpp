@@ -41,22 +41,23 @@ std::optional<QDateTime> ToDateTime(const QVariant &v)
 
 QString TextOrEmpty(const QVariant &v) { return v.isNull() ? QString() : v.toString(); }
 
-template <typename T> DbResult<T> Failure(const SqlSession &db) { return DbResult<T>::failure(db.lastError()); }
+// The database's error text as the failure of any query.
+Failure DbFailure(const SqlSession &db) { return Fail(db.lastError()); }
 
 // The id column of the first row; 0 when there is none.
-DbResult<int> FirstId(SqlSession &db, const QString &statement, const QVariantList &params, QStringView column)
+Result<int> FirstId(SqlSession &db, const QString &statement, const QVariantList &params, QStringView column)
 {
     const auto rows = db.exec(statement, params);
     if (!rows)
-        return Failure<int>(db);
+        return DbFailure(db);
     return ToInt(rows->value(0, column));
 }
 
-DbResult<int> ScalarInt(SqlSession &db, const QString &statement, const QVariantList &params = {})
+Result<int> ScalarInt(SqlSession &db, const QString &statement, const QVariantList &params = {})
 {
     const auto rows = db.exec(statement, params);
     if (!rows)
-        return Failure<int>(db);
+        return DbFailure(db);
     return ToInt(rows->scalar());
 }
 
@@ -95,24 +96,24 @@ const QString QueryInsertDefect =
 
 } // namespace
 
-DbResult<int> FindComputer(SqlSession &db, const QString &computerName)
+Result<int> FindComputer(SqlSession &db, const QString &computerName)
 {
     return FirstId(db, QueryComputer, {computerName}, u"computer_id");
 }
 
-DbResult<int> FindOperator(SqlSession &db, const QString &login)
+Result<int> FindOperator(SqlSession &db, const QString &login)
 {
     return FirstId(db, QueryPerson, {login}, u"person_id");
 }
 
-DbResult<int> FindPlant(SqlSession &db, int computerId) { return FirstId(db, QueryPlant, {computerId}, u"plant_id"); }
+Result<int> FindPlant(SqlSession &db, int computerId) { return FirstId(db, QueryPlant, {computerId}, u"plant_id"); }
 
-DbResult<Identification> IdentifyWorkstation(SqlSession &db, const QString &computerName, const QString &login)
+Result<Identification> IdentifyWorkstation(SqlSession &db, const QString &computerName, const QString &login)
 {
     Identification found;
     const auto computer = FindComputer(db, computerName);
     if (!computer)
-        return DbResult<Identification>::failure(computer.error());
+        return computer.failure();
     found.ids.computer_id = *computer;
     if (found.ids.computer_id == 0) {
         found.missing = Identification::Missing::Computer;
@@ -120,7 +121,7 @@ DbResult<Identification> IdentifyWorkstation(SqlSession &db, const QString &comp
     }
     const auto person = FindOperator(db, login);
     if (!person)
-        return DbResult<Identification>::failure(person.error());
+        return person.failure();
     found.ids.person_id = *person;
     if (found.ids.person_id == 0) {
         found.missing = Identification::Missing::Operator;
@@ -128,48 +129,48 @@ DbResult<Identification> IdentifyWorkstation(SqlSession &db, const QString &comp
     }
     const auto plant = FindPlant(db, found.ids.computer_id);
     if (!plant)
-        return DbResult<Identification>::failure(plant.error());
+        return plant.failure();
     found.ids.plant_id = *plant;
     if (found.ids.plant_id == 0)
         found.missing = Identification::Missing::Plant;
     return found;
 }
 
-DbResult<QDateTime> ReadServerTime(SqlSession &db)
+Result<QDateTime> ReadServerTime(SqlSession &db)
 {
     const auto rows = db.exec(QueryTime);
     if (!rows)
-        return Failure<QDateTime>(db);
+        return DbFailure(db);
     const auto now = ToDateTime(rows->scalar());
     if (!now)
-        return DbResult<QDateTime>::failure(QStringLiteral("SELECT getdate(): no date-time"));
+        return Fail(QStringLiteral("SELECT getdate(): no date-time"));
     return *now;
 }
 
-DbResult<std::optional<int>> FindMeter(SqlSession &db, int serialNumber)
+Result<std::optional<int>> FindMeter(SqlSession &db, int serialNumber)
 {
     const auto rows = db.exec(QueryCheckNumber, {serialNumber, MeterTypeId});
     if (!rows)
-        return Failure<std::optional<int>>(db);
+        return DbFailure(db);
     if (rows->empty())
         return std::optional<int>();
     return std::optional<int>(ToInt(rows->value(0, u"electro_id")));
 }
 
-DbResult<int> CountOpenDefects(SqlSession &db, int electroId) { return ScalarInt(db, QueryOpenDefects, {electroId}); }
+Result<int> CountOpenDefects(SqlSession &db, int electroId) { return ScalarInt(db, QueryOpenDefects, {electroId}); }
 
-DbResult<RecordingCheck> CheckMeterForRecording(SqlSession &db, int serialNumber)
+Result<RecordingCheck> CheckMeterForRecording(SqlSession &db, int serialNumber)
 {
     const auto meter = FindMeter(db, serialNumber);
     if (!meter)
-        return DbResult<RecordingCheck>::failure(meter.error());
+        return meter.failure();
     RecordingCheck check;
     if (!meter->has_value())
         return check;
     check.electro_id = **meter;
     const auto open = CountOpenDefects(db, check.electro_id);
     if (!open)
-        return DbResult<RecordingCheck>::failure(open.error());
+        return open.failure();
     check.verdict = *open != 0 ? RecordingCheck::Verdict::UnderRepair : RecordingCheck::Verdict::Recordable;
     return check;
 }
@@ -190,15 +191,15 @@ bool DriftAcceptable(std::optional<double> secondsPerDay)
     return drift >= -3.0 && drift <= 1.0;
 }
 
-DbResult<int> RecordOperation(SqlSession &db, const StationIdentity &station, int electroId, const OperationRecord &r)
+Result<int> RecordOperation(SqlSession &db, const StationIdentity &station, int electroId, const OperationRecord &r)
 {
     if (!db.begin())
-        return Failure<int>(db);
+        return DbFailure(db);
     // The error is taken before the rollback, which may add its own.
     const auto abandon = [&db] {
         const QString error = db.lastError();
         db.rollback();
-        return DbResult<int>::failure(error);
+        return Fail(error);
     };
     if (!db.exec(QueryOperation, {ProgrammingOperation, electroId, station.plant_id, station.person_id,
                                   Logical(DriftAcceptable(r.secperday))}))
@@ -240,17 +241,17 @@ DbResult<int> RecordOperation(SqlSession &db, const StationIdentity &station, in
     return operationId;
 }
 
-DbResult<int> NextUnprogrammedNumber(SqlSession &db) { return ScalarInt(db, QueryMaxSql, {MeterTypeId}); }
+Result<int> NextUnprogrammedNumber(SqlSession &db) { return ScalarInt(db, QueryMaxSql, {MeterTypeId}); }
 
-DbResult<std::optional<QDateTime>> LastClockSet(SqlSession &db, int serialNumber)
+Result<std::optional<QDateTime>> LastClockSet(SqlSession &db, int serialNumber)
 {
     const auto rows = db.exec(QueryDelta, {serialNumber, MeterTypeId});
     if (!rows)
-        return Failure<std::optional<QDateTime>>(db);
+        return DbFailure(db);
     return ToDateTime(rows->scalar());
 }
 
-DbResult<RecordDefaults> ReadRecordDefaults(SqlSession &db)
+Result<RecordDefaults> ReadRecordDefaults(SqlSession &db)
 {
     RecordDefaults defaults;
     const auto latestRow = [&db](const QString &which) -> std::optional<std::optional<SqlRows>> {
@@ -267,7 +268,7 @@ DbResult<RecordDefaults> ReadRecordDefaults(SqlSession &db)
 
     const auto zones = latestRow(QueryMaxTarif);
     if (!zones)
-        return Failure<RecordDefaults>(db);
+        return DbFailure(db);
     if (zones->has_value()) {
         defaults.oneTariff = false;
         const SqlRows &row = **zones;
@@ -285,13 +286,13 @@ DbResult<RecordDefaults> ReadRecordDefaults(SqlSession &db)
 
     const auto display = latestRow(QueryMaxIndi);
     if (!display)
-        return Failure<RecordDefaults>(db);
+        return DbFailure(db);
     if (display->has_value() && !(*display)->empty())
         defaults.indicator = ToInt((*display)->value(0, u"indicator"));
 
     const auto password = latestRow(QueryMaxPass);
     if (!password)
-        return Failure<RecordDefaults>(db);
+        return DbFailure(db);
     if (password->has_value() && !(*password)->empty())
         defaults.password = TextOrEmpty((*password)->value(0, u"pass"));
     return defaults;
@@ -303,27 +304,27 @@ bool DefectCodeAcceptable(const QString &code)
     return !trimmed.isEmpty() && trimmed.size() <= kDefectCodeMaxLength;
 }
 
-DbResult<int> RegisterDefect(SqlSession &db, const StationIdentity &station, int electroId, const QString &code)
+Result<int> RegisterDefect(SqlSession &db, const StationIdentity &station, int electroId, const QString &code)
 {
     if (!DefectCodeAcceptable(code))
-        return DbResult<int>::failure(QStringLiteral("empty defect code"));
+        return Fail(QStringLiteral("empty defect code"));
     auto today = ScalarInt(db, QuerySelect, {electroId});
     if (!today)
         return today;
     int operationId = *today;
     if (operationId != 0) {
         if (!db.exec(QueryFail, {operationId}))
-            return Failure<int>(db);
+            return DbFailure(db);
     } else {
         if (!db.exec(QueryInsert, {electroId, station.plant_id, station.person_id}))
-            return Failure<int>(db);
+            return DbFailure(db);
         today = ScalarInt(db, QuerySelect, {electroId});
         if (!today)
             return today;
         operationId = *today;
     }
     if (!db.exec(QueryInsertDefect, {electroId, station.person_id, code.trimmed(), operationId}))
-        return Failure<int>(db);
+        return DbFailure(db);
     return operationId;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/result.h"
 #include "records/sql_session.h"
 
 #include <QDateTime>
@@ -8,7 +9,6 @@
 
 #include <array>
 #include <optional>
-#include <utility>
 
 namespace ordan {
 
@@ -27,39 +27,15 @@ struct StationIdentity {
     friend bool operator==(const StationIdentity &, const StationIdentity &) = default;
 };
 
-// A value read from the database, or the database's error text.
-template <typename T> class DbResult {
-public:
-    DbResult(T value) : value_(std::move(value)) {} // NOLINT: a value is a success
-    static DbResult failure(QString error)
-    {
-        DbResult r;
-        r.error_ = std::move(error);
-        return r;
-    }
-
-    bool ok() const { return value_.has_value(); }
-    explicit operator bool() const { return ok(); }
-    const T &value() const { return *value_; }
-    const T &operator*() const { return *value_; }
-    const T *operator->() const { return &*value_; }
-    const QString &error() const { return error_; }
-
-private:
-    DbResult() = default;
-    std::optional<T> value_;
-    QString error_;
-};
-
 // --- identification of the workstation ---
 
 // computer_id of the first computer of that name; 0 when none.
-DbResult<int> FindComputer(SqlSession &db, const QString &computerName);
+Result<int> FindComputer(SqlSession &db, const QString &computerName);
 // person_id of the first operator with that login who may work (operating = 1); 0 when none.
 // The whole login is looked up, however long.
-DbResult<int> FindOperator(SqlSession &db, const QString &login);
+Result<int> FindOperator(SqlSession &db, const QString &login);
 // plant_id of the first programming work place (type 3) of the computer; 0 when none.
-DbResult<int> FindPlant(SqlSession &db, int computerId);
+Result<int> FindPlant(SqlSession &db, int computerId);
 
 // Identification in its order: stops at the first unknown, whose id is then 0 and `missing`
 // names it; a database error stops it too.
@@ -68,17 +44,17 @@ struct Identification {
     StationIdentity ids;
     Missing missing = Missing::None;
 };
-DbResult<Identification> IdentifyWorkstation(SqlSession &db, const QString &computerName, const QString &login);
+Result<Identification> IdentifyWorkstation(SqlSession &db, const QString &computerName, const QString &login);
 
 // The server's clock ("SELECT getdate()").
-DbResult<QDateTime> ReadServerTime(SqlSession &db);
+Result<QDateTime> ReadServerTime(SqlSession &db);
 
 // --- recording a programming ---
 
 // electro_id of the registered meter of this family with that number; nullopt when none.
-DbResult<std::optional<int>> FindMeter(SqlSession &db, int serialNumber);
+Result<std::optional<int>> FindMeter(SqlSession &db, int serialNumber);
 // Number of the meter's defects still open (date_repair null).
-DbResult<int> CountOpenDefects(SqlSession &db, int electroId);
+Result<int> CountOpenDefects(SqlSession &db, int electroId);
 
 // Whether a finished write may be recorded for the meter with that number.
 struct RecordingCheck {
@@ -86,7 +62,7 @@ struct RecordingCheck {
     Verdict verdict = Verdict::NotRegistered;
     int electro_id = 0; // when registered
 };
-DbResult<RecordingCheck> CheckMeterForRecording(SqlSession &db, int serialNumber);
+Result<RecordingCheck> CheckMeterForRecording(SqlSession &db, int serialNumber);
 // The refusal message of a verdict other than Recordable (caption "Ошибка записи в БД").
 QString RecordingRefusalText(RecordingCheck::Verdict verdict);
 
@@ -116,16 +92,16 @@ bool DriftAcceptable(std::optional<double> secondsPerDay);
 // Inserts the operation and its settings row in one transaction and returns the new
 // operation_id; on any failure rolls back, so neither row stays, and returns the
 // database's error text.
-DbResult<int> RecordOperation(SqlSession &db, const StationIdentity &station, int electroId,
-                              const OperationRecord &record);
+Result<int> RecordOperation(SqlSession &db, const StationIdentity &station, int electroId,
+                            const OperationRecord &record);
 
 // The smallest registered number of this family that has no programming yet; 0 when every
 // registered meter has one.
-DbResult<int> NextUnprogrammedNumber(SqlSession &db);
+Result<int> NextUnprogrammedNumber(SqlSession &db);
 
 // Date-time of the latest recorded clock setting of the meter with that number; nullopt
 // when none is recorded.
-DbResult<std::optional<QDateTime>> LastClockSet(SqlSession &db, int serialNumber);
+Result<std::optional<QDateTime>> LastClockSet(SqlSession &db, int serialNumber);
 
 // Start-up defaults from the latest rows of set_ordan_tg that carry them.
 struct RecordDefaults {
@@ -138,7 +114,7 @@ struct RecordDefaults {
     std::optional<int> indicator;             // bits 0..3: the four display items
     std::optional<QString> password;          // text for the password field
 };
-DbResult<RecordDefaults> ReadRecordDefaults(SqlSession &db);
+Result<RecordDefaults> ReadRecordDefaults(SqlSession &db);
 
 // --- defect registration ---
 
@@ -154,6 +130,6 @@ bool DefectCodeAcceptable(const QString &code);
 // of the server's current day (marked unsuccessful) or to a new unsuccessful one of this
 // station; returns that operation_id. The statements take effect one by one: a failure
 // leaves what the earlier ones wrote.
-DbResult<int> RegisterDefect(SqlSession &db, const StationIdentity &station, int electroId, const QString &code);
+Result<int> RegisterDefect(SqlSession &db, const StationIdentity &station, int electroId, const QString &code);
 
 } // namespace ordan

@@ -4,12 +4,12 @@
 
 namespace ordan {
 
-bool CreateSettingTable(const QString &path, QString *error)
+Status CreateSettingTable(const QString &path)
 {
     QList<dbf::FieldSpec> fields;
     for (const SettingColumn &c : kSettingColumns)
         fields.append({ColumnName(c).toUpper(), c.dbfType, c.length, c.decimals});
-    return DbfTable::Create(path, fields, error);
+    return DbfTable::Create(path, fields);
 }
 
 } // namespace ordan

@@ -4,6 +4,8 @@
 // The constants are header-only so logic code and the fake table share them; only
 // CreateSettingTable touches a file (ordan_platform).
 
+#include "core/result.h"
+
 #include <QString>
 #include <QStringView>
 #include <QVariant>
@@ -126,7 +128,7 @@ inline QString SumerCorrectText(const QVariant &summer)
 }
 
 // Writes an empty Setting.DBF (dBase III/IV) with the columns above. Never overwrites:
-// an existing file is an error. Returns false with the reason in *error.
-bool CreateSettingTable(const QString &path, QString *error);
+// an existing file is an error.
+Status CreateSettingTable(const QString &path);
 
 } // namespace ordan

@@ -67,10 +67,10 @@ void HelpWindow::fitOuterSize()
         resize(inner);
 }
 
-std::optional<QString> HelpWindow::load(const QString &path)
+Status HelpWindow::load(const QString &path)
 {
     const auto cannotOpen = [&path](const QString &why) {
-        return QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, why);
+        return Fail(QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, why));
     };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -82,11 +82,11 @@ std::optional<QString> HelpWindow::load(const QString &path)
         return cannotOpen(SystemErrorText(file.errorString()));
     if (bytes.size() > kMaxHelpFileBytes)
         return cannotOpen(QStringLiteral("файл больше 16 МБ, это не файл справки"));
-    const std::optional<QString> html = RtfToHtml(bytes);
+    const Result<QString> html = RtfToHtml(bytes);
     if (!html)
-        return QStringLiteral("Файл \"%1\" не является документом RTF").arg(path);
+        return Fail(QStringLiteral("Файл \"%1\" ").arg(path) + html.error());
     view_->setHtml(*html);
-    return std::nullopt;
+    return {};
 }
 
 } // namespace ordan

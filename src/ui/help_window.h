@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QDialog>
 #include <QSize>
-
-#include <optional>
 
 class QTextEdit;
 
@@ -19,9 +19,9 @@ public:
 
     explicit HelpWindow(QWidget *parent = nullptr);
 
-    // Loads the help file; the error text when it is missing, unreadable or too large (the
-    // window then holds no help text).
-    std::optional<QString> load(const QString &path);
+    // Loads the help file; fails with the operator's text when it is missing, unreadable,
+    // too large or not RTF (the window then holds no help text).
+    Status load(const QString &path);
     QTextEdit *view() const { return view_; }
 
     // The window's size with its frame.

@@ -225,10 +225,10 @@ private:
 
 } // namespace
 
-std::optional<QString> RtfToHtml(const QByteArray &rtf)
+Result<QString> RtfToHtml(const QByteArray &rtf)
 {
     if (!rtf.trimmed().startsWith("{\\rtf"))
-        return std::nullopt;
+        return Fail(QStringLiteral("не является документом RTF"));
     Converter converter(rtf);
     QString html = converter.run();
     return html;

@@ -278,15 +278,15 @@ private:
 
 } // namespace
 
-std::optional<QByteArray> ReadCompoundFileStream(QByteArrayView file, const QString &name, QString *error)
+Result<QByteArray> ReadCompoundFileStream(QByteArrayView file, const QString &name)
 {
     Reader reader(file);
     std::optional<QByteArray> bytes;
     if (reader.readHeader() && reader.readFat())
         bytes = reader.stream(name);
-    if (!bytes && error)
-        *error = reader.error;
-    return bytes;
+    if (!bytes)
+        return Fail(reader.error);
+    return std::move(*bytes);
 }
 
 } // namespace ordan::cfb

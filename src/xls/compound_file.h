@@ -3,12 +3,13 @@
 // The OLE2 compound file (CFB) container of an Excel 97 workbook: a small FAT file system in
 // one file. Only what a workbook needs: a root storage holding one stream.
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
-#include <optional>
 
 namespace ordan::cfb {
 
@@ -36,8 +37,8 @@ QByteArray BuildCompoundFile(const QString &name, QByteArrayView stream);
 
 // The bytes of the stream `name` (compared without case), found by a linear scan of the
 // directory. Every sector number, chain and size is checked against the file; a damaged or
-// foreign file gives nullopt and a reason in `error`. Streams kept in the mini stream are not
-// supported: Excel and this writer keep the workbook stream in regular sectors.
-std::optional<QByteArray> ReadCompoundFileStream(QByteArrayView file, const QString &name, QString *error);
+// foreign file fails with the reason. Streams kept in the mini stream are not supported: Excel
+// and this writer keep the workbook stream in regular sectors.
+Result<QByteArray> ReadCompoundFileStream(QByteArrayView file, const QString &name);
 
 } // namespace ordan::cfb

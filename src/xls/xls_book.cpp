@@ -587,21 +587,21 @@ private:
 
 } // namespace
 
-std::optional<XlsBook> ParseWorkbookStream(QByteArrayView stream, QString *error)
+Result<XlsBook> ParseWorkbookStream(QByteArrayView stream)
 {
     StreamParser parser(stream);
     auto book = parser.parse();
-    if (!book && error)
-        *error = parser.error;
-    return book;
+    if (!book)
+        return Fail(parser.error);
+    return std::move(*book);
 }
 
-std::optional<XlsBook> ParseXlsFile(QByteArrayView file, QString *error)
+Result<XlsBook> ParseXlsFile(QByteArrayView file)
 {
-    const auto stream = cfb::ReadCompoundFileStream(file, kWorkbookStreamName, error);
+    const auto stream = cfb::ReadCompoundFileStream(file, kWorkbookStreamName);
     if (!stream)
-        return std::nullopt;
-    return ParseWorkbookStream(*stream, error);
+        return stream.failure();
+    return ParseWorkbookStream(*stream);
 }
 
 } // namespace ordan

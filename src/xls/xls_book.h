@@ -3,6 +3,8 @@
 // The workbook as data, and its Excel 97 bytes: building the BIFF8 workbook stream and the
 // compound file around it, and reading them back. Pure: no files, no Qt event loop.
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDate>
@@ -65,8 +67,8 @@ QByteArray BuildWorkbookStream(const XlsBook &book);
 QByteArray BuildXlsFile(const XlsBook &book);
 
 // Reads sheets, cells, headers and footers back from a workbook stream or a whole file.
-// Formatting is not kept. Anything not understood, or damaged, gives nullopt and a reason.
-std::optional<XlsBook> ParseWorkbookStream(QByteArrayView stream, QString *error);
-std::optional<XlsBook> ParseXlsFile(QByteArrayView file, QString *error);
+// Formatting is not kept. Anything not understood, or damaged, fails with the reason.
+Result<XlsBook> ParseWorkbookStream(QByteArrayView stream);
+Result<XlsBook> ParseXlsFile(QByteArrayView file);
 
 } // namespace ordan

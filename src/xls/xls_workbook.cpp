@@ -32,29 +32,25 @@ namespace {
 // Far above any journal export; keeps a foreign file from exhausting memory.
 constexpr qint64 kMaxFileSize = 256ll * 1024 * 1024;
 
-bool Fail(QString *error, const QString &text)
+// Every failure is logged where it arises, then handed back.
+Failure Logged(const QString &text)
 {
     qCWarning(lcXls) << text;
-    if (error)
-        *error = text;
-    return false;
+    return Fail(text);
 }
 
 // Renames `from` over `to` in one step; the old `to` stays until the new one is in place.
-bool ReplaceFile(const QString &from, const QString &to, QString *why)
+Status ReplaceFile(const QString &from, const QString &to)
 {
 #if defined(Q_OS_WIN)
     if (::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
                       reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    *why = QStringLiteral("rename failed (error %1)").arg(::GetLastError());
-    return false;
+        return {};
+    return Fail(QStringLiteral("rename failed (error %1)").arg(::GetLastError()));
 #else
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
-        *why = QStringLiteral("rename failed (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return Fail(QStringLiteral("rename failed (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
 #if defined(Q_OS_UNIX)
     // The rename itself must reach the disk too, or a power cut may bring the old name back.
     const QString dir = QFileInfo(to).absolutePath();
@@ -64,35 +60,35 @@ bool ReplaceFile(const QString &from, const QString &to, QString *why)
         ::close(fd);
     }
 #endif
-    return true;
+    return {};
 #endif
 }
 
 } // namespace
 
-bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
+Status WriteFileAtomically(const QString &path, const QByteArray &bytes)
 {
     if (path.isEmpty())
-        return Fail(error, QStringLiteral("no file name given"));
+        return Logged(QStringLiteral("no file name given"));
     // Written unbuffered and checked write by write, then forced to disk and renamed over the
     // target: a full disk shows up at the write that hits it, never as a short file that a
     // buffered commit (QSaveFile on Qt 6.4) reports as written.
     QFile file;
     for (int n = 1;; ++n) {
         if (n > 100)
-            return Fail(error, QStringLiteral("cannot create a temporary file beside %1").arg(path));
+            return Logged(QStringLiteral("cannot create a temporary file beside %1").arg(path));
         file.setFileName(path + QStringLiteral(".%1.tmp").arg(n));
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
             break;
         if (!QFileInfo::exists(file.fileName()))
-            return Fail(error, QStringLiteral("cannot create %1: %2").arg(file.fileName(), file.errorString()));
+            return Logged(QStringLiteral("cannot create %1: %2").arg(file.fileName(), file.errorString()));
     }
     const QString temporary = file.fileName();
     auto abandon = [&](const QString &what) {
         const QString why = file.errorString();
         file.close();
         QFile::remove(temporary);
-        return Fail(error, QStringLiteral("cannot write %1: %2 (%3)").arg(path, what, why));
+        return Logged(QStringLiteral("cannot write %1: %2 (%3)").arg(path, what, why));
     };
     qint64 done = 0;
     while (done < bytes.size()) {
@@ -106,36 +102,31 @@ bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *
     file.close();
     if (file.error() != QFileDevice::NoError) {
         QFile::remove(temporary);
-        return Fail(error, QStringLiteral("cannot write %1: close failed (%2)").arg(path, file.errorString()));
+        return Logged(QStringLiteral("cannot write %1: close failed (%2)").arg(path, file.errorString()));
     }
-    QString why;
-    if (!ReplaceFile(temporary, path, &why)) {
+    if (const Status replaced = ReplaceFile(temporary, path); !replaced) {
         QFile::remove(temporary);
-        return Fail(error, QStringLiteral("cannot write %1: %2").arg(path, why));
+        return Logged(QStringLiteral("cannot write %1: %2").arg(path, replaced.error()));
     }
-    return true;
+    return {};
 }
 
-bool XlsWorkbook::CreateBlank(const QString &path, QString *error)
-{
-    return WriteFileAtomically(path, BuildXlsFile(BlankXlsBook()), error);
-}
+Status XlsWorkbook::CreateBlank(const QString &path) { return WriteFileAtomically(path, BuildXlsFile(BlankXlsBook())); }
 
-bool XlsWorkbook::open(const QString &path, QString *error)
+Status XlsWorkbook::open(const QString &path)
 {
     close();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Fail(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+        return Logged(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
     if (file.size() > kMaxFileSize)
-        return Fail(error, QStringLiteral("%1 is too large for a workbook").arg(path));
+        return Logged(QStringLiteral("%1 is too large for a workbook").arg(path));
     const QByteArray bytes = file.readAll();
-    QString why;
-    auto book = ParseXlsFile(bytes, &why);
+    auto book = ParseXlsFile(bytes);
     if (!book)
-        return Fail(error, QStringLiteral("cannot read %1: %2").arg(path, why));
-    book_ = std::move(book);
-    return true;
+        return Logged(QStringLiteral("cannot read %1: %2").arg(path, book.error()));
+    book_ = std::move(book).value();
+    return {};
 }
 
 bool XlsWorkbook::store(int row, int column, XlsValue value)
@@ -169,11 +160,11 @@ bool XlsWorkbook::setCell(int row, int column, const QDate &date)
     return store(row, column, XlsDate{date});
 }
 
-bool XlsWorkbook::save(const QString &path, QString *error) const
+Status XlsWorkbook::save(const QString &path) const
 {
     if (!book_)
-        return Fail(error, QStringLiteral("no workbook is open"));
-    return WriteFileAtomically(path, BuildXlsFile(*book_), error);
+        return Logged(QStringLiteral("no workbook is open"));
+    return WriteFileAtomically(path, BuildXlsFile(*book_));
 }
 
 } // namespace ordan

@@ -3,6 +3,7 @@
 // The spreadsheet writer the journal export uses: create a blank workbook, open it, set
 // cells on its first sheet, save it in Excel 97 format, close it.
 
+#include "core/result.h"
 #include "xls/xls_book.h"
 
 #include <QDate>
@@ -14,12 +15,12 @@ namespace ordan {
 
 class XlsWorkbook final {
 public:
-    // Writes the blank workbook (three empty sheets) to `path`; false when it cannot be created.
-    static bool CreateBlank(const QString &path, QString *error);
+    // Writes the blank workbook (three empty sheets) to `path`; fails when it cannot be created.
+    static Status CreateBlank(const QString &path);
 
     // Reads a workbook for editing, its first sheet active. A file that is not an Excel 97
-    // workbook, or is damaged, gives false and leaves this object closed.
-    bool open(const QString &path, QString *error);
+    // workbook, or is damaged, fails and leaves this object closed.
+    Status open(const QString &path);
     bool isOpen() const { return book_.has_value(); }
 
     // Row and column count from 1, as in the spreadsheet. False, and nothing stored, when no
@@ -32,7 +33,7 @@ public:
 
     // Writes the whole workbook to a temporary file beside `path` and renames it over `path`,
     // so a failure never leaves a half-written file behind.
-    bool save(const QString &path, QString *error) const;
+    Status save(const QString &path) const;
 
     void close() { book_.reset(); }
 
@@ -46,6 +47,6 @@ private:
 };
 
 // Writes bytes to `path` through a temporary file in the same directory.
-bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
+Status WriteFileAtomically(const QString &path, const QByteArray &bytes);
 
 } // namespace ordan

@@ -10,6 +10,7 @@
 #include "records/local_create_command.h"
 #include "records/setting_table.h"
 #include "support/meter_sim_process.h"
+#include "support/result_checks.h"
 #include "support/test_support.h"
 
 #include <QAbstractButton>
@@ -75,7 +76,7 @@ protected:
     void withSettingTable()
     {
         QString error;
-        ASSERT_TRUE(CreateSettingTable(path("Setting.DBF"), &error)) << error.toStdString();
+        ASSERT_TRUE(Succeeded(CreateSettingTable(path("Setting.DBF")), error)) << error.toStdString();
     }
     void start()
     {

@@ -7,6 +7,7 @@
 #include "records/setting_table.h"
 #include "schedule/schedule_model.h"
 #include "serial_station.h"
+#include "support/result_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ TEST(FaultSoak, EveryWriteEndsGreenOrRedAndOnlyGreenOnesAreRecorded)
     test::FakeOperator &op = parts.op;
     DbfTable table(DefaultSettingTablePath(parts.dir.path()));
     QString error;
-    ASSERT_TRUE(CreateSettingTable(table.path(), &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(CreateSettingTable(table.path()), error)) << error.toStdString();
 
     std::unique_ptr<Station> station = parts.start(sim.device(), nullptr, &table);
     Station &s = *station;
@@ -102,7 +103,7 @@ TEST(FaultSoak, EveryWriteEndsGreenOrRedAndOnlyGreenOnesAreRecorded)
     }
     EXPECT_EQ(greens + reds, started) << "every write ends green or red, once";
     EXPECT_EQ(reds, boxesClosed);
-    const std::optional<qsizetype> rows = table.rowCount(&error);
+    const auto rows = Noted(table.rowCount(), error);
     ASSERT_TRUE(rows) << error.toStdString();
     EXPECT_EQ(*rows, greens) << "a row for each green write, none for a red one";
 

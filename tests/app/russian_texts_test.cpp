@@ -103,18 +103,20 @@ TEST_F(RussianTexts, SystemErrorsQuotedInBoxes)
 {
     QTemporaryDir dir;
     HelpWindow help;
-    const auto error = help.load(dir.filePath(HelpWindow::HelpFileName()));
-    ASSERT_TRUE(error.has_value());
-    EXPECT_FALSE(error->contains(QStringLiteral("No such file"))) << error->toStdString();
-    EXPECT_TRUE(error->endsWith(SystemErrorText(QStringLiteral("No such file or directory")))) << error->toStdString();
+    const Status loaded = help.load(dir.filePath(HelpWindow::HelpFileName()));
+    ASSERT_FALSE(loaded.ok());
+    const QString &error = loaded.error();
+    EXPECT_FALSE(error.contains(QStringLiteral("No such file"))) << error.toStdString();
+    EXPECT_TRUE(error.endsWith(SystemErrorText(QStringLiteral("No such file or directory")))) << error.toStdString();
     EXPECT_TRUE(HasCyrillic(SystemErrorText(QStringLiteral("No such file or directory"))));
     EXPECT_TRUE(HasCyrillic(SystemErrorText(QStringLiteral("Permission denied"))));
     EXPECT_EQ(SystemErrorText(QStringLiteral("Is a directory")), QStringLiteral("Is a directory"))
         << "a text Qt has no wording for stays as it is";
 
     // The settings log's errors quote the system's reason.
-    QString tableError;
-    EXPECT_FALSE(CreateSettingTable(dir.filePath(QStringLiteral("missing/Setting.DBF")), &tableError));
+    const Status created = CreateSettingTable(dir.filePath(QStringLiteral("missing/Setting.DBF")));
+    EXPECT_FALSE(created.ok());
+    const QString &tableError = created.error();
     EXPECT_TRUE(tableError.contains(SystemErrorText(QStringLiteral("No such file or directory"))))
         << tableError.toStdString();
 

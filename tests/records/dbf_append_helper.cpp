@@ -40,13 +40,12 @@ int main(int argc, char **argv)
         std::string line;
         std::getline(std::cin, line);
     }
-    QString error;
     const ordan::LocalRow row{{QStringLiteral("c_number"), args[2].toInt()},
                               {QStringLiteral("date_rec"), QDate(2026, 12, 8)},
                               {QStringLiteral("version"), QStringLiteral("5.12")},
                               {QStringLiteral("summer"), true}};
-    if (!table.append(row, &error)) {
-        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+    if (const ordan::Status appended = table.append(row); !appended) {
+        std::fprintf(stderr, "%s\n", appended.error().toLocal8Bit().constData());
         return 1;
     }
     std::printf("appended\n");

@@ -3,6 +3,7 @@
 #include "dbf_test_files.h"
 #include "records/dbf_table.h"
 #include "records/setting_table.h"
+#include "support/result_checks.h"
 #include "support/test_support.h"
 
 #include <QFileInfo>
@@ -32,10 +33,10 @@ TEST_P(DbfCrash, LeavesAValidTable)
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(S("Setting.DBF"));
     QString error;
-    ASSERT_TRUE(CreateSettingTable(path, &error));
+    ASSERT_TRUE(Succeeded(CreateSettingTable(path), error));
     DbfTable table(path);
     for (int n = 1; n <= 2; ++n)
-        ASSERT_TRUE(table.append({{S("c_number"), n}, {S("date_rec"), QDate(2026, 12, 7)}}, &error));
+        ASSERT_TRUE(Succeeded(table.append({{S("c_number"), n}, {S("date_rec"), QDate(2026, 12, 7)}}), error));
 
     QProcess child;
     child.start(BinPath(S("dbf_append_helper")), {path, S("77"), QString::fromLatin1(c.stage)});
@@ -51,12 +52,12 @@ TEST_P(DbfCrash, LeavesAValidTable)
     EXPECT_EQ(child.exitStatus(), QProcess::CrashExit) << child.readAllStandardError().toStdString();
 
     // The header never counts a record that is not wholly there.
-    const auto h = table.open(&error);
+    const auto h = Noted(table.open(), error);
     ASSERT_TRUE(h) << error.toStdString();
     EXPECT_LE(h->headerLength + qint64(h->recordCount) * h->recordLength, QFileInfo(path).size());
     EXPECT_EQ(h->recordCount, c.rowKept ? 3u : 2u);
-    EXPECT_EQ(table.rowCount(&error), c.rowKept ? 3 : 2);
-    EXPECT_EQ(table.maxNumber(&error), QVariant(c.rowKept ? 77.0 : 2.0));
+    EXPECT_EQ(Noted(table.rowCount(), error), c.rowKept ? 3 : 2);
+    EXPECT_EQ(Noted(table.maxNumber(), error), QVariant(c.rowKept ? 77.0 : 2.0));
 
     // The independent reader ignores the count and reads up to the end-of-file mark: it
     // sees whole records only, the killed one at most once it was complete.
@@ -74,7 +75,7 @@ TEST_P(DbfCrash, LeavesAValidTable)
     }
 
     // The table goes on.
-    ASSERT_TRUE(table.append({{S("c_number"), 88}, {S("date_rec"), QDate(2026, 12, 8)}}, &error))
+    ASSERT_TRUE(Succeeded(table.append({{S("c_number"), 88}, {S("date_rec"), QDate(2026, 12, 8)}}), error))
         << error.toStdString();
     const auto after = ReadWithDbfread(path, &error);
     ASSERT_TRUE(after) << error.toStdString();
@@ -82,7 +83,7 @@ TEST_P(DbfCrash, LeavesAValidTable)
     EXPECT_EQ((*after)[S("numrecords")].toInt(), c.rowKept ? 4 : 3);
     ASSERT_EQ(records.size(), c.rowKept ? 4 : 3);
     EXPECT_EQ(records.last().toObject()[S("c_number")].toDouble(), 88.0);
-    EXPECT_EQ(table.latestDay(&error)->rows.size(), c.rowKept ? 2 : 1); // 77 and 88 share a day
+    EXPECT_EQ(Noted(table.latestDay(), error)->rows.size(), c.rowKept ? 2 : 1); // 77 and 88 share a day
 }
 
 INSTANTIATE_TEST_SUITE_P(Stages, DbfCrash,

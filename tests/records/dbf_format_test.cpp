@@ -1,6 +1,7 @@
 // dBase bytes in, values out, and back: header parsing and every field type.
 #include "dbf_test_files.h"
 #include "records/dbf_format.h"
+#include "support/result_checks.h"
 #include "support/test_support.h"
 
 #include <QDateTime>
@@ -46,7 +47,7 @@ QByteArray Encode(const Header &h, const QVariant &value, QString *error = nullp
 {
     QByteArray out(h.fields[0].length, 'x');
     QString e;
-    if (!dbf::EncodeField(h, h.fields[0], value, out.data(), &e)) {
+    if (!Succeeded(dbf::EncodeField(h, h.fields[0], value, out.data()), e)) {
         if (error)
             *error = e;
         return {};
@@ -59,7 +60,8 @@ TEST(DbfHeader, ParsesDbase3Descriptors)
     const QByteArray file = LayOutTable(0x03, false, {{"C_NUMBER", 'N', 10}, {"Version", 'C', 5}, {"DATE_REC", 'D', 8}},
                                         {QByteArray(" ") + RightAligned("12", 10) + Padded("5.1", 5) + "20261208"});
     QString error;
-    const auto h = dbf::ParseHeader(file, &error);
+    const auto h = dbf::ParseHeader(file);
+    error = h.error();
     ASSERT_TRUE(h) << error.toStdString();
     EXPECT_FALSE(h->level7);
     EXPECT_EQ(h->recordCount, 1u);
@@ -76,7 +78,8 @@ TEST(DbfHeader, ParsesLevel7Descriptors)
 {
     const QByteArray file = LayOutTable(0x04, true, {{"A_LONG_FIELD_NAME_OF_LEVEL_7", 'I', 4}, {"TS", '@', 8}}, {});
     QString error;
-    const auto h = dbf::ParseHeader(file, &error);
+    const auto h = dbf::ParseHeader(file);
+    error = h.error();
     ASSERT_TRUE(h) << error.toStdString();
     EXPECT_TRUE(h->level7);
     ASSERT_EQ(h->fields.size(), 2);
@@ -91,7 +94,8 @@ TEST(DbfHeader, LayoutFollowsTheDescriptorsWhenByteZeroIsLoose)
     // A level 7 layout under a dBase III version byte still reads, by its descriptor size.
     const QByteArray file = LayOutTable(0x03, true, {{"ZONE_0", 'I', 4}, {"VERSION", 'C', 5}}, {});
     QString error;
-    const auto h = dbf::ParseHeader(file, &error);
+    const auto h = dbf::ParseHeader(file);
+    error = h.error();
     ASSERT_TRUE(h) << error.toStdString();
     EXPECT_TRUE(h->level7);
     EXPECT_EQ(h->fields[1].name, QStringLiteral("version"));
@@ -110,7 +114,7 @@ TEST_P(DbfCorruptHeader, IsAnErrorNotAGuess)
                                   {QByteArray(" ") + RightAligned("12", 10) + "20261208"});
     GetParam().spoil(file);
     QString error;
-    EXPECT_FALSE(dbf::ParseHeader(file, &error)) << GetParam().what;
+    EXPECT_FALSE(Succeeded(dbf::ParseHeader(file), error)) << GetParam().what;
     EXPECT_TRUE(error.startsWith(QStringLiteral("файл повреждён: "))) << error.toStdString();
 }
 
@@ -265,7 +269,8 @@ TEST(DbfEncode, ReadsBackAsWritten)
     QByteArray record(h7.recordLength, ' ');
     QString error;
     for (int i = 0; i < values.size(); ++i)
-        ASSERT_TRUE(dbf::EncodeField(h7, h7.fields[i], values[i], record.data() + h7.fields[i].offset, &error));
+        ASSERT_TRUE(
+            Succeeded(dbf::EncodeField(h7, h7.fields[i], values[i], record.data() + h7.fields[i].offset), error));
     for (int i = 0; i < values.size(); ++i)
         EXPECT_EQ(dbf::DecodeField(h7, h7.fields[i], record), values[i]) << i;
 }
@@ -325,7 +330,8 @@ TEST(DbfNullFlags, BitsFollowTheColumnsAndMarkNulls)
     flagsOf(2, 0x02);
     flagsOf(4, 0x05);
     QString error;
-    const auto h = dbf::ParseHeader(file, &error);
+    const auto h = dbf::ParseHeader(file);
+    error = h.error();
     ASSERT_TRUE(h) << error.toStdString();
     EXPECT_EQ(h->nullFlagsOffset, 1 + 4 + 10 + 8 + 4);
     EXPECT_EQ(h->fields[0].nullBit, 0);
@@ -359,14 +365,15 @@ TEST(DbfNullFlags, BitsFollowTheColumnsAndMarkNulls)
     for (int i = 0; i < 9; ++i)
         crowded[32 + 32 * i + 18] = 0x02;
     crowded[32 + 32 * 9 + 18] = 0x05;
-    EXPECT_FALSE(dbf::ParseHeader(crowded, &error));
+    EXPECT_FALSE(Succeeded(dbf::ParseHeader(crowded), error));
 }
 
 TEST(DbfEmptyTable, HasHeaderDescriptorsTerminatorAndEndMark)
 {
     QString error;
     const auto bytes = dbf::BuildEmptyTable(
-        {{QStringLiteral("c_number"), 'F', 12, 0}, {QStringLiteral("version"), 'C', 5, 0}}, QDate(2026, 12, 8), &error);
+        {{QStringLiteral("c_number"), 'F', 12, 0}, {QStringLiteral("version"), 'C', 5, 0}}, QDate(2026, 12, 8));
+    error = bytes.error();
     ASSERT_TRUE(bytes) << error.toStdString();
     ASSERT_EQ(bytes->size(), 32 + 2 * 32 + 1 + 1);
     EXPECT_EQ(Hex(bytes->first(12)), QStringLiteral("03 7E 0C 08 00 00 00 00 61 00 12 00"));
@@ -374,7 +381,8 @@ TEST(DbfEmptyTable, HasHeaderDescriptorsTerminatorAndEndMark)
     EXPECT_EQ(bytes->at(32 + 11), 'F');
     EXPECT_EQ(bytes->at(96), '\x0D');
     EXPECT_EQ(bytes->back(), '\x1A');
-    const auto h = dbf::ParseHeader(*bytes, &error);
+    const auto h = dbf::ParseHeader(*bytes);
+    error = h.error();
     ASSERT_TRUE(h) << error.toStdString();
     EXPECT_EQ(h->fields[1].name, QStringLiteral("version"));
 }
@@ -382,9 +390,10 @@ TEST(DbfEmptyTable, HasHeaderDescriptorsTerminatorAndEndMark)
 TEST(DbfEmptyTable, RefusesBadNamesAndWidths)
 {
     QString error;
-    EXPECT_FALSE(dbf::BuildEmptyTable({{QStringLiteral("much_too_long"), 'C', 5, 0}}, QDate(2026, 1, 1), &error));
-    EXPECT_FALSE(dbf::BuildEmptyTable({{QStringLiteral("d"), 'D', 6, 0}}, QDate(2026, 1, 1), &error));
-    EXPECT_FALSE(dbf::BuildEmptyTable({}, QDate(2026, 1, 1), &error));
+    EXPECT_FALSE(
+        Succeeded(dbf::BuildEmptyTable({{QStringLiteral("much_too_long"), 'C', 5, 0}}, QDate(2026, 1, 1)), error));
+    EXPECT_FALSE(Succeeded(dbf::BuildEmptyTable({{QStringLiteral("d"), 'D', 6, 0}}, QDate(2026, 1, 1)), error));
+    EXPECT_FALSE(Succeeded(dbf::BuildEmptyTable({}, QDate(2026, 1, 1)), error));
 }
 
 TEST(DbfHeaderUpdate, DateAndCount)

@@ -3,6 +3,7 @@
 #include "dbf_test_files.h"
 #include "records/dbf_table.h"
 #include "records/setting_table.h"
+#include "support/result_checks.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -35,39 +36,40 @@ Outcome Exercise(const QString &path)
         }
     };
     QString error;
-    const auto header = table.open(&error);
-    check(header.has_value(), error);
+    const auto header = Noted(table.open(), error);
+    check(header.ok(), error);
     error.clear();
-    const auto count = table.rowCount(&error);
-    check(count.has_value(), error);
+    const auto count = Noted(table.rowCount(), error);
+    check(count.ok(), error);
     if (count && header) {
         EXPECT_LE(*count, static_cast<qsizetype>(header->recordCount));
     }
     error.clear();
-    const auto rows = table.select({QDate(1, 1, 1), QDate(9999, 12, 31), 0}, &error);
-    check(rows.has_value(), error);
+    const auto rows = table.select({QDate(1, 1, 1), QDate(9999, 12, 31), 0});
+    error = rows.error();
+    check(rows.ok(), error);
     if (rows && count) {
         EXPECT_LE(rows->size(), *count);
     }
     error.clear();
-    check(table.maxNumber(&error).has_value(), error);
+    check(Noted(table.maxNumber(), error).ok(), error);
     error.clear();
-    check(table.latestDay(&error).has_value(), error);
+    check(Noted(table.latestDay(), error).ok(), error);
     error.clear();
-    const bool appended = table.append({{S("c_number"), 42},
-                                        {S("date_rec"), QDate(2026, 12, 8)},
-                                        {S("version"), S("5.1")},
-                                        {S("summer"), true},
-                                        {S("zone_0"), QVariant()}},
-                                       &error);
+    const bool appended = Succeeded(table.append({{S("c_number"), 42},
+                                                  {S("date_rec"), QDate(2026, 12, 8)},
+                                                  {S("version"), S("5.1")},
+                                                  {S("summer"), true},
+                                                  {S("zone_0"), QVariant()}}),
+                                    error);
     if (!appended) {
         EXPECT_FALSE(error.isEmpty());
     }
     if (appended && count) {
         error.clear();
-        const auto after = table.rowCount(&error);
+        const auto after = Noted(table.rowCount(), error);
         EXPECT_TRUE(after) << error.toStdString();
-        EXPECT_GE(after.value_or(0), 1);
+        EXPECT_GE(after.valueOr(0), 1);
     }
     return o;
 }
@@ -79,15 +81,15 @@ protected:
         ASSERT_TRUE(dir.isValid());
         const QString setting = dir.filePath(S("seed.dbf"));
         QString error;
-        ASSERT_TRUE(CreateSettingTable(setting, &error));
+        ASSERT_TRUE(Succeeded(CreateSettingTable(setting), error));
         DbfTable table(setting);
         for (int i = 0; i < 4; ++i) {
-            ASSERT_TRUE(table.append({{S("c_number"), 100 + i},
-                                      {S("date_rec"), QDate(2026, 12, 1 + i)},
-                                      {S("t_1_c"), 1.5 * i},
-                                      {S("summer"), i % 2 == 0},
-                                      {S("c_time"), S("10:15")}},
-                                     &error));
+            ASSERT_TRUE(Succeeded(table.append({{S("c_number"), 100 + i},
+                                                {S("date_rec"), QDate(2026, 12, 1 + i)},
+                                                {S("t_1_c"), 1.5 * i},
+                                                {S("summer"), i % 2 == 0},
+                                                {S("c_time"), S("10:15")}}),
+                                  error));
         }
         seeds.append(ReadFile(setting));
         const QDate zero(1899, 12, 30);
@@ -122,7 +124,8 @@ TEST_F(DbfRobustness, EveryTruncation)
 {
     for (const QByteArray &seed : seeds) {
         QString error;
-        const auto header = dbf::ParseHeader(seed, &error);
+        const auto header = dbf::ParseHeader(seed);
+        error = header.error();
         ASSERT_TRUE(header);
         // Every cut in the header; in the records, enough to cut each field somewhere (appends
         // flush to disk and take their time).
@@ -144,7 +147,7 @@ TEST_F(DbfRobustness, RandomMutations)
     for (int round = 0; round < 1000; ++round) {
         QByteArray bytes = seeds[round % seeds.size()];
         QString error;
-        const int headerLength = dbf::ParseHeader(bytes, &error)->headerLength;
+        const int headerLength = Noted(dbf::ParseHeader(bytes), error)->headerLength;
         const int changes = 1 + static_cast<int>(random() % 6);
         for (int c = 0; c < changes; ++c) {
             // Mostly the header, where a wrong byte misleads the most.
@@ -179,7 +182,8 @@ TEST_F(DbfRobustness, GarbageInsideRecordsReadsAsNull)
 {
     QByteArray bytes = seeds[0];
     QString error;
-    const auto h = dbf::ParseHeader(bytes, &error);
+    const auto h = dbf::ParseHeader(bytes);
+    error = h.error();
     ASSERT_TRUE(h);
     const qsizetype record = h->headerLength;
     for (const char *name : {"c_number", "date_rec", "summer", "t_1_c"}) {
@@ -188,10 +192,10 @@ TEST_F(DbfRobustness, GarbageInsideRecordsReadsAsNull)
             bytes[record + f.offset + i] = '#';
     }
     const QString path = write(bytes);
-    const auto rows = DbfTable(path).select({QDate(2026, 12, 1), QDate(2026, 12, 31), 0}, &error);
+    const auto rows = Noted(DbfTable(path).select({QDate(2026, 12, 1), QDate(2026, 12, 31), 0}), error);
     ASSERT_TRUE(rows) << error.toStdString();
     EXPECT_EQ(rows->size(), 3); // the spoiled row has no date_rec any more
-    const auto count = DbfTable(path).rowCount(&error);
+    const auto count = Noted(DbfTable(path).rowCount(), error);
     EXPECT_EQ(count, 4);
 }
 

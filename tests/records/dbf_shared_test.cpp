@@ -4,6 +4,7 @@
 #include "dbf_test_files.h"
 #include "records/dbf_table.h"
 #include "records/setting_table.h"
+#include "support/result_checks.h"
 #include "support/small_disk.h"
 #include "support/test_support.h"
 
@@ -61,7 +62,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         path = dir.filePath(S("Setting.DBF"));
         QString error;
-        ASSERT_TRUE(CreateSettingTable(path, &error)) << error.toStdString();
+        ASSERT_TRUE(Succeeded(CreateSettingTable(path), error)) << error.toStdString();
     }
 
     QTemporaryDir dir;
@@ -73,7 +74,7 @@ TEST_F(DbfShared, ThirtyStationsAppendingAtOnceKeepEveryRow)
     AppendFromProcesses(path, 1, 30);
 
     QString error;
-    const auto h = DbfTable(path).open(&error);
+    const auto h = Noted(DbfTable(path).open(), error);
     ASSERT_TRUE(h) << error.toStdString();
     EXPECT_EQ(h->recordCount, 30u);
     EXPECT_EQ(QFileInfo(path).size(), h->headerLength + 30 * h->recordLength + 1);
@@ -97,7 +98,7 @@ TEST_F(DbfShared, AReaderHoldingTheTableOpenKeepsReadingWhileOthersAppend)
 {
     QString error;
     DbfTable table(path);
-    ASSERT_TRUE(table.append(Row(100), &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(table.append(Row(100)), error)) << error.toStdString();
 
     // A browser of another station: the file stays open, read again as it grows.
     QFile reader(path);
@@ -106,16 +107,17 @@ TEST_F(DbfShared, AReaderHoldingTheTableOpenKeepsReadingWhileOthersAppend)
         AppendFromProcesses(path, 1 + 10 * round, 10);
         ASSERT_TRUE(reader.seek(0));
         const QByteArray bytes = reader.readAll();
-        const auto h = dbf::ParseHeader(bytes, &error);
+        const auto h = dbf::ParseHeader(bytes);
+        error = h.error();
         ASSERT_TRUE(h) << error.toStdString();
         EXPECT_EQ(h->recordCount, 1u + 10u * (round + 1));
         EXPECT_EQ(bytes.size(), h->headerLength + qint64(h->recordCount) * h->recordLength + 1);
         EXPECT_EQ(bytes.back(), dbf::kEndOfFile);
-        EXPECT_EQ(table.rowCount(&error), 1 + 10 * (round + 1)) << error.toStdString();
+        EXPECT_EQ(Noted(table.rowCount(), error), 1 + 10 * (round + 1)) << error.toStdString();
     }
     // The reader's open handle does not stand in the way of this station's own append.
-    ASSERT_TRUE(table.append(Row(200), &error)) << error.toStdString();
-    EXPECT_EQ(table.rowCount(&error), 32);
+    ASSERT_TRUE(Succeeded(table.append(Row(200)), error)) << error.toStdString();
+    EXPECT_EQ(Noted(table.rowCount(), error), 32);
 }
 
 TEST_F(DbfShared, AnAppendWaitsForTheLockOnlySoLongAndThenSaysWhy)
@@ -134,13 +136,13 @@ TEST_F(DbfShared, AnAppendWaitsForTheLockOnlySoLongAndThenSaysWhy)
     DbfTable table(path);
     table.setLockTimeout(300);
     QString error;
-    EXPECT_FALSE(table.append(Row(1), &error));
+    EXPECT_FALSE(Succeeded(table.append(Row(1)), error));
     EXPECT_TRUE(error.contains(S("таблица занята"))) << error.toStdString();
     EXPECT_EQ(ReadFile(path), before);
 
     ::close(holder); // the other append is over
-    ASSERT_TRUE(table.append(Row(1), &error)) << error.toStdString();
-    EXPECT_EQ(table.rowCount(&error), 1);
+    ASSERT_TRUE(Succeeded(table.append(Row(1)), error)) << error.toStdString();
+    EXPECT_EQ(Noted(table.rowCount(), error), 1);
 }
 
 // An append to a full disk: the box's reason names the failure, the header still counts
@@ -153,32 +155,32 @@ TEST(DbfFullDisk, AFailedAppendLeavesTheTableAsItWas)
         GTEST_SKIP() << disk.whyNot().toStdString();
     const QString path = disk.filePath(S("Setting.DBF"));
     QString error;
-    ASSERT_TRUE(CreateSettingTable(path, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(CreateSettingTable(path), error)) << error.toStdString();
     DbfTable table(path);
     // Rows up to the end of a page, so the next one needs a page the full disk cannot give.
     int rows = 0;
     for (;;) {
-        const auto h = table.open(&error);
+        const auto h = Noted(table.open(), error);
         ASSERT_TRUE(h) << error.toStdString();
         const qint64 size = QFileInfo(path).size();
         if (size % 4096 + h->recordLength > 4096)
             break;
-        ASSERT_TRUE(table.append(Row(++rows), &error)) << error.toStdString();
+        ASSERT_TRUE(Succeeded(table.append(Row(++rows)), error)) << error.toStdString();
     }
     ASSERT_TRUE(disk.fill(0));
     const QByteArray before = ReadFile(path);
 
-    EXPECT_FALSE(table.append(Row(999), &error));
+    EXPECT_FALSE(Succeeded(table.append(Row(999)), error));
     EXPECT_TRUE(error.contains(S("ошибка записи"))) << error.toStdString();
     const QByteArray after = ReadFile(path);
     EXPECT_EQ(after.left(before.size()), before); // header and rows as they were
-    EXPECT_EQ(table.rowCount(&error), rows);
+    EXPECT_EQ(Noted(table.rowCount(), error), rows);
     auto json = ReadWithDbfread(path, &error);
     ASSERT_TRUE(json) << error.toStdString();
     EXPECT_EQ((*json)[S("records")].toArray().size(), rows);
 
     ASSERT_TRUE(disk.emptyFiller());
-    ASSERT_TRUE(table.append(Row(1000), &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(table.append(Row(1000)), error)) << error.toStdString();
     json = ReadWithDbfread(path, &error);
     ASSERT_TRUE(json) << error.toStdString();
     const QJsonArray records = (*json)[S("records")].toArray();
@@ -194,7 +196,7 @@ TEST(DbfFullDisk, CreatingTheTableOnAFullDiskLeavesNoFile)
     ASSERT_TRUE(disk.fill(0));
     const QString path = disk.filePath(S("Setting.DBF"));
     QString error;
-    EXPECT_FALSE(CreateSettingTable(path, &error));
+    EXPECT_FALSE(Succeeded(CreateSettingTable(path), error));
     EXPECT_TRUE(error.contains(S("ошибка записи"))) << error.toStdString();
     EXPECT_FALSE(QFileInfo::exists(path));
 }

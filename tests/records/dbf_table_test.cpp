@@ -2,6 +2,7 @@
 #include "dbf_test_files.h"
 #include "records/dbf_table.h"
 #include "records/setting_table.h"
+#include "support/result_checks.h"
 #include "support/test_support.h"
 
 #include <QDateTime>
@@ -31,7 +32,7 @@ protected:
     {
         const QString path = pathOf("Setting.DBF");
         QString error;
-        EXPECT_TRUE(CreateSettingTable(path, &error)) << error.toStdString();
+        EXPECT_TRUE(Succeeded(CreateSettingTable(path), error)) << error.toStdString();
         return path;
     }
 
@@ -105,23 +106,23 @@ TEST_F(DbfTableTest, CreateNeverOverwrites)
     const QString path = pathOf("Setting.DBF");
     ASSERT_TRUE(WriteFile(path, "not a table"));
     QString error;
-    EXPECT_FALSE(CreateSettingTable(path, &error));
+    EXPECT_FALSE(Succeeded(CreateSettingTable(path), error));
     EXPECT_TRUE(error.contains(S("уже существует"))) << error.toStdString();
     EXPECT_EQ(ReadFile(path), QByteArray("not a table"));
 
     const QString other = pathOf("Other.DBF");
-    ASSERT_TRUE(CreateSettingTable(other, &error));
+    ASSERT_TRUE(Succeeded(CreateSettingTable(other), error));
     const QByteArray before = ReadFile(other);
-    ASSERT_TRUE(DbfTable(other).append(TypicalRow(), &error)) << error.toStdString();
-    EXPECT_FALSE(CreateSettingTable(other, &error));
-    EXPECT_EQ(DbfTable(other).rowCount(&error), 1);
+    ASSERT_TRUE(Succeeded(DbfTable(other).append(TypicalRow()), error)) << error.toStdString();
+    EXPECT_FALSE(Succeeded(CreateSettingTable(other), error));
+    EXPECT_EQ(Noted(DbfTable(other).rowCount(), error), 1);
     EXPECT_NE(ReadFile(other), before);
 }
 
 TEST_F(DbfTableTest, CreateInAMissingFolderGivesTheReason)
 {
     QString error;
-    EXPECT_FALSE(CreateSettingTable(pathOf("no/such/folder/Setting.DBF"), &error));
+    EXPECT_FALSE(Succeeded(CreateSettingTable(pathOf("no/such/folder/Setting.DBF")), error));
     EXPECT_FALSE(error.isEmpty());
 }
 
@@ -130,7 +131,7 @@ TEST_F(DbfTableTest, AppendedRowReadsBackWithValuesAndNulls)
     const QString path = createSetting();
     DbfTable table(path);
     QString error;
-    ASSERT_TRUE(table.append(TypicalRow(), &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(table.append(TypicalRow()), error)) << error.toStdString();
 
     const QJsonObject t = Dbfread(path);
     ASSERT_EQ(t[S("records")].toArray().size(), 1);
@@ -166,7 +167,8 @@ TEST_F(DbfTableTest, AppendedRowReadsBackWithValuesAndNulls)
     }
 
     // And the station reads the same, in the columns' own types.
-    const auto rows = table.select({QDate(2026, 12, 8), QDate(2026, 12, 8), 1234}, &error);
+    const auto rows = table.select({QDate(2026, 12, 8), QDate(2026, 12, 8), 1234});
+    error = rows.error();
     ASSERT_TRUE(rows) << error.toStdString();
     ASSERT_EQ(rows->size(), 1);
     const LocalRow &own = rows->front();
@@ -187,7 +189,7 @@ TEST_F(DbfTableTest, LogicalTrueFalseNull)
     QString error;
     const QList<QVariant> values{true, false, QVariant()};
     for (const QVariant &v : values)
-        ASSERT_TRUE(table.append({{S("summer"), v}, {S("date_rec"), QDate(2026, 1, 2)}}, &error));
+        ASSERT_TRUE(Succeeded(table.append({{S("summer"), v}, {S("date_rec"), QDate(2026, 1, 2)}}), error));
     const QJsonArray records = Dbfread(path)[S("records")].toArray();
     ASSERT_EQ(records.size(), 3);
     EXPECT_TRUE(records[0].toObject()[S("summer")].toBool());
@@ -195,7 +197,9 @@ TEST_F(DbfTableTest, LogicalTrueFalseNull)
     EXPECT_FALSE(records[1].toObject()[S("summer")].isNull());
     EXPECT_TRUE(records[2].toObject()[S("summer")].isNull());
 
-    const auto rows = table.select({QDate(2026, 1, 2), QDate(2026, 1, 2), 0}, &error);
+    const auto rows = table.select({QDate(2026, 1, 2), QDate(2026, 1, 2), 0});
+
+    error = rows.error();
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 3);
     EXPECT_EQ(SumerCorrectText(rows->at(0).value(S("summer"))), S("да"));
@@ -210,7 +214,7 @@ TEST_F(DbfTableTest, NumbersWithDecimals)
     QString error;
     const QList<double> readings{0.00025, 274877906.944, 12.5, 0.0, 99999999999999.0};
     for (double v : readings)
-        ASSERT_TRUE(table.append({{S("t_1_c"), v}, {S("date_rec"), QDate(2026, 1, 2)}}, &error)) << v;
+        ASSERT_TRUE(Succeeded(table.append({{S("t_1_c"), v}, {S("date_rec"), QDate(2026, 1, 2)}}), error)) << v;
     const QJsonArray records = Dbfread(path)[S("records")].toArray();
     ASSERT_EQ(records.size(), readings.size());
     for (qsizetype i = 0; i < readings.size(); ++i)
@@ -218,7 +222,7 @@ TEST_F(DbfTableTest, NumbersWithDecimals)
 
     // A number the column cannot hold is refused, and nothing changes on disk.
     const QByteArray before = ReadFile(path);
-    EXPECT_FALSE(table.append({{S("c_number"), 1e13}}, &error));
+    EXPECT_FALSE(Succeeded(table.append({{S("c_number"), 1e13}}), error));
     EXPECT_TRUE(error.contains(S("c_number"))) << error.toStdString();
     EXPECT_EQ(ReadFile(path), before);
 }
@@ -227,12 +231,12 @@ TEST_F(DbfTableTest, EveryAppendUpdatesCountDateAndEndMark)
 {
     const QString path = createSetting();
     DbfTable table(path);
-    const auto header = table.open(nullptr);
+    const auto header = table.open();
     ASSERT_TRUE(header);
     QString error;
     for (int n = 1; n <= 3; ++n) {
         const QDate before = QDate::currentDate();
-        ASSERT_TRUE(table.append({{S("c_number"), n}}, &error));
+        ASSERT_TRUE(Succeeded(table.append({{S("c_number"), n}}), error));
         const QByteArray bytes = ReadFile(path);
         EXPECT_EQ(bytes.size(), header->headerLength + n * header->recordLength + 1);
         EXPECT_EQ(bytes.back(), '\x1A');
@@ -241,7 +245,7 @@ TEST_F(DbfTableTest, EveryAppendUpdatesCountDateAndEndMark)
         const QDate stamped(1900 + static_cast<quint8>(bytes[1]), bytes[2], bytes[3]);
         EXPECT_TRUE(stamped == before || stamped == QDate::currentDate());
     }
-    EXPECT_EQ(table.maxNumber(&error), QVariant(3.0));
+    EXPECT_EQ(Noted(table.maxNumber(), error), QVariant(3.0));
 }
 
 TEST_F(DbfTableTest, QueriesOfThePage)
@@ -249,9 +253,9 @@ TEST_F(DbfTableTest, QueriesOfThePage)
     const QString path = createSetting();
     DbfTable table(path);
     QString error;
-    EXPECT_FALSE(table.maxNumber(&error)->isValid());
-    EXPECT_FALSE(table.latestDay(&error)->date.isValid());
-    EXPECT_EQ(table.rowCount(&error), 0);
+    EXPECT_FALSE(Noted(table.maxNumber(), error)->isValid());
+    EXPECT_FALSE(Noted(table.latestDay(), error)->date.isValid());
+    EXPECT_EQ(Noted(table.rowCount(), error), 0);
 
     struct R {
         int number;
@@ -263,18 +267,18 @@ TEST_F(DbfTableTest, QueriesOfThePage)
                         {11, QDate(2026, 12, 8), 3},
                         {9, QDate(2026, 12, 7), 4}};
     for (const R &r : rows)
-        ASSERT_TRUE(
-            table.append({{S("c_number"), r.number}, {S("date_rec"), r.date}, {S("indicator"), r.indicator}}, &error));
-    EXPECT_EQ(table.rowCount(&error), 4);
-    EXPECT_EQ(table.maxNumber(&error), QVariant(12.0));
-    const auto latest = table.latestDay(&error);
+        ASSERT_TRUE(Succeeded(
+            table.append({{S("c_number"), r.number}, {S("date_rec"), r.date}, {S("indicator"), r.indicator}}), error));
+    EXPECT_EQ(Noted(table.rowCount(), error), 4);
+    EXPECT_EQ(Noted(table.maxNumber(), error), QVariant(12.0));
+    const auto latest = Noted(table.latestDay(), error);
     ASSERT_TRUE(latest);
     EXPECT_EQ(latest->date, QDate(2026, 12, 8));
     ASSERT_EQ(latest->rows.size(), 2);
     EXPECT_EQ(latest->rows[0].value(S("indicator")), QVariant(2)); // first of that day in stored order
-    EXPECT_EQ(table.select({QDate(2026, 12, 7), QDate(2026, 12, 8), 0}, &error)->size(), 3);
-    EXPECT_EQ(table.select({QDate(2026, 12, 7), QDate(2026, 12, 8), 11}, &error)->size(), 1);
-    EXPECT_EQ(table.select({QDate(2026, 12, 8), QDate(2026, 12, 7), 0}, &error)->size(), 0);
+    EXPECT_EQ(Noted(table.select({QDate(2026, 12, 7), QDate(2026, 12, 8), 0}), error)->size(), 3);
+    EXPECT_EQ(Noted(table.select({QDate(2026, 12, 7), QDate(2026, 12, 8), 11}), error)->size(), 1);
+    EXPECT_EQ(Noted(table.select({QDate(2026, 12, 8), QDate(2026, 12, 7), 0}), error)->size(), 0);
 }
 
 // A table made by an older engine: columns in another order and case, extra columns,
@@ -299,7 +303,7 @@ TEST_F(DbfTableTest, ReadsAndAppendsToATableInAnotherLayout)
 
     DbfTable table(path);
     QString error;
-    const auto latest = table.latestDay(&error);
+    const auto latest = Noted(table.latestDay(), error);
     ASSERT_TRUE(latest) << error.toStdString();
     EXPECT_EQ(latest->date, QDate(2026, 12, 7)); // the deleted row does not count
     ASSERT_EQ(latest->rows.size(), 1);
@@ -315,14 +319,14 @@ TEST_F(DbfTableTest, ReadsAndAppendsToATableInAnotherLayout)
     EXPECT_FALSE(r.value(S("ncorrect")).isValid()); // not in this file
 
     // A value for a column the file lacks is refused; a null for it is fine.
-    EXPECT_FALSE(table.append({{S("ncorrect"), 3}}, &error));
+    EXPECT_FALSE(Succeeded(table.append({{S("ncorrect"), 3}}), error));
     EXPECT_TRUE(error.contains(S("ncorrect"))) << error.toStdString();
-    ASSERT_TRUE(table.append({{S("ncorrect"), QVariant()},
-                              {S("c_number"), 501},
-                              {S("DATE_REC"), QDate(2026, 12, 8)},
-                              {S("summer"), false},
-                              {S("version"), S("4.2")}},
-                             &error))
+    ASSERT_TRUE(Succeeded(table.append({{S("ncorrect"), QVariant()},
+                                        {S("c_number"), 501},
+                                        {S("DATE_REC"), QDate(2026, 12, 8)},
+                                        {S("summer"), false},
+                                        {S("version"), S("4.2")}}),
+                          error))
         << error.toStdString();
 
     const QJsonObject t = Dbfread(path);
@@ -343,8 +347,8 @@ TEST_F(DbfTableTest, ReadsAndAppendsToATableInAnotherLayout)
         EXPECT_TRUE(added[S(blank)].isNull()) << blank;
     for (const char *blank : {"note", "time_0"})
         EXPECT_EQ(added[S(blank)].toString(QStringLiteral("not text")), QString()) << blank;
-    EXPECT_EQ(table.rowCount(&error), 2);
-    EXPECT_EQ(table.latestDay(&error)->date, QDate(2026, 12, 8));
+    EXPECT_EQ(Noted(table.rowCount(), error), 2);
+    EXPECT_EQ(Noted(table.latestDay(), error)->date, QDate(2026, 12, 8));
 }
 
 QList<RawField> Level7Fields()
@@ -379,13 +383,13 @@ TEST_F(DbfTableTest, Level7TableIsReadAppendedToAndStillReads)
                                              Level7Record(' ', 701, "20261207", std::nullopt, 2, "second")})));
     DbfTable table(path);
     QString error;
-    const auto header = table.open(&error);
+    const auto header = Noted(table.open(), error);
     ASSERT_TRUE(header) << error.toStdString();
     EXPECT_TRUE(header->level7);
     EXPECT_EQ(header->fields.size(), 12);
 
     const auto checkOld = [&](const char *when) {
-        const auto latest = table.latestDay(&error);
+        const auto latest = Noted(table.latestDay(), error);
         ASSERT_TRUE(latest) << error.toStdString();
         ASSERT_FALSE(latest->rows.isEmpty()) << when;
         const LocalRow &first = latest->rows[0];
@@ -398,23 +402,23 @@ TEST_F(DbfTableTest, Level7TableIsReadAppendedToAndStillReads)
         EXPECT_FALSE(first.value(S("address")).isValid()) << when;
     };
     checkOld("before the append");
-    const auto before = table.latestDay(&error);
+    const auto before = Noted(table.latestDay(), error);
     ASSERT_EQ(before->rows.size(), 2);
     EXPECT_FALSE(before->rows[1].value(S("zone_0")).isValid());
     EXPECT_FALSE(before->rows[1].value(S("time_0")).isValid());
 
-    ASSERT_TRUE(table.append({{S("c_number"), 702},
-                              {S("date_rec"), QDate(2026, 12, 7)},
-                              {S("address"), 17},
-                              {S("zone_0"), 2},
-                              {S("time_0"), QTime(6, 45)},
-                              {S("summer"), true},
-                              {S("version"), S("4.2")},
-                              {S("time_rec"), S("11:05")}},
-                             &error))
+    ASSERT_TRUE(Succeeded(table.append({{S("c_number"), 702},
+                                        {S("date_rec"), QDate(2026, 12, 7)},
+                                        {S("address"), 17},
+                                        {S("zone_0"), 2},
+                                        {S("time_0"), QTime(6, 45)},
+                                        {S("summer"), true},
+                                        {S("version"), S("4.2")},
+                                        {S("time_rec"), S("11:05")}}),
+                          error))
         << error.toStdString();
     checkOld("after the append");
-    const auto after = table.latestDay(&error);
+    const auto after = Noted(table.latestDay(), error);
     ASSERT_EQ(after->rows.size(), 3);
     const LocalRow &added = after->rows[2];
     EXPECT_EQ(added.value(S("address")), QVariant(17));
@@ -422,7 +426,7 @@ TEST_F(DbfTableTest, Level7TableIsReadAppendedToAndStillReads)
     EXPECT_EQ(added.value(S("time_0")), QVariant(QTime(6, 45)));
     EXPECT_FALSE(added.value(S("zone_1")).isValid());
     EXPECT_FALSE(added.value(S("indicator")).isValid());
-    EXPECT_EQ(table.open(&error)->recordCount, 4u);
+    EXPECT_EQ(Noted(table.open(), error)->recordCount, 4u);
 
     // dbfread itself stops at the 32-byte descriptors; its records and C/N/D/L parsing
     // with the 48-byte descriptors and level 7 'I' and '@' read the same.
@@ -455,15 +459,15 @@ TEST_F(DbfTableTest, ShortTailIsReadAsTheWholeRecordsAndRepairedByTheNextAppend)
     DbfTable table(path);
     QString error;
     for (int n = 1; n <= 3; ++n)
-        ASSERT_TRUE(table.append({{S("c_number"), n}}, &error));
-    const auto h = table.open(&error);
+        ASSERT_TRUE(Succeeded(table.append({{S("c_number"), n}}), error));
+    const auto h = Noted(table.open(), error);
     QByteArray bytes = ReadFile(path);
     bytes.truncate(h->headerLength + 2 * h->recordLength + h->recordLength / 2); // half of the third record
     ASSERT_TRUE(WriteFile(path, bytes));
-    EXPECT_EQ(table.rowCount(&error), 2);
-    ASSERT_TRUE(table.append({{S("c_number"), 4}}, &error));
-    EXPECT_EQ(table.rowCount(&error), 3);
-    EXPECT_EQ(table.open(&error)->recordCount, 3u);
+    EXPECT_EQ(Noted(table.rowCount(), error), 2);
+    ASSERT_TRUE(Succeeded(table.append({{S("c_number"), 4}}), error));
+    EXPECT_EQ(Noted(table.rowCount(), error), 3);
+    EXPECT_EQ(Noted(table.open(), error)->recordCount, 3u);
     const QJsonObject t = Dbfread(path);
     EXPECT_EQ(t[S("numrecords")].toInt(), 3);
     ASSERT_EQ(t[S("records")].toArray().size(), 3);
@@ -475,13 +479,13 @@ TEST_F(DbfTableTest, ReadOnlyFileGivesTheReason)
     const QString path = createSetting();
     DbfTable table(path);
     QString error;
-    ASSERT_TRUE(table.append(TypicalRow(), &error));
+    ASSERT_TRUE(Succeeded(table.append(TypicalRow()), error));
     ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     const QByteArray before = ReadFile(path);
-    EXPECT_FALSE(table.append(TypicalRow(), &error));
+    EXPECT_FALSE(Succeeded(table.append(TypicalRow()), error));
     EXPECT_EQ(error, path + S(": файл доступен только для чтения"));
     EXPECT_EQ(ReadFile(path), before);
-    EXPECT_EQ(table.rowCount(&error), 1); // reading still works
+    EXPECT_EQ(Noted(table.rowCount(), error), 1); // reading still works
 }
 
 TEST_F(DbfTableTest, FileTheSystemRefusesToWriteGivesItsReason)
@@ -494,7 +498,7 @@ TEST_F(DbfTableTest, FileTheSystemRefusesToWriteGivesItsReason)
     if (!chattr.waitForFinished(10000) || chattr.exitStatus() != QProcess::NormalExit || chattr.exitCode() != 0)
         GTEST_SKIP() << "chattr +i is not available here";
     QString error;
-    const bool appended = DbfTable(path).append(TypicalRow(), &error);
+    const bool appended = Succeeded(DbfTable(path).append(TypicalRow()), error);
     QProcess::execute(S("chattr"), {S("-i"), path});
     EXPECT_FALSE(appended);
     EXPECT_TRUE(error.startsWith(path + S(": не удаётся открыть файл для записи ("))) << error.toStdString();
@@ -505,19 +509,19 @@ TEST_F(DbfTableTest, MissingOrUnreadableFileIsAnError)
     const QString missing = pathOf("Setting.DBF");
     DbfTable table(missing);
     QString error;
-    EXPECT_FALSE(table.append(TypicalRow(), &error));
+    EXPECT_FALSE(Succeeded(table.append(TypicalRow()), error));
     EXPECT_EQ(error, missing + S(": файл не найден"));
     EXPECT_FALSE(QFile::exists(missing)); // the station never creates it
-    EXPECT_FALSE(table.select({}, &error));
-    EXPECT_FALSE(table.maxNumber(&error));
-    EXPECT_FALSE(table.latestDay(&error));
-    EXPECT_FALSE(table.rowCount(&error));
+    EXPECT_FALSE(Succeeded(table.select({}), error));
+    EXPECT_FALSE(Noted(table.maxNumber(), error));
+    EXPECT_FALSE(Noted(table.latestDay(), error));
+    EXPECT_FALSE(Noted(table.rowCount(), error));
 
     DbfTable folder(dir.path());
     error.clear();
-    EXPECT_FALSE(folder.rowCount(&error));
+    EXPECT_FALSE(Noted(folder.rowCount(), error));
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(folder.append(TypicalRow(), &error));
+    EXPECT_FALSE(Succeeded(folder.append(TypicalRow()), error));
 }
 
 // A header length that disagrees with the descriptors would put the new row where no
@@ -538,10 +542,10 @@ TEST_P(DbfHeaderLengthTest, DisagreeingWithTheDescriptorsIsRefusedAndTheFileUnto
 
     DbfTable table(path);
     QString error;
-    EXPECT_FALSE(table.append(TypicalRow(), &error));
+    EXPECT_FALSE(Succeeded(table.append(TypicalRow()), error));
     EXPECT_TRUE(error.contains(S("файл повреждён: длина заголовка не совпадает с описаниями полей")))
         << error.toStdString();
-    EXPECT_FALSE(table.rowCount(&error));
+    EXPECT_FALSE(Noted(table.rowCount(), error));
     EXPECT_EQ(ReadFile(path), bytes);
 }
 
@@ -561,7 +565,8 @@ TEST_F(DbfTableTest, FoxProBackLinkAfterTheDescriptorsIsRead)
     ASSERT_TRUE(WriteFile(path, bytes));
     QString error;
     DbfTable table(path);
-    ASSERT_TRUE(table.append({{S("c_number"), 7}, {S("date_rec"), QDate(2026, 12, 8)}}, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(table.append({{S("c_number"), 7}, {S("date_rec"), QDate(2026, 12, 8)}}), error))
+        << error.toStdString();
     const QJsonObject t = Dbfread(path);
     EXPECT_EQ(t[S("headerlen")].toInt(), length);
     ASSERT_EQ(t[S("records")].toArray().size(), 1);
@@ -590,9 +595,9 @@ TEST_F(DbfTableTest, AppendTouchesOneRecordWhateverTheTableSize)
     const QString path = createSetting();
     DbfTable table(path);
     QString error;
-    ASSERT_TRUE(table.append(TypicalRow(), &error));
+    ASSERT_TRUE(Succeeded(table.append(TypicalRow()), error));
     // Grow the table to 20000 records directly.
-    const auto h = table.open(&error);
+    const auto h = Noted(table.open(), error);
     QByteArray bytes = ReadFile(path);
     const QByteArray record = bytes.mid(h->headerLength, h->recordLength);
     bytes.chop(1);
@@ -604,25 +609,25 @@ TEST_F(DbfTableTest, AppendTouchesOneRecordWhateverTheTableSize)
     for (int i = 0; i < 4; ++i)
         bytes[4 + i] = static_cast<char>((total >> (8 * i)) & 0xFF);
     ASSERT_TRUE(WriteFile(path, bytes));
-    ASSERT_TRUE(table.append(TypicalRow(), &error)); // the first flush of the whole file is not the append's
+    ASSERT_TRUE(Succeeded(table.append(TypicalRow()), error)); // the first flush of the whole file is not the append's
 
     const auto [read0, written0] = ProcessIo();
     ASSERT_GE(read0, 0);
-    ASSERT_TRUE(table.append(TypicalRow(), &error));
+    ASSERT_TRUE(Succeeded(table.append(TypicalRow()), error));
     const auto [read1, written1] = ProcessIo();
     EXPECT_LE(written1 - written0, h->recordLength + 1 + 1 + 7);
     EXPECT_LE(read1 - read0, 32 + h->headerLength + 4096); // the header, and /proc/self/io itself
 
     for (int i = 0; i < 21; ++i)
-        ASSERT_TRUE(table.append(TypicalRow(), &error));
-    EXPECT_EQ(table.open(&error)->recordCount, static_cast<quint32>(total + 23));
+        ASSERT_TRUE(Succeeded(table.append(TypicalRow()), error));
+    EXPECT_EQ(Noted(table.open(), error)->recordCount, static_cast<quint32>(total + 23));
 }
 
 TEST_F(DbfTableTest, ShapelibReadsTheCreatedTable)
 {
     const QString path = createSetting();
     QString error;
-    ASSERT_TRUE(DbfTable(path).append(TypicalRow(), &error));
+    ASSERT_TRUE(Succeeded(DbfTable(path).append(TypicalRow()), error));
     DBFHandle dbf = DBFOpen(QFile::encodeName(path).constData(), "rb");
     ASSERT_NE(dbf, nullptr);
     EXPECT_EQ(DBFGetFieldCount(dbf), static_cast<int>(kSettingColumns.size()));

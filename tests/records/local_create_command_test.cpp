@@ -4,6 +4,7 @@
 #include "records/dbf_table.h"
 #include "records/local_create_command.h"
 #include "records/setting_table.h"
+#include "support/result_checks.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -63,7 +64,7 @@ TEST(LocalCreateCommand, WritesAnEmptyTableWithEveryColumn)
     for (const SettingColumn &c : kSettingColumns)
         expected.append(ColumnName(c));
     EXPECT_EQ(names, expected);
-    EXPECT_EQ(DbfTable(path).rowCount(&error), 0);
+    EXPECT_EQ(Noted(DbfTable(path).rowCount(), error), 0);
 }
 
 TEST(LocalCreateCommand, RefusesToOverwriteAnExistingFile)

@@ -9,6 +9,7 @@
 #include "records/local_table_memory.h"
 #include "records/setting_table.h"
 #include "schedule/schedule_model.h"
+#include "support/result_checks.h"
 #include "support/small_disk.h"
 
 #include <QFile>
@@ -45,7 +46,7 @@ protected:
     void createTable()
     {
         QString error;
-        ASSERT_TRUE(CreateSettingTable(path, &error)) << error.toStdString();
+        ASSERT_TRUE(Succeeded(CreateSettingTable(path), error)) << error.toStdString();
     }
 
     // Values on the pages as a meter and an operator left them.
@@ -149,14 +150,14 @@ TEST_F(LocalRecorderTest, FullDiskShowsTheBoxAndLeavesTheTableAsItWas)
         GTEST_SKIP() << disk.whyNot().toStdString();
     const QString onDisk = disk.filePath(S("Setting.DBF"));
     QString error;
-    ASSERT_TRUE(CreateSettingTable(onDisk, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(CreateSettingTable(onDisk), error)) << error.toStdString();
     DbfTable full(onDisk);
     LocalRecorder recorder(full, p, station.schedule(), rig.op, rig.facts, [](const QString &) {});
     fillControls();
     // Rows up to the end of a page, so the next one needs a page the full disk cannot give.
     int rows = 0;
     for (;;) {
-        const auto h = full.open(&error);
+        const auto h = Noted(full.open(), error);
         ASSERT_TRUE(h) << error.toStdString();
         if (QFileInfo(onDisk).size() % 4096 + h->recordLength > 4096)
             break;
@@ -174,7 +175,7 @@ TEST_F(LocalRecorderTest, FullDiskShowsTheBoxAndLeavesTheTableAsItWas)
     EXPECT_TRUE(rig.op.boxes[0].text.startsWith(S("Ошибка записи в БД: ") + onDisk + S(": ошибка записи (")))
         << rig.op.boxes[0].text.toStdString();
     EXPECT_EQ(ReadFile(onDisk).left(before.size()), before);
-    EXPECT_EQ(full.rowCount(&error), rows);
+    EXPECT_EQ(Noted(full.rowCount(), error), rows);
     const auto json = ReadWithDbfread(onDisk, &error);
     ASSERT_TRUE(json) << error.toStdString();
     EXPECT_EQ((*json)[S("records")].toArray().size(), rows);
@@ -340,7 +341,8 @@ TEST_F(LocalRecorderTest, SummerShowsAsSumerCorrectFromTheFile)
     p.CheckBoxClock.set(false);
     recorder->RecordLocal();
     QString error;
-    const auto rows = table.select({QDate(2026, 12, 8), QDate(2026, 12, 8), 0}, &error);
+    const auto rows = table.select({QDate(2026, 12, 8), QDate(2026, 12, 8), 0});
+    error = rows.error();
     ASSERT_TRUE(rows) << error.toStdString();
     ASSERT_EQ(rows->size(), 3);
     EXPECT_EQ(SumerCorrectText((*rows)[0].value(S("summer"))), QString());
@@ -391,7 +393,7 @@ TEST_F(LocalRecorderTest, PlusProposesTheLargestNumberPlusOne)
     createTable();
     QString error;
     for (double n : {41.0, 1006.6, 7.0})
-        ASSERT_TRUE(table.append({{S("c_number"), n}, {S("date_rec"), QDate(2026, 12, 1)}}, &error));
+        ASSERT_TRUE(Succeeded(table.append({{S("c_number"), n}, {S("date_rec"), QDate(2026, 12, 1)}}), error));
     recorder->BitBtn1Click();
     EXPECT_EQ(p.SpinEdit_Number.value(), 1008); // rounded, plus one
     EXPECT_EQ(p.SpinEdit_Number.mark(), 1);
@@ -442,7 +444,7 @@ protected:
     void append(const LocalRow &row)
     {
         QString error;
-        ASSERT_TRUE(table.append(row, &error)) << error.toStdString();
+        ASSERT_TRUE(Succeeded(table.append(row), error)) << error.toStdString();
     }
     static LocalRow Zones(QDate day, const std::array<std::optional<int>, 6> &zones, QVariant indicator = {})
     {
@@ -630,7 +632,7 @@ TEST_F(LocalDefaultsTest, Level7TableIsReadAppendedToAndStillRead)
     ASSERT_TRUE(rig.op.boxes.empty()) << rig.op.boxes[0].text.toStdString();
 
     QString error;
-    const auto latest = table.latestDay(&error);
+    const auto latest = Noted(table.latestDay(), error);
     ASSERT_TRUE(latest) << error.toStdString();
     EXPECT_EQ(latest->date, QDate(2026, 12, 8));
     ASSERT_EQ(latest->rows.size(), 1);
@@ -638,7 +640,8 @@ TEST_F(LocalDefaultsTest, Level7TableIsReadAppendedToAndStillRead)
     EXPECT_EQ(latest->rows[0].value(S("address")), QVariant(45));
     EXPECT_EQ(latest->rows[0].value(S("c_time")), QVariant(S("07:05")));
     EXPECT_FALSE(latest->rows[0].value(S("zone_0")).isValid());
-    const auto oldDay = table.select({QDate(2026, 12, 7), QDate(2026, 12, 7), 0}, &error);
+    const auto oldDay = table.select({QDate(2026, 12, 7), QDate(2026, 12, 7), 0});
+    error = oldDay.error();
     ASSERT_TRUE(oldDay && oldDay->size() == 1) << error.toStdString();
     EXPECT_EQ((*oldDay)[0].value(S("zone_1")), QVariant(3));
     EXPECT_EQ((*oldDay)[0].value(S("time_1")), QVariant(QTime(7, 30)));

@@ -11,6 +11,7 @@
 #include "records/setting_table.h"
 #include "schedule/schedule_model.h"
 #include "sim/meter_state.h"
+#include "support/result_checks.h"
 
 #include <QJsonArray>
 #include <gtest/gtest.h>
@@ -40,7 +41,7 @@ protected:
     {
         if (withTable) {
             QString error;
-            ASSERT_TRUE(CreateSettingTable(table.path(), &error)) << error.toStdString();
+            ASSERT_TRUE(Succeeded(CreateSettingTable(table.path()), error)) << error.toStdString();
         }
         rig.table = &table;
         Station &s = rig.make();
@@ -212,7 +213,7 @@ TEST_F(LocalStationSim, AFailedWriteRecordsNothing)
     ASSERT_EQ(rig.op.boxes.size(), 1u);
     EXPECT_EQ(rig.op.boxes[0].text, Engine::WriteErrorText());
     QString error;
-    EXPECT_EQ(table.rowCount(&error), 0);
+    EXPECT_EQ(Noted(table.rowCount(), error), 0);
 }
 
 TEST_F(LocalStationSim, ATableSetReadOnlyLosesTheRowAndTheStationGoesOn)

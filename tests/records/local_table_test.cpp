@@ -3,6 +3,7 @@
 #include "records/local_table.h"
 #include "records/local_table_memory.h"
 #include "records/setting_table.h"
+#include "support/result_checks.h"
 
 #include <QDateTime>
 #include <gtest/gtest.h>
@@ -176,15 +177,16 @@ TEST(MemoryLocalTable, PresentsRowsAsTheFileDoes)
 {
     MemoryLocalTable t;
     QString error;
-    ASSERT_TRUE(t.append({{QStringLiteral("C_NUMBER"), 1234},
-                          {QStringLiteral("version"), QStringLiteral("10.12345")},
-                          {QStringLiteral("c_time"), QStringLiteral("10:15")},
-                          {QStringLiteral("time_rec"), QStringLiteral("  ")},
-                          {QStringLiteral("date_rec"), QDate(2026, 12, 8)},
-                          {QStringLiteral("summer"), QVariant()}},
-                         &error))
+    ASSERT_TRUE(Succeeded(t.append({{QStringLiteral("C_NUMBER"), 1234},
+                                    {QStringLiteral("version"), QStringLiteral("10.12345")},
+                                    {QStringLiteral("c_time"), QStringLiteral("10:15")},
+                                    {QStringLiteral("time_rec"), QStringLiteral("  ")},
+                                    {QStringLiteral("date_rec"), QDate(2026, 12, 8)},
+                                    {QStringLiteral("summer"), QVariant()}}),
+                          error))
         << error.toStdString();
-    const auto rows = t.select({QDate(2026, 12, 8), QDate(2026, 12, 8), 0}, &error);
+    const auto rows = t.select({QDate(2026, 12, 8), QDate(2026, 12, 8), 0});
+    error = rows.error();
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 1);
     const LocalRow &r = rows->front();
@@ -194,18 +196,18 @@ TEST(MemoryLocalTable, PresentsRowsAsTheFileDoes)
     EXPECT_EQ(r.value(QStringLiteral("c_time")), QVariant(QStringLiteral("10:15")));
     EXPECT_FALSE(r.value(QStringLiteral("time_rec")).isValid());
     EXPECT_FALSE(r.value(QStringLiteral("summer")).isValid());
-    EXPECT_EQ(t.maxNumber(&error), QVariant(1234.0));
-    EXPECT_EQ(t.rowCount(&error), 1);
+    EXPECT_EQ(Noted(t.maxNumber(), error), QVariant(1234.0));
+    EXPECT_EQ(Noted(t.rowCount(), error), 1);
 }
 
 TEST(MemoryLocalTable, RefusesUnknownColumnsAndWrongTypes)
 {
     MemoryLocalTable t;
     QString error;
-    EXPECT_TRUE(t.append({{QStringLiteral("no_such"), QVariant()}}, &error));
-    EXPECT_FALSE(t.append({{QStringLiteral("no_such"), 1}}, &error));
+    EXPECT_TRUE(Succeeded(t.append({{QStringLiteral("no_such"), QVariant()}}), error));
+    EXPECT_FALSE(Succeeded(t.append({{QStringLiteral("no_such"), 1}}), error));
     EXPECT_TRUE(error.contains(QStringLiteral("no_such")));
-    EXPECT_FALSE(t.append({{QStringLiteral("c_date"), QStringLiteral("вчера")}}, &error));
+    EXPECT_FALSE(Succeeded(t.append({{QStringLiteral("c_date"), QStringLiteral("вчера")}}), error));
     EXPECT_EQ(t.rows.size(), 1);
 }
 
@@ -214,12 +216,12 @@ TEST(MemoryLocalTable, FailsEveryOperationOnDemand)
     MemoryLocalTable t;
     t.failure = QStringLiteral("Setting.DBF: файл доступен только для чтения");
     QString error;
-    EXPECT_FALSE(t.append({}, &error));
+    EXPECT_FALSE(Succeeded(t.append({}), error));
     EXPECT_EQ(error, t.failure);
-    EXPECT_FALSE(t.select({}, &error));
-    EXPECT_FALSE(t.maxNumber(&error));
-    EXPECT_FALSE(t.latestDay(&error));
-    EXPECT_FALSE(t.rowCount(&error));
+    EXPECT_FALSE(Succeeded(t.select({}), error));
+    EXPECT_FALSE(Noted(t.maxNumber(), error));
+    EXPECT_FALSE(Noted(t.latestDay(), error));
+    EXPECT_FALSE(Noted(t.rowCount(), error));
     EXPECT_EQ(t.appendCalls, 1);
     EXPECT_TRUE(t.rows.isEmpty());
 }
@@ -228,9 +230,9 @@ TEST(MemoryLocalTable, EmptyTable)
 {
     MemoryLocalTable t;
     QString error;
-    EXPECT_FALSE(t.maxNumber(&error)->isValid());
-    EXPECT_FALSE(t.latestDay(&error)->date.isValid());
-    EXPECT_EQ(t.rowCount(&error), 0);
+    EXPECT_FALSE(Noted(t.maxNumber(), error)->isValid());
+    EXPECT_FALSE(Noted(t.latestDay(), error)->date.isValid());
+    EXPECT_EQ(Noted(t.rowCount(), error), 0);
 }
 
 } // namespace

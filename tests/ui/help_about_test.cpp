@@ -40,18 +40,18 @@ TEST(Rtf, TextEscapesAndSkippedDestinations)
     };
     for (const auto &c : cases) {
         const auto html = RtfToHtml(QByteArray(c.rtf));
-        ASSERT_TRUE(html.has_value()) << c.rtf;
+        ASSERT_TRUE(html.ok()) << c.rtf;
         EXPECT_EQ(PlainText(*html), QString::fromUtf8(c.text)) << c.rtf;
     }
-    EXPECT_FALSE(RtfToHtml("plain text").has_value());
-    EXPECT_FALSE(RtfToHtml("").has_value());
+    EXPECT_EQ(RtfToHtml("plain text").error(), QStringLiteral("не является документом RTF"));
+    EXPECT_FALSE(RtfToHtml("").ok());
 }
 
 TEST(Rtf, DamagedInputEndsWithoutReadingPastIt)
 {
     for (const char *rtf : {"{\\rtf1 \\'", "{\\rtf1 \\'4", "{\\rtf1 \\u", "{\\rtf1 \\u-", "{\\rtf1 }}}}}{{{{",
                             "{\\rtf1 \\fs99999999999 x", "{\\rtf1 \\u1055", "{\\rtf1 \\"})
-        EXPECT_TRUE(RtfToHtml(QByteArray(rtf)).has_value()) << rtf;
+        EXPECT_TRUE(RtfToHtml(QByteArray(rtf)).ok()) << rtf;
 }
 
 TEST(Rtf, TheShippedHelpFileReads)
@@ -59,7 +59,7 @@ TEST(Rtf, TheShippedHelpFileReads)
     QFile file(QDir(qEnvironmentVariable("ORDAN_SOURCE_DIR")).filePath(QStringLiteral("resources/Help_ordan_klv.rtf")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const auto html = RtfToHtml(file.readAll());
-    ASSERT_TRUE(html.has_value());
+    ASSERT_TRUE(html.ok());
     const QString text = PlainText(*html);
     EXPECT_TRUE(text.contains(QStringLiteral("Программирование ОРДАН-04-3ТГ и Велм 732")));
     EXPECT_TRUE(text.contains(QStringLiteral("Тарифное расписание")));
@@ -72,14 +72,25 @@ TEST(HelpWindow, LoadsTheFileOrSaysWhyNot)
     EXPECT_EQ(help.windowTitle(), QStringLiteral("Справка"));
     QTemporaryDir dir;
     const auto missing = help.load(dir.filePath(HelpWindow::HelpFileName()));
-    ASSERT_TRUE(missing.has_value());
+    ASSERT_FALSE(missing.ok());
+    EXPECT_TRUE(missing.error().startsWith(QStringLiteral("Не удается открыть файл \"")))
+        << missing.error().toStdString();
     EXPECT_TRUE(help.view()->toPlainText().isEmpty());
     QFile file(dir.filePath(HelpWindow::HelpFileName()));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("{\\rtf1 \\u1057?\\u1087?\\u1088?\\u1072?\\u1074?\\u1082?\\u1072?}");
     file.close();
-    EXPECT_FALSE(help.load(file.fileName()).has_value());
+    EXPECT_TRUE(help.load(file.fileName()).ok());
     EXPECT_EQ(help.view()->toPlainText(), QStringLiteral("Справка"));
+
+    HelpWindow other;
+    QFile plain(dir.filePath(QStringLiteral("plain.rtf")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write("plain text");
+    plain.close();
+    EXPECT_EQ(other.load(plain.fileName()).error(),
+              QStringLiteral("Файл \"%1\" не является документом RTF").arg(plain.fileName()));
+    EXPECT_TRUE(other.view()->toPlainText().isEmpty());
 }
 
 TEST(HelpWindow, RefusesAFileTooLargeToBeAHelpFile)
@@ -92,11 +103,11 @@ TEST(HelpWindow, RefusesAFileTooLargeToBeAHelpFile)
     // Sparse: the size of a huge file without writing it.
     ASSERT_TRUE(file.resize(HelpWindow::kMaxHelpFileBytes + 1));
     file.close();
-    const auto error = help.load(file.fileName());
-    ASSERT_TRUE(error.has_value());
-    EXPECT_TRUE(error->startsWith(QStringLiteral("Не удается открыть файл \"") + file.fileName()))
-        << error->toStdString();
-    EXPECT_TRUE(error->contains(QStringLiteral("16 МБ"))) << error->toStdString();
+    const Status loaded = help.load(file.fileName());
+    ASSERT_FALSE(loaded.ok());
+    EXPECT_TRUE(loaded.error().startsWith(QStringLiteral("Не удается открыть файл \"") + file.fileName()))
+        << loaded.error().toStdString();
+    EXPECT_TRUE(loaded.error().contains(QStringLiteral("16 МБ"))) << loaded.error().toStdString();
     EXPECT_TRUE(help.view()->toPlainText().isEmpty());
 }
 

@@ -1,4 +1,5 @@
 #include "core/bytes.h"
+#include "support/result_checks.h"
 #include "xls/biff.h"
 #include "xls/xls_book.h"
 
@@ -238,7 +239,8 @@ TEST(Biff, IndexAndRowBlocksPointWhereExcelLooks)
         EXPECT_EQ(LittleEndian(r.data, 4, 2), static_cast<quint64>((row % 5) * 3 + 1)) << row;
     }
     QString error;
-    const auto back = ParseWorkbookStream(stream, &error);
+    const auto back = ParseWorkbookStream(stream);
+    error = back.error();
     ASSERT_TRUE(back) << error.toStdString();
     EXPECT_EQ(back->sheets[0].cells, cells);
 }
@@ -311,7 +313,8 @@ TEST(Biff, LongStringRunsThroughSeveralContinueRecords)
     }
     EXPECT_EQ(continues, 4);
     QString error;
-    const auto back = ParseWorkbookStream(stream, &error);
+    const auto back = ParseWorkbookStream(stream);
+    error = back.error();
     ASSERT_TRUE(back) << error.toStdString();
     EXPECT_EQ(std::get<QString>(back->sheets[0].cells.at({0, 0})), text);
     EXPECT_EQ(std::get<QString>(back->sheets[0].cells.at({1, 0})), QStringLiteral("после"));
@@ -391,7 +394,8 @@ TEST(Biff, ReadsLabelRkAndMulRkCellsOfOtherWriters)
         {kEof, {}},
     };
     QString error;
-    const auto book = ParseWorkbookStream(HandStream({}, sheet), &error);
+    const auto book = ParseWorkbookStream(HandStream({}, sheet));
+    error = book.error();
     ASSERT_TRUE(book) << error.toStdString();
     ASSERT_EQ(book->sheets.size(), 1u);
     const auto &cells = book->sheets[0].cells;
@@ -411,7 +415,7 @@ TEST(Biff, RefusesWhatItCannotRead)
     const QByteArray sstOne = RecordData().u32(1).u32(1).u16(1).u8(0).u8('x').data;
     const QByteArray good = HandStream({{kSst, sstOne}}, {{kLabelSst, Cell(0, 0) + RecordData().u32(0).data}});
     QString error;
-    ASSERT_TRUE(ParseWorkbookStream(good, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(ParseWorkbookStream(good), error)) << error.toStdString();
 
     QByteArray lengthPastEnd = good;
     lengthPastEnd[lengthPastEnd.size() - 2] = 0x10;
@@ -442,7 +446,7 @@ TEST(Biff, RefusesWhatItCannotRead)
     };
     for (const auto &c : cases) {
         error.clear();
-        EXPECT_FALSE(ParseWorkbookStream(c.stream, &error)) << c.what;
+        EXPECT_FALSE(Succeeded(ParseWorkbookStream(c.stream), error)) << c.what;
         EXPECT_FALSE(error.isEmpty()) << c.what;
     }
 }
@@ -460,7 +464,7 @@ TEST(Biff, SheetsMayNotOverlap)
     for (int b = 0; b < 4; ++b)
         stream[fields[1] + b] = stream[fields[0] + b];
     QString error;
-    EXPECT_FALSE(ParseWorkbookStream(stream, &error));
+    EXPECT_FALSE(Succeeded(ParseWorkbookStream(stream), error));
     EXPECT_FALSE(error.isEmpty());
 }
 

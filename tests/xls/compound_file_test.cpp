@@ -1,4 +1,5 @@
 #include "core/bytes.h"
+#include "support/result_checks.h"
 #include "xls/compound_file.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +71,8 @@ TEST(CompoundFile, ShortStreamIsPaddedTo4096BytesInRegularSectors)
     EXPECT_EQ(file.sliced(SectorOffset(U32(file, entry + 116)), 3), "abc");
 
     QString error;
-    const auto stream = ReadCompoundFileStream(file, kName, &error);
+    const auto stream = ReadCompoundFileStream(file, kName);
+    error = stream.error();
     ASSERT_TRUE(stream) << error.toStdString();
     EXPECT_EQ(stream->size(), 4096);
     EXPECT_EQ(stream->first(3), "abc");
@@ -114,7 +116,8 @@ TEST(CompoundFile, RoundTripAndConsistentFatForManySizes)
         const QByteArray data = Pattern(size);
         const QByteArray file = BuildCompoundFile(kName, data);
         QString error;
-        const auto stream = ReadCompoundFileStream(file, kName, &error);
+        const auto stream = ReadCompoundFileStream(file, kName);
+        error = stream.error();
         ASSERT_TRUE(stream) << size << " " << error.toStdString();
         EXPECT_EQ(stream->size(), std::max<qsizetype>(size, 4096)) << size;
         EXPECT_TRUE(stream->startsWith(data)) << size;
@@ -160,7 +163,7 @@ TEST(CompoundFile, DamagedDifatIsRefused)
     missing[72] = 0;
     for (const QByteArray &file : {outside, missing}) {
         QString error;
-        EXPECT_FALSE(ReadCompoundFileStream(file, kName, &error));
+        EXPECT_FALSE(Succeeded(ReadCompoundFileStream(file, kName), error));
         EXPECT_FALSE(error.isEmpty());
     }
 }
@@ -169,8 +172,8 @@ TEST(CompoundFile, StreamNameIsFoundWithoutCase)
 {
     const QByteArray file = BuildCompoundFile(kName, "x");
     QString error;
-    EXPECT_TRUE(ReadCompoundFileStream(file, QStringLiteral("WORKBOOK"), &error));
-    EXPECT_FALSE(ReadCompoundFileStream(file, QStringLiteral("Book"), &error));
+    EXPECT_TRUE(Succeeded(ReadCompoundFileStream(file, QStringLiteral("WORKBOOK")), error));
+    EXPECT_FALSE(Succeeded(ReadCompoundFileStream(file, QStringLiteral("Book")), error));
     EXPECT_FALSE(error.isEmpty());
 }
 
@@ -208,7 +211,7 @@ TEST(CompoundFile, DamagedFilesAreRefusedWithAReason)
     };
     for (const auto &c : cases) {
         QString error;
-        EXPECT_FALSE(ReadCompoundFileStream(c.file, kName, &error)) << c.what;
+        EXPECT_FALSE(Succeeded(ReadCompoundFileStream(c.file, kName), error)) << c.what;
         EXPECT_FALSE(error.isEmpty()) << c.what;
     }
 }

@@ -1,6 +1,7 @@
 // An exported journal as LibreOffice sees it: converted by LibreOffice headless and the result
 // read with xlrd. LibreOffice is stricter than xlrd about the order of a worksheet's records,
 // so a page header out of place is lost there while xlrd still finds it.
+#include "support/result_checks.h"
 #include "xls/xls_workbook.h"
 
 #include <QDir>
@@ -62,9 +63,9 @@ TEST(LibreOfficeRead, ExportedJournalKeepsHeaderFooterAndEveryCell)
     const QString blank = work.filePath(u"1new.xls"_s);
     const QString file = work.filePath(u"journal.xls"_s);
     QString error;
-    ASSERT_TRUE(XlsWorkbook::CreateBlank(blank, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(XlsWorkbook::CreateBlank(blank), error)) << error.toStdString();
     XlsWorkbook book;
-    ASSERT_TRUE(book.open(blank, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(book.open(blank), error)) << error.toStdString();
 
     // The consumption journal's layout: the title row, the captions, then the records, with
     // texts, numbers and empty texts; enough rows for several row blocks.
@@ -92,7 +93,7 @@ TEST(LibreOfficeRead, ExportedJournalKeepsHeaderFooterAndEveryCell)
         set(row, 7, double(r % 8));
         set(row, 8, u"%1:30"_s.arg(1000 + r));
     }
-    ASSERT_TRUE(book.save(file, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(book.save(file), error)) << error.toStdString();
     book.close();
 
     const QString converted = ConvertWithLibreOffice(file, work);

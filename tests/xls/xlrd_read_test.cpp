@@ -1,5 +1,6 @@
 // The written files as an independent reader sees them: Debian's python3-xlrd, with its own
 // compound-file reader, and a walk over the raw records for the page header and footer.
+#include "support/result_checks.h"
 #include "xls/xls_workbook.h"
 
 #include <QJsonArray>
@@ -64,7 +65,7 @@ protected:
     {
         const QString file = dir_.filePath(name);
         QString error;
-        EXPECT_TRUE(WriteFileAtomically(file, BuildXlsFile(book), &error)) << error.toStdString();
+        EXPECT_TRUE(Succeeded(WriteFileAtomically(file, BuildXlsFile(book)), error)) << error.toStdString();
         return file;
     }
     QTemporaryDir dir_;
@@ -74,7 +75,7 @@ TEST_F(XlrdRead, BlankWorkbookHasThreeSheetsArialAndTheHeaderAndFooter)
 {
     const QString file = dir_.filePath(u"1new.xls"_s);
     QString error;
-    ASSERT_TRUE(XlsWorkbook::CreateBlank(file, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(XlsWorkbook::CreateBlank(file), error)) << error.toStdString();
     QJsonObject r;
     ASSERT_NO_FATAL_FAILURE(ReadWithXlrd(file, r));
     EXPECT_EQ(r.value(u"biff_version"_s).toInt(), 80);
@@ -101,9 +102,9 @@ TEST_F(XlrdRead, ExportedJournalReadsAsTextsAndNumbers)
     const QString blank = dir_.filePath(u"1new.xls"_s);
     const QString file = dir_.filePath(u"journal.xls"_s);
     QString error;
-    ASSERT_TRUE(XlsWorkbook::CreateBlank(blank, &error));
+    ASSERT_TRUE(Succeeded(XlsWorkbook::CreateBlank(blank), error));
     XlsWorkbook book;
-    ASSERT_TRUE(book.open(blank, &error));
+    ASSERT_TRUE(Succeeded(book.open(blank), error));
     ASSERT_TRUE(book.setCell(1, 1, u"Годовой журнал Счетчик № 1234, "_s));
     for (int c = 2; c <= 5; ++c)
         ASSERT_TRUE(book.setCell(1, c, QString()));
@@ -114,7 +115,7 @@ TEST_F(XlrdRead, ExportedJournalReadsAsTextsAndNumbers)
     ASSERT_TRUE(book.setCell(3, 2, 1.0));
     ASSERT_TRUE(book.setCell(3, 3, 12345.67891));
     ASSERT_TRUE(book.setCell(3, 4, QString()));
-    ASSERT_TRUE(book.save(file, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(book.save(file), error)) << error.toStdString();
     book.close();
 
     QJsonObject r;
@@ -218,7 +219,8 @@ TEST_F(XlrdRead, WorkbookOfSeveralMegabytesNeedingDifat)
         EXPECT_EQ(c[3].toDouble(), c[0].toInt() * 7.0 + c[1].toInt());
     }
     QString error;
-    const auto back = ParseXlsFile(bytes, &error);
+    const auto back = ParseXlsFile(bytes);
+    error = back.error();
     ASSERT_TRUE(back) << error.toStdString();
     EXPECT_EQ(back->sheets[1].cells, book.sheets[1].cells);
 }

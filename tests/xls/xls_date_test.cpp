@@ -1,5 +1,6 @@
 // Dates in the workbook: their day numbers, the one cell format they add only when a book has
 // them, and reading them back.
+#include "support/result_checks.h"
 #include "xls/biff.h"
 #include "xls/xls_book.h"
 #include "xls/xls_workbook.h"
@@ -52,7 +53,8 @@ TEST(XlsDates, DateFormatIsAddedOnlyToBooksWithDatesAndReadsBack)
     EXPECT_EQ(XfCount(BuildWorkbookStream(book)), 17);
 
     QString error;
-    const auto back = ParseXlsFile(BuildXlsFile(book), &error);
+    const auto back = ParseXlsFile(BuildXlsFile(book));
+    error = back.error();
     ASSERT_TRUE(back) << error.toStdString();
     const auto &cells = back->sheets[0].cells;
     EXPECT_EQ(cells.at({2, 1}), XlsValue(XlsDate{QDate(2026, 12, 8)}));
@@ -64,9 +66,9 @@ TEST(XlsDates, WorkbookRefusesDatesItCannotHold)
     QTemporaryDir dir;
     const QString path = dir.filePath(u"b.xls"_s);
     QString error;
-    ASSERT_TRUE(XlsWorkbook::CreateBlank(path, &error));
+    ASSERT_TRUE(Succeeded(XlsWorkbook::CreateBlank(path), error));
     XlsWorkbook book;
-    ASSERT_TRUE(book.open(path, &error));
+    ASSERT_TRUE(Succeeded(book.open(path), error));
     EXPECT_TRUE(book.setCell(1, 1, QDate(2026, 12, 8)));
     EXPECT_FALSE(book.setCell(1, 2, QDate(1900, 2, 28)));
     EXPECT_FALSE(book.setCell(1, 3, QDate()));

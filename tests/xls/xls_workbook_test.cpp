@@ -1,3 +1,4 @@
+#include "support/result_checks.h"
 #include "support/small_disk.h"
 #include "xls/xls_workbook.h"
 
@@ -36,9 +37,9 @@ protected:
 TEST_F(XlsWorkbookTest, BlankWorkbookOpensWithThreeEmptySheets)
 {
     QString error;
-    ASSERT_TRUE(XlsWorkbook::CreateBlank(path(u"1new.xls"_s), &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(XlsWorkbook::CreateBlank(path(u"1new.xls"_s)), error)) << error.toStdString();
     XlsWorkbook book;
-    ASSERT_TRUE(book.open(path(u"1new.xls"_s), &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(book.open(path(u"1new.xls"_s)), error)) << error.toStdString();
     ASSERT_TRUE(book.isOpen());
     const XlsBook &b = *book.book();
     ASSERT_EQ(b.sheets.size(), 3u);
@@ -56,21 +57,21 @@ TEST_F(XlsWorkbookTest, BlankWorkbookOpensWithThreeEmptySheets)
 TEST_F(XlsWorkbookTest, CellsSurviveSaveAndOpen)
 {
     QString error;
-    ASSERT_TRUE(XlsWorkbook::CreateBlank(path(u"1new.xls"_s), &error));
+    ASSERT_TRUE(Succeeded(XlsWorkbook::CreateBlank(path(u"1new.xls"_s)), error));
     XlsWorkbook book;
-    ASSERT_TRUE(book.open(path(u"1new.xls"_s), &error));
+    ASSERT_TRUE(Succeeded(book.open(path(u"1new.xls"_s)), error));
     EXPECT_TRUE(book.setCell(1, 1, QStringLiteral("Журнал потребления ")));
     EXPECT_TRUE(book.setCell(1, 2, QString()));
     EXPECT_TRUE(book.setCell(3, 4, 1.0));
     EXPECT_TRUE(book.setCell(3, 5, -0.00025));
     EXPECT_TRUE(book.setCell(65536, 256, QStringLiteral("угол")));
     EXPECT_TRUE(book.setCell(3, 4, 2.0)); // a second write replaces the first
-    ASSERT_TRUE(book.save(path(u"journal.xls"_s), &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(book.save(path(u"journal.xls"_s)), error)) << error.toStdString();
     book.close();
     EXPECT_FALSE(book.isOpen());
 
     XlsWorkbook again;
-    ASSERT_TRUE(again.open(path(u"journal.xls"_s), &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(again.open(path(u"journal.xls"_s)), error)) << error.toStdString();
     const auto &cells = again.book()->sheets[0].cells;
     ASSERT_EQ(cells.size(), 5u);
     EXPECT_EQ(cells.at({0, 0}), XlsValue(QStringLiteral("Журнал потребления ")));
@@ -84,9 +85,9 @@ TEST_F(XlsWorkbookTest, CellsSurviveSaveAndOpen)
 TEST_F(XlsWorkbookTest, CellsOutsideTheSheetOrValuesExcelCannotHoldAreRefused)
 {
     QString error;
-    ASSERT_TRUE(XlsWorkbook::CreateBlank(path(u"b.xls"_s), &error));
+    ASSERT_TRUE(Succeeded(XlsWorkbook::CreateBlank(path(u"b.xls"_s)), error));
     XlsWorkbook book;
-    ASSERT_TRUE(book.open(path(u"b.xls"_s), &error));
+    ASSERT_TRUE(Succeeded(book.open(path(u"b.xls"_s)), error));
     const struct {
         int row, column;
         bool stored;
@@ -112,7 +113,7 @@ TEST_F(XlsWorkbookTest, NothingIsStoredOrSavedWithoutAnOpenWorkbook)
     EXPECT_FALSE(book.setCell(1, 1, 1.0));
     EXPECT_FALSE(book.setCell(1, 1, QStringLiteral("x")));
     QString error;
-    EXPECT_FALSE(book.save(path(u"none.xls"_s), &error));
+    EXPECT_FALSE(Succeeded(book.save(path(u"none.xls"_s)), error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFile::exists(path(u"none.xls"_s)));
     EXPECT_EQ(book.book(), nullptr);
@@ -122,7 +123,7 @@ TEST_F(XlsWorkbookTest, SaveReplacesAnExistingFile)
 {
     Write(path(u"old.xls"_s), QByteArray(100000, 'z'));
     QString error;
-    ASSERT_TRUE(XlsWorkbook::CreateBlank(path(u"old.xls"_s), &error));
+    ASSERT_TRUE(Succeeded(XlsWorkbook::CreateBlank(path(u"old.xls"_s)), error));
     EXPECT_EQ(Read(path(u"old.xls"_s)), BuildXlsFile(BlankXlsBook()));
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{u"old.xls"_s}) << "no temporary file left";
 }
@@ -132,14 +133,14 @@ TEST_F(XlsWorkbookTest, UnwritablePlacesFailWithAReason)
     Write(path(u"plain"_s), "not a directory");
     XlsWorkbook book;
     QString error;
-    ASSERT_TRUE(XlsWorkbook::CreateBlank(path(u"ok.xls"_s), &error));
-    ASSERT_TRUE(book.open(path(u"ok.xls"_s), &error));
+    ASSERT_TRUE(Succeeded(XlsWorkbook::CreateBlank(path(u"ok.xls"_s)), error));
+    ASSERT_TRUE(Succeeded(book.open(path(u"ok.xls"_s)), error));
     for (const QString &target : {path(u"missing/dir/a.xls"_s), path(u"plain/a.xls"_s), dir_.path(), QString()}) {
         error.clear();
-        EXPECT_FALSE(XlsWorkbook::CreateBlank(target, &error)) << target.toStdString();
+        EXPECT_FALSE(Succeeded(XlsWorkbook::CreateBlank(target), error)) << target.toStdString();
         EXPECT_FALSE(error.isEmpty());
         error.clear();
-        EXPECT_FALSE(book.save(target, &error)) << target.toStdString();
+        EXPECT_FALSE(Succeeded(book.save(target), error)) << target.toStdString();
         EXPECT_FALSE(error.isEmpty());
     }
     EXPECT_TRUE(QFileInfo(dir_.path()).isDir());
@@ -162,17 +163,17 @@ TEST_P(XlsFullDisk, SaveFailsWholeAndKeepsThePreviousFile)
         GTEST_SKIP() << disk.whyNot().toStdString();
     const QString target = disk.filePath(u"journal.xls"_s);
     QString error;
-    ASSERT_TRUE(XlsWorkbook::CreateBlank(target, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(XlsWorkbook::CreateBlank(target), error)) << error.toStdString();
     const QByteArray previous = [&] {
         QFile f(target);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }();
     XlsWorkbook book;
-    ASSERT_TRUE(book.open(target, &error));
+    ASSERT_TRUE(Succeeded(book.open(target), error));
     for (int row = 1; row <= GetParam().rows; ++row)
         ASSERT_TRUE(book.setCell(row, 1, QString(60, QChar(u'ж')) + QString::number(row)));
     ASSERT_TRUE(disk.fill(GetParam().freeBytes));
-    EXPECT_FALSE(book.save(target, &error));
+    EXPECT_FALSE(Succeeded(book.save(target), error));
     EXPECT_TRUE(error.contains(u"cannot write"_s)) << error.toStdString();
     QFile f(target);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -181,9 +182,9 @@ TEST_P(XlsFullDisk, SaveFailsWholeAndKeepsThePreviousFile)
     EXPECT_EQ(left, (QStringList{u"filler"_s, u"journal.xls"_s})) << left.join(u' ').toStdString();
 
     ASSERT_TRUE(disk.emptyFiller());
-    ASSERT_TRUE(book.save(target, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(book.save(target), error)) << error.toStdString();
     XlsWorkbook again;
-    ASSERT_TRUE(again.open(target, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(again.open(target), error)) << error.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, XlsFullDisk,
@@ -209,7 +210,7 @@ TEST_F(XlsWorkbookTest, OpenRefusesMissingAndForeignFiles)
     for (const QString &name : {u"absent.xls"_s, u"empty.xls"_s, u"text.xls"_s, u"random.xls"_s, u"header.xls"_s}) {
         XlsWorkbook book;
         QString error;
-        EXPECT_FALSE(book.open(path(name), &error)) << name.toStdString();
+        EXPECT_FALSE(Succeeded(book.open(path(name)), error)) << name.toStdString();
         EXPECT_FALSE(error.isEmpty()) << name.toStdString();
         EXPECT_FALSE(book.isOpen());
     }
@@ -218,10 +219,10 @@ TEST_F(XlsWorkbookTest, OpenRefusesMissingAndForeignFiles)
 TEST_F(XlsWorkbookTest, FailedOpenClosesThePreviousWorkbook)
 {
     QString error;
-    ASSERT_TRUE(XlsWorkbook::CreateBlank(path(u"a.xls"_s), &error));
+    ASSERT_TRUE(Succeeded(XlsWorkbook::CreateBlank(path(u"a.xls"_s)), error));
     XlsWorkbook book;
-    ASSERT_TRUE(book.open(path(u"a.xls"_s), &error));
-    EXPECT_FALSE(book.open(path(u"absent.xls"_s), &error));
+    ASSERT_TRUE(Succeeded(book.open(path(u"a.xls"_s)), error));
+    EXPECT_FALSE(Succeeded(book.open(path(u"absent.xls"_s)), error));
     EXPECT_FALSE(book.setCell(1, 1, 1.0));
 }
 
@@ -236,12 +237,12 @@ TEST(XlsRobustness, TruncatedAndMutatedFilesNeverCrashTheReader)
                 (r + c) % 3 ? XlsValue(r * 10.0 + c) : XlsValue(QStringLiteral("текст %1").arg(r * 8 + c));
     const QByteArray good = BuildXlsFile(book);
     QString error;
-    ASSERT_TRUE(ParseXlsFile(good, &error)) << error.toStdString();
+    ASSERT_TRUE(Succeeded(ParseXlsFile(good), error)) << error.toStdString();
 
     int refused = 0;
     for (qsizetype cut = 0; cut < good.size(); cut += 37) {
         error.clear();
-        if (!ParseXlsFile(good.first(cut), &error)) {
+        if (!Succeeded(ParseXlsFile(good.first(cut)), error)) {
             ++refused;
             EXPECT_FALSE(error.isEmpty()) << cut;
         }
@@ -268,7 +269,7 @@ TEST(XlsRobustness, TruncatedAndMutatedFilesNeverCrashTheReader)
             bad[at] = static_cast<char>(rng() % 4 ? rng() : (rng() % 2 ? 0xFF : 0x00));
         }
         error.clear();
-        if (!ParseXlsFile(bad, &error)) {
+        if (!Succeeded(ParseXlsFile(bad), error)) {
             ++mutatedRefused;
             EXPECT_FALSE(error.isEmpty());
         }
@@ -282,7 +283,7 @@ TEST(XlsRobustness, TruncatedAndMutatedFilesNeverCrashTheReader)
         for (qsizetype i = 512; i < metadata; ++i)
             bad[i] = static_cast<char>(rng());
         error.clear();
-        if (!ParseXlsFile(bad, &error)) {
+        if (!Succeeded(ParseXlsFile(bad), error)) {
             EXPECT_FALSE(error.isEmpty());
         }
     }
