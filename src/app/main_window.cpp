@@ -62,7 +62,7 @@ MainWindow::MainWindow(Station &station, QWidget *parent)
       station_(station)
 {
     setObjectName(QStringLiteral("TFormMain"));
-    setWindowTitle(Station::WindowTitle());
+    setWindowTitle(WindowTitle());
     setWindowIcon(QIcon(QStringLiteral(":/icons/ordan.png")));
     buildActions();
     buildMenus();
@@ -102,9 +102,11 @@ void MainWindow::buildActions()
             action->setIcon(ActionIcon(entry.image));
         Bind(action, *entry.model);
         addAction(action); // shortcuts work without a menu item too
-        actions_.insert(entry.model->objectName(), action);
+        actions_.insert(entry.model, action);
     }
 }
+
+QAction *MainWindow::action(const Action &model) const { return actions_.value(&model); }
 
 void MainWindow::buildMenus()
 {
@@ -146,10 +148,10 @@ void MainWindow::buildMenus()
     });
 
     link->addSeparator();
-    link->addAction(actions_.value(QStringLiteral("ActionConnect")));
-    link->addAction(actions_.value(QStringLiteral("ActionDisconnect")));
+    link->addAction(action(station_.ActionConnect));
+    link->addAction(action(station_.ActionDisconnect));
     link->addSeparator();
-    link->addAction(actions_.value(QStringLiteral("ActionFindAddress")));
+    link->addAction(action(station_.ActionFindAddress));
     link->addSeparator();
     QAction *exit = link->addAction(QStringLiteral("В&ыход"));
     exit->setObjectName(QStringLiteral("NExit"));
@@ -157,15 +159,15 @@ void MainWindow::buildMenus()
 
     QMenu *settings = bar->addMenu(QStringLiteral("&Установки"));
     settings->setToolTipsVisible(true);
-    settings->addAction(actions_.value(QStringLiteral("ActionSetting")));
-    settings->addAction(actions_.value(QStringLiteral("ActionFixDb")));
-    settings->addAction(actions_.value(QStringLiteral("ActionSpoilage")));
-    settings->addAction(actions_.value(QStringLiteral("ActionReset")));
+    settings->addAction(action(station_.ActionSetting()));
+    settings->addAction(action(station_.ActionFixDb));
+    settings->addAction(action(station_.ActionSpoilage));
+    settings->addAction(action(station_.ActionReset));
 
     QMenu *db = bar->addMenu(QStringLiteral("&База данных"));
     db->setToolTipsVisible(true);
-    db->addAction(actions_.value(QStringLiteral("ActionOpen")));
-    db->addAction(actions_.value(QStringLiteral("ActionClose")));
+    db->addAction(action(station_.ActionOpen));
+    db->addAction(action(station_.ActionClose));
     QAction *status = db->addAction(QStringLiteral("&Расшифровка статуса"));
     status->setObjectName(QStringLiteral("N17"));
     connect(status, &QAction::triggered, this, [this] {
@@ -221,30 +223,28 @@ void MainWindow::buildToolBar()
     bar->setFloatable(false);
     bar->setIconSize(QSize(16, 16));
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
-    auto add = [&](const char *name) { bar->addAction(actions_.value(QString::fromLatin1(name))); };
-    add("ActionConnect");
-    add("ActionDisconnect");
-    add("ActionFindAddress");
+    auto add = [&](const Action &model) { bar->addAction(action(model)); };
+    add(station_.ActionConnect);
+    add(station_.ActionDisconnect);
+    add(station_.ActionFindAddress);
     bar->addSeparator();
-    add("ActionSetting");
-    add("ActionFixDb");
-    add("ActionSpoilage");
-    add("ActionReset");
+    add(station_.ActionSetting());
+    add(station_.ActionFixDb);
+    add(station_.ActionSpoilage);
+    add(station_.ActionReset);
     bar->addSeparator();
-    add("ActionOpen");
-    add("ActionClose");
+    add(station_.ActionOpen);
+    add(station_.ActionClose);
     bar->addSeparator();
-    if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(actions_.value(QStringLiteral("ActionFixDb")))))
+    if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action(station_.ActionFixDb))))
         button->setObjectName(QStringLiteral("ToolButtonFixDb"));
-    if (auto *button =
-            qobject_cast<QToolButton *>(bar->widgetForAction(actions_.value(QStringLiteral("ActionSpoilage")))))
+    if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action(station_.ActionSpoilage))))
         button->setObjectName(QStringLiteral("ToolButton11"));
-    if (auto *button =
-            qobject_cast<QToolButton *>(bar->widgetForAction(actions_.value(QStringLiteral("ActionOpen"))))) {
+    if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action(station_.ActionOpen)))) {
         auto hint = [button] { button->setToolTip(QStringLiteral("Открыть таблицу")); };
         hint();
         // The button takes the action's hint again at every change of the action.
-        connect(actions_.value(QStringLiteral("ActionOpen")), &QAction::changed, button, hint);
+        connect(action(station_.ActionOpen), &QAction::changed, button, hint);
     }
 
     shape1_ = new IndicatorLight(bar);
@@ -312,36 +312,36 @@ void MainWindow::buildPages()
 {
     pages_ = new QTabWidget(centralWidget());
     pages_->setObjectName(QStringLiteral("PageControl1"));
-    const char *names[] = {"TabSheet1", "TabSchedule", "TabSheet3", "TabSheet2", "TabSheet4", "TabSheet5"};
-    const QString captions[] = {QStringLiteral("Установка"),       QStringLiteral("Тарифное расписание"),
-                                QStringLiteral("Показания"),       QStringLiteral("Журнал"),
-                                station_.TabSheet4Caption.value(), QStringLiteral("База данных")};
-    for (int i = 0; i < 6; ++i) {
+    const char *names[kMainPageCount] = {"TabSheet1", "TabSchedule", "TabSheet3",
+                                         "TabSheet2", "TabSheet4",   "TabSheet5"};
+    const QString captions[kMainPageCount] = {QStringLiteral("Установка"),       QStringLiteral("Тарифное расписание"),
+                                              QStringLiteral("Показания"),       QStringLiteral("Журнал"),
+                                              station_.TabSheet4Caption.value(), QStringLiteral("База данных")};
+    for (int i = 0; i < kMainPageCount; ++i) {
         QWidget *page = nullptr;
-        switch (i) {
-        case 0: page = new SettingsPage(station_.meter().parameters()); break;
-        case 1: page = new SchedulePage(station_.schedule()); break;
-        case 2: page = new ReadingsPage(station_.meter().parameters()); break;
-        case 3: page = new JournalPage(station_.journals()); break;
-        case 4: page = new ExchangeLogPage(station_.engine().log()); break;
-        default: page = new QWidget; break;
+        switch (static_cast<MainPage>(i)) {
+        case MainPage::Settings: page = new SettingsPage(station_.meter().parameters()); break;
+        case MainPage::Schedule: page = new SchedulePage(station_.schedule()); break;
+        case MainPage::Readings: page = new ReadingsPage(station_.meter().parameters()); break;
+        case MainPage::Journal: page = new JournalPage(station_.journals()); break;
+        case MainPage::ExchangeLog: page = new ExchangeLogPage(station_.engine().log()); break;
+        case MainPage::Database: page = new QWidget; break; // the local log's page replaces it
         }
         page->setObjectName(QString::fromLatin1(names[i]));
         pages_->addTab(page, captions[i]);
         pageWidgets_.push_back(page);
     }
     connect(&station_.TabSheet4Caption, &FieldBase::valueChanged, this,
-            [this] { pages_->setTabText(4, station_.TabSheet4Caption.value()); });
+            [this] { pages_->setTabText(PageIndex(MainPage::ExchangeLog), station_.TabSheet4Caption.value()); });
     connect(&station_.TabScheduleVisible, &FieldBase::valueChanged, this, &MainWindow::applyTabVisibility);
     connect(&station_.TabSheet5Visible, &FieldBase::valueChanged, this, &MainWindow::applyTabVisibility);
     applyTabVisibility();
     static_cast<QVBoxLayout *>(centralWidget()->layout())->addWidget(pages_, 1);
 }
 
-void MainWindow::setPage(int index, QWidget *page)
+void MainWindow::setPage(MainPage which, QWidget *page)
 {
-    if (index < 0 || index >= static_cast<int>(pageWidgets_.size()))
-        return;
+    const int index = PageIndex(which);
     QWidget *old = pageWidgets_[static_cast<size_t>(index)];
     page->setObjectName(old->objectName());
     const QString caption = pages_->tabText(index);
@@ -355,8 +355,8 @@ void MainWindow::setPage(int index, QWidget *page)
 
 void MainWindow::applyTabVisibility()
 {
-    pages_->setTabVisible(1, station_.TabScheduleVisible.value());
-    pages_->setTabVisible(5, station_.TabSheet5Visible.value());
+    pages_->setTabVisible(PageIndex(MainPage::Schedule), station_.TabScheduleVisible.value());
+    pages_->setTabVisible(PageIndex(MainPage::Database), station_.TabSheet5Visible.value());
 }
 
 void MainWindow::buildStatusBar()
@@ -416,8 +416,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType() &&
         static_cast<QWidget *>(watched)->window() == this) {
         const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
-        for (const char *name : {"ActionPlusDDM", "ActionMinusDDM"}) {
-            const QAction *action = actions_.value(QString::fromLatin1(name));
+        for (const Action *model : {&station_.ActionPlusDDM(), &station_.ActionMinusDDM()}) {
+            const QAction *action = this->action(*model);
             if (action && action->isEnabled() && action->shortcut() == pressed) {
                 // Not taken by the focused control, so the shortcut goes to the action.
                 event->ignore();

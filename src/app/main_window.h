@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/main_pages.h"
+
+#include <QHash>
 #include <QMainWindow>
 
 #include <functional>
@@ -12,6 +15,7 @@ class QToolButton;
 
 namespace ordan {
 
+class Action;
 class IndicatorLight;
 class Station;
 
@@ -25,8 +29,8 @@ public:
 
     explicit MainWindow(Station &station, QWidget *parent = nullptr);
 
-    // Puts a part's page in place of the placeholder; `index` as in PageControl1.
-    void setPage(int index, QWidget *page);
+    // Puts a part's page in place of its placeholder.
+    void setPage(MainPage which, QWidget *page);
     QTabWidget *pages() const { return pages_; }
 
     // Menu items handled outside the station model: "&Расшифровка статуса", "&Справка",
@@ -55,6 +59,7 @@ private:
     void buildStatusBar();
     void fillPortMenu();
     void applyTabVisibility();
+    QAction *action(const Action &model) const;
 
     Station &station_;
     QTabWidget *pages_ = nullptr;
@@ -65,7 +70,8 @@ private:
     QAction *shape1Action_ = nullptr;
     QLabel *panels_[3] = {};
     std::vector<QWidget *> pageWidgets_;
-    QHash<QString, QAction *> actions_;
+    // The window's action of each station action.
+    QHash<const Action *, QAction *> actions_;
 };
 
 } // namespace ordan

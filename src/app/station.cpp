@@ -18,12 +18,6 @@
 
 namespace ordan {
 
-const QString &Station::WindowTitle()
-{
-    static const QString title = QStringLiteral("Программирование ОРДАН-04-3ТГ и Велм 732");
-    return title;
-}
-
 Station::Station(Platform p, QObject *parent)
     : QObject(parent), ActionList1(QStringLiteral("ActionList1"), this),
       ActionConnect(QStringLiteral("ActionConnect"), &ActionList1, QStringLiteral("&Установить"),

@@ -3,6 +3,7 @@
 #include "app/startup_settings.h"
 #include "core/field.h"
 #include "core/modes.h"
+#include "core/window_title.h"
 #include "link/connection_panel.h"
 #include "link/engine.h"
 
@@ -52,8 +53,6 @@ public:
         LocalTable *localTable = nullptr; // Setting.DBF; none in tests that do not record
         SqlSession *db = nullptr;         // the production database; none in tests without one
     };
-
-    static const QString &WindowTitle();
 
     explicit Station(Platform platform, QObject *parent = nullptr);
     ~Station() override;

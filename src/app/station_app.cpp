@@ -89,7 +89,7 @@ void StationApp::wireParts()
         QCoreApplication::quit();
     });
     if (LocalLogView *log = station_->localLog()) {
-        mainWindow_->setPage(LocalLogView::kPageIndex, new LocalLogPage(*log));
+        mainWindow_->setPage(MainPage::Database, new LocalLogPage(*log));
         QObject::connect(log, &LocalLogView::activePageRequested, mainWindow_->pages(), &QTabWidget::setCurrentIndex);
     }
 }

@@ -3,6 +3,7 @@
 #include "core/bytes.h"
 #include "core/errors.h"
 #include "core/operator.h"
+#include "core/window_title.h"
 #include "link/engine.h"
 #include "link/frame.h"
 #include "meter/meter_clock.h"
@@ -10,12 +11,6 @@
 namespace ordan {
 
 namespace {
-
-const QString &WindowTitle()
-{
-    static const QString title = QStringLiteral("Программирование ОРДАН-04-3ТГ и Велм 732");
-    return title;
-}
 
 constexpr int kMaxPassword = 65535;
 constexpr int kMaxDdmNumber = 16777215;

@@ -74,7 +74,7 @@ void LocalLogView::ActionOpenExecute()
     actionOpen_.setEnabled(false);
     actionClose_.setEnabled(true);
     BtnExport.setEnabled(true);
-    Q_EMIT activePageRequested(kPageIndex);
+    Q_EMIT activePageRequested(PageIndex(MainPage::Database));
 }
 
 void LocalLogView::ActionCloseExecute()

@@ -4,6 +4,7 @@
 // factory number, opened and closed by ActionOpen and ActionClose.
 
 #include "core/field.h"
+#include "core/main_pages.h"
 #include "records/local_table.h"
 
 #include <QAbstractTableModel>
@@ -20,8 +21,6 @@ namespace ordan {
 class LocalLogView final : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kPageIndex = 5; // "База данных" in PageControl1
-
     // The station owns the two actions; the view gives them their handlers and switches
     // them. `today` presets both date pickers; reportError is the general error report.
     LocalLogView(LocalTable &table, Action &actionOpen, Action &actionClose, QDate today,
@@ -47,7 +46,7 @@ public:
 Q_SIGNALS:
     void rowsChanged();
     // The view has opened: its page becomes the active page.
-    void activePageRequested(int index);
+    void activePageRequested(int index); // a PageIndex of MainPage
 
 private:
     void setRows(QList<LocalRow> rows, bool open);

@@ -1,6 +1,7 @@
 #include "ui/about_box.h"
 
 #include "core/system_facts.h"
+#include "core/window_title.h"
 #include "ui/about_text.h"
 
 #include <QFrame>
@@ -79,7 +80,7 @@ AboutBox::AboutBox(SystemFacts &facts, QWidget *parent)
     auto *product = new QLabel(QStringLiteral("3-х тарифный 3-х фазный эл. счетчик"), top);
     product->setObjectName(QStringLiteral("ProductName"));
     product->setFont(bold);
-    auto *title = new QLabel(QStringLiteral("Программирование ОРДАН-04-3ТГ и Велм 732"), top);
+    auto *title = new QLabel(WindowTitle(), top);
     title->setObjectName(QStringLiteral("Label11"));
     title->setFont(bold);
     auto *version = new QLabel(QStringLiteral("Версия 1.5"), top);

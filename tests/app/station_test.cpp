@@ -124,7 +124,7 @@ TEST(Ports, NameWithoutNumberReportsTheConversionError)
     s.panel().ComboPort.edit(0);
     s.panel().ComboPort.edit(1);
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_EQ(rig.op.boxes[0].caption, WindowTitle());
     EXPECT_EQ(s.panel().portNumber(), 1);
     EXPECT_EQ(s.panel().NPort.value(), 1);
 }

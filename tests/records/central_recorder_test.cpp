@@ -271,7 +271,7 @@ CENTRAL_TEST(CheckFailureIsReportedAndNothingRecorded)
     session->replace = test::BreakTable(u"spoilage"_s);
     station().recordProgramming();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_EQ(rig.op.boxes[0].caption, WindowTitle());
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation"_s), 0);
 }
 
@@ -308,7 +308,7 @@ CENTRAL_TEST(PlusFailureIsReportedAndTheNumberStays)
     EXPECT_EQ(params().SpinEdit_Number.value(), 77);
     EXPECT_EQ(params().SpinEdit_Number.mark(), 0);
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_EQ(rig.op.boxes[0].caption, WindowTitle());
 }
 
 CENTRAL_TEST(LastClockSetComesFromTheLatestRecordedClock)
@@ -324,7 +324,7 @@ CENTRAL_TEST(LastClockSetComesFromTheLatestRecordedClock)
     session->replace = test::BreakTable(u"set_ordan_klv"_s);
     EXPECT_FALSE(station().meter().hooks.lastClockSet(1001).isValid());
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_EQ(rig.op.boxes[0].caption, WindowTitle());
 }
 
 CENTRAL_TEST(EmptySiblingTableLeavesSingleTariffAndTheDesignValues)
@@ -368,7 +368,7 @@ CENTRAL_TEST(UnreachableDefaultsEndTheStartAfterTheReport)
     session->replace = test::BreakTable(u"set_ordan_tg"_s);
     startStation();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_EQ(rig.op.boxes[0].caption, WindowTitle());
     EXPECT_EQ(rig.op.boxes[0].icon, BoxIcon::Error);
     EXPECT_FALSE(central().LoadRecordDefaults());
 }
@@ -491,7 +491,7 @@ CENTRAL_TEST(DatabaseErrorInIdentificationIsReportedAndRetriedAtTheNextActivatio
     session->replace = test::BreakTable(u"operator"_s);
     central().FormActivate();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_EQ(rig.op.boxes[0].caption, WindowTitle());
     EXPECT_EQ(rig.op.boxes[0].icon, BoxIcon::Error);
     EXPECT_EQ(central().identity(), known) << "the ids keep their values";
     EXPECT_FALSE(central().ending());
@@ -514,7 +514,7 @@ CENTRAL_TEST(ClockErrorIsReportedAndTheClockStays)
     central().FormActivate();
     EXPECT_EQ(central().identity(), (StationIdentity{10, 20, 30}));
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_EQ(rig.op.boxes[0].caption, WindowTitle());
     EXPECT_TRUE(rig.facts.clockSets.empty());
     EXPECT_TRUE(station().meter().hooks.syncClockFromServer().has_value());
 }

@@ -405,7 +405,7 @@ TEST_F(LocalRecorderTest, PlusOnAMissingOrDamagedTableIsTheGeneralErrorReport)
     recorder->BitBtn1Click();
     ASSERT_EQ(reported.size(), 1u);
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_EQ(rig.op.boxes[0].caption, WindowTitle());
     EXPECT_EQ(rig.op.boxes[0].text, GeneralErrorText(reported[0]));
     EXPECT_EQ(p.SpinEdit_Number.value(), 5);
     EXPECT_EQ(p.SpinEdit_Number.mark(), 0);
@@ -530,7 +530,7 @@ TEST_F(LocalDefaultsTest, AMissingOrDamagedTableFailsWithTheGeneralErrorReport)
 {
     EXPECT_FALSE(recorder->LoadRecordDefaults());
     ASSERT_EQ(reported.size(), 1u);
-    EXPECT_EQ(rig.op.boxes.at(0).caption, Station::WindowTitle());
+    EXPECT_EQ(rig.op.boxes.at(0).caption, WindowTitle());
     EXPECT_EQ(rig.op.boxes.at(0).icon, BoxIcon::Error);
 
     // A header that promises more than the file holds, and one that is cut short.

@@ -186,7 +186,7 @@ TEST_F(LocalStationSim, TwoWritesWithDifferentSelectionsMakeTwoRows)
     view->SpinFilter.edit(77881);
     ASSERT_TRUE(station->ActionOpen.execute());
     EXPECT_EQ(view->StatusBar2.value(), S(" Записей: 2"));
-    EXPECT_EQ(pages, std::vector<int>{LocalLogView::kPageIndex});
+    EXPECT_EQ(pages, std::vector<int>{PageIndex(MainPage::Database)});
     ASSERT_EQ(grid.rowCount(), 2);
     EXPECT_EQ(grid.data(grid.index(0, 0)).toString(), S("77881"));
     EXPECT_EQ(grid.data(grid.index(0, 14)).toString(), summer ? S("да") : S("нет"));
@@ -236,7 +236,7 @@ TEST_F(LocalStationSim, StartWithoutTheTableIsTheGeneralErrorReport)
 {
     start(false);
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_EQ(rig.op.boxes[0].caption, WindowTitle());
     EXPECT_TRUE(rig.op.boxes[0].text.contains(S("Setting.DBF"))) << rig.op.boxes[0].text.toStdString();
     EXPECT_FALSE(QFile::exists(table.path()));
 }

@@ -183,7 +183,7 @@ SPOILAGE_TEST(FailureIsReportedWhatWasWrittenStaysAndTheButtonStaysEnabled)
     type(u"A7"_s);
     spoilage().BitBtn1.execute();
     ASSERT_EQ(rig.op.boxes.size(), 1u);
-    EXPECT_EQ(rig.op.boxes[0].caption, Station::WindowTitle());
+    EXPECT_EQ(rig.op.boxes[0].caption, WindowTitle());
     EXPECT_TRUE(spoilage().BitBtn1.isEnabled());
     EXPECT_EQ(db.count(u"SELECT success FROM operation WHERE operation_id = ?"_s, {earlier}), 0);
     EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM spoilage"_s), 0);
