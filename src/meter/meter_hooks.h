@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -18,7 +20,7 @@ struct MeterHooks {
 
     // Database mode, first step of a settings write: set the PC clock from the server.
     // Returns the database's error text on failure (then nothing is written); shows no box.
-    std::function<std::optional<QString>()> syncClockFromServer;
+    std::function<Status()> syncClockFromServer;
 
     // "Работа по одному тарифу" on the schedule page.
     std::function<bool()> oneTariff;

@@ -148,8 +148,8 @@ void SettingsWriter::ActionSettingExecute()
         return;
     }
     if (p_.modes().SqlMode && hooks_.syncClockFromServer) {
-        if (const std::optional<QString> error = hooks_.syncClockFromServer()) {
-            operator_.showMessage(GeneralErrorText(*error), WindowTitle(), BoxIcon::Error);
+        if (const Status synced = hooks_.syncClockFromServer(); !synced) {
+            operator_.showMessage(GeneralErrorText(synced.error()), WindowTitle(), BoxIcon::Error);
             return;
         }
     }

@@ -30,10 +30,7 @@ CentralRecorder::CentralRecorder(Parts parts, QObject *parent)
     if (!modes_.SqlMode)
         return;
     hooks_.lastClockSet = [this](int serialNumber) { return QueryDelta(serialNumber); };
-    hooks_.syncClockFromServer = [this] {
-        const Status synced = SyncClockWithServer();
-        return synced ? std::nullopt : std::optional(synced.error());
-    };
+    hooks_.syncClockFromServer = [this] { return SyncClockWithServer(); };
     p_.BitBtn1.setHandler([this] { BitBtn1Click(); });
     actionFixDb_.setHandler([this] { ActionFixDbExecute(); });
 }

@@ -331,8 +331,8 @@ void ScheduleModel::BtnWriteScheduleClick()
     const int version = engine_.meterVersion();
     const TariffSchedule s = schedule();
     const auto showError = [this](const QString &text) { operator_.showMessage(text, u"Ошибка"_s, BoxIcon::Error); };
-    if (const std::optional<QString> failure = WriteCheck(s, version)) {
-        showError(*failure);
+    if (const Status checked = WriteCheck(s, version); !checked) {
+        showError(checked.error());
         return;
     }
     // Everything is built before anything is queued: a refused entry leaves the queue as it was.

@@ -59,26 +59,26 @@ void PropagateStartTime(ZoneTable &zones, int k, QTime t)
     }
 }
 
-std::optional<QString> WriteCheck(bool singleTariff, const ZoneTable &zones, const MaskTable &masks, int meterVersion)
+Status WriteCheck(bool singleTariff, const ZoneTable &zones, const MaskTable &masks, int meterVersion)
 {
     if (!HasExtendedSchedule(meterVersion) || singleTariff) {
         for (int z = 1; z < kZoneCount; ++z)
             if (!(zones[z].start > zones[z - 1].start))
-                return u"Ошибка в тарифном расписании. Время в расписании должно нарастать."_s;
-        return std::nullopt;
+                return Fail(u"Ошибка в тарифном расписании. Время в расписании должно нарастать."_s);
+        return {};
     }
     for (int z = 1; z < kZoneCount; ++z)
         if (zones[z].start < zones[z - 1].start)
-            return u"Ошибка в тарифном расписании. Время в расписании не должно убывать."_s;
+            return Fail(u"Ошибка в тарифном расписании. Время в расписании не должно убывать."_s);
     for (int z = 0; z < kZoneCount; ++z)
         if (masks[z] == 0)
-            return u"Ошибка в тарифном расписании. Зона "_s + QString::number(z) + u"не определена."_s;
+            return Fail(u"Ошибка в тарифном расписании. Зона "_s + QString::number(z) + u"не определена."_s);
     bool weekday = false;
     for (DayTypeMask m : masks)
         weekday = weekday || (m & kWeekdayBits) != 0;
     if (!weekday)
-        return u"Ошибка в тарифном расписании. Нет данных для дней недели."_s;
-    return std::nullopt;
+        return Fail(u"Ошибка в тарифном расписании. Нет данных для дней недели."_s);
+    return {};
 }
 
 std::optional<quint8> EncodeTariff(const QString &text)

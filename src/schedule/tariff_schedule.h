@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -76,8 +78,8 @@ inline DayTypeMask ToggleDayType(DayTypeMask mask, int dayType)
 
 // The check made before a schedule write: the text of the first failure, nothing when the
 // schedule may be written.
-std::optional<QString> WriteCheck(bool singleTariff, const ZoneTable &zones, const MaskTable &masks, int meterVersion);
-inline std::optional<QString> WriteCheck(const TariffSchedule &s, int meterVersion)
+Status WriteCheck(bool singleTariff, const ZoneTable &zones, const MaskTable &masks, int meterVersion);
+inline Status WriteCheck(const TariffSchedule &s, int meterVersion)
 {
     return WriteCheck(s.singleTariff, s.zones, s.masks, meterVersion);
 }

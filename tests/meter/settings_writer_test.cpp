@@ -265,7 +265,7 @@ TEST_F(MeterSqlWriterTest, ClockIsTakenFromTheServerFirst)
     std::vector<QString> calls;
     panel->hooks.syncClockFromServer = [&] {
         calls.push_back(QStringLiteral("sync, queue of ") + QString::number(engine.commands().size()));
-        return std::optional<QString>();
+        return Status();
     };
     const auto frames = write();
     EXPECT_EQ(calls, std::vector<QString>{QStringLiteral("sync, queue of 1")});
@@ -275,7 +275,7 @@ TEST_F(MeterSqlWriterTest, ClockIsTakenFromTheServerFirst)
 
 TEST_F(MeterSqlWriterTest, ServerClockFailureQueuesNothing)
 {
-    panel->hooks.syncClockFromServer = [] { return std::optional<QString>(QStringLiteral("Нет связи с сервером")); };
+    panel->hooks.syncClockFromServer = []() -> Status { return Fail(QStringLiteral("Нет связи с сервером")); };
     EXPECT_TRUE(write().empty());
     EXPECT_FALSE(engine.writePending(WriteKind::Settings));
     ASSERT_EQ(op.boxes.size(), 1u);

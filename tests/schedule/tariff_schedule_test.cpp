@@ -58,8 +58,8 @@ TEST(TariffScheduleTest, PropagationStopsAtMidnight)
     PropagateStartTime(z, 4, QTime(23, 59));
     EXPECT_EQ(z[4].start, QTime(23, 59));
     EXPECT_EQ(z[5], InitialZones()[5]);
-    EXPECT_EQ(WriteCheck(false, z, TariffSchedule{}.masks, 10), kNotDescending);
-    EXPECT_EQ(WriteCheck(false, z, TariffSchedule{}.masks, 9), kAscending);
+    EXPECT_EQ(WriteCheck(false, z, TariffSchedule{}.masks, 10).error(), kNotDescending);
+    EXPECT_EQ(WriteCheck(false, z, TariffSchedule{}.masks, 9).error(), kAscending);
 
     // Only the zones whose moved time would pass midnight stay.
     ZoneTable y = InitialZones();
@@ -144,7 +144,9 @@ TEST(TariffScheduleTest, WriteCheckTable)
         ZoneTable z = InitialZones();
         for (int i = 0; i < 6; ++i)
             z[i].start = c.starts[i];
-        EXPECT_EQ(WriteCheck(c.single, z, c.masks, c.version), c.expected) << c.what;
+        const Status checked = WriteCheck(c.single, z, c.masks, c.version);
+        EXPECT_EQ(checked.ok(), !c.expected) << c.what;
+        EXPECT_EQ(checked.error(), c.expected.value_or(QString())) << c.what;
     }
     EXPECT_EQ(ZoneUndefined(4), u"Ошибка в тарифном расписании. Зона 4не определена."_s);
 }
