@@ -337,34 +337,36 @@ QByteArray AnswerReadBillingDay(MeterState &s, const MeterRequest &r)
     return r.answer(p);
 }
 
-QByteArray AnswerReadHoliday(MeterState &s, const MeterRequest &r)
+// A read of one slot of a 16-slot date table: the slot number, then its entry if it holds one.
+template <typename Entry, typename AppendEntry>
+QByteArray AnswerSlot(const MeterRequest &r, const std::array<std::optional<Entry>, 16> &table, AppendEntry append)
 {
     const quint8 slot = r.at(2);
-    if (slot > 15)
+    if (slot >= table.size())
         return r.refuse(WrongData);
     QByteArray p;
     AppendByte(p, slot);
-    if (const auto &h = s.holidays[slot]) {
-        AppendByte(p, BcdEncode(h->day % 100));
-        AppendByte(p, BcdEncode(h->month % 100));
-    }
+    if (const auto &entry = table[slot])
+        append(p, *entry);
     return r.answer(p);
+}
+
+QByteArray AnswerReadHoliday(MeterState &s, const MeterRequest &r)
+{
+    return AnswerSlot(r, s.holidays, [](QByteArray &p, const MeterHoliday &h) {
+        AppendByte(p, BcdEncode(h.day % 100));
+        AppendByte(p, BcdEncode(h.month % 100));
+    });
 }
 
 QByteArray AnswerReadTransfer(MeterState &s, const MeterRequest &r)
 {
-    const quint8 slot = r.at(2);
-    if (slot > 15)
-        return r.refuse(WrongData);
-    QByteArray p;
-    AppendByte(p, slot);
-    if (const auto &t = s.transfers[slot]) {
-        AppendByte(p, BcdEncode(t->day % 100));
-        AppendByte(p, BcdEncode(t->month % 100));
-        AppendByte(p, BcdEncode(t->year % 100));
-        AppendByte(p, t->dayType);
-    }
-    return r.answer(p);
+    return AnswerSlot(r, s.transfers, [](QByteArray &p, const MeterTransfer &t) {
+        AppendByte(p, BcdEncode(t.day % 100));
+        AppendByte(p, BcdEncode(t.month % 100));
+        AppendByte(p, BcdEncode(t.year % 100));
+        AppendByte(p, t.dayType);
+    });
 }
 
 QByteArray AnswerReadDdmTimes(MeterState &s, const MeterRequest &r)
