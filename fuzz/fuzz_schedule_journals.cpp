@@ -52,8 +52,8 @@ void Schedule(const QByteArray &reply)
         const EncodedRequest first = ZoneTableRequest(false, ZonesOf(zones));
         // A tariff the meter sent is a byte, so it can always be written back.
         Check(first.ok());
-        const EncodedRequest second = ZoneTableRequest(false, ZonesOf(DecodeZoneTable(AppendCrc(first.body))));
-        Check(second.ok() && second.body == first.body);
+        const EncodedRequest second = ZoneTableRequest(false, ZonesOf(DecodeZoneTable(AppendCrc(first.value()))));
+        Check(second.ok() && second.value() == first.value());
     }
 
     const MaskTable masks = DecodeMasks(reply);
@@ -67,14 +67,14 @@ void Schedule(const QByteArray &reply)
         const EncodedRequest r = HolidayRequest(ByteAt(reply, 2) % kMaxListEntries, *h);
         Check(r.ok() == IsValidHoliday(*h));
         if (r.ok())
-            Check(DecodeHoliday(AppendCrc(r.body)) == h);
+            Check(DecodeHoliday(AppendCrc(r.value())) == h);
         Check(!HolidayDayText(*h).isEmpty());
     }
     if (const std::optional<TransferEntry> t = DecodeTransfer(reply)) {
         Check(IsValidTransfer(*t));
         const EncodedRequest r = TransferRequest(ByteAt(reply, 2) % kMaxListEntries, *t);
         Check(r.ok());
-        Check(DecodeTransfer(AppendCrc(r.body)) == t);
+        Check(DecodeTransfer(AppendCrc(r.value())) == t);
     }
 }
 

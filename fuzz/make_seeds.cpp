@@ -182,8 +182,8 @@ bool DecoderSeeds(const QString &dir)
     const EncodedRequest written = ZoneTableRequest(false, zones);
     QByteArray own(1, '\x03');
     own.append('\x00');
-    own.append(static_cast<char>(written.body.size() - 2));
-    own.append(written.body.mid(2));
+    own.append(static_cast<char>(written.value().size() - 2));
+    own.append(written.value().mid(2));
     ok &= Save(dir, QStringLiteral("zones_multi_tariff"), own);
     return ok;
 }

@@ -39,7 +39,7 @@ bool PasswordRuleHolds(bool connected, const QString &accessPassword, const QStr
     return UsablePassword(fresh) || !writeNewPassword;
 }
 
-SettingsSequence BuildSettingsSequence(const MeterParameters &p, const MeterHooks &hooks)
+Result<SettingsSequence> BuildSettingsSequence(const MeterParameters &p, const MeterHooks &hooks)
 {
     SettingsSequence s;
     auto add = [&s](QByteArray body) { s.bodies.push_back(std::move(body)); };
@@ -65,10 +65,8 @@ SettingsSequence BuildSettingsSequence(const MeterParameters &p, const MeterHook
             add(FrameBody(FunctionCode::WriteZoneTable));
         } else {
             std::optional<QByteArray> zones = hooks.scheduleZonesBody ? hooks.scheduleZonesBody() : std::nullopt;
-            if (!zones) {
-                s.bodies.clear();
-                return s; // the schedule has said why
-            }
+            if (!zones)
+                return Fail({}); // the schedule has said why
             add(*zones);
         }
         add(FrameBody(FunctionCode::WriteBillingDay,
@@ -79,11 +77,8 @@ SettingsSequence BuildSettingsSequence(const MeterParameters &p, const MeterHook
         for (const IntField *spin : {&p.SpinEditA, &p.SpinEditB, &p.SpinEditC}) {
             // The frame has three bytes per number; anything else would reach the meter as
             // some other number.
-            if (spin->value() < 0 || spin->value() > kMaxDdmNumber) {
-                s.bodies.clear();
-                s.error = QStringLiteral("Номер ДДМ должен быть от 0 до 16777215.");
-                return s;
-            }
+            if (spin->value() < 0 || spin->value() > kMaxDdmNumber)
+                return Fail(QStringLiteral("Номер ДДМ должен быть от 0 до 16777215."));
             numbers += ThreeBytes(spin->value());
         }
         add(FrameBody(FunctionCode::WriteDdmNumbers, numbers));
@@ -153,12 +148,13 @@ void SettingsWriter::ActionSettingExecute()
             return;
         }
     }
-    const SettingsSequence sequence = BuildSettingsSequence(p_, hooks_);
-    if (sequence.bodies.empty()) {
-        if (!sequence.error.isEmpty())
-            operator_.showMessage(sequence.error, QStringLiteral("Ошибка"), BoxIcon::Error);
+    const Result<SettingsSequence> built = BuildSettingsSequence(p_, hooks_);
+    if (!built) {
+        if (!built.error().isEmpty())
+            operator_.showMessage(built.error(), QStringLiteral("Ошибка"), BoxIcon::Error);
         return;
     }
+    const SettingsSequence &sequence = *built;
     if (sequence.newPasswordIndex)
         pendingPasswords_.push_back({AppendCrc(sequence.bodies[*sequence.newPasswordIndex]), p_.LabeledPass1.value()});
     engine_.beginWrite(WriteKind::Settings);

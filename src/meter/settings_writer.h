@@ -26,11 +26,11 @@ bool PasswordRuleHolds(bool connected, const QString &accessPassword, const QStr
 // The bodies of a settings write in their order, without CRC; or the reason there is none.
 struct SettingsSequence {
     std::vector<QByteArray> bodies;
-    QString error; // for the operator; empty when bodies are good
     // Index into bodies of the second code 20 (the new password), if any.
     std::optional<size_t> newPasswordIndex;
 };
-SettingsSequence BuildSettingsSequence(const MeterParameters &p, const MeterHooks &hooks);
+// A failure's text is for the operator; an empty one has been reported already.
+Result<SettingsSequence> BuildSettingsSequence(const MeterParameters &p, const MeterHooks &hooks);
 
 // The settings write: the action, the enabling rule of the password fields, the billing-day
 // reset and the acknowledgements of the meter.

@@ -21,20 +21,20 @@ QByteArray AccessPasswordRequest(const QString &passwordText) { return PasswordF
 EncodedRequest ZoneTableRequest(bool singleTariff, const ZoneTable &zones)
 {
     if (singleTariff)
-        return {FrameBody(WriteZoneTable), {}};
+        return FrameBody(WriteZoneTable);
     QByteArray payload;
     for (int z = 0; z < kZoneCount; ++z) {
         const std::optional<quint8> tariff = EncodeTariff(zones[z].tariff);
         if (!tariff)
-            return {{},
-                    u"Ошибка в тарифном расписании. Тариф зоны "_s + QString::number(z) + u" («"_s + zones[z].tariff +
-                        u"») нельзя записать в счётчик: тариф должен быть целым числом от 0 до 255."_s};
+            return Fail(u"Ошибка в тарифном расписании. Тариф зоны "_s + QString::number(z) + u" («"_s +
+                        zones[z].tariff +
+                        u"») нельзя записать в счётчик: тариф должен быть целым числом от 0 до 255."_s);
         const QTime start = ZoneStartOf(zones[z].start);
         AppendByte(payload, *tariff);
         AppendByte(payload, BcdEncode(start.hour()));
         AppendByte(payload, BcdEncode(start.minute()));
     }
-    return {FrameBody(WriteZoneTable, payload), {}};
+    return FrameBody(WriteZoneTable, payload);
 }
 
 QByteArray MaskRequest(const MaskTable &masks)
@@ -50,14 +50,13 @@ QByteArray HolidayTableStartRequest() { return FrameBody(WriteHolidays); }
 EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
 {
     if (slot < 0 || slot >= kMaxListEntries || !IsValidHoliday(h))
-        return {{},
-                u"Ошибка в списке праздников. Праздник № "_s + QString::number(slot + 1) +
-                    u" нельзя записать в счётчик."_s};
+        return Fail(u"Ошибка в списке праздников. Праздник № "_s + QString::number(slot + 1) +
+                    u" нельзя записать в счётчик."_s);
     QByteArray payload;
     AppendByte(payload, slot);
     AppendByte(payload, BcdEncode(h.day));
     AppendByte(payload, BcdEncode(h.month));
-    return {FrameBody(WriteHolidays, payload), {}};
+    return FrameBody(WriteHolidays, payload);
 }
 
 QByteArray TransferTableStartRequest() { return FrameBody(WriteTransfers); }
@@ -65,16 +64,15 @@ QByteArray TransferTableStartRequest() { return FrameBody(WriteTransfers); }
 EncodedRequest TransferRequest(int slot, const TransferEntry &t)
 {
     if (slot < 0 || slot >= kMaxListEntries || !IsValidTransfer(t))
-        return {{},
-                u"Ошибка в списке переносов. Перенос № "_s + QString::number(slot + 1) +
-                    u" нельзя записать в счётчик."_s};
+        return Fail(u"Ошибка в списке переносов. Перенос № "_s + QString::number(slot + 1) +
+                    u" нельзя записать в счётчик."_s);
     QByteArray payload;
     AppendByte(payload, slot);
     AppendByte(payload, BcdEncode(t.date.day()));
     AppendByte(payload, BcdEncode(t.date.month()));
     AppendByte(payload, BcdEncode(t.date.year() - 2000));
     AppendByte(payload, t.dayType);
-    return {FrameBody(WriteTransfers, payload), {}};
+    return FrameBody(WriteTransfers, payload);
 }
 
 QList<QByteArray> ScheduleReadSequence(int meterVersion)
@@ -92,30 +90,29 @@ QList<QByteArray> ScheduleReadSequence(int meterVersion)
 
 EncodedRequests ScheduleWriteSequence(const TariffSchedule &s, int meterVersion, const QString &passwordText)
 {
-    EncodedRequests out;
-    out.bodies.append(AccessPasswordRequest(passwordText));
+    QList<QByteArray> out{AccessPasswordRequest(passwordText)};
     const EncodedRequest zones = ZoneTableRequest(s.singleTariff, s.zones);
-    if (!zones.ok())
-        return {{}, zones.error};
-    out.bodies.append(zones.body);
+    if (!zones)
+        return zones.failure();
+    out.append(*zones);
     if (s.singleTariff || !HasExtendedSchedule(meterVersion))
         return out;
     if (s.holidays.size() > kMaxListEntries || s.transfers.size() > kMaxListEntries)
-        return {{}, u"Ошибка в тарифном расписании. В списке больше 16 записей."_s};
-    out.bodies.append(MaskRequest(s.masks));
-    out.bodies.append(HolidayTableStartRequest());
+        return Fail(u"Ошибка в тарифном расписании. В списке больше 16 записей."_s);
+    out.append(MaskRequest(s.masks));
+    out.append(HolidayTableStartRequest());
     for (int i = 0; i < s.holidays.size(); ++i) {
         const EncodedRequest r = HolidayRequest(i, s.holidays[i]);
-        if (!r.ok())
-            return {{}, r.error};
-        out.bodies.append(r.body);
+        if (!r)
+            return r.failure();
+        out.append(*r);
     }
-    out.bodies.append(TransferTableStartRequest());
+    out.append(TransferTableStartRequest());
     for (int i = 0; i < s.transfers.size(); ++i) {
         const EncodedRequest r = TransferRequest(i, s.transfers[i]);
-        if (!r.ok())
-            return {{}, r.error};
-        out.bodies.append(r.body);
+        if (!r)
+            return r.failure();
+        out.append(*r);
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/result.h"
 #include "schedule/tariff_schedule.h"
 
 #include <QByteArray>
@@ -13,18 +14,9 @@
 namespace ordan {
 
 // Frame bodies (function code, length byte, payload) without their CRC: Engine::EnqueueRequest
-// closes each one.
-struct EncodedRequest {
-    QByteArray body;
-    QString error; // why nothing could be built; empty on success
-    bool ok() const { return error.isEmpty(); }
-};
-
-struct EncodedRequests {
-    QList<QByteArray> bodies;
-    QString error; // set: nothing may be queued
-    bool ok() const { return error.isEmpty(); }
-};
+// closes each one. A failure says why nothing could be built, and nothing may be queued.
+using EncodedRequest = Result<QByteArray>;
+using EncodedRequests = Result<QList<QByteArray>>;
 
 // Code 20 with the number of the password text (0 when it is not an integer): its low byte,
 // then the low byte of the number divided by 256.

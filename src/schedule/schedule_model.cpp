@@ -304,10 +304,10 @@ std::optional<QByteArray> ScheduleModel::scheduleZonesBody()
 {
     EncodedRequest r = zoneTableRequest();
     if (!r.ok()) {
-        operator_.showMessage(r.error, u"Ошибка"_s, BoxIcon::Error);
+        operator_.showMessage(r.error(), u"Ошибка"_s, BoxIcon::Error);
         return std::nullopt;
     }
-    return r.body;
+    return r.value();
 }
 
 void ScheduleModel::BtnReadScheduleClick()
@@ -338,11 +338,11 @@ void ScheduleModel::BtnWriteScheduleClick()
     // Everything is built before anything is queued: a refused entry leaves the queue as it was.
     const EncodedRequests frames = ScheduleWriteSequence(s, version, accessPassword_ ? accessPassword_() : QString());
     if (!frames.ok()) {
-        showError(frames.error);
+        showError(frames.error());
         return;
     }
     engine_.beginWrite(WriteKind::Schedule);
-    for (const QByteArray &body : frames.bodies)
+    for (const QByteArray &body : frames.value())
         engine_.EnqueueRequest(body);
 }
 

@@ -66,9 +66,9 @@ TEST(Protocol, EveryRequestTheStationBuildsIsInTheCatalogue)
     for (bool singleTariff : {true, false}) {
         schedule.singleTariff = singleTariff;
         const EncodedRequests write = ScheduleWriteSequence(schedule, 10, QStringLiteral("1"));
-        ASSERT_TRUE(write.ok()) << write.error.toStdString();
-        EXPECT_GE(write.bodies.size(), 2);
-        for (const QByteArray &body : write.bodies)
+        ASSERT_TRUE(write.ok()) << write.error().toStdString();
+        EXPECT_GE(write.value().size(), 2);
+        for (const QByteArray &body : write.value())
             ExpectCatalogued(body, "schedule write");
     }
 
@@ -88,11 +88,11 @@ TEST(Protocol, EveryRequestTheStationBuildsIsInTheCatalogue)
     p.CheckIndi.edit(true);
     p.CheckResetTariff.set(true);
     MeterHooks hooks;
-    hooks.scheduleZonesBody = [&] { return std::optional<QByteArray>(ZoneTableRequest(schedule).body); };
-    const SettingsSequence settings = BuildSettingsSequence(p, hooks);
-    ASSERT_TRUE(settings.error.isEmpty());
-    EXPECT_GE(settings.bodies.size(), 10u);
-    for (const QByteArray &body : settings.bodies)
+    hooks.scheduleZonesBody = [&] { return std::optional<QByteArray>(ZoneTableRequest(schedule).value()); };
+    const Result<SettingsSequence> settings = BuildSettingsSequence(p, hooks);
+    ASSERT_TRUE(settings.ok()) << settings.error().toStdString();
+    EXPECT_GE(settings->bodies.size(), 10u);
+    for (const QByteArray &body : settings->bodies)
         ExpectCatalogued(body, "settings write");
 
     const qsizetype before = s.engine().commands().size();

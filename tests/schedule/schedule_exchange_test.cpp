@@ -34,13 +34,13 @@ TariffSchedule MultiTariff()
 TEST(ScheduleFramesTest, ExamplesByteForByte)
 {
     EXPECT_EQ(Frame(ScheduleReadSequence(10).front()), u"08 02 87 B1"_s);
-    EXPECT_EQ(Frame(ZoneTableRequest(false, InitialZones()).body),
+    EXPECT_EQ(Frame(ZoneTableRequest(false, InitialZones()).value()),
               u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30 5D 67"_s);
-    EXPECT_EQ(Frame(ZoneTableRequest(true, InitialZones()).body), u"09 02 86 21"_s);
+    EXPECT_EQ(Frame(ZoneTableRequest(true, InitialZones()).value()), u"09 02 86 21"_s);
     EXPECT_EQ(Frame(MaskRequest(TariffSchedule{}.masks)), u"2F 08 FF FF FF FF FF FF 8A 1C"_s);
     EXPECT_EQ(Frame(ScheduleReadSequence(10)[2]), u"26 03 00 90 FB"_s);
-    EXPECT_EQ(Frame(HolidayRequest(0, {1, 1}).body), u"27 05 00 01 01 D0 9B"_s);
-    EXPECT_EQ(Frame(TransferRequest(0, {QDate(2010, 3, 7), 6}).body), u"29 07 00 07 03 10 06 DE C3"_s);
+    EXPECT_EQ(Frame(HolidayRequest(0, {1, 1}).value()), u"27 05 00 01 01 D0 9B"_s);
+    EXPECT_EQ(Frame(TransferRequest(0, {QDate(2010, 3, 7), 6}).value()), u"29 07 00 07 03 10 06 DE C3"_s);
 }
 
 TEST(ScheduleFramesTest, AccessPassword)
@@ -92,7 +92,7 @@ TEST(ScheduleFramesTest, WriteSequenceByVersionAndMode)
         const EncodedRequests r = ScheduleWriteSequence(s, c.version, u"1"_s);
         ASSERT_TRUE(r.ok()) << c.what;
         std::vector<QString> bodies;
-        for (const QByteArray &b : r.bodies)
+        for (const QByteArray &b : r.value())
             bodies.push_back(Hex(b));
         EXPECT_EQ(bodies, c.bodies) << c.what;
     }
@@ -104,11 +104,11 @@ TEST(ScheduleFramesTest, WriteWithEmptyListsStillStartsBothTables)
     s.holidays.clear();
     const EncodedRequests r = ScheduleWriteSequence(s, 10, u"7"_s);
     ASSERT_TRUE(r.ok());
-    ASSERT_EQ(r.bodies.size(), 5);
-    EXPECT_EQ(Hex(r.bodies[0]), u"14 04 07 00"_s);
-    EXPECT_EQ(Hex(r.bodies[2]), u"2F 08 FF FF FF FF FF FF"_s);
-    EXPECT_EQ(Hex(r.bodies[3]), u"27 02"_s);
-    EXPECT_EQ(Hex(r.bodies[4]), u"29 02"_s);
+    ASSERT_EQ(r.value().size(), 5);
+    EXPECT_EQ(Hex(r.value()[0]), u"14 04 07 00"_s);
+    EXPECT_EQ(Hex(r.value()[2]), u"2F 08 FF FF FF FF FF FF"_s);
+    EXPECT_EQ(Hex(r.value()[3]), u"27 02"_s);
+    EXPECT_EQ(Hex(r.value()[4]), u"29 02"_s);
 }
 
 TEST(ScheduleFramesTest, WriteOfSixteenAndSixteenIs37Requests)
@@ -122,21 +122,21 @@ TEST(ScheduleFramesTest, WriteOfSixteenAndSixteenIs37Requests)
     s.masks = {0x01, 0x02, 0x7F, 0x80, 0xFF, 0x55};
     const EncodedRequests r = ScheduleWriteSequence(s, 10, u"513"_s);
     ASSERT_TRUE(r.ok());
-    ASSERT_EQ(r.bodies.size(), 37);
+    ASSERT_EQ(r.value().size(), 37);
     std::vector<QString> expected{u"14 04"_s, u"09 14"_s, u"2F 08"_s, u"27 02"_s};
     for (int i = 0; i < 16; ++i)
         expected.push_back(u"27 05"_s);
     expected.push_back(u"29 02"_s);
     for (int i = 0; i < 16; ++i)
         expected.push_back(u"29 07"_s);
-    EXPECT_EQ(Codes(r.bodies), expected);
-    EXPECT_EQ(Hex(r.bodies[0]), u"14 04 01 02"_s);
-    EXPECT_EQ(Hex(r.bodies[2]), u"2F 08 01 02 7F 80 FF 55"_s);
+    EXPECT_EQ(Codes(r.value()), expected);
+    EXPECT_EQ(Hex(r.value()[0]), u"14 04 01 02"_s);
+    EXPECT_EQ(Hex(r.value()[2]), u"2F 08 01 02 7F 80 FF 55"_s);
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(Hex(r.bodies[4 + i]), Hex(Bytes({0x27, 0x05, i, BcdEncode(i + 10), BcdEncode((i % 12) + 1)})));
+        EXPECT_EQ(Hex(r.value()[4 + i]), Hex(Bytes({0x27, 0x05, i, BcdEncode(i + 10), BcdEncode((i % 12) + 1)})));
         const QDate d = QDate(2027, 1, 1).addDays(i * 40);
-        EXPECT_EQ(Hex(r.bodies[21 + i]), Hex(Bytes({0x29, 0x07, i, BcdEncode(d.day()), BcdEncode(d.month()),
-                                                    BcdEncode(d.year() - 2000), (i % 8) + 1})));
+        EXPECT_EQ(Hex(r.value()[21 + i]), Hex(Bytes({0x29, 0x07, i, BcdEncode(d.day()), BcdEncode(d.month()),
+                                                     BcdEncode(d.year() - 2000), (i % 8) + 1})));
     }
 }
 
@@ -148,8 +148,7 @@ TEST(ScheduleFramesTest, TariffThatCannotBeEncodedRefusesTheWhole)
         for (int v : {9, 10}) {
             const EncodedRequests r = ScheduleWriteSequence(s, v, u"1"_s);
             EXPECT_FALSE(r.ok()) << bad.toStdString();
-            EXPECT_TRUE(r.bodies.isEmpty());
-            EXPECT_TRUE(r.error.contains(u"зоны 3"_s)) << r.error.toStdString();
+            EXPECT_TRUE(r.error().contains(u"зоны 3"_s)) << r.error().toStdString();
         }
         // Single tariff sends no zones, so nothing needs encoding.
         s.singleTariff = true;
@@ -161,8 +160,8 @@ TEST(ScheduleFramesTest, TariffThatCannotBeEncodedRefusesTheWhole)
     s.zones[5].tariff = u"255"_s;
     const EncodedRequest z = ZoneTableRequest(s);
     ASSERT_TRUE(z.ok());
-    EXPECT_EQ(ByteAt(z.body, 2), 0);
-    EXPECT_EQ(ByteAt(z.body, 17), 255);
+    EXPECT_EQ(ByteAt(z.value(), 2), 0);
+    EXPECT_EQ(ByteAt(z.value(), 17), 255);
 }
 
 TEST(ScheduleFramesTest, EntriesTheMeterCannotHoldRefuseTheWhole)
@@ -270,8 +269,8 @@ TEST(ScheduleDecodeTest, TransferIn2007RoundTrips)
     const TransferEntry t{QDate(2007, 11, 3), 1};
     const EncodedRequest w = TransferRequest(4, t);
     ASSERT_TRUE(w.ok());
-    EXPECT_EQ(ByteAt(w.body, 5), 0x07);
-    QByteArray reply = w.body;
+    EXPECT_EQ(ByteAt(w.value(), 5), 0x07);
+    QByteArray reply = w.value();
     reply[0] = 0x28; // the read reply carries the same layout
     EXPECT_EQ(DecodeTransfer(AppendCrc(reply)), t);
 }

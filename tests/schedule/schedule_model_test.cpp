@@ -320,11 +320,12 @@ TEST_F(ScheduleModelTest, ZoneRequestForTheSettingsWrite)
 {
     EncodedRequest single = model.zoneTableRequest();
     ASSERT_TRUE(single.ok());
-    EXPECT_EQ(test::Hex(single.body), u"09 02"_s);
+    EXPECT_EQ(test::Hex(single.value()), u"09 02"_s);
     model.presetSingleTariff(false);
     EncodedRequest zones = model.zoneTableRequest();
     ASSERT_TRUE(zones.ok());
-    EXPECT_EQ(test::Hex(AppendCrc(zones.body)), u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30 5D 67"_s);
+    EXPECT_EQ(test::Hex(AppendCrc(zones.value())),
+              u"09 14 01 00 00 02 06 30 03 08 30 02 11 30 03 17 30 02 20 30 5D 67"_s);
     // No write check here: times out of order still go.
     model.presetZone(3, u"2"_s, QTime(1, 0));
     EXPECT_TRUE(model.zoneTableRequest().ok());
@@ -332,12 +333,11 @@ TEST_F(ScheduleModelTest, ZoneRequestForTheSettingsWrite)
     model.presetZone(2, u"300"_s, QTime(8, 30));
     const EncodedRequest refused = model.zoneTableRequest();
     EXPECT_FALSE(refused.ok());
-    EXPECT_TRUE(refused.body.isEmpty());
-    EXPECT_TRUE(refused.error.contains(u"зоны 2"_s)) << refused.error.toStdString();
+    EXPECT_TRUE(refused.error().contains(u"зоны 2"_s)) << refused.error().toStdString();
     // The settings writer's hook says why in a box and gives nothing.
     EXPECT_FALSE(model.scheduleZonesBody().has_value());
     ASSERT_EQ(op.boxes.size(), 1u);
-    EXPECT_EQ(op.boxes[0].text, refused.error);
+    EXPECT_EQ(op.boxes[0].text, refused.error());
     EXPECT_EQ(op.boxes[0].caption, u"Ошибка"_s);
     // Single tariff does not look at the tariffs.
     model.presetSingleTariff(true);
