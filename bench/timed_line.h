@@ -29,10 +29,9 @@ public:
     }
     ~TimedLine() override { inner_.setListener(nullptr); }
 
-    bool open(const QString &port, int baud) override { return inner_.open(port, baud); }
-    bool close() override { return inner_.close(); }
+    Status open(const QString &port, int baud) override { return inner_.open(port, baud); }
+    Status close() override { return inner_.close(); }
     bool isOpen() const override { return inner_.isOpen(); }
-    QString errorText() const override { return inner_.errorText(); }
     void setParity(Parity parity) override { inner_.setParity(parity); }
     Parity parity() const override { return inner_.parity(); }
     void setRts(bool on) override { inner_.setRts(on); }

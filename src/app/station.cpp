@@ -177,8 +177,8 @@ void Station::FormCreate(const QString &extraPort)
 void Station::ActionConnectExecute()
 {
     const QString device = panel_.chosenDevice(portEnumerator_.naming());
-    if (!engine_.connectLine(device, panel_.baud())) {
-        op_.showMessage(OpenFailureText(panel_.comboPortText(), line_.errorText(), line_.accessGroup()),
+    if (const Status opened = engine_.connectLine(device, panel_.baud()); !opened) {
+        op_.showMessage(OpenFailureText(panel_.comboPortText(), opened.error(), line_.accessGroup()),
                         QStringLiteral("Ошибка"), BoxIcon::Error);
         return;
     }

@@ -44,27 +44,27 @@ bool Engine::sendTimerEnabled() const { return sendTimer_->isEnabled(); }
 
 void Engine::setDecoder(FunctionCode code, Decoder decoder) { decoders_[CodeByte(code)] = std::move(decoder); }
 
-bool Engine::connectLine(const QString &port, int baud)
+Status Engine::connectLine(const QString &port, int baud)
 {
     passwordChanged_ = false;
     panel_.StatusPanel0.set({});
     panel_.StatusPanel1.set({});
-    if (!link_.open(port, baud))
-        return false;
+    if (Status opened = link_.open(port, baud); !opened)
+        return opened;
     panel_.StatusPanel1.set(line_.dsr() ? QString() : QStringLiteral("DSR не установлен"));
     connected_ = true;
     startTimer_->enable();
     host_.clearMeterData();
     endWrites();
-    return true;
+    return {};
 }
 
-bool Engine::disconnectLine()
+Status Engine::disconnectLine()
 {
     panel_.StatusPanel0.set({});
     panel_.StatusPanel1.set({});
-    if (!link_.close())
-        return false;
+    if (Status closed = link_.close(); !closed)
+        return closed;
     // Going down is not a completion: no FinishWrite, no record, no poll request.
     connected_ = false;
     endWrites();
@@ -80,7 +80,7 @@ bool Engine::disconnectLine()
     host_.setWriteActionsEnabled(false);
     host_.setFindAddressEnabled(false);
     host_.clearMeterData();
-    return true;
+    return {};
 }
 
 void Engine::beginWrite(WriteKind kind)

@@ -59,11 +59,11 @@ public:
     const ExchangeLog &log() const { return log_; }
     const CommandQueue &commands() const { return commands_; }
 
-    // The link half of connecting and disconnecting; false when the port would not open or
-    // close (the line's errorText() says why). Disconnecting ends every exchange: nothing
-    // queued, awaited or half-sent survives into the next connection.
-    bool connectLine(const QString &port, int baud);
-    bool disconnectLine();
+    // The link half of connecting and disconnecting; a failure when the port would not open or
+    // close, with the system's reason. Disconnecting ends every exchange: nothing queued,
+    // awaited or half-sent survives into the next connection.
+    Status connectLine(const QString &port, int baud);
+    Status disconnectLine();
     bool isConnected() const { return connected_; }
 
     void EnqueueRequest(const QByteArray &body);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -34,12 +36,10 @@ class Line {
 public:
     virtual ~Line() = default;
 
-    // False with errorText() set when the port is missing or busy.
-    virtual bool open(const QString &port, int baud) = 0;
-    virtual bool close() = 0;
+    // A failure says, in the system's words, why the port would not open (missing, busy) or close.
+    virtual Status open(const QString &port, int baud) = 0;
+    virtual Status close() = 0;
     virtual bool isOpen() const = 0;
-    // Why the last open failed, in the system's words.
-    virtual QString errorText() const = 0;
     // When the last open was refused for lack of access rights: the group that owns the device,
     // whose members may open it. Empty otherwise, and where the system has no such groups.
     virtual QString accessGroup() const { return {}; }

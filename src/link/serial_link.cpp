@@ -4,22 +4,22 @@
 
 namespace ordan {
 
-bool SerialLink::open(const QString &port, int baud)
+Status SerialLink::open(const QString &port, int baud)
 {
-    if (!line_.open(port, baud))
-        return false;
+    if (Status opened = line_.open(port, baud); !opened)
+        return opened;
     line_.setParity(Parity::Mark);
     line_.setRts(true);
-    return true;
+    return {};
 }
 
-bool SerialLink::close()
+Status SerialLink::close()
 {
-    if (!line_.close())
-        return false;
+    if (Status closed = line_.close(); !closed)
+        return closed;
     // The next connection starts in the address phase, not in the reply phase of the last.
     line_.setParity(Parity::Mark);
-    return true;
+    return {};
 }
 
 void SerialLink::sendAddress(quint8 address)

@@ -20,8 +20,8 @@ public:
     bool isOpen() const { return line_.isOpen(); }
     bool inAddressPhase() const { return line_.parity() == Parity::Mark; }
 
-    bool open(const QString &port, int baud);
-    bool close();
+    Status open(const QString &port, int baud);
+    Status close();
 
     // Starts an exchange. Sending errors are swallowed: the exchange then ends by time-out.
     void sendAddress(quint8 address);

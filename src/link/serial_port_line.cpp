@@ -39,7 +39,7 @@ SerialPortLine::~SerialPortLine()
         port_.close();
 }
 
-bool SerialPortLine::open(const QString &port, int baud)
+Status SerialPortLine::open(const QString &port, int baud)
 {
     error_.clear();
     accessGroup_.clear();
@@ -55,7 +55,7 @@ bool SerialPortLine::open(const QString &port, int baud)
         if (port_.error() == QSerialPort::PermissionError)
             explainOpenFailure();
         port_.clearError();
-        return false;
+        return Fail(error_);
     }
     parity_ = Parity::Mark;
     pendingBytes_ = 0;
@@ -64,15 +64,20 @@ bool SerialPortLine::open(const QString &port, int baud)
     port_.setDataTerminalReady(false);
     setRts(true);
     port_.clearError();
-    return true;
+    return {};
 }
 
-bool SerialPortLine::close()
+Status SerialPortLine::close()
+{
+    closePort();
+    return {};
+}
+
+void SerialPortLine::closePort()
 {
     drainTimer_.stop();
     if (port_.isOpen())
         port_.close();
-    return true;
 }
 
 void SerialPortLine::explainOpenFailure()
@@ -106,7 +111,7 @@ void SerialPortLine::onError(QSerialPort::SerialPortError error, const QString &
     port_.clearError();
     if (lost) {
         // Nothing more will pass; closing stops Qt's notifiers from firing on the dead handle.
-        close();
+        closePort();
     }
     notifyError(lost ? LineError::Lost : LineError::Other, reason);
 }

@@ -20,10 +20,9 @@ public:
     explicit SerialPortLine(QObject *parent = nullptr);
     ~SerialPortLine() override;
 
-    bool open(const QString &port, int baud) override;
-    bool close() override;
+    Status open(const QString &port, int baud) override;
+    Status close() override;
     bool isOpen() const override { return port_.isOpen(); }
-    QString errorText() const override { return error_; }
     QString accessGroup() const override { return accessGroup_; }
     void setParity(Parity parity) override;
     Parity parity() const override { return parity_; }
@@ -33,6 +32,7 @@ public:
     QByteArray readAll() override { return port_.readAll(); }
 
 private:
+    void closePort();
     void onBytesWritten(qint64 bytes);
     void onError(QSerialPort::SerialPortError error, const QString &reason);
     void explainOpenFailure();

@@ -22,13 +22,10 @@ void SimulatedLine::at(double timeMs, std::function<void()> action)
     });
 }
 
-bool SimulatedLine::open(const QString &port, int baud)
+Status SimulatedLine::open(const QString &port, int baud)
 {
-    if (openFails_ || open_) {
-        errorText_ = open_ ? QStringLiteral("already open") : openFailText_;
-        return false;
-    }
-    errorText_.clear();
+    if (openFails_ || open_)
+        return Fail(open_ ? QStringLiteral("already open") : openFailText_);
     port_ = port;
     baud_ = baud;
     open_ = true;
@@ -38,21 +35,19 @@ bool SimulatedLine::open(const QString &port, int baud)
     writesInFlight_ = 0;
     txFreeAt_ = rxFreeAt_ = static_cast<double>(timers_.now());
     setRts(true);
-    return true;
+    return {};
 }
 
-bool SimulatedLine::close()
+Status SimulatedLine::close()
 {
-    if (closeFails_) {
-        errorText_ = closeFailText_;
-        return false;
-    }
+    if (closeFails_)
+        return Fail(closeFailText_);
     if (open_)
         setRts(false);
     open_ = false;
     ++session_;
     received_.clear();
-    return true;
+    return {};
 }
 
 void SimulatedLine::setOpenFails(bool fails, const QString &text)

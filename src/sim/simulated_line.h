@@ -34,10 +34,9 @@ public:
     SimulatedLine(const SimulatedLine &) = delete;
     SimulatedLine &operator=(const SimulatedLine &) = delete;
 
-    bool open(const QString &port, int baud) override;
-    bool close() override;
+    Status open(const QString &port, int baud) override;
+    Status close() override;
     bool isOpen() const override { return open_; }
-    QString errorText() const override { return errorText_; }
     void setParity(Parity parity) override { parity_ = parity; }
     Parity parity() const override { return parity_; }
     void setRts(bool on) override;
@@ -79,7 +78,6 @@ private:
     bool closeFails_ = false;
     QString openFailText_;
     QString closeFailText_;
-    QString errorText_;
     QString port_;
     int baud_ = 4800;
     Parity parity_ = Parity::Mark;

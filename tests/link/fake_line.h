@@ -31,27 +31,24 @@ public:
 
     explicit FakeLine(VirtualTimers &timers) : timers_(timers) {}
 
-    bool open(const QString &port, int baud) override
+    Status open(const QString &port, int baud) override
     {
-        if (failOpen) {
-            error_ = QStringLiteral("no such port");
-            return false;
-        }
+        if (failOpen)
+            return Fail(QStringLiteral("no such port"));
         openPort = port;
         this->baud = baud;
         open_ = true;
         parity_ = Parity::Mark;
-        return true;
+        return {};
     }
-    bool close() override
+    Status close() override
     {
         if (failClose)
-            return false;
+            return Fail(QStringLiteral("cannot close"));
         open_ = false;
-        return true;
+        return {};
     }
     bool isOpen() const override { return open_; }
-    QString errorText() const override { return error_; }
     void setParity(Parity p) override { parity_ = p; }
     Parity parity() const override { return parity_; }
     void setRts(bool on) override { rts = on; }
@@ -117,7 +114,6 @@ private:
     bool open_ = false;
     Parity parity_ = Parity::Mark;
     QByteArray rx_;
-    QString error_;
 };
 
 // A meter at one bus address that echoes its address and answers every request with a

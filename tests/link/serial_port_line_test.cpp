@@ -55,7 +55,8 @@ TEST(SerialPath, PollsTheSimulatedMeterOnAPseudoTerminal)
     engine.log().setEngineering(true);
     engine.log().CheckBox_Terminal.set(true);
 
-    ASSERT_TRUE(engine.connectLine(sim.device(), 9600)) << line.errorText().toStdString();
+    const Status opened = engine.connectLine(sim.device(), 9600);
+    ASSERT_TRUE(opened) << opened.error().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return engine.sendCount() >= 14; }, 10000));
     const auto &lines = engine.log().lines();
     ASSERT_GE(lines.size(), 4u);
@@ -80,7 +81,7 @@ TEST(SerialPath, PollsTheSimulatedMeterOnAPseudoTerminal)
     const auto again = SentRequests(engine.log());
     ASSERT_FALSE(again.empty());
     EXPECT_EQ(again.front(), QStringLiteral("00 02 80 71"));
-    engine.disconnectLine();
+    EXPECT_TRUE(engine.disconnectLine());
 }
 
 // A terminal hung up under the engine (as a pulled USB adapter is) reads as end of file, which
@@ -103,7 +104,8 @@ TEST(SerialPath, HungUpTerminalIsALostLine)
     engine.panel().SpinTimer.set(200);
     QStringList lost;
     QObject::connect(&engine, &Engine::lineLost, &engine, [&](const QString &reason) { lost << reason; });
-    ASSERT_TRUE(engine.connectLine(QString::fromLocal8Bit(name), 9600)) << line.errorText().toStdString();
+    const Status opened = engine.connectLine(QString::fromLocal8Bit(name), 9600);
+    ASSERT_TRUE(opened) << opened.error().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return engine.sendCount() == 0 && engine.awaitingReply(); }, 3000));
     if (::ioctl(slave, TIOCVHANGUP) != 0) {
         ::close(master);

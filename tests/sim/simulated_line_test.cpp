@@ -126,7 +126,7 @@ TEST_F(SimulatedLineTest, ChunkedReplyArrivesPieceByPiece)
 
 TEST_F(SimulatedLineTest, EchoAtTheTurnaroundAtOtherBauds)
 {
-    line.close();
+    ASSERT_TRUE(line.close());
     ASSERT_TRUE(line.open(QStringLiteral("COM1"), 1200));
     endpoint.setTurnaroundMs(20);
     line.setParity(Parity::Mark);
@@ -168,8 +168,9 @@ TEST_F(SimulatedLineTest, OpenAndCloseCanBeMadeToFail)
     EXPECT_FALSE(line.isOpen());
     EXPECT_FALSE(line.write(QByteArray(1, '\0')));
     line.setOpenFails(true, QStringLiteral("busy"));
-    EXPECT_FALSE(line.open(QStringLiteral("COM2"), 4800));
-    EXPECT_EQ(line.errorText(), QStringLiteral("busy"));
+    const Status refused = line.open(QStringLiteral("COM2"), 4800);
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.error(), QStringLiteral("busy"));
     EXPECT_FALSE(line.isOpen());
     line.setOpenFails(false);
     ASSERT_TRUE(line.open(QStringLiteral("COM2"), 9600));
@@ -184,7 +185,7 @@ TEST_F(SimulatedLineTest, ClosingDropsWhatIsStillOnTheWire)
 {
     line.write(QByteArray(1, '\0'));
     timers.advance(5);
-    line.close();
+    ASSERT_TRUE(line.close());
     ASSERT_TRUE(line.open(QStringLiteral("COM1"), 4800));
     timers.advance(50);
     for (const Event &e : recorder.events)
