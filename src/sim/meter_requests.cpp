@@ -292,54 +292,10 @@ QByteArray AnswerReadOperatingTime(MeterState &s, const MeterRequest &r)
     return r.answer(p);
 }
 
-QByteArray AnswerReadAnnualJournal(MeterState &s, const MeterRequest &r)
-{
-    const quint8 m = r.at(2);
-    if (m > 11)
-        return r.refuse(WrongData);
-    QByteArray p;
-    AppendByte(p, m);
-    if (const auto &month = s.annual[m]) {
-        AppendByte(p, BcdEncode(month->year % 100));
-        for (quint64 e : month->energy)
-            AppendEnergy(p, e);
-        AppendLittleEndian(p, month->operatingTime & kMeterOperatingTimeMask, 3);
-    }
-    return r.answer(p);
-}
-
-QByteArray AnswerReadConsumptionJournal(MeterState &s, const MeterRequest &r)
-{
-    const quint8 page = r.at(2);
-    if (page > 249)
-        return r.refuse(WrongData);
-    QByteArray p;
-    AppendByte(p, page);
-    if (const auto &rec = s.consumption[page]) {
-        AppendByte(p, rec->record);
-        AppendByte(p, BcdEncode(rec->minute % 100));
-        AppendByte(p, BcdEncode(rec->hour % 100));
-        AppendByte(p, BcdEncode(rec->day % 100));
-        AppendByte(p, BcdEncode(rec->month % 100));
-        for (quint64 e : rec->energy)
-            AppendEnergy(p, e);
-        AppendLittleEndian(p, rec->status, 2);
-        AppendLittleEndian(p, rec->operatingTime & kMeterOperatingTimeMask, 3);
-    }
-    return r.answer(p);
-}
-
-QByteArray AnswerReadBillingDay(MeterState &s, const MeterRequest &r)
-{
-    QByteArray p;
-    AppendByte(p, BcdEncode(s.billingHour % 100));
-    AppendByte(p, BcdEncode(s.billingDay % 100));
-    return r.answer(p);
-}
-
-// A read of one slot of a 16-slot date table: the slot number, then its entry if it holds one.
-template <typename Entry, typename AppendEntry>
-QByteArray AnswerSlot(const MeterRequest &r, const std::array<std::optional<Entry>, 16> &table, AppendEntry append)
+// A read of one slot of a table (journal months and pages, holidays, transfers): the slot
+// number, then its entry if it holds one.
+template <typename Table, typename AppendEntry>
+QByteArray AnswerSlot(const MeterRequest &r, const Table &table, AppendEntry append)
 {
     const quint8 slot = r.at(2);
     if (slot >= table.size())
@@ -348,6 +304,39 @@ QByteArray AnswerSlot(const MeterRequest &r, const std::array<std::optional<Entr
     AppendByte(p, slot);
     if (const auto &entry = table[slot])
         append(p, *entry);
+    return r.answer(p);
+}
+
+QByteArray AnswerReadAnnualJournal(MeterState &s, const MeterRequest &r)
+{
+    return AnswerSlot(r, s.annual, [](QByteArray &p, const AnnualMonth &month) {
+        AppendByte(p, BcdEncode(month.year % 100));
+        for (quint64 e : month.energy)
+            AppendEnergy(p, e);
+        AppendLittleEndian(p, month.operatingTime & kMeterOperatingTimeMask, 3);
+    });
+}
+
+QByteArray AnswerReadConsumptionJournal(MeterState &s, const MeterRequest &r)
+{
+    return AnswerSlot(r, s.consumption, [](QByteArray &p, const ConsumptionPage &rec) {
+        AppendByte(p, rec.record);
+        AppendByte(p, BcdEncode(rec.minute % 100));
+        AppendByte(p, BcdEncode(rec.hour % 100));
+        AppendByte(p, BcdEncode(rec.day % 100));
+        AppendByte(p, BcdEncode(rec.month % 100));
+        for (quint64 e : rec.energy)
+            AppendEnergy(p, e);
+        AppendLittleEndian(p, rec.status, 2);
+        AppendLittleEndian(p, rec.operatingTime & kMeterOperatingTimeMask, 3);
+    });
+}
+
+QByteArray AnswerReadBillingDay(MeterState &s, const MeterRequest &r)
+{
+    QByteArray p;
+    AppendByte(p, BcdEncode(s.billingHour % 100));
+    AppendByte(p, BcdEncode(s.billingDay % 100));
     return r.answer(p);
 }
 

@@ -249,6 +249,17 @@ TEST_F(MeterStateTest, HolidaysAndTransfersFilledAndEmpty)
     EXPECT_EQ(Ask("28 03 0F"), WithCrc("28 03 0F"));
 }
 
+TEST_F(MeterStateTest, JournalReadsPastTheLastMonthOrPageAreRefused)
+{
+    MeterState &s = meter.state();
+    s.annual[11].reset();
+    s.consumption[249].reset();
+    EXPECT_EQ(Ask("12 03 0B"), WithCrc("12 03 0B")); // the last month, empty
+    EXPECT_EQ(Ask("12 03 0C"), WithCrc("92 03 04"));
+    EXPECT_EQ(Ask("13 03 F9"), WithCrc("13 03 F9")); // the last page, empty
+    EXPECT_EQ(Ask("13 03 FA"), WithCrc("93 03 04"));
+}
+
 TEST_F(MeterStateTest, ErrorRepliesAndTheirCrc)
 {
     EXPECT_EQ(Ask("10 02"), WithCrc("90 03 01"));          // code 16 is no function of the meter
