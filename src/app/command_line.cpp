@@ -2,8 +2,6 @@
 
 #include "link/port_list.h"
 
-#include <algorithm>
-
 namespace ordan {
 
 QString CommandLineHelp()
@@ -55,7 +53,7 @@ CommandLine ParseCommandLine(const QStringList &arguments)
                 cl.port = *v;
         } else if (arg == QStringLiteral("--baud")) {
             cl.baud = number(arg, 1200, 9600);
-            if (cl.baud && std::find(kBaudRates.begin(), kBaudRates.end(), *cl.baud) == kBaudRates.end()) {
+            if (cl.baud && BaudIndex(*cl.baud) < 0) {
                 cl.error = QStringLiteral("--baud: use 1200, 2400, 4800 or 9600");
                 cl.baud.reset();
             }

@@ -18,6 +18,14 @@
 
 namespace ordan {
 
+namespace {
+// The exchange log's time stamps follow the PC clock.
+std::function<QDateTime()> ClockOf(SystemFacts &facts)
+{
+    return [&facts] { return facts.now(); };
+}
+} // namespace
+
 Station::Station(Platform p, QObject *parent)
     : QObject(parent), ActionList1(QStringLiteral("ActionList1"), this),
       ActionConnect(QStringLiteral("ActionConnect"), &ActionList1, QStringLiteral("&Установить"),
@@ -41,11 +49,8 @@ Station::Station(Platform p, QObject *parent)
       TabSheet5Visible(QStringLiteral("TabSheet5"), this, true), line_(p.line), op_(p.op), facts_(p.facts),
       settings_(p.settings), portEnumerator_(p.ports),
       startup_(ReadStartupSettings(p.settings, p.facts.fileExists(p.workingDir, kSqlMarkerFile))),
-      modes_(startup_.modes), panel_(
-                                  p.timers, [this](const QString &error) { ReportError(error); }, this),
-      engine_(
-          p.line, p.timers, p.op, *this, panel_, [&facts = p.facts] { return facts.now(); }, this),
-      clockTimer_(p.timers.createTimer(500))
+      modes_(startup_.modes), panel_(p.timers, this),
+      engine_(p.line, p.timers, p.op, *this, panel_, ClockOf(p.facts), this), clockTimer_(p.timers.createTimer(500))
 {
     meter_ = std::make_unique<MeterPanel>(engine_, op_, facts_, modes_, this);
     schedule_ = std::make_unique<ScheduleModel>(
@@ -74,6 +79,7 @@ Station::Station(Platform p, QObject *parent)
     ActionReset.setHandler([this] { ActionResetExecute(); });
     ActionFindAddress.setHandler([this] { engine_.ActionFindAddressExecute(); });
     connect(&engine_, &Engine::lineLost, this, [this] { lineLost(); });
+    connect(&panel_, &ConnectionPanel::portRefused, this, &Station::ReportError);
     // The end of the write indicator's 2 s is the end of the write: the fields are read anew.
     connect(&panel_, &ConnectionPanel::indicatorHidden, this, [this] { ActionReset.execute(); });
     clockTimer_->setHandler([this] { meter_->followClock(); });

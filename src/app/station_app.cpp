@@ -26,8 +26,6 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include <algorithm>
-
 namespace ordan {
 
 StationApp::StationApp(const CommandLine &options, QString workingDir)
@@ -53,11 +51,8 @@ StationApp::StationApp(const CommandLine &options, QString workingDir)
 
     wireParts();
     station_->FormCreate(options_.port);
-    if (options_.baud) {
-        const auto it = std::find(kBaudRates.begin(), kBaudRates.end(), *options_.baud);
-        if (it != kBaudRates.end())
-            station_->panel().ComboBaudChange(static_cast<int>(it - kBaudRates.begin()));
-    }
+    if (const int baud = options_.baud ? BaudIndex(*options_.baud) : -1; baud >= 0)
+        station_->panel().ComboBaudChange(baud);
     if (options_.address)
         station_->panel().SpinAddr.set(*options_.address);
 

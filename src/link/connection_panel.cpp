@@ -6,15 +6,14 @@
 
 namespace ordan {
 
-ConnectionPanel::ConnectionPanel(TimerFactory &timers, std::function<void(const QString &)> reportError,
-                                 QObject *parent)
+ConnectionPanel::ConnectionPanel(TimerFactory &timers, QObject *parent)
     : QObject(parent), Panel1(QStringLiteral("Panel1"), this), SpinAddr(QStringLiteral("SpinAddr"), &Panel1, 0, 0, 255),
       SpinTimer(QStringLiteral("SpinTimer"), &Panel1, 1000, 200, 10000),
       StatusPanel0(QStringLiteral("StatusPanel0"), this), StatusPanel1(QStringLiteral("StatusPanel1"), this),
       Shape1(QStringLiteral("Shape1"), this, Indicator::Hidden), ComboPort(QStringLiteral("ComboPort"), this, -1),
       NPort(QStringLiteral("NPort"), this, 0), ComboBaud(QStringLiteral("ComboBaud"), this, kDefaultBaudIndex),
       NPortMenu(QStringLiteral("NPortMenu"), this), NBaudMenu(QStringLiteral("NBaudMenu"), this),
-      reportError_(std::move(reportError)), indicatorTimer_(timers.createTimer(2000))
+      indicatorTimer_(timers.createTimer(2000))
 {
     SpinAddr.markOnEdit();
     indicatorTimer_->setHandler([this] {
@@ -104,8 +103,7 @@ void ConnectionPanel::ComboPortChange(int index)
         return;
     const PortItem &item = ports_[static_cast<size_t>(index)];
     if (item.number == 0) {
-        if (reportError_)
-            reportError_(QStringLiteral("'%1' is not a valid integer value").arg(item.name.mid(3)));
+        Q_EMIT portRefused(QStringLiteral("'%1' is not a valid integer value").arg(item.name.mid(3)));
         return;
     }
     portNumber_ = item.number;

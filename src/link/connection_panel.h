@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,9 +23,7 @@ enum class Indicator { Hidden, Green, Red };
 class ConnectionPanel final : public QObject {
     Q_OBJECT
 public:
-    // `reportError` shows a port choice that cannot be used (the general error report).
-    explicit ConnectionPanel(TimerFactory &timers, std::function<void(const QString &)> reportError = {},
-                             QObject *parent = nullptr);
+    explicit ConnectionPanel(TimerFactory &timers, QObject *parent = nullptr);
     ~ConnectionPanel() override;
 
     Container Panel1;
@@ -72,11 +69,12 @@ public:
 Q_SIGNALS:
     void portsChanged();
     void indicatorHidden();
+    // A port chosen in the list that cannot be used; the text is for the general error report.
+    void portRefused(const QString &error);
 
 private:
     void addPort(const PortItem &item, int registryPort);
 
-    std::function<void(const QString &)> reportError_;
     std::unique_ptr<Timer> indicatorTimer_; // 2 s
     std::vector<PortItem> ports_;
     int portNumber_ = 1;

@@ -11,6 +11,15 @@ namespace ordan {
 inline constexpr std::array<int, 4> kBaudRates = {1200, 2400, 4800, 9600};
 inline constexpr int kDefaultBaudIndex = 2; // 4800
 
+// The index of a speed in kBaudRates; -1 when it is not offered.
+constexpr int BaudIndex(int baud)
+{
+    for (size_t i = 0; i < kBaudRates.size(); ++i)
+        if (kBaudRates[i] == baud)
+            return static_cast<int>(i);
+    return -1;
+}
+
 // A serial port as the station lists it: the name shown in the port list and the menu, the
 // port number stored in the registry value "Port", and the device opened.
 //
