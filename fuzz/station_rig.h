@@ -6,6 +6,7 @@
 
 #include "app/settings_store.h"
 #include "app/station.h"
+#include "core/held_background.h"
 #include "core/virtual_timers.h"
 #include "journals/journal_export.h"
 #include "link/fake_line.h"
@@ -71,6 +72,7 @@ struct Rig {
     Ports ports;
     NoFiles files;
     MemoryLocalTable table;
+    HeldBackground recordsWorker;
     std::unique_ptr<Station> station;
     bool echo = true;
     size_t writesSeen = 0;
@@ -94,8 +96,9 @@ struct Rig {
                 return {{2, bytes}};
             return {};
         };
-        station = std::make_unique<Station>(Station::Platform{line, timers, op, facts, settings, ports, files,
-                                                              WorkingDir(), (switches & 0x20) ? &table : nullptr});
+        station =
+            std::make_unique<Station>(Station::Platform{line, timers, op, facts, settings, ports, files, WorkingDir(),
+                                                        (switches & 0x20) ? &table : nullptr, nullptr, &recordsWorker});
         station->FormCreate();
     }
     ~Rig()

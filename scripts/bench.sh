@@ -22,6 +22,7 @@ run "$bin/station_process_bench"
 run "$bin/exchange_log_bench" --benchmark_counters_tabular=true
 run "$bin/records_bench" --benchmark_counters_tabular=true
 run "$bin/xls_bench"
+run "$bin/line_bench"
 
 {
   echo "# Benchmark results"

@@ -60,12 +60,16 @@ Station::Station(Platform p, QObject *parent)
     if (p.localTable) {
         auto report = [this](const QString &error) { ReportError(error); };
         localLog_ = std::make_unique<LocalLogView>(*p.localTable, ActionOpen, ActionClose, facts_.now().date(), report);
-        if (!modes_.SqlMode)
-            localRecorder_ =
-                std::make_unique<LocalRecorder>(*p.localTable, meter_->parameters(), *schedule_, op_, facts_, report);
+        if (!modes_.SqlMode) {
+            Q_ASSERT(p.recordsWorker);
+            localRecorder_ = std::make_unique<LocalRecorder>(*p.localTable, *p.recordsWorker, meter_->parameters(),
+                                                             *schedule_, op_, facts_, report);
+        }
     }
-    if (p.db)
-        buildCentral(*p.db);
+    if (p.db) {
+        Q_ASSERT(p.recordsWorker);
+        buildCentral(*p.db, *p.recordsWorker);
+    }
     wireParts();
 
     ActionDisconnect.setEnabled(false);
@@ -117,24 +121,25 @@ void Station::wireParts()
         localRecorder_->installPlusButton();
 }
 
-void Station::buildCentral(SqlSession &db)
+void Station::buildCentral(SqlSession &db, Background &worker)
 {
     // Built in both modes: in normal mode it touches nothing, and the defect window has a model.
-    central_ = std::make_unique<CentralRecorder>(
-        CentralRecorder::Parts{db, meter_->parameters(), meter_->hooks, *schedule_, ActionFixDb, op_, facts_, modes_});
+    central_ = std::make_unique<CentralRecorder>(CentralRecorder::Parts{db, worker, meter_->parameters(), meter_->hooks,
+                                                                        *schedule_, ActionFixDb, op_, facts_, modes_});
     central_->reportError = [this](const QString &error) { ReportError(error); };
     central_->lightIndicator = [this] { panel_.showIndicator(Indicator::Green); };
     central_->endProgram = [this] { Q_EMIT endProgramRequested(); };
     spoilage_ = std::make_unique<SpoilageModel>(*central_, meter_->parameters(), ActionSpoilage);
 }
 
-bool Station::loadRecordDefaults()
+void Station::loadRecordDefaults(std::function<void(bool)> then)
 {
     if (localRecorder_)
-        return localRecorder_->LoadRecordDefaults();
-    if (central_ && modes_.SqlMode)
-        return central_->LoadRecordDefaults();
-    return true;
+        then(localRecorder_->LoadRecordDefaults());
+    else if (central_ && modes_.SqlMode)
+        central_->LoadRecordDefaults(std::move(then));
+    else
+        then(true);
 }
 
 void Station::FormActivate()
@@ -173,11 +178,13 @@ void Station::FormCreate(const QString &extraPort)
     panel_.resetPortNumber();
 
     panel_.ComboBaud.set(kDefaultBaudIndex);
-    if (!loadRecordDefaults())
-        return;
-    // The tariff groups follow the single-tariff switch, and the holidays start as the defaults.
-    schedule_->presetSingleTariff(schedule_->CheckOneTarif.value());
-    schedule_->BtnTempletClick();
+    loadRecordDefaults([this](bool loaded) {
+        if (!loaded)
+            return;
+        // The tariff groups follow the single-tariff switch, and the holidays start as the defaults.
+        schedule_->presetSingleTariff(schedule_->CheckOneTarif.value());
+        schedule_->BtnTempletClick();
+    });
 }
 
 void Station::ActionConnectExecute()

@@ -10,11 +10,13 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 namespace ordan {
 
+class Background;
 class CentralRecorder;
 class ExportFiles;
 class Journals;
@@ -52,6 +54,9 @@ public:
         QString workingDir;
         LocalTable *localTable = nullptr; // Setting.DBF; none in tests that do not record
         SqlSession *db = nullptr;         // the production database; none in tests without one
+        // Where the database's statements and the table's appends run: never the window's
+        // thread. Required with `db`, and with `localTable` in normal mode.
+        Background *recordsWorker = nullptr;
     };
 
     explicit Station(Platform platform, QObject *parent = nullptr);
@@ -124,10 +129,10 @@ Q_SIGNALS:
 
 private:
     void wireParts();
-    void buildCentral(SqlSession &db);
-    // Step of the start that reads the defaults of the last records; false when it failed
-    // (the failure has been reported) and the rest of the start is skipped.
-    bool loadRecordDefaults();
+    void buildCentral(SqlSession &db, Background &worker);
+    // Step of the start that reads the defaults of the last records; `then` gets false when
+    // it failed (the failure has been reported) and the rest of the start is skipped.
+    void loadRecordDefaults(std::function<void(bool loaded)> then);
     void setConnectedState(bool connected);
     void lineLost();
 

@@ -7,6 +7,7 @@
 #include "app/registry_settings.h"
 #include "app/station.h"
 #include "core/qt_timers.h"
+#include "core/thread_background.h"
 #include "journals/xls_export_files.h"
 #include "link/serial_port_line.h"
 #include "meter/meter_panel.h"
@@ -36,10 +37,16 @@ StationApp::StationApp(const CommandLine &options, QString workingDir)
 {
     localTable_ = std::make_unique<DbfTable>(DefaultSettingTablePath(workingDir_));
     // The production database: used in database mode only; the connection opens on the first
-    // statement.
-    db_ = std::make_unique<OdbcSqlSession>(QStringLiteral("Electrometer"), QStringLiteral("Database1"));
+    // statement. A connection belongs to the thread that made it, so the session is made, used
+    // and destroyed on the records' worker, which also appends to Setting.DBF.
+    recordsWorker_ = std::make_unique<ThreadBackground>(QStringLiteral("records"));
+    if (!recordsWorker_->runAndWait([this] {
+            db_ = std::make_unique<OdbcSqlSession>(QStringLiteral("Electrometer"), QStringLiteral("Database1"));
+        }))
+        qFatal("the records' worker did not start");
     station_ = std::make_unique<Station>(Station::Platform{*line_, *timers_, *operator_, *facts_, *settings_, *ports_,
-                                                           *exportFiles_, workingDir_, localTable_.get(), db_.get()});
+                                                           *exportFiles_, workingDir_, localTable_.get(), db_.get(),
+                                                           recordsWorker_.get()});
 
     // The windows in the order the program creates them: the main window first.
     mainWindow_ = std::make_unique<MainWindow>(*station_);
@@ -70,7 +77,13 @@ StationApp::~StationApp()
     aboutBox_.reset();
     mainWindow_.reset();
     station_.reset();
-    db_.reset();
+    // Whatever the station posted last (its final records) is done before the session goes.
+    if (!recordsWorker_->runAndWait([this] { db_.reset(); })) {
+        // Still busy on the worker: what its job uses is left to the process's end.
+        (void)db_.release();
+        (void)localTable_.release();
+    }
+    recordsWorker_.reset();
 }
 
 void StationApp::wireParts()

@@ -22,6 +22,7 @@ class QtSystemFacts;
 class QtTimers;
 class RegistrySettings;
 class SerialPortLine;
+class ThreadBackground;
 class XlsExportFiles;
 class Station;
 
@@ -48,6 +49,8 @@ private:
     std::unique_ptr<QtPortEnumerator> ports_;
     std::unique_ptr<XlsExportFiles> exportFiles_;
     std::unique_ptr<DbfTable> localTable_;
+    // The records' own thread, and the database session that lives on it.
+    std::unique_ptr<ThreadBackground> recordsWorker_;
     std::unique_ptr<OdbcSqlSession> db_;
     std::unique_ptr<Station> station_;
     std::unique_ptr<MainWindow> mainWindow_;

@@ -14,13 +14,16 @@ namespace ordan {
 // What the meter parameters need from other subsystems. Every hook may stay empty: the
 // subsystem then behaves as if the database held nothing and the schedule were one tariff.
 struct MeterHooks {
-    // Database mode: the date-time a station last set the clock of the meter with this factory
-    // number (latest programming operation of the meter type); invalid when there is none.
-    std::function<QDateTime(int serialNumber)> lastClockSet;
+    // Database mode: asks for the date-time a station last set the clock of the meter with this
+    // factory number (latest programming operation of the meter type). The answer comes later,
+    // into MeterParameters::LastClockSet, while that number is still shown.
+    std::function<void(int serialNumber)> lastClockSet;
 
-    // Database mode, first step of a settings write: set the PC clock from the server.
-    // Returns the database's error text on failure (then nothing is written); shows no box.
-    std::function<Status()> syncClockFromServer;
+    // Database mode, first step of a settings write: sets the PC clock from the server and
+    // checks that the number about to be programmed (0: none) may be written by this station.
+    // `proceed` runs later with true when the write may go on; with false the operator has
+    // been told why not.
+    std::function<void(int numberToProgram, std::function<void(bool proceed)>)> prepareSettingsWrite;
 
     // "Работа по одному тарифу" on the schedule page.
     std::function<bool()> oneTariff;

@@ -123,6 +123,7 @@ void MeterParameters::ClearMeterData()
     DriftCount = 0;
     Memo1.set({});
     LastClockSet = QDateTime();
+    identityRead = false;
     Q_EMIT serialNumberFocusRequested();
 }
 

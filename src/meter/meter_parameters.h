@@ -117,6 +117,9 @@ public:
     double DriftSum = 0;
     qint32 DriftCount = 0;
     QDateTime LastClockSet; // invalid: no station has set this meter's clock
+    // The factory number has been read since the last ClearMeterData: what a record of this
+    // meter names is the meter's, not the blank of a cleared page.
+    bool identityRead = false;
 
     std::array<IntField *, 3> ddmSpins() { return {&SpinEditA, &SpinEditB, &SpinEditC}; }
     std::array<TextField *, 3> ddmLabels() { return {&LabelA, &LabelB, &LabelC}; }

@@ -34,8 +34,12 @@ bool DecodeSerialNumber(QByteArrayView reply, MeterParameters &p, const LastCloc
     p.SpinEdit_Number.setEnabled(number == 0);
     p.BitBtn1.setEnabled(number == 0);
     p.SpinEdit_Number.setMark(0);
-    if (p.modes().SqlMode && number != shown)
-        p.LastClockSet = lookup ? lookup(number) : QDateTime();
+    p.identityRead = true;
+    if (p.modes().SqlMode && number != shown) {
+        p.LastClockSet = QDateTime();
+        if (lookup)
+            lookup(number);
+    }
     return true;
 }
 

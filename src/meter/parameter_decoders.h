@@ -14,7 +14,7 @@ namespace ordan {
 // what it reads (a meter that sends less than it should).
 
 // The date-time a station last set this meter's clock; invalid when none is recorded.
-using LastClockSetLookup = std::function<QDateTime(int serialNumber)>;
+using LastClockSetLookup = std::function<void(int serialNumber)>;
 
 // Code 0. Hands the major version to `setMeterVersion` before the extended controls follow it.
 bool DecodeFirmwareVersion(QByteArrayView reply, MeterParameters &p, const std::function<void(int)> &setMeterVersion);

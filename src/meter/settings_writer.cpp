@@ -1,9 +1,7 @@
 #include "meter/settings_writer.h"
 
 #include "core/bytes.h"
-#include "core/errors.h"
 #include "core/operator.h"
-#include "core/window_title.h"
 #include "link/engine.h"
 #include "link/frame.h"
 #include "meter/meter_clock.h"
@@ -142,12 +140,31 @@ void SettingsWriter::ActionSettingExecute()
         p_.ActionSetting.setEnabled(false);
         return;
     }
-    if (p_.modes().SqlMode && hooks_.syncClockFromServer) {
-        if (const Status synced = hooks_.syncClockFromServer(); !synced) {
-            operator_.showMessage(GeneralErrorText(synced.error()), WindowTitle(), BoxIcon::Error);
-            return;
-        }
+    if (preparing_)
+        return;
+    // Every finished write is recorded under the meter's number and version: right after the
+    // fields were cleared they are blanks until the next poll has read them again.
+    if (!p_.identityRead && p_.SpinEdit_Number.mark() == 0) {
+        operator_.showMessage(QStringLiteral("Данные прибора ещё не прочитаны. Повторите запись."),
+                              QStringLiteral("Ошибка"), BoxIcon::Error);
+        return;
     }
+    if (p_.modes().SqlMode && hooks_.prepareSettingsWrite) {
+        preparing_ = true;
+        const int number = p_.SpinEdit_Number.mark() != 0 ? p_.SpinEdit_Number.value() : 0;
+        hooks_.prepareSettingsWrite(number, [this](bool proceed) {
+            preparing_ = false;
+            // The link may have gone while the server was asked.
+            if (proceed && passwordRuleHolds())
+                queueWrite();
+        });
+        return;
+    }
+    queueWrite();
+}
+
+void SettingsWriter::queueWrite()
+{
     const Result<SettingsSequence> built = BuildSettingsSequence(p_, hooks_);
     if (!built) {
         if (!built.error().isEmpty())

@@ -51,6 +51,9 @@ public:
     void setWriteActionsEnabled(bool on);
 
     bool passwordRuleHolds() const;
+    // The database is being asked before a write (the server's clock, the number's owner);
+    // F12 meanwhile does nothing.
+    bool preparing() const { return preparing_; }
 
     // Code 20: the meter took a password.
     void DecodePasswordAccepted();
@@ -59,6 +62,8 @@ public:
 
 private:
     void updateActionEnabled();
+    // Builds the sequence from the fields as they are now and queues it.
+    void queueWrite();
 
     MeterParameters &p_;
     Engine &engine_;
@@ -70,6 +75,7 @@ private:
     };
     // New-password frames queued and not yet acknowledged, oldest first.
     std::deque<PendingPassword> pendingPasswords_;
+    bool preparing_ = false;
 };
 
 } // namespace ordan

@@ -8,8 +8,6 @@
 #include "records/central_record.h"
 #include "schedule/schedule_model.h"
 
-#include <optional>
-
 namespace ordan {
 
 namespace {
@@ -20,17 +18,32 @@ const QString &RecordingCaption()
     return caption;
 }
 
+// What a recording job found: a refusal, or the outcome of the transaction.
+struct RecordingOutcome {
+    RecordingCheck::Verdict verdict = RecordingCheck::Verdict::Recordable;
+    std::optional<Result<int>> recorded;
+};
+
+// The identification and, when it found the station, the server's clock, in one job.
+struct ActivationOutcome {
+    Result<Identification> found;
+    std::optional<Result<QDateTime>> serverTime;
+};
+
 } // namespace
 
 CentralRecorder::CentralRecorder(Parts parts, QObject *parent)
-    : QObject(parent), db_(parts.db), p_(parts.parameters), hooks_(parts.hooks), schedule_(parts.schedule),
-      actionFixDb_(parts.ActionFixDb), op_(parts.op), facts_(parts.facts), modes_(parts.modes)
+    : QObject(parent), db_(parts.db), background_(parts.background), p_(parts.parameters), hooks_(parts.hooks),
+      schedule_(parts.schedule), actionFixDb_(parts.ActionFixDb), op_(parts.op), facts_(parts.facts),
+      modes_(parts.modes)
 {
     // Outside database mode the local log owns "+" and nothing here runs.
     if (!modes_.SqlMode)
         return;
-    hooks_.lastClockSet = [this](int serialNumber) { return QueryDelta(serialNumber); };
-    hooks_.syncClockFromServer = [this] { return SyncClockWithServer(); };
+    hooks_.lastClockSet = [this](int serialNumber) { QueryDelta(serialNumber); };
+    hooks_.prepareSettingsWrite = [this](int number, std::function<void(bool)> proceed) {
+        prepareSettingsWrite(number, std::move(proceed));
+    };
     p_.BitBtn1.setHandler([this] { BitBtn1Click(); });
     actionFixDb_.setHandler([this] { ActionFixDbExecute(); });
 }
@@ -40,7 +53,7 @@ CentralRecorder::~CentralRecorder()
     if (!modes_.SqlMode)
         return;
     hooks_.lastClockSet = {};
-    hooks_.syncClockFromServer = {};
+    hooks_.prepareSettingsWrite = {};
     p_.BitBtn1.setHandler({});
     actionFixDb_.setHandler({});
 }
@@ -62,149 +75,223 @@ void CentralRecorder::FormActivate()
     IdentifyStation();
 }
 
-void CentralRecorder::IdentifyStation()
+bool CentralRecorder::applyIdentification(const Result<Identification> &found)
 {
-    if (!modes_.SqlMode || ending_)
-        return;
-    const QString computer = facts_.computerName();
-    const QString login = facts_.loginName();
-    const auto found = IdentifyWorkstation(db_, computer, login);
     if (!found) {
         swallowActivation_ = true;
         report(found.error());
-        return;
+        return false;
     }
     identity_ = found->ids;
-    if (found->missing != Identification::Missing::None) {
-        ending_ = true;
-        op_.showMessage(IdentificationStopText(found->missing, computer, login),
-                        QStringLiteral("Приложение остановлено"), BoxIcon::Warning, [this] {
-                            if (endProgram)
-                                endProgram();
-                        });
+    if (found->missing == Identification::Missing::None)
+        return true;
+    ending_ = true;
+    op_.showMessage(IdentificationStopText(found->missing, facts_.computerName(), facts_.loginName()),
+                    QStringLiteral("Приложение остановлено"), BoxIcon::Warning, [this] {
+                        if (endProgram)
+                            endProgram();
+                    });
+    return false;
+}
+
+void CentralRecorder::IdentifyStation()
+{
+    if (!modes_.SqlMode || ending_ || identifying_)
+        return;
+    identifying_ = true;
+    RunInBackground<ActivationOutcome>(
+        background_, this,
+        [&db = db_, computer = facts_.computerName(), login = facts_.loginName()] {
+            ActivationOutcome outcome{IdentifyWorkstation(db, computer, login), std::nullopt};
+            if (outcome.found && outcome.found->missing == Identification::Missing::None)
+                outcome.serverTime = ReadServerTime(db);
+            return outcome;
+        },
+        [this](ActivationOutcome outcome) {
+            identifying_ = false;
+            if (ending_ || !applyIdentification(outcome.found))
+                return;
+            if (!*outcome.serverTime) {
+                swallowActivation_ = true;
+                report(outcome.serverTime->error());
+                return;
+            }
+            // A workstation that may not set its clock keeps its own time, without a word.
+            facts_.setClock(**outcome.serverTime);
+        });
+}
+
+void CentralRecorder::SyncClockWithServer(std::function<void(Status)> then)
+{
+    query<QDateTime>([](SqlSession &db) { return ReadServerTime(db); },
+                     [this, then = std::move(then)](Result<QDateTime> now) {
+                         Status status;
+                         if (now)
+                             facts_.setClock(*now);
+                         else
+                             status = now.failure();
+                         if (then)
+                             then(status);
+                     });
+}
+
+void CentralRecorder::prepareSettingsWrite(int numberToProgram, std::function<void(bool)> proceed)
+{
+    Q_UNUSED(numberToProgram);
+    // The box of a failed clock read is the general error report; nothing is written then.
+    SyncClockWithServer([this, proceed = std::move(proceed)](Status synced) {
+        if (!synced)
+            report(synced.error());
+        proceed(synced.ok());
+    });
+}
+
+void CentralRecorder::postStationJob(std::function<void(SqlSession &, std::optional<Result<Identification>> &)> job,
+                                     std::function<void(const std::optional<Result<Identification>> &)> done)
+{
+    if (ending_) {
+        done(std::nullopt);
         return;
     }
-    if (const Status synced = SyncClockWithServer(); !synced) {
-        swallowActivation_ = true;
-        report(synced.error());
-    }
+    const bool identify = !identified();
+    auto found = std::make_shared<std::optional<Result<Identification>>>();
+    background_.post(
+        this,
+        [&db = db_, found, identify, computer = facts_.computerName(), login = facts_.loginName(),
+         job = std::move(job)] {
+            if (identify)
+                found->emplace(IdentifyWorkstation(db, computer, login));
+            job(db, *found);
+        },
+        [found, done = std::move(done)] { done(*found); });
 }
 
-Status CentralRecorder::SyncClockWithServer()
+bool CentralRecorder::reportRecorded(const Result<int> &recorded)
 {
-    const auto now = ReadServerTime(db_);
-    if (!now)
-        return now.failure();
-    // A workstation that may not set its clock keeps its own time, without a word.
-    facts_.setClock(*now);
-    return {};
-}
-
-bool CentralRecorder::ensureIdentified()
-{
-    if (ending_)
-        return false;
-    if (!identified())
-        IdentifyStation();
-    return identified() && !ending_;
+    // The transaction is over (committed, or rolled back) before the message shows: no
+    // server locks wait on the operator.
+    if (recorded)
+        return true;
+    op_.showMessage(QStringLiteral("Ошибка записи в БД: ") + recorded.error(), QStringLiteral("Ошибка БД"),
+                    BoxIcon::Error);
+    return false;
 }
 
 void CentralRecorder::RecordCentral()
 {
-    if (!ensureIdentified())
-        return;
-    const auto check = CheckMeterForRecording(db_, p_.SpinEdit_Number.value());
-    if (!check) {
-        report(check.error());
-        return;
-    }
-    if (check->verdict != RecordingCheck::Verdict::Recordable) {
-        op_.showMessage(RecordingRefusalText(check->verdict), RecordingCaption(), BoxIcon::Error);
-        return;
-    }
-    RecordOperation(check->electro_id, true);
-}
-
-bool CentralRecorder::RecordOperation(int electroId, bool withSettings)
-{
-    // The transaction is over (committed, or rolled back) before the message shows: no
-    // server locks wait on the operator.
-    const auto recorded =
-        ordan::RecordOperation(db_, identity_, electroId, OperationRecordFromControls(p_, withSettings));
-    if (!recorded) {
-        op_.showMessage(QStringLiteral("Ошибка записи в БД: ") + recorded.error(), QStringLiteral("Ошибка БД"),
-                        BoxIcon::Error);
-        return false;
-    }
-    return true;
+    // The record is taken from the fields now: they are cleared right after this step.
+    withStation<RecordingOutcome>(
+        [number = p_.SpinEdit_Number.value(),
+         record = OperationRecordFromControls(p_, true)](SqlSession &db, const StationIdentity &ids) {
+            const auto check = CheckMeterForRecording(db, number);
+            if (!check)
+                return Result<RecordingOutcome>(check.failure());
+            if (check->verdict != RecordingCheck::Verdict::Recordable)
+                return Result<RecordingOutcome>(RecordingOutcome{check->verdict, std::nullopt});
+            return Result<RecordingOutcome>(RecordingOutcome{
+                RecordingCheck::Verdict::Recordable, ordan::RecordOperation(db, ids, check->electro_id, record)});
+        },
+        [this](Result<RecordingOutcome> outcome) {
+            if (!outcome) {
+                if (!outcome.error().isEmpty())
+                    report(outcome.error());
+                return;
+            }
+            if (outcome->verdict != RecordingCheck::Verdict::Recordable) {
+                op_.showMessage(RecordingRefusalText(outcome->verdict), RecordingCaption(), BoxIcon::Error);
+                return;
+            }
+            reportRecorded(*outcome->recorded);
+        });
 }
 
 void CentralRecorder::ActionFixDbExecute()
 {
-    if (!ensureIdentified())
-        return;
-    const auto meter = FindMeter(db_, p_.SpinEdit_Number.value());
-    if (!meter) {
-        report(meter.error());
-        return;
-    }
-    if (!meter->has_value()) {
-        op_.showMessage(RecordingRefusalText(RecordingCheck::Verdict::NotRegistered), RecordingCaption(),
-                        BoxIcon::Error);
-        return;
-    }
-    // Green means recorded: after a failed recording the indicator stays as it was, so the
-    // operator never reads the error box and a green light as two different outcomes.
-    if (RecordOperation(**meter, false) && lightIndicator)
-        lightIndicator();
+    withStation<RecordingOutcome>(
+        [number = p_.SpinEdit_Number.value(),
+         record = OperationRecordFromControls(p_, false)](SqlSession &db, const StationIdentity &ids) {
+            const auto meter = FindMeter(db, number);
+            if (!meter)
+                return Result<RecordingOutcome>(meter.failure());
+            if (!meter->has_value())
+                return Result<RecordingOutcome>(RecordingOutcome{RecordingCheck::Verdict::NotRegistered, std::nullopt});
+            return Result<RecordingOutcome>(RecordingOutcome{RecordingCheck::Verdict::Recordable,
+                                                             ordan::RecordOperation(db, ids, **meter, record)});
+        },
+        [this](Result<RecordingOutcome> outcome) {
+            if (!outcome) {
+                if (!outcome.error().isEmpty())
+                    report(outcome.error());
+                return;
+            }
+            if (outcome->verdict != RecordingCheck::Verdict::Recordable) {
+                op_.showMessage(RecordingRefusalText(outcome->verdict), RecordingCaption(), BoxIcon::Error);
+                return;
+            }
+            // Green means recorded: after a failed recording the indicator stays as it was, so the
+            // operator never reads the error box and a green light as two different outcomes.
+            if (reportRecorded(*outcome->recorded) && lightIndicator)
+                lightIndicator();
+        });
 }
 
 void CentralRecorder::BitBtn1Click()
 {
-    const auto next = NextUnprogrammedNumber(db_);
-    if (!next) {
-        report(next.error());
-        return;
-    }
-    // An operator's change of the number: marked, so the next write programs it.
-    p_.SpinEdit_Number.edit(*next);
+    query<int>([](SqlSession &db) { return NextUnprogrammedNumber(db); },
+               [this](Result<int> next) {
+                   if (!next) {
+                       report(next.error());
+                       return;
+                   }
+                   // An operator's change of the number: marked, so the next write programs it.
+                   p_.SpinEdit_Number.edit(*next);
+               });
 }
 
-QDateTime CentralRecorder::QueryDelta(int serialNumber)
+void CentralRecorder::QueryDelta(int serialNumber)
 {
-    const auto last = LastClockSet(db_, serialNumber);
-    if (!last) {
-        report(last.error());
-        return {};
-    }
-    return last->value_or(QDateTime());
+    query<std::optional<QDateTime>>([serialNumber](SqlSession &db) { return LastClockSet(db, serialNumber); },
+                                    [this, serialNumber](Result<std::optional<QDateTime>> last) {
+                                        if (!last) {
+                                            report(last.error());
+                                            return;
+                                        }
+                                        // Another meter may be on the bench by now.
+                                        if (p_.SpinEdit_Number.value() == serialNumber)
+                                            p_.LastClockSet = last->value_or(QDateTime());
+                                    });
 }
 
-bool CentralRecorder::LoadRecordDefaults()
+void CentralRecorder::LoadRecordDefaults(std::function<void(bool)> then)
 {
-    const auto defaults = ReadRecordDefaults(db_);
-    if (!defaults) {
-        // The window's first activation comes while this box is up: the same failure would
-        // only be told twice.
-        swallowActivation_ = true;
-        report(defaults.error());
-        return false;
-    }
-    if (defaults->zones) {
-        for (int zone = 0; zone < 6; ++zone) {
-            const auto &z = (*defaults->zones)[static_cast<size_t>(zone)];
-            schedule_.presetZone(zone, z.tariff, z.start);
-        }
-    }
-    schedule_.presetSingleTariff(defaults->oneTariff);
-    if (defaults->indicator) {
-        const auto boxes = p_.indicationBoxes();
-        for (int bit = 0; bit < 4; ++bit)
-            boxes[static_cast<size_t>(bit)]->set((*defaults->indicator >> bit) & 1);
-    }
-    if (defaults->password)
-        p_.LabeledPass1.set(*defaults->password);
-    return true;
+    query<RecordDefaults>([](SqlSession &db) { return ReadRecordDefaults(db); },
+                          [this, then = std::move(then)](Result<RecordDefaults> defaults) {
+                              if (!defaults) {
+                                  // The window's first activation comes while this box is up: the
+                                  // same failure would only be told twice.
+                                  swallowActivation_ = true;
+                                  report(defaults.error());
+                                  if (then)
+                                      then(false);
+                                  return;
+                              }
+                              if (defaults->zones) {
+                                  for (int zone = 0; zone < 6; ++zone) {
+                                      const auto &z = (*defaults->zones)[static_cast<size_t>(zone)];
+                                      schedule_.presetZone(zone, z.tariff, z.start);
+                                  }
+                              }
+                              schedule_.presetSingleTariff(defaults->oneTariff);
+                              if (defaults->indicator) {
+                                  const auto boxes = p_.indicationBoxes();
+                                  for (int bit = 0; bit < 4; ++bit)
+                                      boxes[static_cast<size_t>(bit)]->set((*defaults->indicator >> bit) & 1);
+                              }
+                              if (defaults->password)
+                                  p_.LabeledPass1.set(*defaults->password);
+                              if (then)
+                                  then(true);
+                          });
 }
 
 } // namespace ordan

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/background.h"
 #include "core/modes.h"
 #include "core/result.h"
 #include "records/production_db.h"
@@ -9,6 +10,8 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace ordan {
 
@@ -24,11 +27,17 @@ struct MeterHooks;
 // workstation at every activation, following the server's clock, recording programmings,
 // "Зафиксировать в БД", the "+" button's next unprogrammed number, the look-up of the
 // meter's last clock setting and the start-up defaults.
+//
+// Every statement runs on the database's background worker, never on the window's thread:
+// the handlers take what they need from the fields at once, and their outcome (the fields
+// set, the boxes shown) follows when the worker has answered. The worker runs the jobs in the
+// order they were posted, so records keep the order of the writes they belong to.
 class CentralRecorder final : public QObject {
     Q_OBJECT
 public:
     struct Parts {
-        SqlSession &db;
+        SqlSession &db; // touched only by jobs on `background`
+        Background &background;
         MeterParameters &parameters;
         MeterHooks &hooks;
         ScheduleModel &schedule;
@@ -55,38 +64,57 @@ public:
     bool identified() const { return identity_.person_id != 0 && identity_.plant_id != 0; }
     // An identification message is on screen and the program is about to end.
     bool ending() const { return ending_; }
-    SqlSession &db() { return db_; }
     Operator &op() { return op_; }
     const Modes &modes() const { return modes_; }
 
     // Activation of the main window (database mode only).
     void FormActivate();
     void IdentifyStation();
-    // Sets the PC clock from the server's; fails with the database's error text when it could
+    // Sets the PC clock from the server's; `then` gets the database's error text when it could
     // not be read (the clock then stays as it is). Reports nothing itself.
-    Status SyncClockWithServer();
+    void SyncClockWithServer(std::function<void(Status)> then = {});
 
     // FinishWrite's recording step.
     void RecordCentral();
-    // False when nothing was recorded (the operator has been told why).
-    bool RecordOperation(int electroId, bool withSettings);
     void ActionFixDbExecute();
     // "+": the smallest registered number without a programming.
     void BitBtn1Click();
-    // The date-time a station last set the clock of the meter with this number; invalid when
-    // none is recorded or the database could not be asked (then reported).
-    QDateTime QueryDelta(int serialNumber);
-    // Start-up step 16; false after a reported failure.
-    bool LoadRecordDefaults();
+    // Asks for the date-time a station last set the clock of the meter with this number;
+    // the answer goes to LastClockSet while the number is still shown.
+    void QueryDelta(int serialNumber);
+    // Start-up step 16; `then` runs with false after a reported failure.
+    void LoadRecordDefaults(std::function<void(bool loaded)> then = {});
 
-    // Identifies the station first when an earlier identification did not complete (the
-    // server was unreachable then); false when the ids are still unknown.
-    bool ensureIdentified();
+    // Runs `work` on the database worker for this station, identifying it there first when an
+    // earlier identification did not complete (the server was unreachable then); `done` gets
+    // the result on the window's thread. When the program is ending or the station turns out
+    // not to be known to the database, `work` does not run and `done` gets a failure with an
+    // empty text: that has been reported as at an activation.
+    template <typename T>
+    void withStation(std::function<Result<T>(SqlSession &, const StationIdentity &)> work,
+                     std::function<void(Result<T>)> done);
+    // Runs `work` on the database worker; `done` gets the result on the window's thread
+    // unless the recorder has gone meanwhile.
+    template <typename T> void query(std::function<Result<T>(SqlSession &)> work, std::function<void(Result<T>)> done)
+    {
+        RunInBackground<Result<T>>(
+            background_, this, [&db = db_, work = std::move(work)] { return work(db); }, std::move(done));
+    }
 
     void report(const QString &error);
 
 private:
+    // What an identification found, applied on the window's thread; false when the station
+    // is not (or no longer) known.
+    bool applyIdentification(const Result<Identification> &found);
+    // The recording transaction's failure box; false when nothing was recorded.
+    bool reportRecorded(const Result<int> &recorded);
+    void prepareSettingsWrite(int numberToProgram, std::function<void(bool)> proceed);
+    void postStationJob(std::function<void(SqlSession &, std::optional<Result<Identification>> &)> job,
+                        std::function<void(const std::optional<Result<Identification>> &)> done);
+
     SqlSession &db_;
+    Background &background_;
     MeterParameters &p_;
     MeterHooks &hooks_;
     ScheduleModel &schedule_;
@@ -96,9 +124,36 @@ private:
     Modes modes_;
     StationIdentity identity_;
     bool ending_ = false;
+    // An identification is on the worker: further activations add nothing to it.
+    bool identifying_ = false;
     // The report box of a failed identification hands the activation back to the main window
     // when it closes; that activation is the box's, not the operator's, and is not retried.
     bool swallowActivation_ = false;
 };
+
+template <typename T>
+void CentralRecorder::withStation(std::function<Result<T>(SqlSession &, const StationIdentity &)> work,
+                                  std::function<void(Result<T>)> done)
+{
+    auto result = std::make_shared<std::optional<Result<T>>>();
+    postStationJob(
+        [result, work = std::move(work), known = identity_](SqlSession &db,
+                                                            std::optional<Result<Identification>> &found) {
+            StationIdentity ids = known;
+            if (found) {
+                if (!*found || (*found)->missing != Identification::Missing::None)
+                    return;
+                ids = (*found)->ids;
+            }
+            result->emplace(work(db, ids));
+        },
+        [this, result, done = std::move(done)](const std::optional<Result<Identification>> &found) {
+            const bool known = !ending_ && (!found || applyIdentification(*found));
+            if (known && *result)
+                done(std::move(**result));
+            else
+                done(Fail({}));
+        });
+}
 
 } // namespace ordan

@@ -1,5 +1,6 @@
 #include "records/local_recorder.h"
 
+#include "core/background.h"
 #include "core/operator.h"
 #include "core/system_facts.h"
 #include "meter/meter_parameters.h"
@@ -92,18 +93,23 @@ LocalRow LocalRecordRow(const MeterParameters &p, const LocalWriteSelections &se
     return row;
 }
 
-LocalRecorder::LocalRecorder(LocalTable &table, MeterParameters &p, ScheduleModel &schedule, Operator &op,
-                             SystemFacts &facts, std::function<void(const QString &)> reportError)
-    : table_(table), p_(p), schedule_(schedule), operator_(op), facts_(facts), reportError_(std::move(reportError))
+LocalRecorder::LocalRecorder(LocalTable &table, Background &worker, MeterParameters &p, ScheduleModel &schedule,
+                             Operator &op, SystemFacts &facts, std::function<void(const QString &)> reportError)
+    : table_(table), worker_(worker), p_(p), schedule_(schedule), operator_(op), facts_(facts),
+      reportError_(std::move(reportError))
 {}
 
 void LocalRecorder::RecordLocal() { RecordLocal(LocalWriteSelections::FromControls(p_)); }
 
 void LocalRecorder::RecordLocal(const LocalWriteSelections &sent)
 {
-    if (const Status appended = table_.append(LocalRecordRow(p_, sent, facts_.now())); !appended)
-        operator_.showMessage(QStringLiteral("Ошибка записи в БД: ") + appended.error(), QStringLiteral("Ошибка БД"),
-                              BoxIcon::Error);
+    RunInBackground<Status>(
+        worker_, this, [&table = table_, row = LocalRecordRow(p_, sent, facts_.now())] { return table.append(row); },
+        [this](const Status &appended) {
+            if (!appended)
+                operator_.showMessage(QStringLiteral("Ошибка записи в БД: ") + appended.error(),
+                                      QStringLiteral("Ошибка БД"), BoxIcon::Error);
+        });
 }
 
 void LocalRecorder::installPlusButton()
@@ -113,7 +119,13 @@ void LocalRecorder::installPlusButton()
 
 void LocalRecorder::BitBtn1Click()
 {
-    const Result<QVariant> max = table_.maxNumber();
+    RunInBackground<Result<QVariant>>(
+        worker_, this, [&table = table_] { return table.maxNumber(); },
+        [this](const Result<QVariant> &max) { proposeAfter(max); });
+}
+
+void LocalRecorder::proposeAfter(const Result<QVariant> &max)
+{
     if (!max) {
         reportError_(max.error());
         return;

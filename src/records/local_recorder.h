@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QObject>
 #include <QString>
 #include <QVariant>
 
@@ -15,6 +16,7 @@
 
 namespace ordan {
 
+class Background;
 class MeterParameters;
 class Operator;
 class ScheduleModel;
@@ -48,14 +50,20 @@ inline constexpr std::array<const char *, 6> kReadingColumns = {"t_1_c", "t_2_c"
 LocalRow LocalRecordRow(const MeterParameters &p, const LocalWriteSelections &sent, const QDateTime &now,
                         const QLocale &locale = QLocale());
 
-class LocalRecorder final {
+// The append and the "+" button's maximum run on the records' worker: an append may wait for
+// another program's lock on a shared table, and neither the polling nor the window waits with
+// it. Both go through the worker's queue, so "+" reads the table after the rows recorded
+// before it. The start-up read takes no lock and stays on the window's thread.
+class LocalRecorder final : public QObject {
+    Q_OBJECT
 public:
-    // reportError: the station's general error report.
-    LocalRecorder(LocalTable &table, MeterParameters &p, ScheduleModel &schedule, Operator &op, SystemFacts &facts,
-                  std::function<void(const QString &)> reportError);
+    // reportError: the station's general error report. `table` is touched by `worker`'s jobs
+    // and, for reads that take no lock, by the window's thread.
+    LocalRecorder(LocalTable &table, Background &worker, MeterParameters &p, ScheduleModel &schedule, Operator &op,
+                  SystemFacts &facts, std::function<void(const QString &)> reportError);
 
-    // FinishWrite's record in normal mode; runs before ClearMeterData, since it reads the
-    // displayed values. A failure is the operator's box "Ошибка записи в БД: ..." and
+    // FinishWrite's record in normal mode; runs before ClearMeterData, since it takes the
+    // displayed values at once. A failure is the operator's box "Ошибка записи в БД: ..." and
     // nothing else: the row is lost, the caller goes on.
     void RecordLocal();
     void RecordLocal(const LocalWriteSelections &sent);
@@ -70,7 +78,10 @@ public:
     bool LoadRecordDefaults();
 
 private:
+    void proposeAfter(const Result<QVariant> &max);
+
     LocalTable &table_;
+    Background &worker_;
     MeterParameters &p_;
     ScheduleModel &schedule_;
     Operator &operator_;

@@ -29,20 +29,23 @@ void SpoilageModel::ActionSpoilageExecute()
     if (!central_.modes().SqlMode)
         return;
     const int number = p_.SpinEdit_Number.value();
-    const auto meter = FindMeter(central_.db(), number);
-    if (!meter) {
-        central_.report(meter.error());
-        return;
-    }
-    if (!meter->has_value()) {
-        central_.op().showMessage(QStringLiteral("Номер прибора не описан в БД. Установите его."),
-                                  QStringLiteral("Ошибка записи"), BoxIcon::Error);
-        return;
-    }
-    electroId_ = **meter;
-    LabeledEdit1.set(QString::number(number));
-    if (showWindow)
-        showWindow();
+    central_.query<std::optional<int>>([number](SqlSession &db) { return FindMeter(db, number); },
+                                       [this, number](Result<std::optional<int>> meter) {
+                                           if (!meter) {
+                                               central_.report(meter.error());
+                                               return;
+                                           }
+                                           if (!meter->has_value()) {
+                                               central_.op().showMessage(
+                                                   QStringLiteral("Номер прибора не описан в БД. Установите его."),
+                                                   QStringLiteral("Ошибка записи"), BoxIcon::Error);
+                                               return;
+                                           }
+                                           electroId_ = **meter;
+                                           LabeledEdit1.set(QString::number(number));
+                                           if (showWindow)
+                                               showWindow();
+                                       });
 }
 
 void SpoilageModel::FormActivate()
@@ -61,15 +64,23 @@ void SpoilageModel::LabeledEdit2Change()
 
 void SpoilageModel::BitBtn1Click()
 {
-    if (!DefectCodeAcceptable(LabeledEdit2.value()) || !central_.ensureIdentified())
+    if (!DefectCodeAcceptable(LabeledEdit2.value()) || registering_)
         return;
-    const auto registered = RegisterDefect(central_.db(), central_.identity(), electroId_, LabeledEdit2.value());
-    if (!registered) {
-        // The button stays enabled: the operator may try again.
-        central_.report(registered.error());
-        return;
-    }
-    BitBtn1.setEnabled(false);
+    registering_ = true;
+    central_.withStation<int>(
+        [electroId = electroId_, code = LabeledEdit2.value()](SqlSession &db, const StationIdentity &ids) {
+            return RegisterDefect(db, ids, electroId, code);
+        },
+        [this](Result<int> registered) {
+            registering_ = false;
+            if (!registered) {
+                // The button stays enabled: the operator may try again.
+                if (!registered.error().isEmpty())
+                    central_.report(registered.error());
+                return;
+            }
+            BitBtn1.setEnabled(false);
+        });
 }
 
 } // namespace ordan

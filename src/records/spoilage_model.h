@@ -43,6 +43,8 @@ private:
     MeterParameters &p_;
     Action &actionSpoilage_;
     int electroId_ = 0;
+    // A registration is on the database worker: a second click would register the defect twice.
+    bool registering_ = false;
 };
 
 } // namespace ordan

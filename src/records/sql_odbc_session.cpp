@@ -63,13 +63,30 @@ QString ErrorText(const QSqlError &error)
     return text;
 }
 
+// Each server names its lock and statement bounds its own way; SQLite has only the wait
+// for a busy database file, and its statements run locally.
+QStringList BoundStatements(SqlDialect dialect, const SessionBounds &bounds)
+{
+    const QString lock = QString::number(bounds.lockWait.count());
+    const QString limit = QString::number(bounds.statementLimit.count());
+    switch (dialect) {
+    case SqlDialect::PostgreSql:
+        return {QStringLiteral("SET lock_timeout = %1").arg(lock),
+                QStringLiteral("SET statement_timeout = %1").arg(limit)};
+    case SqlDialect::Sqlite: return {QStringLiteral("PRAGMA busy_timeout = %1").arg(lock)};
+    case SqlDialect::SqlServer: break;
+    }
+    return {QStringLiteral("SET LOCK_TIMEOUT %1").arg(lock)};
+}
+
 } // namespace
 
-OdbcSqlSession::OdbcSqlSession(QString dataSource, QString connectionName)
-    : dataSource_(std::move(dataSource)), connectionName_(std::move(connectionName))
+OdbcSqlSession::OdbcSqlSession(QString dataSource, QString connectionName, SessionBounds bounds)
+    : dataSource_(std::move(dataSource)), connectionName_(std::move(connectionName)), bounds_(bounds)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(OdbcDriver, connectionName_);
     db.setDatabaseName(dataSource_);
+    db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(bounds_.login.count()));
 }
 
 OdbcSqlSession::~OdbcSqlSession()
@@ -101,7 +118,19 @@ bool OdbcSqlSession::ensureOpen()
     const QString dbms = DbmsName(db);
     dialect_ = DialectForDbmsName(dbms);
     qCDebug(lcDatabase) << "opened" << dataSource_ << "on" << dbms;
+    applyBounds();
     return true;
+}
+
+// A server that refuses a bound still serves the station; the refusal goes to the log, as the
+// waits then are the server's own defaults.
+void OdbcSqlSession::applyBounds()
+{
+    for (const QString &statement : BoundStatements(*dialect_, bounds_)) {
+        QSqlQuery query(Connection(connectionName_));
+        if (!query.exec(statement))
+            qCWarning(lcDatabase) << "bound refused on" << dataSource_ << statement << ErrorText(query.lastError());
+    }
 }
 
 void OdbcSqlSession::dropIfDead()

@@ -4,7 +4,20 @@
 
 #include <QString>
 
+#include <chrono>
+
 namespace ordan {
+
+// How long one statement may wait for a lock another session holds, and how long it may run
+// at all, before the server gives up with its own error. Both are set on every connection as
+// it opens, so a lock held elsewhere costs the station a bounded wait and an error it can show,
+// never a hang. The lock wait matches the one on Setting.DBF; the statement bound leaves room
+// for a slow network but not for a stuck one.
+struct SessionBounds {
+    std::chrono::milliseconds lockWait{10'000};
+    std::chrono::milliseconds statementLimit{15'000};
+    std::chrono::seconds login{15};
+};
 
 // SqlSession over QtSql's QODBC driver. The data source (an ODBC DSN) supplies server,
 // database and credentials; the connection opens without a prompt on the first statement,
@@ -14,7 +27,7 @@ namespace ordan {
 class OdbcSqlSession final : public SqlSession {
 public:
     explicit OdbcSqlSession(QString dataSource = QStringLiteral("Electrometer"),
-                            QString connectionName = QStringLiteral("Database1"));
+                            QString connectionName = QStringLiteral("Database1"), SessionBounds bounds = {});
     ~OdbcSqlSession() override;
     OdbcSqlSession(const OdbcSqlSession &) = delete;
     OdbcSqlSession &operator=(const OdbcSqlSession &) = delete;
@@ -32,10 +45,12 @@ public:
 
 private:
     bool ensureOpen();
+    void applyBounds();
     void dropIfDead();
 
     QString dataSource_;
     QString connectionName_;
+    SessionBounds bounds_;
     std::optional<SqlDialect> dialect_;
     QString lastError_;
 };

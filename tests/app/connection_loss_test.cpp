@@ -31,7 +31,8 @@ TEST(LostPort, StationDisconnectsItselfAndConnectsAgainWhenTheDeviceIsBack)
         std::vector<bool> connections;
         QObject::connect(&s, &Station::connectionChanged, [&](bool connected) { connections.push_back(connected); });
         s.ActionConnect.execute();
-        ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.ActionSetting().isEnabled(); }, 5000));
+        ASSERT_TRUE(rig.timers.advanceUntil(
+            [&] { return s.ActionSetting().isEnabled() && s.meter().parameters().identityRead; }, 5000));
         if (writing) {
             s.ActionSetting().execute();
             ASSERT_TRUE(s.engine().writePending(WriteKind::Settings));

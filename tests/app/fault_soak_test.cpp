@@ -67,7 +67,9 @@ TEST(FaultSoak, EveryWriteEndsGreenOrRedAndOnlyGreenOnesAreRecorded)
             ++boxesClosed;
             continue;
         }
-        if (writing() || engine.panel().Shape1.value() != Indicator::Hidden || !p.ActionSetting.isEnabled())
+        // A write needs the meter read again after the last one's clear.
+        if (writing() || engine.panel().Shape1.value() != Indicator::Hidden || !p.ActionSetting.isEnabled() ||
+            !p.identityRead)
             continue;
         if (pick(0, 4) == 0) {
             s.schedule().BtnWriteSchedule.execute();

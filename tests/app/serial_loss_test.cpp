@@ -77,7 +77,8 @@ TEST(SerialLoss, OperatorDisconnectInsideAWriteStartsAfresh)
         });
 
         station->ActionConnect.execute();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return station->ActionSetting().isEnabled(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return station->ActionSetting().isEnabled() && station->meter().parameters().identityRead; }, 10000));
         bool disconnected = false;
         auto inClockGap = [&] {
             return engine.writePending(WriteKind::Settings) && ByteAt(engine.request(), 0) == 0x05 &&
@@ -149,6 +150,7 @@ TEST(SerialLoss, FarSideClosedUnderPollingAndUnderAWrite)
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return station->ActionSetting().isEnabled() && engine.sendCount() >= 3; }, 10000));
         if (writing) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return station->meter().parameters().identityRead; }, 10000));
             station->ActionSetting().execute();
             ASSERT_TRUE(QTest::qWaitFor(
                 [&] { return engine.writePending(WriteKind::Settings) && ByteAt(engine.request(), 0) == 0x05; }, 10000))

@@ -25,6 +25,7 @@ struct SerialStationParts {
     MemorySettings settings;
     FakePorts ports;
     XlsExportFiles exportFiles;
+    HeldBackground recordsWorker;
     QTemporaryDir dir;
     QElapsedTimer clock;
 
@@ -36,11 +37,13 @@ struct SerialStationParts {
         ports.names.clear();
     }
     // A station started on `device` at 9600 baud (or `baudIndex` of 1200, 2400, 4800, 9600).
+    // With `db`, its statements run on `worker` (the session must live there).
     std::unique_ptr<Station> start(const QString &device, Line *line = nullptr, LocalTable *table = nullptr,
-                                   int baudIndex = 3)
+                                   int baudIndex = 3, SqlSession *db = nullptr, Background *worker = nullptr)
     {
-        auto station = std::make_unique<Station>(
-            Station::Platform{line ? *line : port, timers, op, facts, settings, ports, exportFiles, dir.path(), table});
+        auto station = std::make_unique<Station>(Station::Platform{line ? *line : port, timers, op, facts, settings,
+                                                                   ports, exportFiles, dir.path(), table, db,
+                                                                   worker ? worker : &recordsWorker});
         station->FormCreate(device);
         station->panel().ComboBaudChange(baudIndex);
         return station;

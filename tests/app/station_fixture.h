@@ -2,6 +2,7 @@
 
 #include "app/settings_store.h"
 #include "app/station.h"
+#include "core/held_background.h"
 #include "core/virtual_timers.h"
 #include "journals/xls_export_files.h"
 #include "link/fake_line.h"
@@ -84,6 +85,10 @@ struct StationRig {
     // Handed to the station that make() builds.
     LocalTable *table = nullptr;
     SqlSession *db = nullptr;
+    // The records' worker: runs each job at once unless a case holds it, or `worker` when a
+    // case brings its own thread.
+    HeldBackground recordsWorker;
+    Background *worker = nullptr;
 
     StationRig()
     {
@@ -93,8 +98,8 @@ struct StationRig {
     }
     Station &make()
     {
-        station = std::make_unique<Station>(
-            Station::Platform{line, timers, op, facts, settings, ports, exportFiles, dir.path(), table, db});
+        station = std::make_unique<Station>(Station::Platform{line, timers, op, facts, settings, ports, exportFiles,
+                                                              dir.path(), table, db, worker ? worker : &recordsWorker});
         return *station;
     }
     Station &start(const QString &extraPort = {})

@@ -283,7 +283,8 @@ TEST(Link, TheEndOfTheWriteIndicatorResetsTheMeterFields)
     StationRig rig;
     Station &s = rig.start();
     s.ActionConnect.execute();
-    ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.ActionSetting().isEnabled(); }, 3000));
+    ASSERT_TRUE(rig.timers.advanceUntil(
+        [&] { return s.ActionSetting().isEnabled() && s.meter().parameters().identityRead; }, 3000));
     ASSERT_TRUE(s.ActionSetting().execute());
     ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.panel().Shape1.value() == Indicator::Green; }, 10000));
     // Polling goes on under the indicator and reads the meter again.

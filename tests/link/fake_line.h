@@ -117,7 +117,8 @@ private:
 };
 
 // A meter at one bus address that echoes its address and answers every request with a
-// valid reply of `payloadFor(code)` (default: version 10.3 for code 0, one zero byte else).
+// valid reply of `payloadFor(code)` (default: version 10.3 for code 0, factory number 0 for
+// code 1, so that the meter counts as read, one zero byte else).
 struct TinyMeter {
     int address = 0;
     qint64 turnaroundMs = 10;
@@ -150,6 +151,8 @@ struct TinyMeter {
         const quint8 code = ByteAt(request, 0);
         if (code == 0x00)
             return AppendCrc(Bytes({0x00, 0x04, 0x03, major}));
+        if (code == 0x01)
+            return AppendCrc(Bytes({0x01, 0x05, 0x00, 0x00, 0x00}));
         return AppendCrc(Bytes({code, 0x03, 0x00}));
     }
 };

@@ -90,7 +90,7 @@ TEST_F(MeterSqlBench, DriftFromTheLastClockSettingAndTheNewAddress)
     panel->hooks.lastClockSet = [&](int serial) {
         ++lookups;
         EXPECT_EQ(serial, 77881);
-        return facts.now().addDays(-10);
+        p().LastClockSet = facts.now().addDays(-10);
     };
     meter.clockPayload = [this] {
         const QDateTime ahead = facts.now().addSecs(5);

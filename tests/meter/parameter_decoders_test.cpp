@@ -90,9 +90,10 @@ TEST(MeterSerialNumberAddress, LookupOfTheLastClockSettingOnlyForANewNumberInDat
     MeterParameters p(SqlModes());
     std::vector<int> asked;
     const QDateTime set(QDate(2026, 11, 28), QTime(10, 0));
+    // The answer comes later in the station; here at once.
     LastClockSetLookup lookup = [&](int n) {
         asked.push_back(n);
-        return set;
+        p.LastClockSet = set;
     };
     DecodeSerialNumber(MakeFrame(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);
     DecodeSerialNumber(MakeFrame(0x01, Bytes({0x39, 0x30, 0x00})), p, lookup);

@@ -35,6 +35,8 @@ struct MeterWriterTest : ::testing::Test {
         timers.advance(100);
         p().DatePicker.edit(QDate(2026, 3, 9));
         p().TimePicker.edit(QTime(7, 5, 9));
+        // As after a poll cycle: the meter's identity is on screen.
+        p().identityRead = true;
         panel->setWriteActionsEnabled(true);
     }
     ~MeterWriterTest() override { host.panel = nullptr; }
@@ -263,9 +265,9 @@ struct MeterSqlWriterTest : MeterWriterTest {
 TEST_F(MeterSqlWriterTest, ClockIsTakenFromTheServerFirst)
 {
     std::vector<QString> calls;
-    panel->hooks.syncClockFromServer = [&] {
+    panel->hooks.prepareSettingsWrite = [&](int, std::function<void(bool)> proceed) {
         calls.push_back(QStringLiteral("sync, queue of ") + QString::number(engine.commands().size()));
-        return Status();
+        proceed(true);
     };
     const auto frames = write();
     EXPECT_EQ(calls, std::vector<QString>{QStringLiteral("sync, queue of 1")});
@@ -275,13 +277,26 @@ TEST_F(MeterSqlWriterTest, ClockIsTakenFromTheServerFirst)
 
 TEST_F(MeterSqlWriterTest, ServerClockFailureQueuesNothing)
 {
-    panel->hooks.syncClockFromServer = []() -> Status { return Fail(QStringLiteral("Нет связи с сервером")); };
+    // The hook has told the operator why (the database's own report) and says no.
+    panel->hooks.prepareSettingsWrite = [](int, std::function<void(bool)> proceed) { proceed(false); };
     EXPECT_TRUE(write().empty());
     EXPECT_FALSE(engine.writePending(WriteKind::Settings));
-    ASSERT_EQ(op.boxes.size(), 1u);
-    EXPECT_EQ(op.boxes[0].text, QStringLiteral("Нет связи с сервером."));
-    EXPECT_EQ(op.boxes[0].caption, QStringLiteral("Программирование ОРДАН-04-3ТГ и Велм 732"));
-    EXPECT_EQ(op.boxes[0].icon, BoxIcon::Error);
+    EXPECT_TRUE(op.boxes.empty());
+}
+
+TEST_F(MeterSqlWriterTest, F12WhileTheServerIsAskedQueuesOneWriteWhenItAnswers)
+{
+    std::function<void(bool)> answer;
+    int asked = 0;
+    panel->hooks.prepareSettingsWrite = [&](int, std::function<void(bool)> proceed) {
+        ++asked;
+        answer = std::move(proceed);
+    };
+    EXPECT_TRUE(write().empty());
+    EXPECT_TRUE(write().empty()) << "a second F12 while waiting adds nothing";
+    EXPECT_EQ(asked, 1);
+    answer(true);
+    EXPECT_TRUE(engine.writePending(WriteKind::Settings));
 }
 
 // On virtual time against a meter that checks its password.

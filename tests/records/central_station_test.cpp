@@ -2,13 +2,16 @@
 // identification, a write, and what the database holds afterwards.
 #include "central_test_db.h"
 
+#include "core/thread_background.h"
 #include "meter/meter_panel.h"
 #include "records/central_record.h"
 #include "sim/meter_state.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -156,7 +159,11 @@ SIM_TEST(WriteIsRecordedAsAnOperationWithItsSettings)
     meter.sync();
     EXPECT_LE(qAbs(meter.state().clock().secsTo(QDateTime(rig.facts.now().date(), rig.facts.now().time(), Qt::UTC))), 2)
         << qPrintable(meter.state().clock().toString(Qt::ISODate));
-    EXPECT_EQ(station().meter().hooks.lastClockSet(kNumber), written);
+    MeterParameters &p = station().meter().parameters();
+    p.SpinEdit_Number.set(kNumber);
+    p.LastClockSet = QDateTime();
+    station().meter().hooks.lastClockSet(kNumber);
+    EXPECT_EQ(p.LastClockSet, written);
 }
 
 SIM_TEST(ConnectionCutBetweenTheInsertsLeavesNothingAndTheStationGoesOn)
@@ -232,6 +239,90 @@ SIM_TEST(FixDbRecordsTheMeterAsItIs)
                        "AND k.version = '10.3'"_s,
                        {test::kPlant}),
               1);
+}
+
+// The station as the program runs it: the statements on a thread of their own, with a short
+// lock bound, while another session keeps the records' tables locked for writing.
+class CentralStationWaiting : public CentralStationSim {
+protected:
+    static constexpr std::chrono::milliseconds kLockBound{1500};
+
+    void SetUp() override
+    {
+        CentralStationSim::SetUp();
+        worker = std::make_unique<ThreadBackground>(u"records"_s);
+        ASSERT_TRUE(worker->runAndWait([this] {
+            waitingSession = std::make_unique<OdbcSqlSession>(u"Electrometer"_s, u"Waiting"_s,
+                                                              SessionBounds{kLockBound, std::chrono::seconds(15)});
+        }));
+        rig.db = waitingSession.get();
+        rig.worker = worker.get();
+    }
+    void TearDown() override
+    {
+        rig.station.reset();
+        EXPECT_TRUE(worker->runAndWait([this] { waitingSession.reset(); }));
+        worker.reset();
+        CentralStationSim::TearDown();
+    }
+
+    // Virtual time runs on, as the station's timers would, while the worker answers in real time.
+    bool runUntil(const std::function<bool()> &done, int realMs = 20000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > realMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            rig.timers.advance(10);
+            QThread::msleep(1);
+        }
+        return true;
+    }
+
+    // Another session holds, until it rolls back, what a recording transaction writes first.
+    void lockForWriting()
+    {
+        OdbcSqlSession &other = db.station();
+        ASSERT_TRUE(other.begin()) << qPrintable(other.lastError());
+        const QString lock = test::BackendDialect() == SqlDialect::PostgreSql
+                                 ? u"LOCK TABLE operation IN SHARE MODE"_s
+                                 : u"UPDATE operation SET plant_id = plant_id WHERE 1 = 0"_s;
+        ASSERT_TRUE(other.exec(lock)) << qPrintable(other.lastError());
+    }
+
+    std::unique_ptr<ThreadBackground> worker;
+    std::unique_ptr<OdbcSqlSession> waitingSession;
+};
+
+using ORDAN_CENTRAL_SUITE(CentralStationWaiting) = CentralStationWaiting;
+
+TEST_F(ORDAN_CENTRAL_SUITE(CentralStationWaiting), ALockHeldLongerThanTheBoundFailsTheRecordWhilePollingGoesOn)
+{
+    Station &s = rig.make();
+    s.FormCreate();
+    s.FormActivate();
+    ASSERT_TRUE(runUntil([&] { return rig.facts.clockSets.size() == 1; }));
+    meter.sync();
+    s.ActionConnect.execute();
+    ASSERT_TRUE(runUntil([&] { return p().SpinEdit_Number.value() == kNumber && s.ActionSetting().isEnabled(); }));
+
+    lockForWriting();
+    ASSERT_TRUE(s.ActionSetting().execute());
+    ASSERT_TRUE(runUntil([&] { return !s.engine().writePending(WriteKind::Settings); }));
+    const size_t before = requests;
+    QElapsedTimer waited;
+    waited.start();
+    ASSERT_TRUE(runUntil([&] { return !rig.op.boxes.empty(); }));
+    EXPECT_GE(waited.elapsed(), kLockBound.count() / 2);
+    // The bound was reached with the link still polling: tens of exchanges in the wait.
+    EXPECT_GT(requests - before, 20u);
+    EXPECT_TRUE(rig.op.boxes[0].text.startsWith(u"Ошибка записи в БД: "_s)) << qPrintable(rig.op.boxes[0].text);
+    EXPECT_TRUE(rig.op.boxes[0].text.contains(u"lock"_s, Qt::CaseInsensitive)) << qPrintable(rig.op.boxes[0].text);
+
+    ASSERT_TRUE(db.station().rollback());
+    EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation WHERE plant_id = ?"_s, {test::kPlant}), 0);
 }
 
 } // namespace

@@ -85,7 +85,8 @@ struct ReportTest : ::testing::Test {
             {{u"c_number"_s, 5}, {u"date_rec"_s, QDate(2026, 12, 9)}, {u"time_rec"_s, u"08:00"_s}},
         };
         station = std::make_unique<Station>(Station::Platform{rig.line, rig.timers, rig.op, rig.facts, rig.settings,
-                                                              rig.ports, rig.exportFiles, rig.dir.path(), &table});
+                                                              rig.ports, rig.exportFiles, rig.dir.path(), &table,
+                                                              nullptr, &rig.recordsWorker});
         station->FormCreate();
     }
     LocalLogView &view() { return *station->localLog(); }

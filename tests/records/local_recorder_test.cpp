@@ -36,11 +36,11 @@ protected:
     LocalRecorderTest()
     {
         path = dir.filePath(S("Setting.DBF"));
-        recorder =
-            std::make_unique<LocalRecorder>(table, p, station.schedule(), rig.op, rig.facts, [this](const QString &e) {
-                reported.push_back(e);
-                station.ReportError(e);
-            });
+        recorder = std::make_unique<LocalRecorder>(table, rig.recordsWorker, p, station.schedule(), rig.op, rig.facts,
+                                                   [this](const QString &e) {
+                                                       reported.push_back(e);
+                                                       station.ReportError(e);
+                                                   });
     }
 
     void createTable()
@@ -152,7 +152,7 @@ TEST_F(LocalRecorderTest, FullDiskShowsTheBoxAndLeavesTheTableAsItWas)
     QString error;
     ASSERT_TRUE(Succeeded(CreateSettingTable(onDisk), error)) << error.toStdString();
     DbfTable full(onDisk);
-    LocalRecorder recorder(full, p, station.schedule(), rig.op, rig.facts, [](const QString &) {});
+    LocalRecorder recorder(full, rig.recordsWorker, p, station.schedule(), rig.op, rig.facts, [](const QString &) {});
     fillControls();
     // Rows up to the end of a page, so the next one needs a page the full disk cannot give.
     int rows = 0;
@@ -672,7 +672,7 @@ TEST(LocalDefaultsMemory, OnlyBitsZeroToThreeOfTheIndicatorCount)
     MeterParameters &p = station.meter().parameters();
     MemoryLocalTable table;
     table.rows.append({{S("date_rec"), QDate(2026, 12, 8)}, {S("indicator"), 0xF2}});
-    LocalRecorder recorder(table, p, station.schedule(), rig.op, rig.facts, [](const QString &) {});
+    LocalRecorder recorder(table, rig.recordsWorker, p, station.schedule(), rig.op, rig.facts, [](const QString &) {});
     EXPECT_TRUE(recorder.LoadRecordDefaults());
     EXPECT_FALSE(p.CheckBox1.value());
     EXPECT_TRUE(p.CheckBox2.value());

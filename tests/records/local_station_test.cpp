@@ -29,6 +29,7 @@ protected:
         // The rig's meter passes every request on to the simulated meter and follows its
         // bus address.
         rig.meter.answer = [this](const QByteArray &request) {
+            ++requests;
             std::optional<QByteArray> reply = meter.Answer(request);
             rig.meter.address = meter.state().busAddress;
             return reply;
@@ -92,6 +93,7 @@ protected:
     DbfTable table{DefaultSettingTablePath(rig.dir.path())};
     Station *station = nullptr;
     LocalLogView *view = nullptr;
+    int requests = 0;
 };
 
 TEST_F(LocalStationSim, TwoWritesWithDifferentSelectionsMakeTwoRows)
@@ -230,6 +232,48 @@ TEST_F(LocalStationSim, ATableSetReadOnlyLosesTheRowAndTheStationGoesOn)
     // ClearMeterData ran after the record, and polling goes on.
     EXPECT_EQ(p().SpinEdit_Number.value(), 0);
     ASSERT_TRUE(rig.timers.advanceUntil([this] { return p().SpinEdit_Number.value() == 77881; }, 30000, 10));
+}
+
+// Another program holds the table: the append waits on the records' worker, the polling goes
+// on, and "+" pressed meanwhile reads the table only after the row is in.
+TEST_F(LocalStationSim, AnAppendThatWaitsLeavesThePollingGoingAndPlusReadsAfterIt)
+{
+    start();
+    connect();
+    rig.recordsWorker.hold();
+    write();
+    ASSERT_TRUE(p().BitBtn1.execute());
+    const int before = requests;
+    rig.timers.advance(5000);
+    EXPECT_GT(requests - before, 20);
+    EXPECT_EQ(rig.recordsWorker.waiting(), 2u);
+    QString error;
+    EXPECT_EQ(Noted(table.rowCount(), error), 0);
+
+    rig.recordsWorker.release();
+    EXPECT_EQ(Noted(table.rowCount(), error), 1);
+    EXPECT_EQ(p().SpinEdit_Number.value(), 77882);
+    EXPECT_TRUE(rig.op.boxes.empty());
+}
+
+// Straight after the 2 s clear the fields a record needs are empty: the write is refused
+// until the meter has been read again.
+TEST_F(LocalStationSim, F12StraightAfterTheClearIsRefusedUntilTheMeterIsReadAgain)
+{
+    start();
+    connect();
+    write();
+    ASSERT_EQ(p().SpinEdit_Number.value(), 0);
+    EXPECT_FALSE(p().ActionSetting.execute() && engine().writePending(WriteKind::Settings));
+    ASSERT_EQ(rig.op.boxes.size(), 1u);
+    EXPECT_EQ(rig.op.boxes[0].text, S("Данные прибора ещё не прочитаны. Повторите запись."));
+    settle();
+    rig.op.boxes.clear();
+    write();
+    QString error;
+    EXPECT_EQ(Noted(table.rowCount(), error), 2);
+    for (const auto &record : records())
+        EXPECT_EQ(record.toObject()[S("c_number")].toDouble(), 77881);
 }
 
 TEST_F(LocalStationSim, StartWithoutTheTableIsTheGeneralErrorReport)

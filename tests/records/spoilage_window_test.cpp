@@ -58,8 +58,9 @@ struct SpoilageWindowTest : ::testing::Test {
         QFile marker(QDir(rig.dir.path()).filePath(u"SettingSql.velm"_s));
         ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
         Station &s = rig.make();
-        central = std::make_unique<CentralRecorder>(CentralRecorder::Parts{
-            db, s.meter().parameters(), s.meter().hooks, s.schedule(), s.ActionFixDb, s.op(), s.facts(), s.modes()});
+        central = std::make_unique<CentralRecorder>(
+            CentralRecorder::Parts{db, rig.recordsWorker, s.meter().parameters(), s.meter().hooks, s.schedule(),
+                                   s.ActionFixDb, s.op(), s.facts(), s.modes()});
         model = std::make_unique<SpoilageModel>(*central, s.meter().parameters(), s.ActionSpoilage);
         main = std::make_unique<QWidget>();
         window = new SpoilageWindow(*model, main.get());
