@@ -168,7 +168,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     NoFiles files;
     JournalExport exporter(op, facts, files);
-    Check(exporter.exportTo(QStringLiteral("/nowhere/journal.xls"), consumptionTable,
-                            JournalTitle(QStringLiteral("Журнал потребления "), setup)));
+    Check(exporter
+              .exportTo(QStringLiteral("/nowhere/journal.xls"), consumptionTable,
+                        JournalTitle(QStringLiteral("Журнал потребления "), setup))
+              .ok());
     return 0;
 }

@@ -11,15 +11,15 @@ namespace ordan::fuzz {
 class NoFiles final : public ExportFiles {
 public:
     bool exists(const QString &) const override { return false; }
-    bool remove(const QString &) override { return true; }
-    bool createBlank(const QString &) override { return true; }
-    bool open(const QString &) override { return true; }
+    Status remove(const QString &) override { return {}; }
+    Status createBlank(const QString &) override { return {}; }
+    Status open(const QString &) override { return {}; }
     bool setText(int row, int column, const QString &) override { return row >= 1 && column >= 1; }
     bool setNumber(int row, int column, double number) override
     {
         return row >= 1 && column >= 1 && std::isfinite(number);
     }
-    bool save(const QString &) override { return true; }
+    Status save(const QString &) override { return {}; }
     void close() override {}
 };
 

@@ -57,8 +57,11 @@ const QString &JournalExport::FailureText()
     return text;
 }
 
-JournalExport::JournalExport(Operator &op, SystemFacts &facts, ExportFiles &files)
-    : operator_(op), facts_(facts), files_(files)
+QString JournalExport::ReportText(const QString &reason) { return u"Файл не записан: "_s + reason; }
+
+JournalExport::JournalExport(Operator &op, SystemFacts &facts, ExportFiles &files,
+                             std::function<void(const QString &)> report)
+    : operator_(op), facts_(facts), files_(files), report_(std::move(report))
 {}
 
 JournalExport::~JournalExport() = default;
@@ -97,7 +100,8 @@ void JournalExport::Export(TypedExportTable table, QString title)
                              [this, alive, table = std::move(table), title = std::move(title)](const QString &file) {
                                  if (alive.expired() || file.isEmpty())
                                      return;
-                                 exportTo(file, table, title);
+                                 // A failure has been shown and reported by now.
+                                 static_cast<void>(exportTo(file, table, title));
                              });
 }
 
@@ -107,51 +111,55 @@ void JournalExport::SaveFile(const QString &filter, const QString &defaultSuffix
     operator_.chooseSaveFile(filter, defaultSuffix, [this, alive, bytes = std::move(bytes)](const QString &file) {
         if (alive.expired() || file.isEmpty())
             return;
-        saveTo(file, bytes);
+        static_cast<void>(saveTo(file, bytes)); // shown and reported by now
     });
 }
 
-bool JournalExport::saveTo(const QString &chosen, const QByteArray &bytes)
+Status JournalExport::saveTo(const QString &chosen, const QByteArray &bytes)
 {
-    if (files_.writeFile(chosen, bytes))
-        return true;
-    fail();
-    return false;
+    if (const Status written = files_.writeFile(chosen, bytes); !written)
+        return fail(written);
+    return {};
 }
 
-bool JournalExport::exportTo(const QString &chosen, const ExportTable &table, const QString &title)
+Status JournalExport::exportTo(const QString &chosen, const ExportTable &table, const QString &title)
 {
     return exportTo(chosen, TypedCells(table), title);
 }
 
-bool JournalExport::exportTo(const QString &chosen, const TypedExportTable &table, const QString &title)
+Status JournalExport::exportTo(const QString &chosen, const TypedExportTable &table, const QString &title)
+{
+    if (const Status written = writeWorkbook(chosen, table, title); !written)
+        return fail(written);
+    facts_.openWithShell(QUrl::fromLocalFile(chosen));
+    return {};
+}
+
+Status JournalExport::writeWorkbook(const QString &chosen, const TypedExportTable &table, const QString &title)
 {
     const auto temporary = TemporaryWorkbookName(ExportDirectoryOf(chosen), chosen,
                                                  [this](const QString &path) { return files_.exists(path); });
-    if (!temporary) {
-        fail();
-        return false;
-    }
-    if (!write(chosen, *temporary, table, title)) {
+    if (!temporary)
+        return Fail(u"все временные имена от 1new.xls до %1new.xls заняты"_s.arg(kMaxTemporaryNames));
+    if (const Status written = write(chosen, *temporary, table, title); !written) {
         files_.close();
-        files_.remove(*temporary);
-        fail();
-        return false;
+        if (!files_.exists(*temporary))
+            return written;
+        if (const Status removed = files_.remove(*temporary); !removed)
+            return Fail(written.error() + u"; "_s + removed.error());
+        return written;
     }
     files_.close();
-    if (!files_.remove(*temporary)) {
-        fail();
-        return false;
-    }
-    facts_.openWithShell(QUrl::fromLocalFile(chosen));
-    return true;
+    return files_.remove(*temporary);
 }
 
-bool JournalExport::write(const QString &chosen, const QString &temporary, const TypedExportTable &table,
-                          const QString &title)
+Status JournalExport::write(const QString &chosen, const QString &temporary, const TypedExportTable &table,
+                            const QString &title)
 {
-    if (!files_.createBlank(temporary) || !files_.open(temporary))
-        return false;
+    if (const Status created = files_.createBlank(temporary); !created)
+        return created;
+    if (const Status opened = files_.open(temporary); !opened)
+        return opened;
     qsizetype columns = 0;
     for (const QList<ExportCell> &row : table)
         columns = std::max(columns, row.size());
@@ -178,6 +186,12 @@ bool JournalExport::write(const QString &chosen, const QString &temporary, const
     return files_.save(chosen);
 }
 
-void JournalExport::fail() { operator_.showMessage(FailureText(), u"Warning"_s, BoxIcon::Warning); }
+Status JournalExport::fail(const Status &failed)
+{
+    if (report_)
+        report_(ReportText(failed.error()));
+    operator_.showMessage(FailureText(), u"Warning"_s, BoxIcon::Warning);
+    return failed;
+}
 
 } // namespace ordan

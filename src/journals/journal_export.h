@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QList>
@@ -25,23 +27,24 @@ using ExportCell = std::variant<std::monostate, QString, double, QDate>;
 using TypedExportTable = QList<QList<ExportCell>>;
 
 // What the export needs of the file system and of the spreadsheet writer. Rows and columns
-// count from 1, as in the spreadsheet; cells go to the first sheet of the open workbook.
+// count from 1, as in the spreadsheet; cells go to the first sheet of the open workbook. A
+// failure of a file names the file, the step that failed and the system's reason.
 class ExportFiles {
 public:
     virtual ~ExportFiles() = default;
     virtual bool exists(const QString &path) const = 0;
-    virtual bool remove(const QString &path) = 0;
-    virtual bool createBlank(const QString &path) = 0;
-    virtual bool open(const QString &path) = 0;
+    virtual Status remove(const QString &path) = 0;
+    virtual Status createBlank(const QString &path) = 0;
+    virtual Status open(const QString &path) = 0;
     virtual bool setText(int row, int column, const QString &text) = 0;
     virtual bool setNumber(int row, int column, double number) = 0;
     // A date the spreadsheet shows in its date format; a writer without dates stores nothing.
     virtual bool setDate(int, int, const QDate &) { return false; }
-    virtual bool save(const QString &path) = 0;
+    virtual Status save(const QString &path) = 0;
     virtual void close() = 0;
     // Writes a whole file of other kinds (a text, a picture) so that a failure leaves any
-    // previous file as it was; false when it could not be written.
-    virtual bool writeFile(const QString &, const QByteArray &) { return false; }
+    // previous file as it was.
+    virtual Status writeFile(const QString &, const QByteArray &) { return Fail(QStringLiteral("не поддерживается")); }
 };
 
 // "Годовой журнал " and the like, followed by "Счетчик № <n>, " for a meter that has a number.
@@ -63,12 +66,17 @@ std::optional<QString> TemporaryWorkbookName(const QString &directory, const QSt
 std::optional<double> ExportCellNumber(const QString &text, const QLocale &locale = QLocale());
 
 // The export of a journal to an Excel 97 file the operator chooses, opened afterwards with
-// the application the system associates with it.
+// the application the system associates with it. A failure shows the export's warning box
+// and hands its reason (file, step, the system's words) to `report`, the exchange log in the
+// program: the box has no place for it.
 class JournalExport final {
 public:
     static const QString &FailureText();
+    // "Файл не записан: <reason>", the line `report` gets.
+    static QString ReportText(const QString &reason);
 
-    JournalExport(Operator &op, SystemFacts &facts, ExportFiles &files);
+    JournalExport(Operator &op, SystemFacts &facts, ExportFiles &files,
+                  std::function<void(const QString &)> report = {});
     ~JournalExport();
     JournalExport(const JournalExport &) = delete;
     JournalExport &operator=(const JournalExport &) = delete;
@@ -79,23 +87,25 @@ public:
     // The same for a table whose cells carry their kind; empty cells are left out.
     void Export(TypedExportTable table, QString title);
 
-    // Writes the workbook to `chosen` and opens it; on failure the warning box, and no
-    // temporary workbook is left behind. True when the file was written.
-    bool exportTo(const QString &chosen, const ExportTable &table, const QString &title);
-    bool exportTo(const QString &chosen, const TypedExportTable &table, const QString &title);
+    // Writes the workbook to `chosen` and opens it; on failure the warning box and the
+    // report, and no temporary workbook is left behind.
+    Status exportTo(const QString &chosen, const ExportTable &table, const QString &title);
+    Status exportTo(const QString &chosen, const TypedExportTable &table, const QString &title);
 
     // Asks for a file (filter "name|*.ext") and writes `bytes` to it, taken at the click; on
-    // failure the export's warning box. Cancelling does nothing.
+    // failure the export's warning box and the report. Cancelling does nothing.
     void SaveFile(const QString &filter, const QString &defaultSuffix, QByteArray bytes);
-    bool saveTo(const QString &chosen, const QByteArray &bytes);
+    Status saveTo(const QString &chosen, const QByteArray &bytes);
 
 private:
-    bool write(const QString &chosen, const QString &temporary, const TypedExportTable &table, const QString &title);
-    void fail();
+    Status writeWorkbook(const QString &chosen, const TypedExportTable &table, const QString &title);
+    Status write(const QString &chosen, const QString &temporary, const TypedExportTable &table, const QString &title);
+    Status fail(const Status &failed);
 
     Operator &operator_;
     SystemFacts &facts_;
     ExportFiles &files_;
+    std::function<void(const QString &)> report_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 

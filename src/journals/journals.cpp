@@ -1,12 +1,15 @@
 #include "journals/journals.h"
 
+#include "link/engine.h"
+
 namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
 
 Journals::Journals(Engine &engine, Operator &op, SystemFacts &facts, ExportFiles &files,
                    std::function<int()> serialNumber, QObject *parent)
-    : QObject(parent), serialNumber_(std::move(serialNumber)), export_(op, facts, files), annual_(engine, this),
+    : QObject(parent), serialNumber_(std::move(serialNumber)),
+      export_(op, facts, files, [&engine](const QString &line) { engine.log().message(line); }), annual_(engine, this),
       consumption_(engine, facts, this)
 {
     annual_.BtnJournal.setHandler([this] { BtnJournalClick(); });

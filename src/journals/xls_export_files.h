@@ -9,15 +9,15 @@ namespace ordan {
 class XlsExportFiles final : public ExportFiles {
 public:
     bool exists(const QString &path) const override;
-    bool remove(const QString &path) override;
-    bool createBlank(const QString &path) override;
-    bool open(const QString &path) override;
+    Status remove(const QString &path) override;
+    Status createBlank(const QString &path) override;
+    Status open(const QString &path) override;
     bool setText(int row, int column, const QString &text) override;
     bool setNumber(int row, int column, double number) override;
     bool setDate(int row, int column, const QDate &date) override;
-    bool save(const QString &path) override;
+    Status save(const QString &path) override;
     void close() override;
-    bool writeFile(const QString &path, const QByteArray &bytes) override;
+    Status writeFile(const QString &path, const QByteArray &bytes) override;
 
 private:
     XlsWorkbook book_;

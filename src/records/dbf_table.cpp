@@ -64,6 +64,14 @@ bool WriteAt(QFile &file, qint64 offset, const char *data, qint64 size)
     return true;
 }
 
+// Writes at `offset` and forces it to disk; the failure names the step and the system's reason.
+Status WriteDurably(QFile &file, qint64 offset, const QByteArray &bytes)
+{
+    if (!WriteAt(file, offset, bytes.constData(), bytes.size()))
+        return Fail(DiskStepFailure(DiskStep::Write, FileError(file)));
+    return SyncToDisk(file);
+}
+
 // The header of an open file and how many of its counted records are really there.
 struct Opened {
     dbf::Header header;
@@ -180,6 +188,40 @@ void ForgetUnwrittenZeros(const dbf::Header &h, LocalRow &row)
         row.insert(indicator, QVariant());
 }
 
+// The record with a trailing end-of-file mark; its flag stays an end-of-file mark until the
+// whole record is on disk, so no reader ever sees half a record.
+Result<QByteArray> EncodeRecord(const dbf::Header &h, const LocalRow &values)
+{
+    QByteArray record(h.recordLength + 1, ' ');
+    record[0] = dbf::kEndOfFile;
+    record[h.recordLength] = dbf::kEndOfFile;
+    for (const dbf::Field &f : h.fields)
+        dbf::EncodeBlank(h, f, record.data() + f.offset);
+    for (const dbf::Field &f : h.fields)
+        dbf::SetNullFlag(h, f, record.data(), true);
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        const int index = h.indexOf(it.key());
+        if (index < 0) {
+            if (IsNullValue(it.value()))
+                continue;
+            return Fail(QStringLiteral("в таблице нет столбца %1").arg(it.key().toLower()));
+        }
+        QVariant value = it.value();
+        if (const SettingColumn *c = FindSettingColumn(it.key())) {
+            const auto presented = PresentValue(c->type, value);
+            if (!presented)
+                return Fail(
+                    QStringLiteral("значение %1 не подходит для столбца %2").arg(value.toString(), ColumnName(*c)));
+            value = *presented;
+        }
+        const dbf::Field &f = h.fields[index];
+        if (const Status encoded = dbf::EncodeField(h, f, value, record.data() + f.offset); !encoded)
+            return encoded.failure();
+        dbf::SetNullFlag(h, f, record.data(), IsNullValue(value));
+    }
+    return record;
+}
+
 bool HasWritePermission(const QFileInfo &info)
 {
     // The mode bits only: WriteUser asks the system, which lets an administrator write anyway.
@@ -280,50 +322,33 @@ Status DbfTable::append(const LocalRow &values)
     if (opened->records == std::numeric_limits<quint32>::max())
         return fail(QStringLiteral("таблица заполнена"));
 
-    // The record with a trailing end-of-file mark; its flag stays an end-of-file mark
-    // until the whole record is on disk, so no reader ever sees half a record.
-    QByteArray record(h.recordLength + 1, ' ');
-    record[0] = dbf::kEndOfFile;
-    record[h.recordLength] = dbf::kEndOfFile;
-    for (const dbf::Field &f : h.fields)
-        dbf::EncodeBlank(h, f, record.data() + f.offset);
-    for (const dbf::Field &f : h.fields)
-        dbf::SetNullFlag(h, f, record.data(), true);
-    for (auto it = values.cbegin(); it != values.cend(); ++it) {
-        const int index = h.indexOf(it.key());
-        if (index < 0) {
-            if (IsNullValue(it.value()))
-                continue;
-            return fail(QStringLiteral("в таблице нет столбца %1").arg(it.key().toLower()));
-        }
-        QVariant value = it.value();
-        if (const SettingColumn *c = FindSettingColumn(it.key())) {
-            const auto presented = PresentValue(c->type, value);
-            if (!presented)
-                return fail(
-                    QStringLiteral("значение %1 не подходит для столбца %2").arg(value.toString(), ColumnName(*c)));
-            value = *presented;
-        }
-        const dbf::Field &f = h.fields[index];
-        if (const Status encoded = dbf::EncodeField(h, f, value, record.data() + f.offset); !encoded)
-            return fail(encoded.error());
-        dbf::SetNullFlag(h, f, record.data(), IsNullValue(value));
-    }
+    const auto record = EncodeRecord(h, values);
+    if (!record)
+        return fail(record.error());
 
     const qint64 offset = h.headerLength + qint64(opened->records) * h.recordLength;
-    auto writeFailed = [&] { return fail(QStringLiteral("ошибка записи (%1)").arg(FileError(file))); };
-    if (!WriteAt(file, offset, record.constData(), record.size()) || !SyncToDisk(file))
-        return writeFailed();
+    if (const Status written = WriteDurably(file, offset, *record); !written)
+        return fail(written.error());
     if (stageHook_)
         stageHook_(AppendStage::RecordWritten);
-    const char active = dbf::kActive;
-    if (!WriteAt(file, offset, &active, 1) || !SyncToDisk(file))
-        return writeFailed();
+    // From here a failure takes the row back: it is reported lost, and the system's cache
+    // may still show what never reached the disk, so no reader may see it.
+    const auto lost = [&](const Status &failed, const QByteArray &header) {
+        if ((!header.isEmpty() && !WriteDurably(file, 1, header)) ||
+            !WriteDurably(file, offset, QByteArray(1, dbf::kEndOfFile)))
+            qCWarning(lcLocalTable) << path_ << "the lost row could not be taken back";
+        return fail(failed.error());
+    };
+    if (const Status written = WriteDurably(file, offset, QByteArray(1, dbf::kActive)); !written)
+        return lost(written, {});
     if (stageHook_)
         stageHook_(AppendStage::RecordActive);
     const QByteArray update = dbf::HeaderUpdate(QDate::currentDate(), opened->records + 1);
-    if (!WriteAt(file, 1, update.constData(), update.size()) || !SyncToDisk(file))
-        return writeFailed();
+    QByteArray previous(update.size(), '\0');
+    if (!ReadExactly(file, 1, previous.data(), previous.size()))
+        return lost(Fail(QStringLiteral("ошибка чтения (%1)").arg(FileError(file))), {});
+    if (const Status written = WriteDurably(file, 1, update); !written)
+        return lost(written, previous);
     if (stageHook_)
         stageHook_(AppendStage::HeaderCounted);
     return {};
@@ -376,18 +401,17 @@ Status DbfTable::Create(const QString &path, const QList<dbf::FieldSpec> &fields
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         return table.fail(QStringLiteral("не удаётся создать файл (%1)").arg(FileError(file)));
-    if (!WriteAt(file, 0, bytes->constData(), bytes->size()) || !SyncToDisk(file)) {
-        const Failure failed = table.fail(QStringLiteral("ошибка записи (%1)").arg(FileError(file)));
-        file.close();
-        file.remove();
-        return failed;
-    }
+    Status done = WriteDurably(file, 0, *bytes);
     // A network share may report a lost write only when the file is closed.
     file.close();
-    if (file.error() != QFileDevice::NoError) {
-        const Failure failed = table.fail(QStringLiteral("ошибка записи (%1)").arg(FileError(file)));
+    if (done && file.error() != QFileDevice::NoError)
+        done = Fail(DiskStepFailure(DiskStep::Write, FileError(file)));
+    // A new file's name lasts through a power cut only once its folder is on disk.
+    if (done)
+        done = SyncFolderOf(path);
+    if (!done) {
         file.remove();
-        return failed;
+        return table.fail(done.error());
     }
     return {};
 }

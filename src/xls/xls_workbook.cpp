@@ -1,6 +1,7 @@
 #include "xls/xls_workbook.h"
 
 #include "core/sync_to_disk.h"
+#include "core/system_error_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,11 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(Q_OS_UNIX)
-#include <fcntl.h>
-#include <unistd.h>
-#elif defined(Q_OS_WIN)
-#include <io.h>
+#if defined(Q_OS_WIN)
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -40,6 +37,7 @@ Failure Logged(const QString &text)
 }
 
 // Renames `from` over `to` in one step; the old `to` stays until the new one is in place.
+// The failure is the system's reason.
 Status ReplaceFile(const QString &from, const QString &to)
 {
 #if defined(Q_OS_WIN)
@@ -47,21 +45,46 @@ Status ReplaceFile(const QString &from, const QString &to)
                       reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return {};
-    return Fail(QStringLiteral("rename failed (error %1)").arg(::GetLastError()));
+    return Fail(QStringLiteral("ошибка %1").arg(::GetLastError()));
 #else
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        return Fail(QStringLiteral("rename failed (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
-#if defined(Q_OS_UNIX)
-    // The rename itself must reach the disk too, or a power cut may bring the old name back.
-    const QString dir = QFileInfo(to).absolutePath();
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#endif
+        return Fail(QString::fromLocal8Bit(std::strerror(errno)));
     return {};
 #endif
+}
+
+// Creates a temporary file beside `path` that no one else has.
+Status CreateTemporary(QFile &file, const QString &path)
+{
+    constexpr int kMaxTemporaries = 100;
+    for (int n = 1; n <= kMaxTemporaries; ++n) {
+        file.setFileName(path + QStringLiteral(".%1.tmp").arg(n));
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return {};
+        if (!QFileInfo::exists(file.fileName()))
+            return Fail(QStringLiteral("не удаётся создать %1: %2")
+                            .arg(QDir::toNativeSeparators(file.fileName()), SystemErrorText(file.errorString())));
+    }
+    return Fail(QStringLiteral("все временные имена заняты"));
+}
+
+// Writes, forces to disk and closes the open temporary file; the failure names the step.
+Status WriteDurably(QFile &file, const QByteArray &bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            return Fail(DiskStepFailure(DiskStep::Write, SystemErrorText(file.errorString())));
+        done += n;
+    }
+    if (const Status synced = SyncToDisk(file); !synced)
+        return synced;
+    // A network share may report a lost write only when the file is closed.
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return Fail(DiskStepFailure(DiskStep::Write, SystemErrorText(file.errorString())));
+    return {};
 }
 
 } // namespace
@@ -69,45 +92,29 @@ Status ReplaceFile(const QString &from, const QString &to)
 Status WriteFileAtomically(const QString &path, const QByteArray &bytes)
 {
     if (path.isEmpty())
-        return Logged(QStringLiteral("no file name given"));
+        return Logged(QStringLiteral("не указано имя файла"));
+    const auto failed = [&path](const QString &why) {
+        return Logged(QDir::toNativeSeparators(path) + QStringLiteral(": ") + why);
+    };
     // Written unbuffered and checked write by write, then forced to disk and renamed over the
     // target: a full disk shows up at the write that hits it, never as a short file that a
     // buffered commit (QSaveFile on Qt 6.4) reports as written.
     QFile file;
-    for (int n = 1;; ++n) {
-        if (n > 100)
-            return Logged(QStringLiteral("cannot create a temporary file beside %1").arg(path));
-        file.setFileName(path + QStringLiteral(".%1.tmp").arg(n));
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-            break;
-        if (!QFileInfo::exists(file.fileName()))
-            return Logged(QStringLiteral("cannot create %1: %2").arg(file.fileName(), file.errorString()));
-    }
+    if (const Status created = CreateTemporary(file, path); !created)
+        return failed(DiskStepFailure(DiskStep::Write, created.error()));
     const QString temporary = file.fileName();
-    auto abandon = [&](const QString &what) {
-        const QString why = file.errorString();
+    if (const Status written = WriteDurably(file, bytes); !written) {
         file.close();
         QFile::remove(temporary);
-        return Logged(QStringLiteral("cannot write %1: %2 (%3)").arg(path, what, why));
-    };
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0)
-            return abandon(QStringLiteral("write failed after %1 of %2 bytes").arg(done).arg(bytes.size()));
-        done += n;
-    }
-    if (!SyncToDisk(file))
-        return abandon(QStringLiteral("flush failed"));
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        QFile::remove(temporary);
-        return Logged(QStringLiteral("cannot write %1: close failed (%2)").arg(path, file.errorString()));
+        return failed(written.error());
     }
     if (const Status replaced = ReplaceFile(temporary, path); !replaced) {
         QFile::remove(temporary);
-        return Logged(QStringLiteral("cannot write %1: %2").arg(path, replaced.error()));
+        return failed(DiskStepFailure(DiskStep::Rename, replaced.error()));
     }
+    // The rename itself must reach the disk too, or a power cut may bring the old file back.
+    if (const Status synced = SyncFolderOf(path); !synced)
+        return failed(synced.error());
     return {};
 }
 
@@ -118,13 +125,14 @@ Status XlsWorkbook::open(const QString &path)
     close();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Logged(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+        return Logged(QStringLiteral("%1: не удаётся открыть (%2)")
+                          .arg(QDir::toNativeSeparators(path), SystemErrorText(file.errorString())));
     if (file.size() > kMaxFileSize)
-        return Logged(QStringLiteral("%1 is too large for a workbook").arg(path));
+        return Logged(QStringLiteral("%1: файл слишком велик для книги").arg(QDir::toNativeSeparators(path)));
     const QByteArray bytes = file.readAll();
     auto book = ParseXlsFile(bytes);
     if (!book)
-        return Logged(QStringLiteral("cannot read %1: %2").arg(path, book.error()));
+        return Logged(QStringLiteral("%1: книга не читается (%2)").arg(QDir::toNativeSeparators(path), book.error()));
     book_ = std::move(book).value();
     return {};
 }
@@ -163,7 +171,7 @@ bool XlsWorkbook::setCell(int row, int column, const QDate &date)
 Status XlsWorkbook::save(const QString &path) const
 {
     if (!book_)
-        return Logged(QStringLiteral("no workbook is open"));
+        return Logged(QStringLiteral("книга не открыта"));
     return WriteFileAtomically(path, BuildXlsFile(*book_));
 }
 

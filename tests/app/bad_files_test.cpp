@@ -6,6 +6,7 @@
 #include "app/station_app.h"
 #include "journals/journals.h"
 #include "link/engine.h"
+#include "link/port_list.h"
 #include "meter/meter_panel.h"
 #include "records/local_create_command.h"
 #include "records/setting_table.h"
@@ -164,6 +165,18 @@ TEST_F(BadFiles, NonWritableExportDirectory)
     QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_TRUE(QDir(locked.path()).isEmpty()) << "no temporary workbook is left behind";
     EXPECT_TRUE(polls());
+}
+
+TEST_F(BadFiles, EachCommandLineSpeedIsTheOneTheStationStartsWith)
+{
+    withHelpFile();
+    withSettingTable();
+    for (const int baud : kBaudRates) {
+        CommandLine options;
+        options.baud = baud;
+        app = std::make_unique<StationApp>(options, dir.path());
+        EXPECT_EQ(station().panel().baud(), baud);
+    }
 }
 
 TEST_F(BadFiles, UnreachableDatabaseAtStart)

@@ -3,12 +3,14 @@
 // previous file as it was.
 #include "journals/journal_export.h"
 #include "station_fixture.h"
+#include "support/failing_sync.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 #include <sys/resource.h>
 
 namespace ordan::test {
@@ -73,6 +75,20 @@ TEST_F(LogSaveTest, FileHoldsTheConnectionAndEveryLineSinceConnectingPastThePage
     EXPECT_EQ(body[0].left(12), rig.facts.base.addMSecs(150).time().toString(u"hh:mm:ss.zzz"_s));
 }
 
+TEST_F(LogSaveTest, HeaderNamesTheConnectionsSpeedAfterADisconnectAndAnotherChoice)
+{
+    Station &s = connectEngineering();
+    ASSERT_TRUE(rig.timers.advanceUntil([&] { return s.engine().log().history().size() > 8; }, 60000));
+    s.ActionDisconnect.execute();
+    s.panel().ComboBaudChange(0); // 1200, chosen after the session
+    const QString path = rig.dir.filePath(u"protocol.txt"_s);
+    rig.op.nextSaveFile = path;
+    s.engine().log().ActionSaveLog.execute();
+    const QStringList lines = QString::fromUtf8(read(path)).split(u'\n');
+    ASSERT_GT(lines.size(), 2);
+    EXPECT_EQ(lines[1], u"Скорость: 9600"_s);
+}
+
 TEST_F(LogSaveTest, FailedWriteIsToldAndThePreviousFileSurvives)
 {
     Station &s = connectEngineering();
@@ -88,16 +104,22 @@ TEST_F(LogSaveTest, FailedWriteIsToldAndThePreviousFileSurvives)
         const char *what;
         QString chosen;
         bool fileLimit;
+        std::optional<DiskStep> failingSync = {}; // written, but its flush or folder sync fails
     };
     const Case cases[] = {
         {"no such folder", rig.dir.filePath(u"missing/protocol.txt"_s), false},
         {"a folder of that name", rig.dir.path(), false},
         // Writes beyond 1 KB fail, as on a full disk: the flush at the end must be checked.
         {"the disk fills up", path, true},
+        {"the flush fails", path, false, DiskStep::Flush},
+        {"the folder sync fails", path, false, DiskStep::FolderSync},
     };
     for (const Case &c : cases) {
         rig.op.boxes.clear();
         rig.op.nextSaveFile = c.chosen;
+        std::optional<FailingSync> failing;
+        if (c.failingSync)
+            failing.emplace(*c.failingSync, u"protocol.txt"_s);
         rlimit old{};
         if (c.fileLimit) {
             std::signal(SIGXFSZ, SIG_IGN);
@@ -112,7 +134,16 @@ TEST_F(LogSaveTest, FailedWriteIsToldAndThePreviousFileSurvives)
         }
         ASSERT_EQ(rig.op.boxes.size(), 1u) << c.what << " " << QFileInfo(path).size();
         EXPECT_EQ(rig.op.boxes[0].text, JournalExport::FailureText()) << c.what;
-        EXPECT_EQ(read(path), "previous log\n") << c.what;
+        // The exchange log tells which step failed and why.
+        const QString told = s.engine().log().history().back().line;
+        EXPECT_TRUE(told.startsWith(JournalExport::ReportText(QString()))) << told.toStdString();
+        if (c.failingSync) {
+            EXPECT_EQ(told, JournalExport::ReportText(path + u": "_s + FailingSync::StepText(*c.failingSync)));
+        }
+        // Only the folder sync comes after the rename: the file is then the new one.
+        if (c.failingSync != DiskStep::FolderSync) {
+            EXPECT_EQ(read(path), "previous log\n") << c.what;
+        }
     }
     EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{u"protocol.txt"_s})
         << "no temporary file left behind";

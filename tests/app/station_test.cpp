@@ -338,6 +338,13 @@ TEST(CommandLine, Options)
     EXPECT_EQ(ok.baud, 9600);
     EXPECT_EQ(ok.address, 7);
     EXPECT_TRUE(ok.connect);
+    EXPECT_EQ(ParseCommandLine({QStringLiteral("x"), QStringLiteral("--baud"), QStringLiteral("1200")}).baud, 1200);
+    // The table's path is optional: an option after it is no path.
+    const auto create =
+        ParseCommandLine({QStringLiteral("x"), QStringLiteral("--create-setting-table"), QStringLiteral("--connect")});
+    EXPECT_TRUE(create.error.isEmpty());
+    EXPECT_EQ(create.createSettingTable, QString());
+    EXPECT_TRUE(create.connect);
     for (const QStringList &bad : {QStringList{QStringLiteral("x"), QStringLiteral("--baud"), QStringLiteral("300")},
                                    QStringList{QStringLiteral("x"), QStringLiteral("--address"), QStringLiteral("256")},
                                    QStringList{QStringLiteral("x"), QStringLiteral("--port")},

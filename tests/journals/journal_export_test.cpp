@@ -21,26 +21,26 @@ struct RecordingFiles final : ExportFiles {
         std::variant<QString, double> value;
     };
     bool exists(const QString &path) const override { return files.count(path) > 0; }
-    bool remove(const QString &path) override
+    Status remove(const QString &path) override
     {
         calls.push_back(u"remove "_s + path);
-        if (failRemove.count(path))
-            return false;
-        return files.erase(path) > 0;
+        if (failRemove.count(path) || files.erase(path) == 0)
+            return Fail(path + u": not removed"_s);
+        return {};
     }
-    bool createBlank(const QString &path) override
+    Status createBlank(const QString &path) override
     {
         calls.push_back(u"create "_s + path);
         if (failCreate)
-            return false;
+            return Fail(path + u": not created"_s);
         files.insert(path);
-        return true;
+        return {};
     }
-    bool open(const QString &path) override
+    Status open(const QString &path) override
     {
         calls.push_back(u"open "_s + path);
         opened = !failOpen && files.count(path);
-        return opened;
+        return opened ? Status() : Fail(path + u": not opened"_s);
     }
     bool setText(int row, int column, const QString &text) override
     {
@@ -56,14 +56,14 @@ struct RecordingFiles final : ExportFiles {
         cells.push_back({row, column, number});
         return true;
     }
-    bool save(const QString &path) override
+    Status save(const QString &path) override
     {
         calls.push_back(u"save "_s + path);
         if (failSave || !opened)
-            return false;
+            return Fail(path + u": not saved"_s);
         files.insert(path);
         saved = cells;
-        return true;
+        return {};
     }
     void close() override
     {
@@ -100,7 +100,7 @@ protected:
                 {u"07 янв."_s, u"1,00000"_s, u"1:0"_s},
                 {u"фев."_s, QString(), QString()}};
     }
-    bool exportTo(const QString &chosen) { return exporter.exportTo(chosen, table(), u"Годовой журнал "_s); }
+    bool exportTo(const QString &chosen) { return exporter.exportTo(chosen, table(), u"Годовой журнал "_s).ok(); }
     bool warned() const
     {
         return op.boxes.size() == 1 && op.boxes[0].text == JournalExport::FailureText() &&
@@ -111,7 +111,8 @@ protected:
     test::FakeOperator op;
     test::FakeSystemFacts facts;
     RecordingFiles files;
-    JournalExport exporter{op, facts, files};
+    std::vector<QString> reported;
+    JournalExport exporter{op, facts, files, [this](const QString &line) { reported.push_back(line); }};
 };
 
 TEST_F(JournalExportTest, StepsInOrderAndTheResultOpened)
@@ -209,6 +210,7 @@ TEST_F(JournalExportTest, PathWithoutDirectoryUsesTheWorkingDirectory)
 struct Failure {
     const char *name;
     std::function<void(RecordingFiles &)> arrange;
+    QString reason;              // the failing step's own text, reported beside the box
     std::set<QString> left = {}; // files the export made that remain
 };
 
@@ -221,23 +223,29 @@ TEST_P(JournalExportFailure, WarnsLeavesNoTemporaryAndOpensNothing)
     expected.insert(GetParam().left.begin(), GetParam().left.end());
     EXPECT_FALSE(exportTo(u"/out/j.xls"_s));
     EXPECT_TRUE(warned());
+    EXPECT_EQ(reported, std::vector<QString>{JournalExport::ReportText(GetParam().reason)});
     EXPECT_TRUE(facts.opened.empty());
     EXPECT_EQ(files.files, expected);
     EXPECT_FALSE(files.opened) << "the workbook is closed";
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, JournalExportFailure,
-                         ::testing::Values(Failure{"CreateFails", [](RecordingFiles &f) { f.failCreate = true; }},
-                                           Failure{"OpenFails", [](RecordingFiles &f) { f.failOpen = true; }},
-                                           Failure{"SaveFails", [](RecordingFiles &f) { f.failSave = true; }},
+                         ::testing::Values(Failure{"CreateFails", [](RecordingFiles &f) { f.failCreate = true; },
+                                                   u"/out/1new.xls: not created"_s},
+                                           Failure{"OpenFails", [](RecordingFiles &f) { f.failOpen = true; },
+                                                   u"/out/1new.xls: not opened"_s},
+                                           Failure{"SaveFails", [](RecordingFiles &f) { f.failSave = true; },
+                                                   u"/out/j.xls: not saved"_s},
                                            Failure{"TemporaryStays",
                                                    [](RecordingFiles &f) { f.failRemove.insert(u"/out/1new.xls"_s); },
+                                                   u"/out/1new.xls: not removed"_s,
                                                    {u"/out/1new.xls"_s, u"/out/j.xls"_s}},
                                            Failure{"NoFreeName",
                                                    [](RecordingFiles &f) {
                                                        for (int n = 1; n <= kMaxTemporaryNames; ++n)
                                                            f.files.insert(u"/out/%1new.xls"_s.arg(n));
-                                                   }}),
+                                                   },
+                                                   u"все временные имена от 1new.xls до 9999new.xls заняты"_s}),
                          [](const ::testing::TestParamInfo<Failure> &info) { return std::string(info.param.name); });
 
 TEST_F(JournalExportTest, FailedSaveRemovesTheTemporaryAndKeepsTheOldFile)

@@ -4,6 +4,7 @@
 #include "journals/journal_text.h"
 #include "journals/journals.h"
 #include "journals/xls_export_files.h"
+#include "support/failing_sync.h"
 #include "support/small_disk.h"
 
 #include <QDir>
@@ -200,6 +201,42 @@ TEST_F(JournalXls, TargetThatCannotBeWrittenShowsTheWarningAndLeavesNoTemporary)
     EXPECT_TRUE(warned());
     EXPECT_TRUE(facts.opened.empty());
     EXPECT_TRUE(entries().isEmpty()) << entries().join(u' ').toStdString();
+}
+
+// The write went through but its flush or the folder sync after the rename fails: the
+// warning shows, the exchange log names the file, the step and the system's reason, and
+// nothing is opened as if it were done.
+TEST_F(JournalXls, FailedFlushOrFolderSyncWarnsAndNamesTheStep)
+{
+    const struct {
+        DiskStep step;
+        QString file; // whose flush or folder sync fails
+    } cases[] = {
+        {DiskStep::Flush, u"1new.xls"_s},    // the blank workbook, before its rename
+        {DiskStep::Flush, u"/j.xls"_s},      // the journal, before its rename
+        {DiskStep::FolderSync, u"/j.xls"_s}, // the journal's rename
+    };
+    for (const auto &c : cases) {
+        const QString chosen = path(u"j.xls"_s);
+        QFile previous(chosen);
+        ASSERT_TRUE(previous.open(QIODevice::WriteOnly) && previous.write("previous") == 8);
+        previous.close();
+        op.boxes.clear();
+        op.nextSaveFile = chosen;
+        const test::FailingSync failing(c.step, c.file);
+        journals.annual().BtnJournal.execute();
+        EXPECT_EQ(failing.failed(), 1) << c.file.toStdString();
+        EXPECT_TRUE(warned()) << c.file.toStdString();
+        EXPECT_TRUE(facts.opened.empty());
+        const QString target = c.file == u"1new.xls"_s ? path(u"1new.xls"_s) : chosen;
+        ASSERT_FALSE(engine.log().lines().empty());
+        EXPECT_EQ(engine.log().lines().back(),
+                  JournalExport::ReportText(target + u": "_s + test::FailingSync::StepText(c.step)));
+        EXPECT_EQ(entries(), QStringList{u"j.xls"_s}) << "no temporary left";
+        QFile kept(chosen);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll() == "previous", c.step == DiskStep::Flush) << "replaced only once renamed";
+    }
 }
 
 // A nearly full disk: whichever file the space runs out in (the temporary workbook or the

@@ -192,7 +192,9 @@ TEST_F(MeterWriterTest, DdmNumbersOutsideTheFrameAreRefused)
     ASSERT_EQ(op.boxes.size(), 1u);
     EXPECT_EQ(op.boxes[0].caption, QStringLiteral("Ошибка"));
     p().SpinEditB.edit(16777215);
-    EXPECT_EQ(write().back(), Frame(Bytes({0x0B, 0x0B, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0, 0})));
+    const auto frames = write();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back(), Frame(Bytes({0x0B, 0x0B, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0, 0})));
 }
 
 TEST(MeterPasswordRule, EnablingOfTheWrite)

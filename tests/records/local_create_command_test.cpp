@@ -4,6 +4,7 @@
 #include "records/dbf_table.h"
 #include "records/local_create_command.h"
 #include "records/setting_table.h"
+#include "support/failing_sync.h"
 #include "support/result_checks.h"
 
 #include <QDir>
@@ -87,6 +88,21 @@ TEST(LocalCreateCommand, ReportsAFolderThatIsNotThere)
     EXPECT_EQ(RunCreateSettingTable(path, out.file(), err.file()), 1);
     EXPECT_FALSE(err.text().isEmpty());
     EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(LocalCreateCommand, ReportsAFailedFlushOrFolderSyncAndLeavesNoFile)
+{
+    for (const DiskStep step : {DiskStep::Flush, DiskStep::FolderSync}) {
+        QTemporaryDir dir;
+        const QString path = DefaultSettingTablePath(dir.path());
+        const FailingSync failing(step, S("Setting.DBF"));
+        Captured out, err;
+        EXPECT_EQ(RunCreateSettingTable(path, out.file(), err.file()), 1);
+        EXPECT_EQ(out.text(), QString());
+        EXPECT_TRUE(err.text().contains(QDir::toNativeSeparators(path) + S(": ") + FailingSync::StepText(step)))
+            << err.text().toStdString();
+        EXPECT_FALSE(QFile::exists(path));
+    }
 }
 
 } // namespace

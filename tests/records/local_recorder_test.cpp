@@ -9,9 +9,11 @@
 #include "records/local_table_memory.h"
 #include "records/setting_table.h"
 #include "schedule/schedule_model.h"
+#include "support/failing_sync.h"
 #include "support/result_checks.h"
 #include "support/small_disk.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -179,6 +181,31 @@ TEST_F(LocalRecorderTest, FullDiskShowsTheBoxAndLeavesTheTableAsItWas)
     const auto json = ReadWithDbfread(onDisk, &error);
     ASSERT_TRUE(json) << error.toStdString();
     EXPECT_EQ((*json)[S("records")].toArray().size(), rows);
+}
+
+// Each of an append's three flushes (the record, its flag, the header's count) failing after
+// its write went through: the box names the step and the system's reason, the row is not
+// counted, and the next append goes through.
+TEST_F(LocalRecorderTest, FailedFlushShowsTheBoxAndCountsNoRow)
+{
+    createTable();
+    fillControls();
+    for (int nth = 1; nth <= 3; ++nth) {
+        rig.op.boxes.clear();
+        const FailingSync failing(DiskStep::Flush, S("Setting.DBF"), nth);
+        recorder->RecordLocal();
+        ASSERT_EQ(rig.op.boxes.size(), 1u) << nth;
+        EXPECT_EQ(rig.op.boxes[0].text, S("Ошибка записи в БД: ") + QDir::toNativeSeparators(path) + S(": ") +
+                                            FailingSync::StepText(DiskStep::Flush));
+        EXPECT_EQ(rig.op.boxes[0].caption, S("Ошибка БД"));
+        QString error;
+        EXPECT_EQ(Noted(table.rowCount(), error), 0) << nth;
+        EXPECT_EQ(records().size(), 0) << nth;
+    }
+    rig.op.boxes.clear();
+    recorder->RecordLocal();
+    EXPECT_TRUE(rig.op.boxes.empty());
+    EXPECT_EQ(records().size(), 1);
 }
 
 struct SelectionCase {

@@ -377,21 +377,29 @@ TEST_F(ProductionDbTest, NewOperationIdIsReadBackPerWorkPlace)
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM set_ordan_klv k JOIN operation o ON o.operation_id = k.operation_id"_s), 3);
 }
 
-TEST_F(ProductionDbTest, FailingSettingsInsertLeavesNeitherRow)
+// The settings insert or the COMMIT itself fails: the failure comes back with the database's
+// text, neither row stays, and the connection is back in autocommit.
+TEST_F(ProductionDbTest, FailingSettingsInsertOrCommitLeavesNeitherRow)
 {
     const int meter = registerMeter(1001);
-    InterceptingSession failing(*db_);
-    failing.replace = [](const QString &statement) {
-        return statement.startsWith(u"INSERT INTO set_ordan_klv"_s)
-                   ? QString(statement).replace(u"set_ordan_klv"_s, u"no_such_table"_s)
-                   : statement;
-    };
-    const auto result = RecordOperation(failing, Station, meter, {});
-    ASSERT_FALSE(result.ok());
-    EXPECT_TRUE(result.error().contains(u"no_such_table"_s, Qt::CaseInsensitive)) << qPrintable(result.error());
-    EXPECT_EQ(count(u"SELECT COUNT(*) FROM operation"_s), 0);
-    EXPECT_EQ(count(u"SELECT COUNT(*) FROM set_ordan_klv"_s), 0);
-    // The connection is back in autocommit: later statements take effect on their own.
+    for (const bool atCommit : {false, true}) {
+        InterceptingSession failing(*db_);
+        if (atCommit)
+            failing.commitError = u"commit refused: disk full"_s;
+        else
+            failing.replace = [](const QString &statement) {
+                return statement.startsWith(u"INSERT INTO set_ordan_klv"_s)
+                           ? QString(statement).replace(u"set_ordan_klv"_s, u"no_such_table"_s)
+                           : statement;
+            };
+        const auto result = RecordOperation(failing, Station, meter, {});
+        ASSERT_FALSE(result.ok()) << atCommit;
+        EXPECT_TRUE(result.error().contains(atCommit ? u"commit refused"_s : u"no_such_table"_s, Qt::CaseInsensitive))
+            << qPrintable(result.error());
+        EXPECT_EQ(count(u"SELECT COUNT(*) FROM operation"_s), 0);
+        EXPECT_EQ(count(u"SELECT COUNT(*) FROM set_ordan_klv"_s), 0);
+    }
+    // Later statements take effect on their own.
     EXPECT_NE(record(meter), 0);
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM operation"_s), 1);
 }

@@ -24,30 +24,39 @@ QString ResetSchema(SqlSession &db);
 // Runs the statements of a script, separated by ';' at line ends, "--" comments ignored.
 QString RunScript(SqlSession &db, const QString &path);
 
-// Passes statements on; a case may act just before one, replace it, or count them.
+// Passes statements on; a case may act just before one, replace it, or count them, and may
+// make a COMMIT fail with its own error text (the transaction then stays open on the server,
+// as after a commit the server refused).
 class InterceptingSession final : public SqlSession {
 public:
     explicit InterceptingSession(SqlSession &inner) : inner_(inner) {}
 
     std::function<void(const QString &)> before;
     std::function<QString(const QString &)> replace;
+    QString commitError; // empty: commits go through
     int statements = 0;
 
     std::optional<SqlRows> exec(const QString &statement, const QVariantList &params) override
     {
         ++statements;
+        commitFailed_ = false;
         if (before)
             before(statement);
         return inner_.exec(replace ? replace(statement) : statement, params);
     }
     bool begin() override { return inner_.begin(); }
-    bool commit() override { return inner_.commit(); }
+    bool commit() override
+    {
+        commitFailed_ = !commitError.isEmpty();
+        return !commitFailed_ && inner_.commit();
+    }
     bool rollback() override { return inner_.rollback(); }
     std::optional<SqlDialect> dialect() override { return inner_.dialect(); }
-    QString lastError() const override { return inner_.lastError(); }
+    QString lastError() const override { return commitFailed_ ? commitError : inner_.lastError(); }
 
 private:
     SqlSession &inner_;
+    bool commitFailed_ = false;
 };
 
 } // namespace ordan::test

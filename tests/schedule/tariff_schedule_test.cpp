@@ -113,6 +113,7 @@ TEST(TariffScheduleTest, WriteCheckTable)
     const MaskTable all{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     const MaskTable zone4Empty{0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xFF};
     const MaskTable zones2And4Empty{0xFF, 0xFF, 0x00, 0xFF, 0x00, 0xFF};
+    const MaskTable zone5Empty{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
     const MaskTable holidaysOnly{0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
     const MaskTable oneSunday{0x80, 0x80, 0x40, 0x80, 0x80, 0x80};
     const MaskTable none{};
@@ -130,6 +131,7 @@ TEST(TariffScheduleTest, WriteCheckTable)
         {"equal starts, single, v10", true, 10, equal, all, kAscending},
         {"zone 4 unmarked", false, 10, initial, zone4Empty, ZoneUndefined(4)},
         {"zones 2 and 4 unmarked", false, 10, initial, zones2And4Empty, ZoneUndefined(2)},
+        {"evening zone 5 unmarked", false, 10, initial, zone5Empty, ZoneUndefined(5)},
         {"nothing marked", false, 10, initial, none, ZoneUndefined(0)},
         {"holiday column only", false, 10, initial, holidaysOnly, kNoWeekdays},
         {"one Sunday mark", false, 10, initial, oneSunday, std::nullopt},

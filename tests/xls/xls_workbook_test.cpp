@@ -174,7 +174,7 @@ TEST_P(XlsFullDisk, SaveFailsWholeAndKeepsThePreviousFile)
         ASSERT_TRUE(book.setCell(row, 1, QString(60, QChar(u'ж')) + QString::number(row)));
     ASSERT_TRUE(disk.fill(GetParam().freeBytes));
     EXPECT_FALSE(Succeeded(book.save(target), error));
-    EXPECT_TRUE(error.contains(u"cannot write"_s)) << error.toStdString();
+    EXPECT_TRUE(error.contains(u"ошибка записи"_s)) << error.toStdString();
     QFile f(target);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), previous);
