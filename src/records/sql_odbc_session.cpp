@@ -1,5 +1,7 @@
 #include "records/sql_odbc_session.h"
 
+#include "core/timings.h"
+
 #include <QLoggingCategory>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -70,6 +72,7 @@ OdbcSqlSession::OdbcSqlSession(QString dataSource, QString connectionName)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(OdbcDriver, connectionName_);
     db.setDatabaseName(dataSource_);
+    db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(timing::kDatabaseLogin.count()));
 }
 
 OdbcSqlSession::~OdbcSqlSession()
