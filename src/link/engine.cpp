@@ -167,9 +167,22 @@ void Engine::sendTimerTick()
     sendTimer_->disable();
     reply_.clear();
     const int address = (panel_.SpinAddr.value() + (passwordChanged_ ? 1 : 0)) % 256;
-    link_.sendAddress(static_cast<quint8>(address));
+    const Status sent = link_.sendAddress(static_cast<quint8>(address));
     panel_.StatusPanel0.set(QString::number(link_.sendCount()));
+    if (!sent) {
+        exchangeFailed(sent.error());
+        return;
+    }
     replyTimer_->enable();
+}
+
+void Engine::exchangeFailed(const QString &text)
+{
+    // Nothing will answer bytes that did not go out: the exchange fails now, not at its time-out.
+    replyTimer_->disable();
+    panel_.StatusPanel1.set(text);
+    if (!commands_.isEmpty())
+        AbortSequence();
 }
 
 void Engine::replyTimeout()
@@ -223,8 +236,12 @@ void Engine::lineBytesReceived()
     if (link_.inAddressPhase()) {
         // An echo that comes after its exchange has timed out starts nothing: the request it
         // would release belongs to an exchange that is already over.
-        if (replyTimer_->isEnabled() && !request_.isEmpty())
-            link_.onAddressPhaseBytes(bytes, static_cast<quint8>(panel_.SpinAddr.value()), request_);
+        if (replyTimer_->isEnabled() && !request_.isEmpty()) {
+            const Result<bool> sent =
+                link_.onAddressPhaseBytes(bytes, static_cast<quint8>(panel_.SpinAddr.value()), request_);
+            if (!sent)
+                exchangeFailed(sent.error());
+        }
         return;
     }
     timeoutCount_ = 0;
@@ -282,8 +299,18 @@ void Engine::lineBreak() { panel_.StatusPanel1.set(QStringLiteral("Break receive
 
 void Engine::lineError(LineError error, const QString &reason)
 {
-    if (error != LineError::Lost || !isConnected())
+    if (!isConnected())
         return;
+    const QString text = PortErrorText(link_.port(), reason);
+    log_.message(text);
+    if (error != LineError::Lost) {
+        // The line goes on; a write it could not complete leaves its exchange unanswered.
+        if (error == LineError::Write && awaitingReply())
+            exchangeFailed(text);
+        else
+            panel_.StatusPanel1.set(text);
+        return;
+    }
     // The device is gone: disconnect as the operator would. A write under way cannot finish
     // and ends as a failed one.
     const bool wasWriting = writing();

@@ -103,7 +103,9 @@ public:
     bool sendTimerEnabled() const;
 
 Q_SIGNALS:
-    // The port went away under the connection; the engine has disconnected already.
+    // The port went away under the connection; the engine has disconnected already. Every
+    // port error, this one too, is in the exchange log with its reason; the others stay on
+    // status panel 1 until the next receive event.
     void lineLost(const QString &reason);
     // Every change of Commands, before the engine acts on it.
     void commandsChanged();
@@ -121,6 +123,7 @@ private:
     void startTimerTick();
     void apply(EngineEvent event) { state_ = NextState(state_, event); }
     void replyFailed(const QString &message);
+    void exchangeFailed(const QString &text);
     void showWriteErrorBox();
     void dispatchReply();
 
