@@ -314,8 +314,10 @@ void Engine::lineError(LineError error, const QString &reason)
     // The device is gone: disconnect as the operator would. A write under way cannot finish
     // and ends as a failed one.
     const bool wasWriting = writing();
-    if (!disconnectLine())
+    if (Status closed = disconnectLine(); !closed) {
+        log_.message(PortErrorText(link_.port(), closed.error()));
         return;
+    }
     if (wasWriting) {
         panel_.showIndicator(Indicator::Red);
         showWriteErrorBox();

@@ -54,8 +54,8 @@ SerialPortLine::SerialPortLine(QObject *parent) : QObject(parent)
     connect(&port_, &QSerialPort::readyRead, this, [this] { notifyBytesReceived(); });
     connect(&port_, &QSerialPort::bytesWritten, this, &SerialPortLine::onBytesWritten);
     // Errors are handled from the event loop: one raised inside a call of the engine (a parity
-    // switch on a dead port) must not pull the line from under that call.
-    // What the line's own calls are refused (RTS and DSR on a pseudo-terminal, a parity) it
+    // switch on a dead port) must not pull the line from under that call. What the port refuses
+    // of the line's own settings (DTR, RTS and DSR on a pseudo-terminal, a parity) the line
     // handles or hands back itself; a dead port still comes through as its own error.
     connect(&port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         if (error == QSerialPort::NoError || (inOwnCall_ && error == QSerialPort::UnsupportedOperationError))
@@ -94,7 +94,10 @@ Status SerialPortLine::open(const QString &port, int baud)
     bytesInBurst_ = 0;
     rtsSupported_ = true;
     pseudoTerminal_ = IsPseudoTerminal(static_cast<int>(port_.handle()));
-    port_.setDataTerminalReady(false);
+    {
+        const QScopedValueRollback own(inOwnCall_, true);
+        port_.setDataTerminalReady(false);
+    }
     setRts(true);
     port_.clearError();
     return {};
