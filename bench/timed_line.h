@@ -32,11 +32,11 @@ public:
     Status open(const QString &port, int baud) override { return inner_.open(port, baud); }
     Status close() override { return inner_.close(); }
     bool isOpen() const override { return inner_.isOpen(); }
-    void setParity(Parity parity) override { inner_.setParity(parity); }
+    Status setParity(Parity parity) override { return inner_.setParity(parity); }
     Parity parity() const override { return inner_.parity(); }
     void setRts(bool on) override { inner_.setRts(on); }
     bool dsr() const override { return inner_.dsr(); }
-    bool write(const QByteArray &bytes) override
+    Status write(const QByteArray &bytes) override
     {
         if (inner_.parity() == Parity::Mark) {
             exchanges_.push_back({clock_.nsecsElapsed(), 0, 0, 0, 0, 0, 0});

@@ -3,6 +3,7 @@
 #include "app/indicator_light.h"
 #include "app/station.h"
 #include "app/tint_color.h"
+#include "core/timings.h"
 #include "journals/journal_page.h"
 #include "link/exchange_log_page.h"
 #include "meter/meter_panel.h"
@@ -298,7 +299,7 @@ void MainWindow::buildConnectionPanel()
     row->addSpacing(8);
     row->addWidget(new QLabel(QStringLiteral("Таймаут :"), panel));
     auto *spinTimer = new QSpinBox(panel);
-    spinTimer->setSingleStep(100);
+    spinTimer->setSingleStep(timing::Ms(timing::kReplyTimeoutStep));
     spinTimer->findChild<QLineEdit *>()->setReadOnly(true); // changed by its arrows only
     row->addWidget(spinTimer);
     Bind(spinTimer, station_.panel().SpinTimer);

@@ -1,5 +1,7 @@
 #include "app/qt_port_enumerator.h"
 
+#include "core/timings.h"
+
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -66,7 +68,8 @@ bool QtPortEnumerator::probe(const QString &device)
     port.setParity(QSerialPort::MarkParity);
     if (!port.open(QIODevice::ReadWrite))
         return false;
-    const bool written = port.write(QByteArray(1, '\0')) == 1 && port.waitForBytesWritten(200);
+    const bool written =
+        port.write(QByteArray(1, '\0')) == 1 && port.waitForBytesWritten(timing::Ms(timing::kPortProbeWrite));
     port.close();
     return written;
 }

@@ -145,7 +145,7 @@ private:
     Modes modes_;
     ConnectionPanel panel_;
     Engine engine_;
-    // Follows the PC clock on the meter page, 500 ms.
+    // Follows the PC clock on the meter page.
     std::unique_ptr<Timer> clockTimer_;
     std::unique_ptr<MeterPanel> meter_;
     std::unique_ptr<ScheduleModel> schedule_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/background.h"
+#include "core/timings.h"
 
 #include <QObject>
 #include <QThread>
@@ -21,8 +22,7 @@ public:
     ThreadBackground(const ThreadBackground &) = delete;
     ThreadBackground &operator=(const ThreadBackground &) = delete;
 
-    // Longer than any one job may wait: the database's statement bound, the table's lock wait.
-    static constexpr std::chrono::milliseconds kShutdownWait{20000};
+    static constexpr std::chrono::milliseconds kShutdownWait = timing::kRecordsShutdownWait;
 
     void post(QObject *context, std::function<void()> job, std::function<void()> done) override;
     // Runs `job` on the worker after what is queued and waits for it, at most `bound`; false

@@ -1,6 +1,7 @@
 #include "link/connection_panel.h"
 
 #include "core/timer.h"
+#include "core/timings.h"
 
 #include <algorithm>
 
@@ -8,12 +9,13 @@ namespace ordan {
 
 ConnectionPanel::ConnectionPanel(TimerFactory &timers, QObject *parent)
     : QObject(parent), Panel1(QStringLiteral("Panel1"), this), SpinAddr(QStringLiteral("SpinAddr"), &Panel1, 0, 0, 255),
-      SpinTimer(QStringLiteral("SpinTimer"), &Panel1, 1000, 200, 10000),
+      SpinTimer(QStringLiteral("SpinTimer"), &Panel1, timing::Ms(timing::kReplyTimeoutDefault),
+                timing::Ms(timing::kReplyTimeoutMin), timing::Ms(timing::kReplyTimeoutMax)),
       StatusPanel0(QStringLiteral("StatusPanel0"), this), StatusPanel1(QStringLiteral("StatusPanel1"), this),
       Shape1(QStringLiteral("Shape1"), this, Indicator::Hidden), ComboPort(QStringLiteral("ComboPort"), this, -1),
       NPort(QStringLiteral("NPort"), this, 0), ComboBaud(QStringLiteral("ComboBaud"), this, kDefaultBaudIndex),
       NPortMenu(QStringLiteral("NPortMenu"), this), NBaudMenu(QStringLiteral("NBaudMenu"), this),
-      indicatorTimer_(timers.createTimer(2000))
+      indicatorTimer_(timers.createTimer(timing::Ms(timing::kIndicatorLit)))
 {
     SpinAddr.markOnEdit();
     indicatorTimer_->setHandler([this] {

@@ -2,6 +2,7 @@
 
 #include "core/operator.h"
 #include "core/timer.h"
+#include "core/timings.h"
 #include "link/frame.h"
 #include "link/poll_cycle.h"
 #include "link/reply_judge.h"
@@ -25,9 +26,9 @@ Engine::Engine(Line &line, TimerFactory &timers, Operator &op, EngineHost &host,
     line_.setListener(this);
     commands_.setChangeNotification([this] { queueChanged(); });
 
-    sendTimer_ = timers.createTimer(50);
+    sendTimer_ = timers.createTimer(timing::Ms(timing::kSendTick));
     replyTimer_ = timers.createTimer(panel_.SpinTimer.value());
-    startTimer_ = timers.createTimer(100);
+    startTimer_ = timers.createTimer(timing::Ms(timing::kStartDelay));
     sendTimer_->setHandler([this] { sendTimerTick(); });
     replyTimer_->setHandler([this] { replyTimeout(); });
     startTimer_->setHandler([this] { startTimerTick(); });
@@ -52,10 +53,9 @@ Status Engine::connectLine(const QString &port, int baud)
     if (Status opened = link_.open(port, baud); !opened)
         return opened;
     panel_.StatusPanel1.set(line_.dsr() ? QString() : QStringLiteral("DSR не установлен"));
-    connected_ = true;
+    apply(EngineEvent::Connected);
     startTimer_->enable();
     host_.clearMeterData();
-    endWrites();
     return {};
 }
 
@@ -66,8 +66,7 @@ Status Engine::disconnectLine()
     if (Status closed = link_.close(); !closed)
         return closed;
     // Going down is not a completion: no FinishWrite, no record, no poll request.
-    connected_ = false;
-    endWrites();
+    apply(EngineEvent::Disconnected);
     commands_.clear();
     // Whatever was under way must not go out on the next connection, which starts with the
     // version request; and a time-out of the abandoned exchange would log and offer the
@@ -85,18 +84,13 @@ Status Engine::disconnectLine()
 
 void Engine::beginWrite(WriteKind kind)
 {
-    (kind == WriteKind::Settings ? settingsWritePending_ : scheduleWritePending_) = true;
+    apply(kind == WriteKind::Settings ? EngineEvent::SettingsWriteBegun : EngineEvent::ScheduleWriteBegun);
 }
 
 bool Engine::writePending(WriteKind kind) const
 {
-    return kind == WriteKind::Settings ? settingsWritePending_ : scheduleWritePending_;
-}
-
-void Engine::endWrites()
-{
-    settingsWritePending_ = false;
-    scheduleWritePending_ = false;
+    const EngineState alone = kind == WriteKind::Settings ? EngineState::WritingSettings : EngineState::WritingSchedule;
+    return state_ == alone || state_ == EngineState::WritingBoth;
 }
 
 void Engine::EnqueueRequest(const QByteArray &body) { commands_.append(AppendCrc(body)); }
@@ -107,17 +101,17 @@ void Engine::queueChanged()
 {
     Q_EMIT commandsChanged();
     if (!commands_.isEmpty()) {
-        if (!connected_) {
+        if (!isConnected()) {
             commands_.clear();
             return;
         }
         request_ = commands_.head();
         // While the write-error box is open no exchange starts; closing it enables the timer.
-        if (!boxOpen_)
+        if (!errorBoxOpen_)
             sendTimer_->enable();
         return;
     }
-    if (!connected_)
+    if (!isConnected())
         return;
     if (writing())
         FinishWrite();
@@ -128,7 +122,7 @@ void Engine::queueChanged()
 
 void Engine::FinishWrite()
 {
-    endWrites();
+    apply(EngineEvent::QueueDrained);
     panel_.showIndicator(Indicator::Green);
     host_.recordProgramming();
     host_.clearMeterData();
@@ -138,9 +132,9 @@ void Engine::AbortSequence()
 {
     replyTimer_->disable();
     if (writing()) {
-        endWrites();
+        apply(EngineEvent::Failed);
         panel_.showIndicator(Indicator::Red);
-        boxOpen_ = true;
+        errorBoxOpen_ = true;
         commands_.clear();
         sendTimer_->disable();
         showWriteErrorBox();
@@ -151,11 +145,11 @@ void Engine::AbortSequence()
 
 void Engine::showWriteErrorBox()
 {
-    boxOpen_ = true;
+    errorBoxOpen_ = true;
     operator_.showMessage(WriteErrorText(), QStringLiteral("Ошибка"), BoxIcon::Error, [this] {
-        boxOpen_ = false;
+        errorBoxOpen_ = false;
         // The connection may have gone while the box was open.
-        if (connected_ && !commands_.isEmpty())
+        if (isConnected() && !commands_.isEmpty())
             sendTimer_->enable();
     });
 }
@@ -173,9 +167,22 @@ void Engine::sendTimerTick()
     sendTimer_->disable();
     reply_.clear();
     const int address = (panel_.SpinAddr.value() + (passwordChanged_ ? 1 : 0)) % 256;
-    link_.sendAddress(static_cast<quint8>(address));
+    const Status sent = link_.sendAddress(static_cast<quint8>(address));
     panel_.StatusPanel0.set(QString::number(link_.sendCount()));
+    if (!sent) {
+        exchangeFailed(sent.error());
+        return;
+    }
     replyTimer_->enable();
+}
+
+void Engine::exchangeFailed(const QString &text)
+{
+    // Nothing will answer bytes that did not go out: the exchange fails now, not at its time-out.
+    replyTimer_->disable();
+    panel_.StatusPanel1.set(text);
+    if (!commands_.isEmpty())
+        AbortSequence();
 }
 
 void Engine::replyTimeout()
@@ -208,9 +215,9 @@ void Engine::startTimerTick()
     link_.resetSendCount();
     log_.clear();
     pollStep_ = 0;
-    // Whatever was queued in the first 100 ms is dropped here; a write among it must not
+    // Whatever was queued before the first request is dropped here; a write among it must not
     // count as finished and be recorded.
-    endWrites();
+    apply(EngineEvent::StartDropped);
     commands_.clear();
     EnqueueRequest(PollRequestBody(0));
 }
@@ -229,8 +236,12 @@ void Engine::lineBytesReceived()
     if (link_.inAddressPhase()) {
         // An echo that comes after its exchange has timed out starts nothing: the request it
         // would release belongs to an exchange that is already over.
-        if (replyTimer_->isEnabled() && !request_.isEmpty())
-            link_.onAddressPhaseBytes(bytes, static_cast<quint8>(panel_.SpinAddr.value()), request_);
+        if (replyTimer_->isEnabled() && !request_.isEmpty()) {
+            const Result<bool> sent =
+                link_.onAddressPhaseBytes(bytes, static_cast<quint8>(panel_.SpinAddr.value()), request_);
+            if (!sent)
+                exchangeFailed(sent.error());
+        }
         return;
     }
     timeoutCount_ = 0;
@@ -288,13 +299,25 @@ void Engine::lineBreak() { panel_.StatusPanel1.set(QStringLiteral("Break receive
 
 void Engine::lineError(LineError error, const QString &reason)
 {
-    if (error != LineError::Lost || !connected_)
+    if (!isConnected())
         return;
+    const QString text = PortErrorText(link_.port(), reason);
+    log_.message(text);
+    if (error != LineError::Lost) {
+        // The line goes on; a write it could not complete leaves its exchange unanswered.
+        if (error == LineError::Write && awaitingReply())
+            exchangeFailed(text);
+        else
+            panel_.StatusPanel1.set(text);
+        return;
+    }
     // The device is gone: disconnect as the operator would. A write under way cannot finish
     // and ends as a failed one.
     const bool wasWriting = writing();
-    if (!disconnectLine())
+    if (Status closed = disconnectLine(); !closed) {
+        log_.message(PortErrorText(link_.port(), closed.error()));
         return;
+    }
     if (wasWriting) {
         panel_.showIndicator(Indicator::Red);
         showWriteErrorBox();

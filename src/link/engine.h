@@ -2,6 +2,7 @@
 
 #include "link/command_queue.h"
 #include "link/connection_panel.h"
+#include "link/engine_state.h"
 #include "link/exchange_log.h"
 #include "link/line.h"
 #include "link/protocol.h"
@@ -64,7 +65,8 @@ public:
     // awaited or half-sent survives into the next connection.
     Status connectLine(const QString &port, int baud);
     Status disconnectLine();
-    bool isConnected() const { return connected_; }
+    bool isConnected() const { return IsConnected(state_); }
+    EngineState state() const { return state_; }
 
     void EnqueueRequest(const QByteArray &body);
     void RemoveHead() { commands_.removeHead(); }
@@ -81,7 +83,7 @@ public:
     // A write sequence queued: when the queue next runs dry the write has completed.
     void beginWrite(WriteKind kind);
     bool writePending(WriteKind kind) const;
-    bool writing() const { return settingsWritePending_ || scheduleWritePending_; }
+    bool writing() const { return IsWriting(state_); }
     // A new password takes effect at once: the next exchange goes to the neighbouring address
     // on purpose, and its time-out resends to the real one.
     void setPasswordChanged(bool changed) { passwordChanged_ = changed; }
@@ -101,7 +103,9 @@ public:
     bool sendTimerEnabled() const;
 
 Q_SIGNALS:
-    // The port went away under the connection; the engine has disconnected already.
+    // The port went away under the connection; the engine has disconnected already. Every
+    // port error, this one too, is in the exchange log with its reason; the others stay on
+    // status panel 1 until the next receive event.
     void lineLost(const QString &reason);
     // Every change of Commands, before the engine acts on it.
     void commandsChanged();
@@ -117,8 +121,9 @@ private:
     void sendTimerTick();
     void replyTimeout();
     void startTimerTick();
-    void endWrites();
+    void apply(EngineEvent event) { state_ = NextState(state_, event); }
     void replyFailed(const QString &message);
+    void exchangeFailed(const QString &text);
     void showWriteErrorBox();
     void dispatchReply();
 
@@ -131,10 +136,8 @@ private:
     CommandQueue commands_;
     QByteArray request_;
     QByteArray reply_;
-    bool connected_ = false;
-    bool boxOpen_ = false;
-    bool settingsWritePending_ = false;
-    bool scheduleWritePending_ = false;
+    EngineState state_ = EngineState::Disconnected;
+    bool errorBoxOpen_ = false;
     bool passwordChanged_ = false;
     bool addressSearch_ = false;
     int meterVersion_ = 0;
@@ -142,9 +145,9 @@ private:
     qint32 timeoutCount_ = 0;
     std::array<Decoder, 256> decoders_;
 
-    std::unique_ptr<Timer> sendTimer_;  // the next exchange, 50 ms
+    std::unique_ptr<Timer> sendTimer_;  // the next exchange, timing::kSendTick
     std::unique_ptr<Timer> replyTimer_; // the reply time-out, SpinTimer ms
-    std::unique_ptr<Timer> startTimer_; // the first request, 100 ms after connecting
+    std::unique_ptr<Timer> startTimer_; // the first request, timing::kStartDelay after connecting
 };
 
 } // namespace ordan

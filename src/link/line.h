@@ -10,8 +10,10 @@ namespace ordan {
 enum class Parity { Mark, Space };
 
 // A fault of the open line. Lost: the device went away (adapter pulled out, the far side of a
-// pseudo-terminal closed); nothing more will pass until the port is opened again.
-enum class LineError { Lost, Other };
+// pseudo-terminal closed); nothing more will pass until the port is opened again. Write: bytes
+// written did not go out. Other: anything else the port reports (a read, framing or resource
+// fault) that leaves the line usable.
+enum class LineError { Lost, Write, Other };
 
 // Events of the serial line, delivered on the main thread one at a time.
 class LineListener {
@@ -44,15 +46,18 @@ public:
     // whose members may open it. Empty otherwise, and where the system has no such groups.
     virtual QString accessGroup() const { return {}; }
 
-    // Takes effect at once, before the next byte is written.
-    virtual void setParity(Parity parity) = 0;
+    // Takes effect at once, before the next byte is written. A failure, in the system's words,
+    // when the port refused the parity or did not keep it; the line's parity() is then the one
+    // asked for all the same.
+    virtual Status setParity(Parity parity) = 0;
     virtual Parity parity() const = 0;
     // Ports that cannot drive RTS (a pseudo-terminal) ignore it.
     virtual void setRts(bool on) = 0;
     virtual bool dsr() const = 0;
 
-    // Queued for sending at once, in one piece; transmit-empty follows once it has left.
-    virtual bool write(const QByteArray &bytes) = 0;
+    // Queued for sending at once, in one piece; transmit-empty follows once it has left. A
+    // failure, in the system's words, when the port would not take the bytes.
+    virtual Status write(const QByteArray &bytes) = 0;
     // All bytes received so far, possibly none; never blocks.
     virtual QByteArray readAll() = 0;
 

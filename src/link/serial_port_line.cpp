@@ -1,9 +1,16 @@
 #include "link/serial_port_line.h"
 
 #include <QFile>
+#include <QScopedValueRollback>
+#include <QStringList>
 
 #include <cmath>
+#include <utility>
 
+#ifdef Q_OS_LINUX
+#include <sys/sysmacros.h>
+#include <termios.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
@@ -16,6 +23,29 @@
 
 namespace ordan {
 
+namespace {
+
+// A pseudo-terminal's slave side, told apart from a UART by its device number: the Unix98
+// slaves (/dev/pts/N) and the legacy ones (/dev/ttypN).
+bool IsPseudoTerminal(int fd)
+{
+#ifdef Q_OS_LINUX
+    constexpr unsigned kLegacyPtySlaveMajor = 3;
+    constexpr unsigned kUnix98PtySlaveMajor = 136;
+    constexpr unsigned kUnix98PtyMajorCount = 8;
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    const unsigned m = major(st.st_rdev);
+    return m == kLegacyPtySlaveMajor || (m >= kUnix98PtySlaveMajor && m < kUnix98PtySlaveMajor + kUnix98PtyMajorCount);
+#else
+    Q_UNUSED(fd);
+    return false;
+#endif
+}
+
+} // namespace
+
 SerialPortLine::SerialPortLine(QObject *parent) : QObject(parent)
 {
     drainTimer_.setSingleShot(true);
@@ -24,9 +54,11 @@ SerialPortLine::SerialPortLine(QObject *parent) : QObject(parent)
     connect(&port_, &QSerialPort::readyRead, this, [this] { notifyBytesReceived(); });
     connect(&port_, &QSerialPort::bytesWritten, this, &SerialPortLine::onBytesWritten);
     // Errors are handled from the event loop: one raised inside a call of the engine (a parity
-    // switch on a dead port) must not pull the line from under that call.
+    // switch on a dead port) must not pull the line from under that call. What the port refuses
+    // of the line's own settings (DTR, RTS and DSR on a pseudo-terminal, a parity) the line
+    // handles or hands back itself; a dead port still comes through as its own error.
     connect(&port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::NoError)
+        if (error == QSerialPort::NoError || (inOwnCall_ && error == QSerialPort::UnsupportedOperationError))
             return;
         QMetaObject::invokeMethod(
             this, [this, error, reason = port_.errorString()] { onError(error, reason); }, Qt::QueuedConnection);
@@ -61,7 +93,11 @@ Status SerialPortLine::open(const QString &port, int baud)
     pendingBytes_ = 0;
     bytesInBurst_ = 0;
     rtsSupported_ = true;
-    port_.setDataTerminalReady(false);
+    pseudoTerminal_ = IsPseudoTerminal(static_cast<int>(port_.handle()));
+    {
+        const QScopedValueRollback own(inOwnCall_, true);
+        port_.setDataTerminalReady(false);
+    }
     setRts(true);
     port_.clearError();
     return {};
@@ -113,7 +149,10 @@ void SerialPortLine::onError(QSerialPort::SerialPortError error, const QString &
         // Nothing more will pass; closing stops Qt's notifiers from firing on the dead handle.
         closePort();
     }
-    notifyError(lost ? LineError::Lost : LineError::Other, reason);
+    notifyError(lost                               ? LineError::Lost
+                : error == QSerialPort::WriteError ? LineError::Write
+                                                   : LineError::Other,
+                reason);
 }
 
 bool SerialPortLine::hungUp() const
@@ -130,17 +169,61 @@ bool SerialPortLine::hungUp() const
     return false;
 }
 
-void SerialPortLine::setParity(Parity parity)
+Status SerialPortLine::setParity(Parity parity)
 {
     parity_ = parity;
-    if (port_.isOpen())
-        port_.setParity(parity == Parity::Mark ? QSerialPort::MarkParity : QSerialPort::SpaceParity);
+    if (!port_.isOpen())
+        return {};
+#ifdef Q_OS_LINUX
+    // Asking for what is set already is refused where the call would change nothing (a
+    // pseudo-terminal, which drops PARENB): the settings are read first.
+    if (parityKept(parity))
+        return {};
+#endif
+    const QScopedValueRollback own(inOwnCall_, true);
+    if (!port_.setParity(parity == Parity::Mark ? QSerialPort::MarkParity : QSerialPort::SpaceParity))
+        return Fail(portErrorText());
+    return parityKept(parity);
+}
+
+QString SerialPortLine::portErrorText()
+{
+    const QString text = port_.errorString();
+    port_.clearError();
+    return text;
+}
+
+Status SerialPortLine::parityKept(Parity parity) const
+{
+#ifdef Q_OS_LINUX
+    termios tio{};
+    if (::tcgetattr(static_cast<int>(port_.handle()), &tio) != 0)
+        return Fail(QString::fromLocal8Bit(std::strerror(errno)));
+    // A pseudo-terminal carries no parity bit: its driver clears PARENB whatever is asked and
+    // keeps the other two, so those are still checked.
+    const tcflag_t checked = (pseudoTerminal_ ? 0 : PARENB) | CMSPAR | PARODD;
+    const tcflag_t wanted = (PARENB | CMSPAR | (parity == Parity::Mark ? PARODD : 0)) & checked;
+    const tcflag_t wrong = (tio.c_cflag & checked) ^ wanted;
+    if (wrong == 0)
+        return {};
+    QStringList flags;
+    for (const auto &[flag, name] : {std::pair{tcflag_t(PARENB), "PARENB"}, std::pair{tcflag_t(CMSPAR), "CMSPAR"},
+                                     std::pair{tcflag_t(PARODD), "PARODD"}})
+        if (wrong & flag)
+            flags << QLatin1String(name) + ((wanted & flag) ? QStringLiteral(" снят") : QStringLiteral(" оставлен"));
+    return Fail(QStringLiteral("драйвер не сохранил настройку: ") + flags.join(QStringLiteral(", ")));
+#else
+    // Elsewhere the port's own answer to the setting is all there is.
+    Q_UNUSED(parity);
+    return {};
+#endif
 }
 
 void SerialPortLine::setRts(bool on)
 {
     if (!port_.isOpen() || !rtsSupported_)
         return;
+    const QScopedValueRollback own(inOwnCall_, true);
     if (!port_.setRequestToSend(on)) {
         // A pseudo-terminal has no RTS; stop asking so the port's error state stays clean.
         rtsSupported_ = false;
@@ -151,15 +234,16 @@ void SerialPortLine::setRts(bool on)
 bool SerialPortLine::dsr() const
 {
     auto &port = const_cast<QSerialPort &>(port_);
+    const QScopedValueRollback own(inOwnCall_, true);
     const bool asserted = port.pinoutSignals().testFlag(QSerialPort::DataSetReadySignal);
     port.clearError();
     return asserted;
 }
 
-bool SerialPortLine::write(const QByteArray &bytes)
+Status SerialPortLine::write(const QByteArray &bytes)
 {
     if (!port_.isOpen())
-        return false;
+        return Fail(QStringLiteral("порт закрыт"));
     if (pendingBytes_ == 0) {
         sinceWrite_.start();
         bytesInBurst_ = 0;
@@ -167,7 +251,9 @@ bool SerialPortLine::write(const QByteArray &bytes)
     pendingBytes_ += bytes.size();
     bytesInBurst_ += bytes.size();
     drainTimer_.stop();
-    return port_.write(bytes) == bytes.size();
+    if (port_.write(bytes) != bytes.size())
+        return Fail(portErrorText());
+    return {};
 }
 
 void SerialPortLine::onBytesWritten(qint64 bytes)

@@ -13,7 +13,9 @@ namespace ordan {
 // wire, not the driver: after QSerialPort hands them to the system, the wire time still owed
 // at the port's speed is waited out. Ports that cannot drive RTS or read DSR (a
 // pseudo-terminal) are tolerated. Qt does not report a received break on its platforms.
-// A device that goes away under the open port is reported once as a lost line.
+// A device that goes away under the open port is reported once as a lost line. A parity the
+// port does not keep is a failure: on Linux the settings are read back, since a driver may
+// drop mark/space without a word.
 class SerialPortLine final : public QObject, public Line {
     Q_OBJECT
 public:
@@ -24,11 +26,11 @@ public:
     Status close() override;
     bool isOpen() const override { return port_.isOpen(); }
     QString accessGroup() const override { return accessGroup_; }
-    void setParity(Parity parity) override;
+    Status setParity(Parity parity) override;
     Parity parity() const override { return parity_; }
     void setRts(bool on) override;
     bool dsr() const override;
-    bool write(const QByteArray &bytes) override;
+    Status write(const QByteArray &bytes) override;
     QByteArray readAll() override { return port_.readAll(); }
 
 private:
@@ -37,6 +39,8 @@ private:
     void onError(QSerialPort::SerialPortError error, const QString &reason);
     void explainOpenFailure();
     bool hungUp() const;
+    Status parityKept(Parity parity) const;
+    QString portErrorText();
 
     QSerialPort port_;
     QTimer drainTimer_;
@@ -46,6 +50,8 @@ private:
     qint64 pendingBytes_ = 0;
     qint64 bytesInBurst_ = 0;
     bool rtsSupported_ = true;
+    bool pseudoTerminal_ = false;
+    mutable bool inOwnCall_ = false;
     QString error_;
     QString accessGroup_;
 };

@@ -165,7 +165,7 @@ Status LockHeader(QFile &file, int timeoutMs)
             return Fail(QStringLiteral("таблица занята другой программой дольше %1 с").arg(timeoutMs / 1000.0));
         // Appends take milliseconds; waiting in steps keeps the wait bounded without a
         // blocking lock call that could hang on a share.
-        QThread::msleep(5);
+        QThread::msleep(static_cast<unsigned long>(timing::Ms(timing::kSettingTableLockStep)));
     }
 }
 

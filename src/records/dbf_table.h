@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/timings.h"
 #include "records/dbf_format.h"
 #include "records/local_table.h"
 
@@ -45,7 +46,7 @@ public:
     void setStageHook(std::function<void(AppendStage)> hook) { stageHook_ = std::move(hook); }
 
     // How long an append waits for another program's append to finish before it gives up.
-    static constexpr int kDefaultLockTimeoutMs = 10000;
+    static constexpr int kDefaultLockTimeoutMs = timing::Ms(timing::kSettingTableLockWait);
     void setLockTimeout(int ms) { lockTimeoutMs_ = ms; }
 
 private:

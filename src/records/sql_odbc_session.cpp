@@ -1,5 +1,7 @@
 #include "records/sql_odbc_session.h"
 
+#include "core/timings.h"
+
 #include <QLoggingCategory>
 #include <QSqlDatabase>
 #include <QSqlDriver>

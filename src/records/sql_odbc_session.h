@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/timings.h"
 #include "records/sql_session.h"
 
 #include <QString>
@@ -11,12 +12,11 @@ namespace ordan {
 // How long one statement may wait for a lock another session holds, and how long it may run
 // at all, before the server gives up with its own error. Both are set on every connection as
 // it opens, so a lock held elsewhere costs the station a bounded wait and an error it can show,
-// never a hang. The lock wait matches the one on Setting.DBF; the statement bound leaves room
-// for a slow network but not for a stuck one.
+// never a hang; tests make them short.
 struct SessionBounds {
-    std::chrono::milliseconds lockWait{10'000};
-    std::chrono::milliseconds statementLimit{15'000};
-    std::chrono::seconds login{15};
+    std::chrono::milliseconds lockWait = timing::kDatabaseLockWait;
+    std::chrono::milliseconds statementLimit = timing::kDatabaseStatementLimit;
+    std::chrono::seconds login = timing::kDatabaseLogin;
 };
 
 // SqlSession over QtSql's QODBC driver. The data source (an ODBC DSN) supplies server,

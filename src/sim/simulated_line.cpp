@@ -70,12 +70,12 @@ void SimulatedLine::setRts(bool on)
     rtsChanges_.push_back({timers_.now(), on});
 }
 
-bool SimulatedLine::write(const QByteArray &bytes)
+Status SimulatedLine::write(const QByteArray &bytes)
 {
     if (!open_)
-        return false;
+        return Fail(QStringLiteral("port not open"));
     if (bytes.isEmpty())
-        return true;
+        return {};
     const qint64 now = timers_.now();
     for (char c : bytes)
         written_.push_back({static_cast<quint8>(c), parity_, now});
@@ -92,7 +92,7 @@ bool SimulatedLine::write(const QByteArray &bytes)
             notifyTransmitEmpty();
         }
     });
-    return true;
+    return {};
 }
 
 void SimulatedLine::meterReceives(const QByteArray &bytes, Parity parity, double endMs)

@@ -37,11 +37,15 @@ public:
     Status open(const QString &port, int baud) override;
     Status close() override;
     bool isOpen() const override { return open_; }
-    void setParity(Parity parity) override { parity_ = parity; }
+    Status setParity(Parity parity) override
+    {
+        parity_ = parity;
+        return {};
+    }
     Parity parity() const override { return parity_; }
     void setRts(bool on) override;
     bool dsr() const override { return dsr_; }
-    bool write(const QByteArray &bytes) override;
+    Status write(const QByteArray &bytes) override;
     QByteArray readAll() override;
 
     // Test controls.

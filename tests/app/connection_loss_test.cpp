@@ -1,7 +1,8 @@
-// The station around its link on a bench: a port that goes away, a port that will not open,
-// and a device chosen by its path remembered for the next start.
+// The station around its link on a bench: a port that goes away, a port that will not open or
+// will not take stick parity, and a device chosen by its path remembered for the next start.
 #include "app/startup_settings.h"
 #include "link/port_list.h"
+#include "link/serial_link.h"
 #include "meter/meter_panel.h"
 #include "station_fixture.h"
 
@@ -45,6 +46,11 @@ TEST(LostPort, StationDisconnectsItselfAndConnectsAgainWhenTheDeviceIsBack)
         const QString lost = QStringLiteral("Связь потеряна: /dev/serial/by-id/usb-FTDI_RS485-if00-port0");
         EXPECT_EQ(s.panel().StatusPanel1.value(), lost);
         EXPECT_EQ(LinesEqualTo(s.engine().log(), lost), 1);
+        EXPECT_EQ(
+            LinesEqualTo(s.engine().log(), QStringLiteral("Ошибка порта /dev/serial/by-id/usb-FTDI_RS485-if00-port0: "
+                                                          "Input/output error")),
+            1)
+            << "the system's reason is logged too";
         EXPECT_TRUE(s.ActionConnect.isEnabled());
         EXPECT_FALSE(s.ActionDisconnect.isEnabled());
         EXPECT_TRUE(s.panel().ComboPort.isEnabled());
@@ -82,6 +88,28 @@ TEST(LostPort, StationDisconnectsItselfAndConnectsAgainWhenTheDeviceIsBack)
             [&] { return rig.line.requests().size() > 0 && rig.line.writes.size() >= writes + 2; }, 5000));
         EXPECT_EQ(test::Hex(rig.line.writes[writes + 1].bytes), QStringLiteral("00 02 80 71"));
         EXPECT_EQ(records, 0);
+    }
+}
+
+// A driver that drops mark or space parity would leave the meter unaddressed: the station stays
+// disconnected and says which port and what to do, in the box and in the exchange log.
+TEST(OpenFailure, APortThatRefusesStickParityIsNotConnected)
+{
+    for (const Parity refused : {Parity::Mark, Parity::Space}) {
+        StationRig rig;
+        Station &s = rig.start(QStringLiteral("/dev/ttyUSB0"));
+        s.engine().log().CheckBox_Terminal.set(true);
+        rig.line.refusedParity = refused;
+        s.ActionConnect.execute();
+        ASSERT_EQ(rig.op.boxes.size(), 1u);
+        const QString explained =
+            StickParityRefusedText(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("parity not supported"));
+        EXPECT_EQ(rig.op.boxes[0].text,
+                  QStringLiteral("Ошибка открытия порта ") + s.panel().comboPortText() + QLatin1Char('\n') + explained);
+        EXPECT_EQ(LinesEqualTo(s.engine().log(), explained), 1);
+        EXPECT_TRUE(s.ActionConnect.isEnabled());
+        EXPECT_FALSE(s.engine().isConnected());
+        EXPECT_FALSE(rig.line.isOpen());
     }
 }
 

@@ -1,5 +1,7 @@
 // Disconnecting, by the operator or because the port went away, ends every exchange: the next
 // connection starts with the version request and nothing of the old one reaches the meter.
+// Every other fault of the port is logged and shown, and one that kept bytes from going out
+// ends its exchange at once.
 #include "core/bytes.h"
 #include "core/virtual_timers.h"
 #include "link/engine.h"
@@ -8,6 +10,9 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
 
 namespace ordan {
 namespace {
@@ -260,6 +265,53 @@ TEST(EngineDisconnect, WriteErrorBoxClosedAfterReconnectStartsPollingOnce)
     ASSERT_TRUE(r.timers.advanceUntil([&] { return r.line.writes.size() >= from + 2; }, 5000));
     EXPECT_EQ(Hex(r.line.writes[from + 1].bytes), QStringLiteral("00 02 80 71"));
     EXPECT_EQ(r.host.records, 0);
+}
+
+// The meter never answers the write's first request here: without the fault only the time-out
+// would end the exchange, a second after it began.
+TEST(EngineLineFault, EveryPortFaultIsLoggedAndShownAndABlockedWriteFailsAtOnce)
+{
+    const struct {
+        const char *name;
+        Moment at;
+        std::function<void(FakeLine &)> fault;
+        const char *reason;
+        bool endsExchange;
+    } cases[] = {
+        {"address byte refused", Moment::Gap, [](FakeLine &l) { l.failWritesIn = Parity::Mark; }, "Input/output error",
+         true},
+        {"request refused", Moment::AddressPhase, [](FakeLine &l) { l.failWritesIn = Parity::Space; },
+         "Input/output error", true},
+        {"write error reported", Moment::AwaitingReply,
+         [](FakeLine &l) { l.reportError(LineError::Write, QStringLiteral("Write error")); }, "Write error", true},
+        {"framing error", Moment::AwaitingReply,
+         [](FakeLine &l) { l.reportError(LineError::Other, QStringLiteral("Framing error")); }, "Framing error", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r;
+        r.engine.log().CheckBox_Terminal.set(true);
+        r.meter.answer = [](const QByteArray &request) -> std::optional<QByteArray> {
+            if (request.startsWith(kPassword))
+                return std::nullopt;
+            return test::TinyMeter{}.defaultReply(request);
+        };
+        ASSERT_TRUE(r.engine.connectLine(QStringLiteral("/dev/ttyFAKE"), 4800));
+        ASSERT_TRUE(r.timers.advanceUntil([&] { return r.line.requests().size() >= 2; }, 5000));
+        r.startWrite();
+        ASSERT_TRUE(r.timers.advanceUntil([&] { return r.engine.request().startsWith(kPassword); }, 5000));
+        ASSERT_TRUE(r.reach(c.at));
+        c.fault(r.line);
+        r.timers.advance(100);
+
+        const QString text = QStringLiteral("Ошибка порта /dev/ttyFAKE: ") + QString::fromUtf8(c.reason);
+        EXPECT_EQ(std::count(r.engine.log().lines().begin(), r.engine.log().lines().end(), text), 1);
+        EXPECT_EQ(r.linkPanel.StatusPanel1.value(), text);
+        EXPECT_EQ(r.op.boxes.size(), c.endsExchange ? 1u : 0u);
+        EXPECT_EQ(r.linkPanel.Shape1.value(), c.endsExchange ? Indicator::Red : Indicator::Hidden);
+        EXPECT_EQ(r.engine.awaitingReply(), !c.endsExchange);
+        EXPECT_EQ(r.host.records, 0);
+    }
 }
 
 } // namespace

@@ -174,6 +174,20 @@ TEST_F(EngineFixture, WriteSequenceThatSucceedsIsRecordedOnceAndPollingResumes)
     EXPECT_TRUE(op.boxes.empty());
 }
 
+TEST_F(EngineFixture, ASecondWriteBehindTheFirstCompletesWithItAndIsRecordedOnce)
+{
+    connectAndStart();
+    engine.beginWrite(WriteKind::Settings);
+    engine.EnqueueRequest(Bytes({0x14, 0x04, 0x01, 0x00}));
+    engine.beginWrite(WriteKind::Schedule);
+    engine.EnqueueRequest(Bytes({0x08, 0x03, 0x00}));
+    EXPECT_TRUE(engine.writePending(WriteKind::Settings));
+    EXPECT_TRUE(engine.writePending(WriteKind::Schedule));
+    timers.advanceUntil([&] { return engine.panel().Shape1.value() == Indicator::Green; }, 5000);
+    EXPECT_EQ(host.records, 1);
+    EXPECT_EQ(engine.state(), EngineState::Polling);
+}
+
 TEST_F(EngineFixture, TimeOutInsideAWriteAbortsItWithTheBoxAndRecordsNothing)
 {
     connectAndStart();
@@ -480,8 +494,10 @@ TEST_F(EngineFixture, LateCompleteReplyInTheReplyPhaseAbandonsTheQueue)
 
 TEST_F(EngineFixture, QueueingWhileDisconnectedSendsNothing)
 {
+    engine.beginWrite(WriteKind::Settings);
     engine.EnqueueRequest(Bytes({0x12, 0x03, 0x00}));
     EXPECT_TRUE(engine.commands().isEmpty());
+    EXPECT_FALSE(engine.writePending(WriteKind::Settings)) << "nothing queued, nothing to complete";
     timers.advance(1000);
     EXPECT_TRUE(line.writes.empty());
 }

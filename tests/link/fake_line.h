@@ -49,19 +49,27 @@ public:
         return {};
     }
     bool isOpen() const override { return open_; }
-    void setParity(Parity p) override { parity_ = p; }
+    Status setParity(Parity p) override
+    {
+        parity_ = p;
+        if (refusedParity == p)
+            return Fail(QStringLiteral("parity not supported"));
+        return {};
+    }
     Parity parity() const override { return parity_; }
     void setRts(bool on) override { rts = on; }
     bool dsr() const override { return dsrState; }
-    bool write(const QByteArray &bytes) override
+    Status write(const QByteArray &bytes) override
     {
+        if (failWritesIn == parity_)
+            return Fail(QStringLiteral("Input/output error"));
         writes.push_back({bytes, parity_, timers_.now()});
         timers_.callAfter(1, [this] { notifyTransmitEmpty(); });
         if (responder) {
             for (Answer &a : responder(bytes, parity_))
                 timers_.callAfter(a.delayMs, [this, b = a.bytes] { deliver(b); });
         }
-        return true;
+        return {};
     }
     QByteArray readAll() override
     {
@@ -103,6 +111,9 @@ public:
     Responder responder;
     bool failOpen = false;
     bool failClose = false;
+    // Writes in this parity fail; setting this parity fails (the port refuses stick parity).
+    std::optional<Parity> failWritesIn;
+    std::optional<Parity> refusedParity;
     bool dsrState = true;
     bool rts = false;
     QString openPort;

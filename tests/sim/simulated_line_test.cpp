@@ -55,7 +55,7 @@ protected:
 // At 4800 baud a character takes 2.2917 ms; the meter turns round in 5 ms.
 TEST_F(SimulatedLineTest, AddressEchoAndReplyOnTheWiresTime)
 {
-    line.setParity(Parity::Mark);
+    ASSERT_TRUE(line.setParity(Parity::Mark));
     ASSERT_TRUE(line.write(QByteArray(1, '\0')));
     timers.advanceTo(9);
     EXPECT_EQ(recorder.events, (std::vector<Event>{{3, QStringLiteral("tx-empty")}}));
@@ -63,7 +63,7 @@ TEST_F(SimulatedLineTest, AddressEchoAndReplyOnTheWiresTime)
     ASSERT_EQ(recorder.events.size(), 2u);
     EXPECT_EQ(recorder.events[1], (Event{10, QStringLiteral("rx 00")}));
 
-    line.setParity(Parity::Space);
+    ASSERT_TRUE(line.setParity(Parity::Space));
     ASSERT_TRUE(line.write(kVersionRequest));
     timers.advanceTo(100);
     // The frame is out at 19.17; the six reply bytes take 13.75 ms after the turnaround.
@@ -75,11 +75,11 @@ TEST_F(SimulatedLineTest, AddressEchoAndReplyOnTheWiresTime)
 
 TEST_F(SimulatedLineTest, RecordsTheWireWithParityAndNeverHearsItself)
 {
-    line.setParity(Parity::Mark);
-    line.write(QByteArray(1, '\0'));
+    ASSERT_TRUE(line.setParity(Parity::Mark));
+    ASSERT_TRUE(line.write(QByteArray(1, '\0')));
     timers.advance(20);
-    line.setParity(Parity::Space);
-    line.write(kVersionRequest);
+    ASSERT_TRUE(line.setParity(Parity::Space));
+    ASSERT_TRUE(line.write(kVersionRequest));
     timers.advance(100);
 
     EXPECT_EQ(Hex(line.writtenBytes()), QStringLiteral("00 00 02 80 71"));
@@ -95,9 +95,9 @@ TEST_F(SimulatedLineTest, RecordsTheWireWithParityAndNeverHearsItself)
 TEST_F(SimulatedLineTest, ParityChangeAfterAWriteDoesNotTouchIt)
 {
     // The address byte goes out in mark parity even though the line is space while it travels.
-    line.setParity(Parity::Mark);
-    line.write(QByteArray(1, '\0'));
-    line.setParity(Parity::Space);
+    ASSERT_TRUE(line.setParity(Parity::Mark));
+    ASSERT_TRUE(line.write(QByteArray(1, '\0')));
+    ASSERT_TRUE(line.setParity(Parity::Space));
     timers.advance(20);
     EXPECT_EQ(Hex(line.delivered()), QStringLiteral("00"));
 }
@@ -108,11 +108,11 @@ TEST_F(SimulatedLineTest, ChunkedReplyArrivesPieceByPiece)
     f.chunkSize = 2;
     f.chunkGapMs = 10;
     endpoint.setFaults(f);
-    line.setParity(Parity::Mark);
-    line.write(QByteArray(1, '\0'));
+    ASSERT_TRUE(line.setParity(Parity::Mark));
+    ASSERT_TRUE(line.write(QByteArray(1, '\0')));
     timers.advanceTo(10);
-    line.setParity(Parity::Space);
-    line.write(kVersionRequest);
+    ASSERT_TRUE(line.setParity(Parity::Space));
+    ASSERT_TRUE(line.write(kVersionRequest));
     timers.advanceTo(200);
     std::vector<Event> rx;
     for (const Event &e : recorder.events)
@@ -129,9 +129,9 @@ TEST_F(SimulatedLineTest, EchoAtTheTurnaroundAtOtherBauds)
     ASSERT_TRUE(line.close());
     ASSERT_TRUE(line.open(QStringLiteral("COM1"), 1200));
     endpoint.setTurnaroundMs(20);
-    line.setParity(Parity::Mark);
+    ASSERT_TRUE(line.setParity(Parity::Mark));
     const qint64 start = timers.now();
-    line.write(QByteArray(1, '\0'));
+    ASSERT_TRUE(line.write(QByteArray(1, '\0')));
     // 9.17 ms out, 20 ms turnaround, 9.17 ms back.
     ASSERT_TRUE(timers.advanceUntil([&] { return !line.delivered().isEmpty(); }, 100));
     EXPECT_EQ(timers.now() - start, 39);
@@ -139,9 +139,9 @@ TEST_F(SimulatedLineTest, EchoAtTheTurnaroundAtOtherBauds)
 
 TEST_F(SimulatedLineTest, BackToBackWritesGiveOneTransmitEmpty)
 {
-    line.setParity(Parity::Space);
-    line.write(FromHex(QStringLiteral("01 02")));
-    line.write(FromHex(QStringLiteral("03 04")));
+    ASSERT_TRUE(line.setParity(Parity::Space));
+    ASSERT_TRUE(line.write(FromHex(QStringLiteral("01 02"))));
+    ASSERT_TRUE(line.write(FromHex(QStringLiteral("03 04"))));
     timers.advance(50);
     ASSERT_EQ(line.transmitEmptyCount(), 1);
     EXPECT_EQ(recorder.events.front(), (Event{10, QStringLiteral("tx-empty")})); // 4 characters, 9.17 ms
@@ -183,7 +183,7 @@ TEST_F(SimulatedLineTest, OpenAndCloseCanBeMadeToFail)
 
 TEST_F(SimulatedLineTest, ClosingDropsWhatIsStillOnTheWire)
 {
-    line.write(QByteArray(1, '\0'));
+    ASSERT_TRUE(line.write(QByteArray(1, '\0')));
     timers.advance(5);
     ASSERT_TRUE(line.close());
     ASSERT_TRUE(line.open(QStringLiteral("COM1"), 4800));
@@ -212,7 +212,7 @@ TEST(SimulatedLineLifetime, PendingDeliveriesOutliveTheLineHarmlessly)
     {
         SimulatedLine line{timers, endpoint};
         ASSERT_TRUE(line.open(QStringLiteral("COM1"), 4800));
-        line.write(QByteArray(1, '\0'));
+        ASSERT_TRUE(line.write(QByteArray(1, '\0')));
     }
     timers.advance(100);
     EXPECT_EQ(endpoint.phase(), MeterEndpoint::Phase::Idle);
