@@ -4,6 +4,7 @@
 #include "journals/journal_text.h"
 #include "link/engine.h"
 #include "link/frame.h"
+#include "link/reply_judge.h"
 
 #include <algorithm>
 
@@ -22,7 +23,7 @@ AnnualGrid InitialAnnualGrid()
 
 std::optional<AnnualJournalRecord> DecodeAnnualJournalRecord(QByteArrayView reply)
 {
-    if (ByteAt(reply, 1) != kAnnualRecordLength)
+    if (!IsReplyForm(reply, FunctionCode::ReadAnnualJournal))
         return std::nullopt;
     AnnualJournalRecord r;
     r.month = ByteAt(reply, 2);
@@ -80,7 +81,7 @@ void AnnualJournal::followQueue()
 void AnnualJournal::decodeReply(const QByteArray &reply)
 {
     // Without a payload the byte at offset 2 is the checksum, not a month.
-    if (ByteAt(reply, 1) < 3)
+    if (!CarriesReply(reply, FunctionCode::ReadAnnualJournal, ReplyForm::Short))
         return;
     const quint8 month = ByteAt(reply, 2);
     if (month < kAnnualMonths) {
@@ -96,7 +97,7 @@ void AnnualJournal::decodeReply(const QByteArray &reply)
             row = {name, {}, {}, {}, {}};
         }
         GridJournal.set(grid);
-    } else if (ByteAt(reply, 1) == kAnnualRecordLength) {
+    } else if (IsReplyForm(reply, FunctionCode::ReadAnnualJournal)) {
         engine_.log().message(u"Некорректный месяц журнала"_s);
     }
     Gauge1.set(std::min(month + 1, kAnnualMonths));

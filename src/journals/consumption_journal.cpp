@@ -5,6 +5,7 @@
 #include "journals/journal_text.h"
 #include "link/engine.h"
 #include "link/frame.h"
+#include "link/reply_judge.h"
 
 #include <algorithm>
 
@@ -21,7 +22,7 @@ const QStringList &ConsumptionCaptions()
 
 std::optional<ConsumptionJournalRecord> DecodeConsumptionJournalRecord(QByteArrayView reply)
 {
-    if (ByteAt(reply, 1) != kConsumptionRecordLength)
+    if (!IsReplyForm(reply, FunctionCode::ReadConsumptionJournal))
         return std::nullopt;
     ConsumptionJournalRecord r;
     r.page = ByteAt(reply, 2);
@@ -113,7 +114,7 @@ QDateTime ConsumptionJournal::now() const { return facts_.now(); }
 void ConsumptionJournal::decodeReply(const QByteArray &reply)
 {
     // Without a payload the byte at offset 2 is the checksum, not a page.
-    if (ByteAt(reply, 1) < 3)
+    if (!CarriesReply(reply, FunctionCode::ReadConsumptionJournal, ReplyForm::Short))
         return;
     if (const auto record = DecodeConsumptionJournalRecord(reply))
         ListView1.append(ConsumptionRowTexts(*record, facts_.now().date().year()));

@@ -2,6 +2,7 @@
 
 #include "core/bytes.h"
 #include "link/frame.h"
+#include "link/reply_judge.h"
 #include "meter/password.h"
 #include "schedule/holidays.h"
 
@@ -120,9 +121,8 @@ EncodedRequests ScheduleWriteSequence(const TariffSchedule &s, int meterVersion,
 ZoneTableReply DecodeZoneTable(QByteArrayView reply)
 {
     ZoneTableReply out;
-    const quint8 length = ByteAt(reply, 1);
-    out.singleTariff = length == 2;
-    if (length != 20)
+    out.singleTariff = IsReplyForm(reply, ReadZoneTable, ReplyForm::Short);
+    if (!IsReplyForm(reply, ReadZoneTable))
         return out;
     out.hasZones = true;
     for (int z = 0; z < kZoneCount; ++z) {
@@ -138,7 +138,7 @@ ZoneTableReply DecodeZoneTable(QByteArrayView reply)
 MaskTable DecodeMasks(QByteArrayView reply)
 {
     MaskTable out{};
-    if (ByteAt(reply, 1) != 8)
+    if (!IsReplyForm(reply, ReadDayTypeMasks))
         return out;
     for (int z = 0; z < kZoneCount; ++z)
         out[z] = ByteAt(reply, 2 + z);
@@ -147,7 +147,7 @@ MaskTable DecodeMasks(QByteArrayView reply)
 
 std::optional<HolidayEntry> DecodeHoliday(QByteArrayView reply)
 {
-    if (ByteAt(reply, 1) != 5)
+    if (!IsReplyForm(reply, ReadHoliday))
         return std::nullopt;
     const HolidayEntry h{BcdDecode(ByteAt(reply, 3)), BcdDecode(ByteAt(reply, 4))};
     // Only the month is checked: a day its month cannot have is listed as the meter holds it,
@@ -159,7 +159,7 @@ std::optional<HolidayEntry> DecodeHoliday(QByteArrayView reply)
 
 std::optional<TransferEntry> DecodeTransfer(QByteArrayView reply)
 {
-    if (ByteAt(reply, 1) != 7)
+    if (!IsReplyForm(reply, ReadTransfer))
         return std::nullopt;
     const TransferEntry t{
         QDate(2000 + BcdDecode(ByteAt(reply, 5)), BcdDecode(ByteAt(reply, 4)), BcdDecode(ByteAt(reply, 3))),
