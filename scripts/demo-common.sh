@@ -1,6 +1,11 @@
 # Shared by the demo scripts (sourced, not run): the simulated meter on a pseudo-terminal and
 # the station against it, on a virtual screen with a screenshot when there is no display.
 
+# demo_screen_set: the install-deps set of the virtual screen when there is no display.
+demo_screen_set() {
+  [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] || echo screen
+}
+
 # start_meter_sim [meter-sim options...]: sets $device; the simulator ends with the script.
 start_meter_sim() {
   sim_out=$(mktemp)
