@@ -46,34 +46,62 @@ QByteArray MaskRequest(const MaskTable &masks)
     return FrameBody(WriteDayTypeMasks, payload);
 }
 
+namespace {
+
+// One entry of the holiday or transfer table: its slot, then its bytes. A slot past the table
+// or an entry the meter cannot hold refuses the request with `refusal`.
+EncodedRequest SlotRequest(FunctionCode code, int slot, bool valid, QByteArrayView entry, const QString &refusal)
+{
+    if (slot < 0 || slot >= kMaxListEntries || !valid)
+        return Fail(refusal);
+    QByteArray payload;
+    AppendByte(payload, slot);
+    payload.append(entry);
+    return FrameBody(code, payload);
+}
+
+// A table written as the meter takes it: the start request that empties it, then one request
+// per entry; nothing is appended when an entry cannot be encoded.
+template <typename Entry, typename Encode>
+Status AppendTableWrite(QList<QByteArray> &out, FunctionCode code, const QList<Entry> &entries, Encode encode)
+{
+    QList<QByteArray> table{FrameBody(code)};
+    for (int i = 0; i < entries.size(); ++i) {
+        const EncodedRequest r = encode(i, entries[i]);
+        if (!r)
+            return r.failure();
+        table.append(*r);
+    }
+    out.append(table);
+    return {};
+}
+
+void AppendSlotReads(QList<QByteArray> &out, FunctionCode code)
+{
+    for (int slot = 0; slot < kMaxListEntries; ++slot)
+        out.append(FrameBody(code, QByteArray(1, static_cast<char>(slot))));
+}
+
+} // namespace
+
 QByteArray HolidayTableStartRequest() { return FrameBody(WriteHolidays); }
 
 EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
 {
-    if (slot < 0 || slot >= kMaxListEntries || !IsValidHoliday(h))
-        return Fail(u"Ошибка в списке праздников. Праздник № "_s + QString::number(slot + 1) +
-                    u" нельзя записать в счётчик."_s);
-    QByteArray payload;
-    AppendByte(payload, slot);
-    AppendByte(payload, BcdEncode(h.day));
-    AppendByte(payload, BcdEncode(h.month));
-    return FrameBody(WriteHolidays, payload);
+    return SlotRequest(WriteHolidays, slot, IsValidHoliday(h), Bytes({BcdEncode(h.day), BcdEncode(h.month)}),
+                       u"Ошибка в списке праздников. Праздник № "_s + QString::number(slot + 1) +
+                           u" нельзя записать в счётчик."_s);
 }
 
 QByteArray TransferTableStartRequest() { return FrameBody(WriteTransfers); }
 
 EncodedRequest TransferRequest(int slot, const TransferEntry &t)
 {
-    if (slot < 0 || slot >= kMaxListEntries || !IsValidTransfer(t))
-        return Fail(u"Ошибка в списке переносов. Перенос № "_s + QString::number(slot + 1) +
-                    u" нельзя записать в счётчик."_s);
-    QByteArray payload;
-    AppendByte(payload, slot);
-    AppendByte(payload, BcdEncode(t.date.day()));
-    AppendByte(payload, BcdEncode(t.date.month()));
-    AppendByte(payload, BcdEncode(t.date.year() - 2000));
-    AppendByte(payload, t.dayType);
-    return FrameBody(WriteTransfers, payload);
+    const QByteArray entry =
+        Bytes({BcdEncode(t.date.day()), BcdEncode(t.date.month()), BcdEncode(t.date.year() - 2000), t.dayType});
+    return SlotRequest(WriteTransfers, slot, IsValidTransfer(t), entry,
+                       u"Ошибка в списке переносов. Перенос № "_s + QString::number(slot + 1) +
+                           u" нельзя записать в счётчик."_s);
 }
 
 QList<QByteArray> ScheduleReadSequence(int meterVersion)
@@ -82,10 +110,8 @@ QList<QByteArray> ScheduleReadSequence(int meterVersion)
     if (!HasExtendedSchedule(meterVersion))
         return out;
     out.append(FrameBody(ReadDayTypeMasks));
-    for (int slot = 0; slot < kMaxListEntries; ++slot)
-        out.append(FrameBody(ReadHoliday, QByteArray(1, static_cast<char>(slot))));
-    for (int slot = 0; slot < kMaxListEntries; ++slot)
-        out.append(FrameBody(ReadTransfer, QByteArray(1, static_cast<char>(slot))));
+    AppendSlotReads(out, ReadHoliday);
+    AppendSlotReads(out, ReadTransfer);
     return out;
 }
 
@@ -101,20 +127,10 @@ EncodedRequests ScheduleWriteSequence(const TariffSchedule &s, int meterVersion,
     if (s.holidays.size() > kMaxListEntries || s.transfers.size() > kMaxListEntries)
         return Fail(u"Ошибка в тарифном расписании. В списке больше 16 записей."_s);
     out.append(MaskRequest(s.masks));
-    out.append(HolidayTableStartRequest());
-    for (int i = 0; i < s.holidays.size(); ++i) {
-        const EncodedRequest r = HolidayRequest(i, s.holidays[i]);
-        if (!r)
-            return r.failure();
-        out.append(*r);
-    }
-    out.append(TransferTableStartRequest());
-    for (int i = 0; i < s.transfers.size(); ++i) {
-        const EncodedRequest r = TransferRequest(i, s.transfers[i]);
-        if (!r)
-            return r.failure();
-        out.append(*r);
-    }
+    if (const Status holidays = AppendTableWrite(out, WriteHolidays, s.holidays, HolidayRequest); !holidays)
+        return holidays.failure();
+    if (const Status transfers = AppendTableWrite(out, WriteTransfers, s.transfers, TransferRequest); !transfers)
+        return transfers.failure();
     return out;
 }
 

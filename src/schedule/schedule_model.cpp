@@ -366,24 +366,22 @@ void ScheduleModel::decodeZoneTable(const QByteArray &reply)
 
 void ScheduleModel::decodeMasks(const QByteArray &reply) { StringAttrib.set(DecodeMasks(reply)); }
 
-void ScheduleModel::decodeHoliday(const QByteArray &reply)
+namespace {
+
+// A slot read adds its entry at the end of its list, while the list has room.
+template <typename Entry> void AppendSlotEntry(Field<QList<Entry>> &list, const std::optional<Entry> &entry)
 {
-    const std::optional<HolidayEntry> h = DecodeHoliday(reply);
-    if (!h || ListCel.value().size() >= kMaxListEntries)
+    if (!entry || list.value().size() >= kMaxListEntries)
         return;
-    QList<HolidayEntry> list = ListCel.value();
-    list.append(*h);
-    ListCel.set(list);
+    QList<Entry> entries = list.value();
+    entries.append(*entry);
+    list.set(entries);
 }
 
-void ScheduleModel::decodeTransfer(const QByteArray &reply)
-{
-    const std::optional<TransferEntry> t = DecodeTransfer(reply);
-    if (!t || ListTransfer.value().size() >= kMaxListEntries)
-        return;
-    QList<TransferEntry> list = ListTransfer.value();
-    list.append(*t);
-    ListTransfer.set(list);
-}
+} // namespace
+
+void ScheduleModel::decodeHoliday(const QByteArray &reply) { AppendSlotEntry(ListCel, DecodeHoliday(reply)); }
+
+void ScheduleModel::decodeTransfer(const QByteArray &reply) { AppendSlotEntry(ListTransfer, DecodeTransfer(reply)); }
 
 } // namespace ordan
