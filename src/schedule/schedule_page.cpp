@@ -190,7 +190,17 @@ QWidget *SchedulePage::buildTariffGroup()
 {
     auto *group = new QGroupBox(u" Многотарифный режим "_s, this);
     BindState(group, model_.GroupTariff);
+    auto *layout = new QHBoxLayout(group);
+    layout->setContentsMargins(6, 4, 6, 6);
+    layout->setSpacing(4);
+    layout->addWidget(buildZoneTariffs(group), 0, Qt::AlignTop);
+    layout->addLayout(buildZoneStarts(group));
+    layout->addWidget(buildZoneMasks(group), 0, Qt::AlignTop);
+    return group;
+}
 
+QWidget *SchedulePage::buildZoneTariffs(QWidget *group)
+{
     tariffs_ = new QTableWidget(kZoneCount, 2, group);
     tariffs_->setObjectName(model_.ValueListEditor1.objectName());
     tariffs_->setHorizontalHeaderLabels({u"Зона"_s, u"Тариф"_s});
@@ -215,7 +225,11 @@ QWidget *SchedulePage::buildTariffGroup()
         if (item->column() == 1)
             model_.setZoneTariff(item->row(), item->text());
     });
+    return tariffs_;
+}
 
+QLayout *SchedulePage::buildZoneStarts(QWidget *group)
+{
     auto *times = new QVBoxLayout;
     times->setSpacing(0);
     times->setContentsMargins(0, tariffs_->frameWidth(), 0, 0);
@@ -237,7 +251,11 @@ QWidget *SchedulePage::buildTariffGroup()
         times->addWidget(picker);
     }
     times->addStretch();
+    return times;
+}
 
+QWidget *SchedulePage::buildZoneMasks(QWidget *group)
+{
     masks_ = new QTableWidget(kZoneCount, kDayTypeCount, group);
     masks_->setObjectName(model_.StringAttrib.objectName());
     masks_->setHorizontalHeaderLabels(DayTypeTitles());
@@ -262,14 +280,7 @@ QWidget *SchedulePage::buildTariffGroup()
     // Rows of the widget are zone rows; the title row is the header, which never toggles.
     connect(masks_, &QTableWidget::cellClicked, this,
             [this](int row, int col) { model_.StringAttribSelectCell(col, row + 1); });
-
-    auto *layout = new QHBoxLayout(group);
-    layout->setContentsMargins(6, 4, 6, 6);
-    layout->setSpacing(4);
-    layout->addWidget(tariffs_, 0, Qt::AlignTop);
-    layout->addLayout(times);
-    layout->addWidget(masks_, 0, Qt::AlignTop);
-    return group;
+    return masks_;
 }
 
 QWidget *SchedulePage::buildHolidayGroup()

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QLayout;
 class QPushButton;
 class QTableWidget;
 class QTreeWidget;
@@ -21,6 +22,10 @@ public:
 
 private:
     QWidget *buildTariffGroup();
+    // The group's three columns: each zone's tariff, its start time and its day-type mask.
+    QWidget *buildZoneTariffs(QWidget *group);
+    QLayout *buildZoneStarts(QWidget *group);
+    QWidget *buildZoneMasks(QWidget *group);
     QWidget *buildHolidayGroup();
     QWidget *buildTransferGroup();
     void renderTariffs();
