@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/field.h"
+#include "journals/journal_read.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -67,9 +68,8 @@ public:
     QList<QStringList> exportTable() const;
 
 private:
-    void followQueue();
-
     Engine &engine_;
+    JournalRead read_;
 };
 
 } // namespace ordan
