@@ -9,7 +9,9 @@ cd "$(dirname "$0")/.."
 source scripts/demo-common.sh
 # Only what the two programs need to build and run (and a virtual screen when there is no
 # display), not the test tools.
-scripts/install-deps.sh build db $(demo_screen_set)
+sets=(build db)
+demo_without_display && sets+=(screen)
+scripts/install-deps.sh "${sets[@]}"
 # Only what the demo runs: the station, the simulator and the help file beside them.
 ORDAN_TARGETS="ordan-klv meter-sim" scripts/build.sh build -DORDAN_BUILD_TESTS=OFF -DORDAN_BUILD_BENCH=OFF
 
