@@ -319,17 +319,10 @@ QWidget *SchedulePage::buildHolidayGroup()
     holidays_ = ReportList(u"Месяц"_s, u"День"_s, group);
     BindState(holidays_, model_.ListCel);
     renderHolidays();
-    connect(&model_.ListCel, &FieldBase::valueChanged, holidays_, [this] { renderHolidays(); });
-    connect(&model_, &ScheduleModel::holidaySelectionChanged, holidays_,
-            [this] { ShowSelection(holidays_, model_.holidaySelection()); });
-    connect(holidays_, &QTreeWidget::itemSelectionChanged, this,
-            [this] { model_.selectHolidays(SelectedRows(holidays_)); });
-
-    auto *layout = new QVBoxLayout(group);
-    layout->setContentsMargins(6, 2, 6, 6);
-    layout->setSpacing(4);
-    layout->addWidget(panel);
-    layout->addWidget(holidays_, 1);
+    FollowEntryList(
+        holidays_, model_.ListCel, &SchedulePage::renderHolidays,
+        {&ScheduleModel::holidaySelectionChanged, &ScheduleModel::holidaySelection, &ScheduleModel::selectHolidays});
+    StackPanelOverList(group, panel, holidays_);
     return group;
 }
 
@@ -369,18 +362,30 @@ QWidget *SchedulePage::buildTransferGroup()
     transfers_ = ReportList(u"День"_s, u"По графику"_s, group);
     BindState(transfers_, model_.ListTransfer);
     renderTransfers();
-    connect(&model_.ListTransfer, &FieldBase::valueChanged, transfers_, [this] { renderTransfers(); });
-    connect(&model_, &ScheduleModel::transferSelectionChanged, transfers_,
-            [this] { ShowSelection(transfers_, model_.transferSelection()); });
-    connect(transfers_, &QTreeWidget::itemSelectionChanged, this,
-            [this] { model_.selectTransfers(SelectedRows(transfers_)); });
+    FollowEntryList(
+        transfers_, model_.ListTransfer, &SchedulePage::renderTransfers,
+        {&ScheduleModel::transferSelectionChanged, &ScheduleModel::transferSelection, &ScheduleModel::selectTransfers});
+    StackPanelOverList(group, panel, transfers_);
+    return group;
+}
 
+void SchedulePage::FollowEntryList(QTreeWidget *view, FieldBase &list, void (SchedulePage::*render)(),
+                                   const EntrySelection &selection)
+{
+    connect(&list, &FieldBase::valueChanged, view, [this, render] { (this->*render)(); });
+    connect(&model_, selection.changed, view,
+            [this, view, get = selection.get] { ShowSelection(view, (model_.*get)()); });
+    connect(view, &QTreeWidget::itemSelectionChanged, this,
+            [this, view, set = selection.set] { (model_.*set)(SelectedRows(view)); });
+}
+
+void SchedulePage::StackPanelOverList(QWidget *group, QWidget *panel, QTreeWidget *view)
+{
     auto *layout = new QVBoxLayout(group);
     layout->setContentsMargins(6, 2, 6, 6);
     layout->setSpacing(4);
     layout->addWidget(panel);
-    layout->addWidget(transfers_, 1);
-    return group;
+    layout->addWidget(view, 1);
 }
 
 void SchedulePage::renderTariffs()
