@@ -187,24 +187,30 @@ QList<int> ValidRows(QList<int> rows, qsizetype size)
     return out;
 }
 
+// Takes the valid ones of `rows` as a list's new selection; false when it stays as it was.
+bool Reselect(QList<int> &selection, const QList<int> &rows, qsizetype size)
+{
+    QList<int> valid = ValidRows(rows, size);
+    if (valid == selection)
+        return false;
+    selection = std::move(valid);
+    return true;
+}
+
 } // namespace
 
 void ScheduleModel::selectHolidays(const QList<int> &rows)
 {
-    const QList<int> valid = ValidRows(rows, ListCel.value().size());
-    if (valid == holidaySelection_)
+    if (!Reselect(holidaySelection_, rows, ListCel.value().size()))
         return;
-    holidaySelection_ = valid;
     updateListButtons();
     Q_EMIT holidaySelectionChanged();
 }
 
 void ScheduleModel::selectTransfers(const QList<int> &rows)
 {
-    const QList<int> valid = ValidRows(rows, ListTransfer.value().size());
-    if (valid == transferSelection_)
+    if (!Reselect(transferSelection_, rows, ListTransfer.value().size()))
         return;
-    transferSelection_ = valid;
     updateListButtons();
     Q_EMIT transferSelectionChanged();
 }
