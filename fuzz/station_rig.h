@@ -4,7 +4,6 @@
 // address byte and leaves the replies to the caller; shared with the seed writer, which
 // answers through the simulated meter.
 
-#include "app/settings_store.h"
 #include "app/station.h"
 #include "core/held_background.h"
 #include "core/virtual_timers.h"
@@ -13,38 +12,15 @@
 #include "link/port_list.h"
 #include "no_files.h"
 #include "records/local_table_memory.h"
+#include "support/memory_settings.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QMap>
-#include <QVariant>
 
 #include <memory>
 
 namespace ordan::fuzz {
-
-class Settings final : public SettingsStore {
-public:
-    bool openKey(bool) override { return true; }
-    bool contains(const QString &name) const override { return values.contains(name); }
-    std::optional<int> intValue(const QString &name) const override
-    {
-        if (!values.contains(name))
-            return std::nullopt;
-        return values.value(name).toInt();
-    }
-    void setIntValue(const QString &name, int value) override { values.insert(name, value); }
-    std::optional<QString> stringValue(const QString &name) const override
-    {
-        if (!values.contains(name))
-            return std::nullopt;
-        return values.value(name).toString();
-    }
-    void setStringValue(const QString &name, const QString &value) override { values.insert(name, value); }
-    void closeKey() override {}
-    QMap<QString, QVariant> values;
-};
 
 class Ports final : public PortEnumerator {
 public:
@@ -68,7 +44,7 @@ struct Rig {
     test::FakeLine line{timers};
     test::FakeOperator op;
     test::FakeSystemFacts facts;
-    Settings settings;
+    test::MemorySettings settings;
     Ports ports;
     NoFiles files;
     MemoryLocalTable table;
@@ -81,6 +57,7 @@ struct Rig {
     explicit Rig(quint8 switches)
     {
         facts.elapsedMs = [this] { return timers.now(); };
+        settings.exists = true; // the key is there from the start, as the station left it
         if (switches & 0x01)
             settings.values.insert(QStringLiteral("Master"), 1);
         if (switches & 0x02)

@@ -3,7 +3,7 @@
 # bench/RESULTS.md. Takes about five minutes; run it on an otherwise idle machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh build tests
 scripts/build.sh build
 bin=build/bin
 state=$(mktemp -d)

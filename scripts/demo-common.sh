@@ -1,6 +1,11 @@
 # Shared by the demo scripts (sourced, not run): the simulated meter on a pseudo-terminal and
 # the station against it, on a virtual screen with a screenshot when there is no display.
 
+# demo_without_display: true when the station needs a virtual screen.
+demo_without_display() {
+  [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]
+}
+
 # start_meter_sim [meter-sim options...]: sets $device; the simulator ends with the script.
 start_meter_sim() {
   sim_out=$(mktemp)
@@ -25,7 +30,7 @@ demo_cleanup() {
 run_station() {
   # The bench PCs run a Russian system; show dates and numbers as they would.
   export LANG=${DEMO_LANG:-ru_RU.UTF-8}
-  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  if demo_without_display; then
     export DISPLAY=":$1"
     Xvfb "$DISPLAY" -screen 0 1024x768x24 >/dev/null 2>&1 &
     xvfb_pid=$!

@@ -6,9 +6,14 @@
 # screenshot is saved instead. Extra arguments go to meter-sim (e.g. --serial 1005).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+source scripts/demo-common.sh
+# Only what the two programs need to build and run (and a virtual screen when there is no
+# display), not the test tools.
+sets=(build db)
+demo_without_display && sets+=(screen)
+scripts/install-deps.sh "${sets[@]}"
 # Only what the demo runs: the station, the simulator and the help file beside them.
-ORDAN_TARGETS="ordan-klv meter-sim" scripts/build.sh build
+ORDAN_TARGETS="ordan-klv meter-sim" scripts/build.sh build -DORDAN_BUILD_TESTS=OFF -DORDAN_BUILD_BENCH=OFF
 
 demo=$PWD/build/demo-db
 rm -rf "$demo"
@@ -43,7 +48,6 @@ INI
 export ODBCSYSINI=$demo
 export ODBCINI=$demo/odbc.ini
 
-source scripts/demo-common.sh
 start_meter_sim "$@"
 cd "$demo"
 run_station 78

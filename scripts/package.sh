@@ -3,7 +3,7 @@
 # build-release/ and makes its Debian package with CPack. The package's path is the last line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh build package
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DORDAN_BUILD_TESTS=OFF \
   -DORDAN_BUILD_BENCH=OFF >/dev/null
 cmake --build build-release --parallel "$(nproc)"

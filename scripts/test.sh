@@ -4,7 +4,7 @@
 # then runs each fuzz target briefly on its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh build tests
 scripts/build.sh build
 scripts/build.sh build-asan -DORDAN_SANITIZE=ON -DORDAN_BUILD_BENCH=OFF
 

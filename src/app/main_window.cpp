@@ -112,9 +112,39 @@ QAction *MainWindow::action(const Action &model) const { return actions_.value(&
 void MainWindow::buildMenus()
 {
     QMenuBar *bar = menuBar();
+    buildLinkMenu(bar);
+
+    QMenu *settings = bar->addMenu(QStringLiteral("&Установки"));
+    settings->setToolTipsVisible(true);
+    settings->addAction(action(station_.ActionSetting()));
+    settings->addAction(action(station_.ActionFixDb));
+    settings->addAction(action(station_.ActionSpoilage));
+    settings->addAction(action(station_.ActionReset));
+
+    buildDatabaseMenu(bar);
+    buildHelpMenu(bar);
+}
+
+void MainWindow::buildLinkMenu(QMenuBar *bar)
+{
     QMenu *link = bar->addMenu(QStringLiteral("&Связь"));
     link->setToolTipsVisible(true);
     link->setObjectName(QStringLiteral("N1"));
+    buildPortAndBaudMenus(link);
+
+    link->addSeparator();
+    link->addAction(action(station_.ActionConnect));
+    link->addAction(action(station_.ActionDisconnect));
+    link->addSeparator();
+    link->addAction(action(station_.ActionFindAddress));
+    link->addSeparator();
+    QAction *exit = link->addAction(QStringLiteral("В&ыход"));
+    exit->setObjectName(QStringLiteral("NExit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+}
+
+void MainWindow::buildPortAndBaudMenus(QMenu *link)
+{
     portMenu_ = link->addMenu(QStringLiteral("&Порт"));
     portMenu_->setObjectName(QStringLiteral("NPort"));
     baudMenu_ = link->addMenu(QStringLiteral("&Скорость"));
@@ -147,24 +177,10 @@ void MainWindow::buildMenus()
         for (QAction *item : items)
             item->setChecked(item->data().toInt() == station_.panel().NPort.value());
     });
+}
 
-    link->addSeparator();
-    link->addAction(action(station_.ActionConnect));
-    link->addAction(action(station_.ActionDisconnect));
-    link->addSeparator();
-    link->addAction(action(station_.ActionFindAddress));
-    link->addSeparator();
-    QAction *exit = link->addAction(QStringLiteral("В&ыход"));
-    exit->setObjectName(QStringLiteral("NExit"));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
-
-    QMenu *settings = bar->addMenu(QStringLiteral("&Установки"));
-    settings->setToolTipsVisible(true);
-    settings->addAction(action(station_.ActionSetting()));
-    settings->addAction(action(station_.ActionFixDb));
-    settings->addAction(action(station_.ActionSpoilage));
-    settings->addAction(action(station_.ActionReset));
-
+void MainWindow::buildDatabaseMenu(QMenuBar *bar)
+{
     QMenu *db = bar->addMenu(QStringLiteral("&База данных"));
     db->setToolTipsVisible(true);
     db->addAction(action(station_.ActionOpen));
@@ -175,7 +191,10 @@ void MainWindow::buildMenus()
         if (onStatusDecoding)
             onStatusDecoding();
     });
+}
 
+void MainWindow::buildHelpMenu(QMenuBar *bar)
+{
     QMenu *help = bar->addMenu(QStringLiteral("&?"));
     QAction *helpItem = help->addAction(QStringLiteral("&Справка"));
     helpItem->setObjectName(QStringLiteral("N20"));

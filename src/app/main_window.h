@@ -10,6 +10,7 @@
 class QComboBox;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QTabWidget;
 class QToolButton;
 
@@ -53,6 +54,10 @@ protected:
 private:
     void buildActions();
     void buildMenus();
+    void buildLinkMenu(QMenuBar *bar);
+    void buildPortAndBaudMenus(QMenu *link);
+    void buildDatabaseMenu(QMenuBar *bar);
+    void buildHelpMenu(QMenuBar *bar);
     void buildToolBar();
     void buildConnectionPanel();
     void buildPages();

@@ -4,6 +4,7 @@
 #include "journals/journal_text.h"
 #include "link/engine.h"
 #include "link/frame.h"
+#include "link/reply_judge.h"
 
 #include <algorithm>
 
@@ -22,7 +23,7 @@ AnnualGrid InitialAnnualGrid()
 
 std::optional<AnnualJournalRecord> DecodeAnnualJournalRecord(QByteArrayView reply)
 {
-    if (ByteAt(reply, 1) != kAnnualRecordLength)
+    if (!IsReplyForm(reply, FunctionCode::ReadAnnualJournal))
         return std::nullopt;
     AnnualJournalRecord r;
     r.month = ByteAt(reply, 2);
@@ -40,47 +41,30 @@ AnnualJournal::AnnualJournal(Engine &engine, QObject *parent)
       Reading(u"Reading"_s, this, false), MonthsLeft(u"MonthsLeft"_s, this, 0, 0, kAnnualMonths),
       Panel3(u"Panel3"_s, this, u"Годовой журнал"_s),
       GridJournal(u"GridJournal"_s, this, InitialAnnualGrid(), FieldBase::Kind::Grid),
-      BtnJournal(u"BtnJournal"_s, this, u"Экспорт"_s), engine_(engine)
-{
-    Gauge1.setVisible(false);
-    BitBtn4.setHandler([this] {
-        if (Reading.value())
-            StopRead();
-        else
-            BitBtn4Click();
-    });
-    engine_.setDecoder(FunctionCode::ReadAnnualJournal, [this](const QByteArray &reply) { decodeReply(reply); });
-    connect(&engine_, &Engine::commandsChanged, this, &AnnualJournal::followQueue);
-}
+      BtnJournal(u"BtnJournal"_s, this, u"Экспорт"_s), engine_(engine),
+      read_(
+          engine, FunctionCode::ReadAnnualJournal, this, {BitBtn4, Gauge1, Reading, MonthsLeft},
+          [this] { BitBtn4Click(); }, [this](const QByteArray &reply) { decodeReply(reply); })
+{}
 
-AnnualJournal::~AnnualJournal() { engine_.setDecoder(FunctionCode::ReadAnnualJournal, {}); }
+AnnualJournal::~AnnualJournal() = default;
 
 void AnnualJournal::BitBtn4Click()
 {
-    for (int m = 0; m < kAnnualMonths; ++m)
-        engine_.EnqueueRequest(AnnualJournalRequest(static_cast<quint8>(m)));
+    read_.enqueue(kAnnualMonths, AnnualJournalRequest);
     AnnualGrid grid = GridJournal.value();
     for (int row = 1; row < kAnnualRows; ++row)
         for (int column = 1; column < kAnnualColumns; ++column)
             grid[static_cast<size_t>(row)][static_cast<size_t>(column)].clear();
     GridJournal.set(grid);
-    Gauge1.set(0);
-    Gauge1.setVisible(true);
 }
 
-void AnnualJournal::StopRead() { engine_.DropRequests(FunctionCode::ReadAnnualJournal); }
-
-void AnnualJournal::followQueue()
-{
-    const qsizetype left = engine_.commands().count(CodeByte(FunctionCode::ReadAnnualJournal));
-    MonthsLeft.set(static_cast<int>(left));
-    Reading.set(left > 0);
-}
+void AnnualJournal::StopRead() { read_.stop(); }
 
 void AnnualJournal::decodeReply(const QByteArray &reply)
 {
     // Without a payload the byte at offset 2 is the checksum, not a month.
-    if (ByteAt(reply, 1) < 3)
+    if (!CarriesReply(reply, FunctionCode::ReadAnnualJournal, ReplyForm::Short))
         return;
     const quint8 month = ByteAt(reply, 2);
     if (month < kAnnualMonths) {
@@ -96,13 +80,13 @@ void AnnualJournal::decodeReply(const QByteArray &reply)
             row = {name, {}, {}, {}, {}};
         }
         GridJournal.set(grid);
-    } else if (ByteAt(reply, 1) == kAnnualRecordLength) {
+    } else if (IsReplyForm(reply, FunctionCode::ReadAnnualJournal)) {
         engine_.log().message(u"Некорректный месяц журнала"_s);
     }
     Gauge1.set(std::min(month + 1, kAnnualMonths));
 }
 
-void AnnualJournal::replyAccepted(quint8 code) { Gauge1.setVisible(code == CodeByte(FunctionCode::ReadAnnualJournal)); }
+void AnnualJournal::replyAccepted(quint8 code) { read_.replyAccepted(code); }
 
 QList<QStringList> AnnualJournal::exportTable() const
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/field.h"
+#include "journals/journal_read.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -19,7 +20,6 @@ class Engine;
 inline constexpr int kAnnualMonths = 12;
 inline constexpr int kAnnualRows = kAnnualMonths + 1; // the title row, then one row per month
 inline constexpr int kAnnualColumns = 5;
-inline constexpr quint8 kAnnualRecordLength = 22;
 
 // GridJournal as shown: row 0 the titles, row m + 1 month m; column 0 the month.
 using AnnualGrid = std::array<std::array<QString, kAnnualColumns>, kAnnualRows>;
@@ -34,7 +34,7 @@ struct AnnualJournalRecord {
     quint32 operatingTime = 0; // half-minutes
 };
 
-// The record of a reply with length byte 22; nothing for any other reply.
+// The record of a full reply (length byte 22 in the catalogue); nothing for any other reply.
 std::optional<AnnualJournalRecord> DecodeAnnualJournalRecord(QByteArrayView reply);
 
 // Request body (no CRC) for one month: 12 03 mm.
@@ -68,9 +68,8 @@ public:
     QList<QStringList> exportTable() const;
 
 private:
-    void followQueue();
-
     Engine &engine_;
+    JournalRead read_;
 };
 
 } // namespace ordan

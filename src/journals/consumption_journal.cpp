@@ -5,6 +5,7 @@
 #include "journals/journal_text.h"
 #include "link/engine.h"
 #include "link/frame.h"
+#include "link/reply_judge.h"
 
 #include <algorithm>
 
@@ -21,7 +22,7 @@ const QStringList &ConsumptionCaptions()
 
 std::optional<ConsumptionJournalRecord> DecodeConsumptionJournalRecord(QByteArrayView reply)
 {
-    if (ByteAt(reply, 1) != kConsumptionRecordLength)
+    if (!IsReplyForm(reply, FunctionCode::ReadConsumptionJournal))
         return std::nullopt;
     ConsumptionJournalRecord r;
     r.page = ByteAt(reply, 2);
@@ -75,55 +76,35 @@ void ConsumptionList::clear()
 ConsumptionJournal::ConsumptionJournal(Engine &engine, SystemFacts &facts, QObject *parent)
     : QObject(parent), BitBtn3(u"BitBtn3"_s, this, u"Прочитать"_s), Gauge2(u"Gauge2"_s, this, 0, 0, kConsumptionPages),
       Reading(u"Reading"_s, this, false), PagesLeft(u"PagesLeft"_s, this, 0, 0, kConsumptionPages),
-      ListView1(u"ListView1"_s, this), BtnDiary(u"BtnDiary"_s, this, u"Экспорт"_s), engine_(engine), facts_(facts)
-{
-    Gauge2.setVisible(false);
-    BitBtn3.setHandler([this] {
-        if (Reading.value())
-            StopRead();
-        else
-            BitBtn3Click();
-    });
-    engine_.setDecoder(FunctionCode::ReadConsumptionJournal, [this](const QByteArray &reply) { decodeReply(reply); });
-    connect(&engine_, &Engine::commandsChanged, this, &ConsumptionJournal::followQueue);
-}
+      ListView1(u"ListView1"_s, this), BtnDiary(u"BtnDiary"_s, this, u"Экспорт"_s), facts_(facts),
+      read_(
+          engine, FunctionCode::ReadConsumptionJournal, this, {BitBtn3, Gauge2, Reading, PagesLeft},
+          [this] { BitBtn3Click(); }, [this](const QByteArray &reply) { decodeReply(reply); })
+{}
 
-ConsumptionJournal::~ConsumptionJournal() { engine_.setDecoder(FunctionCode::ReadConsumptionJournal, {}); }
+ConsumptionJournal::~ConsumptionJournal() = default;
 
 void ConsumptionJournal::BitBtn3Click()
 {
-    for (int page = 0; page < kConsumptionPages; ++page)
-        engine_.EnqueueRequest(ConsumptionJournalRequest(static_cast<quint8>(page)));
+    read_.enqueue(kConsumptionPages, ConsumptionJournalRequest);
     ListView1.clear();
-    Gauge2.set(0);
-    Gauge2.setVisible(true);
 }
 
-void ConsumptionJournal::StopRead() { engine_.DropRequests(FunctionCode::ReadConsumptionJournal); }
-
-void ConsumptionJournal::followQueue()
-{
-    const qsizetype left = engine_.commands().count(CodeByte(FunctionCode::ReadConsumptionJournal));
-    PagesLeft.set(static_cast<int>(left));
-    Reading.set(left > 0);
-}
+void ConsumptionJournal::StopRead() { read_.stop(); }
 
 QDateTime ConsumptionJournal::now() const { return facts_.now(); }
 
 void ConsumptionJournal::decodeReply(const QByteArray &reply)
 {
     // Without a payload the byte at offset 2 is the checksum, not a page.
-    if (ByteAt(reply, 1) < 3)
+    if (!CarriesReply(reply, FunctionCode::ReadConsumptionJournal, ReplyForm::Short))
         return;
     if (const auto record = DecodeConsumptionJournalRecord(reply))
         ListView1.append(ConsumptionRowTexts(*record, facts_.now().date().year()));
     Gauge2.set(std::min<int>(ByteAt(reply, 2), kConsumptionPages));
 }
 
-void ConsumptionJournal::replyAccepted(quint8 code)
-{
-    Gauge2.setVisible(code == CodeByte(FunctionCode::ReadConsumptionJournal));
-}
+void ConsumptionJournal::replyAccepted(quint8 code) { read_.replyAccepted(code); }
 
 QList<QStringList> ConsumptionJournal::exportTable() const
 {

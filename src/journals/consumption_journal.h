@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/field.h"
+#include "journals/journal_read.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -21,7 +22,6 @@ class SystemFacts;
 
 inline constexpr int kConsumptionPages = 250;
 inline constexpr int kConsumptionColumns = 8;
-inline constexpr quint8 kConsumptionRecordLength = 28;
 
 // One row of ListView1, in column order.
 using ConsumptionRow = std::array<QString, kConsumptionColumns>;
@@ -41,7 +41,7 @@ struct ConsumptionJournalRecord {
     quint32 operatingTime = 0; // half-minutes
 };
 
-// The record of a reply with length byte 28; nothing for any other reply.
+// The record of a full reply (length byte 28 in the catalogue); nothing for any other reply.
 std::optional<ConsumptionJournalRecord> DecodeConsumptionJournalRecord(QByteArrayView reply);
 
 // The texts of a record's row; the stamp is placed in `year`.
@@ -99,10 +99,8 @@ public:
     QList<QStringList> exportTable() const;
 
 private:
-    void followQueue();
-
-    Engine &engine_;
     SystemFacts &facts_;
+    JournalRead read_;
 };
 
 } // namespace ordan

@@ -43,6 +43,9 @@ constexpr quint8 CodeByte(FunctionCode code) { return static_cast<quint8>(code);
 
 // A refusal comes back as code + 128, length 3, the error, CRC.
 inline constexpr quint8 kErrorReplyFlag = 0x80;
+inline constexpr quint8 kErrorReplyLength = 3;
+// The CRC follows the L bytes counted by the length byte.
+inline constexpr qsizetype kCrcSize = 2;
 
 // The error byte of a refusal.
 enum class MeterError : quint8 {

@@ -1,6 +1,7 @@
 #include "meter/meter_clock.h"
 
 #include "core/bytes.h"
+#include "link/reply_judge.h"
 #include "meter/meter_text.h"
 
 namespace ordan {
@@ -14,7 +15,7 @@ bool MeterClockReading::dateValid() const { return QDate::isValid(year, month, d
 
 std::optional<MeterClockReading> ParseClockReply(QByteArrayView reply)
 {
-    if (PayloadEnd(reply) < 10)
+    if (!CarriesReply(reply, FunctionCode::ReadClock))
         return std::nullopt;
     MeterClockReading r;
     r.seconds = BcdDecode(ByteAt(reply, 2));

@@ -2,6 +2,7 @@
 
 #include "core/system_facts.h"
 #include "link/engine.h"
+#include "link/reply_judge.h"
 #include "meter/meter_clock.h"
 #include "meter/parameter_decoders.h"
 #include "meter/readings.h"
@@ -36,25 +37,33 @@ MeterPanel::~MeterPanel()
         engine_.setDecoder(code, {});
 }
 
+void MeterPanel::installDecoder(FunctionCode code, CheckedDecoder decode)
+{
+    engine_.setDecoder(code, [this, code, decode = std::move(decode)](const QByteArray &reply) {
+        if (!decode(reply))
+            engine_.log().message(ShortReplyMessage(reply, code));
+    });
+}
+
 void MeterPanel::installDecoders()
 {
     MeterParameters &p = parameters_;
-    engine_.setDecoder(FunctionCode::ReadFirmwareVersion, [this, &p](const QByteArray &r) {
-        DecodeFirmwareVersion(r, p, [this](int v) { engine_.setMeterVersion(v); });
+    installDecoder(ReadFirmwareVersion, [this, &p](const QByteArray &r) {
+        return DecodeFirmwareVersion(r, p, [this](int v) { engine_.setMeterVersion(v); });
     });
-    engine_.setDecoder(FunctionCode::ReadSerialNumber,
-                       [this, &p](const QByteArray &r) { DecodeSerialNumber(r, p, hooks.lastClockSet); });
-    engine_.setDecoder(FunctionCode::ReadClock, [this, &p](const QByteArray &r) {
-        DecodeClock(r, p, facts_.now(), [this](const QString &line) { engine_.log().message(line); });
+    installDecoder(ReadSerialNumber,
+                   [this, &p](const QByteArray &r) { return DecodeSerialNumber(r, p, hooks.lastClockSet); });
+    installDecoder(ReadClock, [this, &p](const QByteArray &r) {
+        return DecodeClock(r, p, facts_.now(), [this](const QString &line) { engine_.log().message(line); });
     });
-    engine_.setDecoder(FunctionCode::ReadStatus, [&p](const QByteArray &r) { DecodeFullStatus(r, p); });
-    engine_.setDecoder(FunctionCode::ReadDdmNumbers, [&p](const QByteArray &r) { DecodeDdmNumbers(r, p); });
-    engine_.setDecoder(FunctionCode::ReadRadioStatus, [&p](const QByteArray &r) { DecodeRadioStatus(r, p); });
-    engine_.setDecoder(FunctionCode::ReadIndication, [&p](const QByteArray &r) { DecodeIndication(r, p); });
-    engine_.setDecoder(FunctionCode::ReadReadings, [&p](const QByteArray &r) { DecodeReadings(r, p); });
-    engine_.setDecoder(FunctionCode::ReadOperatingTime, [&p](const QByteArray &r) { DecodeOperatingTime(r, p); });
-    engine_.setDecoder(FunctionCode::ReadBillingDay, [&p](const QByteArray &r) { DecodeBillingDay(r, p); });
-    engine_.setDecoder(FunctionCode::ReadDdmTimes, [&p](const QByteArray &r) { DecodeDdmTimes(r, p); });
+    installDecoder(ReadStatus, [&p](const QByteArray &r) { return DecodeFullStatus(r, p); });
+    installDecoder(ReadDdmNumbers, [&p](const QByteArray &r) { return DecodeDdmNumbers(r, p); });
+    installDecoder(ReadRadioStatus, [&p](const QByteArray &r) { return DecodeRadioStatus(r, p); });
+    installDecoder(ReadIndication, [&p](const QByteArray &r) { return DecodeIndication(r, p); });
+    installDecoder(ReadReadings, [&p](const QByteArray &r) { return DecodeReadings(r, p); });
+    installDecoder(ReadOperatingTime, [&p](const QByteArray &r) { return DecodeOperatingTime(r, p); });
+    installDecoder(ReadBillingDay, [&p](const QByteArray &r) { return DecodeBillingDay(r, p); });
+    installDecoder(ReadDdmTimes, [&p](const QByteArray &r) { return DecodeDdmTimes(r, p); });
     writer_.installDecoders();
 }
 

@@ -5,7 +5,12 @@
 #include "meter/meter_parameters.h"
 #include "meter/settings_writer.h"
 
+#include "link/protocol.h"
+
+#include <QByteArray>
 #include <QObject>
+
+#include <functional>
 
 namespace ordan {
 
@@ -35,6 +40,10 @@ public:
     void setWriteActionsEnabled(bool on) { writer_.setWriteActionsEnabled(on); }
 
 private:
+    // A decoder that refuses a reply too short for it leaves every field as it was; the
+    // exchange log says why.
+    using CheckedDecoder = std::function<bool(const QByteArray &reply)>;
+    void installDecoder(FunctionCode code, CheckedDecoder decode);
     void installDecoders();
 
     Engine &engine_;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArrayView>
 #include <QDate>
 #include <QLocale>
 #include <QString>
@@ -20,14 +19,5 @@ QString LongTimeText(QTime time, const QLocale &locale = QLocale());
 // significant digits; in exponent form when the whole part has more than `precision` digits.
 // No group separators; the locale's decimal separator.
 QString FixedPointText(double value, int precision, int digits, const QLocale &locale = QLocale());
-
-// The number of payload bytes a reply really carries: up to its length byte, never past its
-// end. A decoder reads nothing at or beyond this offset.
-inline qsizetype PayloadEnd(QByteArrayView reply)
-{
-    if (reply.size() < 2)
-        return 0;
-    return qMin<qsizetype>(static_cast<quint8>(reply[1]), reply.size());
-}
 
 } // namespace ordan

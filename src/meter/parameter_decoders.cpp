@@ -1,13 +1,14 @@
 #include "meter/parameter_decoders.h"
 
 #include "core/bytes.h"
+#include "link/reply_judge.h"
 #include "meter/meter_text.h"
 
 namespace ordan {
 
 bool DecodeFirmwareVersion(QByteArrayView reply, MeterParameters &p, const std::function<void(int)> &setMeterVersion)
 {
-    if (PayloadEnd(reply) < 4)
+    if (!CarriesReply(reply, FunctionCode::ReadFirmwareVersion))
         return false;
     const int minor = BcdDecode(ByteAt(reply, 2));
     const int major = BcdDecode(ByteAt(reply, 3));
@@ -19,7 +20,7 @@ bool DecodeFirmwareVersion(QByteArrayView reply, MeterParameters &p, const std::
 
 bool DecodeSerialNumber(QByteArrayView reply, MeterParameters &p, const LastClockSetLookup &lookup)
 {
-    if (PayloadEnd(reply) < 5)
+    if (!CarriesReply(reply, FunctionCode::ReadSerialNumber))
         return false;
     if (p.SpinEdit_Number.mark() != 0)
         return true;
@@ -45,7 +46,7 @@ bool DecodeSerialNumber(QByteArrayView reply, MeterParameters &p, const LastCloc
 
 bool DecodeDdmNumbers(QByteArrayView reply, MeterParameters &p)
 {
-    if (PayloadEnd(reply) < 11)
+    if (!CarriesReply(reply, FunctionCode::ReadDdmNumbers))
         return false;
     if (p.CheckDdmRead.value())
         return true;
@@ -62,7 +63,7 @@ bool DecodeDdmNumbers(QByteArrayView reply, MeterParameters &p)
 
 bool DecodeIndication(QByteArrayView reply, MeterParameters &p)
 {
-    if (PayloadEnd(reply) < 3)
+    if (!CarriesReply(reply, FunctionCode::ReadIndication))
         return false;
     if (p.CheckNoIndi.value())
         return true;
@@ -86,7 +87,7 @@ QString OperatingTimeText(quint32 count)
 
 bool DecodeOperatingTime(QByteArrayView reply, MeterParameters &p)
 {
-    if (PayloadEnd(reply) < 6)
+    if (!CarriesReply(reply, FunctionCode::ReadOperatingTime))
         return false;
     const auto count = static_cast<quint32>(LittleEndian(reply, 2, 3));
     p.EditOff.set(QString::number(count));
@@ -97,7 +98,7 @@ bool DecodeOperatingTime(QByteArrayView reply, MeterParameters &p)
 
 bool DecodeBillingDay(QByteArrayView reply, MeterParameters &p)
 {
-    if (PayloadEnd(reply) < 4)
+    if (!CarriesReply(reply, FunctionCode::ReadBillingDay))
         return false;
     if (p.CheckReadTarif.value())
         return true;
@@ -121,7 +122,7 @@ QString DdmTimeText(quint32 seconds)
 
 bool DecodeDdmTimes(QByteArrayView reply, MeterParameters &p)
 {
-    if (PayloadEnd(reply) < 17)
+    if (!CarriesReply(reply, FunctionCode::ReadDdmTimes))
         return false;
     if (p.CheckDdmRead.value())
         return true;

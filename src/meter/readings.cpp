@@ -1,6 +1,7 @@
 #include "meter/readings.h"
 
 #include "core/bytes.h"
+#include "link/reply_judge.h"
 #include "meter/meter_text.h"
 
 namespace ordan {
@@ -39,15 +40,15 @@ ReadingsGrid Blanked(ReadingsGrid grid)
 
 bool DecodeReadings(QByteArrayView reply, MeterParameters &p)
 {
-    const qsizetype end = PayloadEnd(reply);
-    if (end < 17)
+    using enum FunctionCode;
+    if (!CarriesReply(reply, ReadReadings, ReplyForm::Short))
         return false;
     quint64 current[3];
     for (int t = 0; t < 3; ++t)
         current[t] = LittleEndian(reply, 2 + 5 * t, 5) & kCounterMask;
     p.GridValue.set(Filled(p.GridValue.value(), current));
 
-    if (ByteAt(reply, 1) == 32 && end >= 32) {
+    if (IsReplyForm(reply, ReadReadings) && CarriesReply(reply, ReadReadings)) {
         quint64 billing[3];
         for (int t = 0; t < 3; ++t)
             billing[t] = LittleEndian(reply, 17 + 5 * t, 5) & kCounterMask;

@@ -1,6 +1,7 @@
 #include "meter/status_text.h"
 
 #include "core/bytes.h"
+#include "link/reply_judge.h"
 #include "meter/meter_text.h"
 
 namespace ordan {
@@ -81,7 +82,7 @@ quint32 StatusDialogValue(const QString &text)
 
 bool DecodeFullStatus(QByteArrayView reply, MeterParameters &p)
 {
-    if (PayloadEnd(reply) < 4)
+    if (!CarriesReply(reply, FunctionCode::ReadStatus))
         return false;
     const auto word = static_cast<qint32>(LittleEndian(reply, 2, 2));
     if (word == p.StatusWord)
@@ -94,7 +95,7 @@ bool DecodeFullStatus(QByteArrayView reply, MeterParameters &p)
 
 bool DecodeRadioStatus(QByteArrayView reply, MeterParameters &p)
 {
-    if (PayloadEnd(reply) < 3)
+    if (!CarriesReply(reply, FunctionCode::ReadRadioStatus))
         return false;
     const qint32 status = ByteAt(reply, 2);
     if (status == p.RadioStatus)

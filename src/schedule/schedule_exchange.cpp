@@ -2,6 +2,7 @@
 
 #include "core/bytes.h"
 #include "link/frame.h"
+#include "link/reply_judge.h"
 #include "meter/password.h"
 #include "schedule/holidays.h"
 
@@ -45,34 +46,62 @@ QByteArray MaskRequest(const MaskTable &masks)
     return FrameBody(WriteDayTypeMasks, payload);
 }
 
+namespace {
+
+// One entry of the holiday or transfer table: its slot, then its bytes. A slot past the table
+// or an entry the meter cannot hold refuses the request with `refusal`.
+EncodedRequest SlotRequest(FunctionCode code, int slot, bool valid, QByteArrayView entry, const QString &refusal)
+{
+    if (slot < 0 || slot >= kMaxListEntries || !valid)
+        return Fail(refusal);
+    QByteArray payload;
+    AppendByte(payload, slot);
+    payload.append(entry);
+    return FrameBody(code, payload);
+}
+
+// A table written as the meter takes it: the start request that empties it, then one request
+// per entry; nothing is appended when an entry cannot be encoded.
+template <typename Entry, typename Encode>
+Status AppendTableWrite(QList<QByteArray> &out, FunctionCode code, const QList<Entry> &entries, Encode encode)
+{
+    QList<QByteArray> table{FrameBody(code)};
+    for (int i = 0; i < entries.size(); ++i) {
+        const EncodedRequest r = encode(i, entries[i]);
+        if (!r)
+            return r.failure();
+        table.append(*r);
+    }
+    out.append(table);
+    return {};
+}
+
+void AppendSlotReads(QList<QByteArray> &out, FunctionCode code)
+{
+    for (int slot = 0; slot < kMaxListEntries; ++slot)
+        out.append(FrameBody(code, QByteArray(1, static_cast<char>(slot))));
+}
+
+} // namespace
+
 QByteArray HolidayTableStartRequest() { return FrameBody(WriteHolidays); }
 
 EncodedRequest HolidayRequest(int slot, const HolidayEntry &h)
 {
-    if (slot < 0 || slot >= kMaxListEntries || !IsValidHoliday(h))
-        return Fail(u"Ошибка в списке праздников. Праздник № "_s + QString::number(slot + 1) +
-                    u" нельзя записать в счётчик."_s);
-    QByteArray payload;
-    AppendByte(payload, slot);
-    AppendByte(payload, BcdEncode(h.day));
-    AppendByte(payload, BcdEncode(h.month));
-    return FrameBody(WriteHolidays, payload);
+    return SlotRequest(WriteHolidays, slot, IsValidHoliday(h), Bytes({BcdEncode(h.day), BcdEncode(h.month)}),
+                       u"Ошибка в списке праздников. Праздник № "_s + QString::number(slot + 1) +
+                           u" нельзя записать в счётчик."_s);
 }
 
 QByteArray TransferTableStartRequest() { return FrameBody(WriteTransfers); }
 
 EncodedRequest TransferRequest(int slot, const TransferEntry &t)
 {
-    if (slot < 0 || slot >= kMaxListEntries || !IsValidTransfer(t))
-        return Fail(u"Ошибка в списке переносов. Перенос № "_s + QString::number(slot + 1) +
-                    u" нельзя записать в счётчик."_s);
-    QByteArray payload;
-    AppendByte(payload, slot);
-    AppendByte(payload, BcdEncode(t.date.day()));
-    AppendByte(payload, BcdEncode(t.date.month()));
-    AppendByte(payload, BcdEncode(t.date.year() - 2000));
-    AppendByte(payload, t.dayType);
-    return FrameBody(WriteTransfers, payload);
+    const QByteArray entry =
+        Bytes({BcdEncode(t.date.day()), BcdEncode(t.date.month()), BcdEncode(t.date.year() - 2000), t.dayType});
+    return SlotRequest(WriteTransfers, slot, IsValidTransfer(t), entry,
+                       u"Ошибка в списке переносов. Перенос № "_s + QString::number(slot + 1) +
+                           u" нельзя записать в счётчик."_s);
 }
 
 QList<QByteArray> ScheduleReadSequence(int meterVersion)
@@ -81,10 +110,8 @@ QList<QByteArray> ScheduleReadSequence(int meterVersion)
     if (!HasExtendedSchedule(meterVersion))
         return out;
     out.append(FrameBody(ReadDayTypeMasks));
-    for (int slot = 0; slot < kMaxListEntries; ++slot)
-        out.append(FrameBody(ReadHoliday, QByteArray(1, static_cast<char>(slot))));
-    for (int slot = 0; slot < kMaxListEntries; ++slot)
-        out.append(FrameBody(ReadTransfer, QByteArray(1, static_cast<char>(slot))));
+    AppendSlotReads(out, ReadHoliday);
+    AppendSlotReads(out, ReadTransfer);
     return out;
 }
 
@@ -100,29 +127,18 @@ EncodedRequests ScheduleWriteSequence(const TariffSchedule &s, int meterVersion,
     if (s.holidays.size() > kMaxListEntries || s.transfers.size() > kMaxListEntries)
         return Fail(u"Ошибка в тарифном расписании. В списке больше 16 записей."_s);
     out.append(MaskRequest(s.masks));
-    out.append(HolidayTableStartRequest());
-    for (int i = 0; i < s.holidays.size(); ++i) {
-        const EncodedRequest r = HolidayRequest(i, s.holidays[i]);
-        if (!r)
-            return r.failure();
-        out.append(*r);
-    }
-    out.append(TransferTableStartRequest());
-    for (int i = 0; i < s.transfers.size(); ++i) {
-        const EncodedRequest r = TransferRequest(i, s.transfers[i]);
-        if (!r)
-            return r.failure();
-        out.append(*r);
-    }
+    if (const Status holidays = AppendTableWrite(out, WriteHolidays, s.holidays, HolidayRequest); !holidays)
+        return holidays.failure();
+    if (const Status transfers = AppendTableWrite(out, WriteTransfers, s.transfers, TransferRequest); !transfers)
+        return transfers.failure();
     return out;
 }
 
 ZoneTableReply DecodeZoneTable(QByteArrayView reply)
 {
     ZoneTableReply out;
-    const quint8 length = ByteAt(reply, 1);
-    out.singleTariff = length == 2;
-    if (length != 20)
+    out.singleTariff = IsReplyForm(reply, ReadZoneTable, ReplyForm::Short);
+    if (!IsReplyForm(reply, ReadZoneTable))
         return out;
     out.hasZones = true;
     for (int z = 0; z < kZoneCount; ++z) {
@@ -138,7 +154,7 @@ ZoneTableReply DecodeZoneTable(QByteArrayView reply)
 MaskTable DecodeMasks(QByteArrayView reply)
 {
     MaskTable out{};
-    if (ByteAt(reply, 1) != 8)
+    if (!IsReplyForm(reply, ReadDayTypeMasks))
         return out;
     for (int z = 0; z < kZoneCount; ++z)
         out[z] = ByteAt(reply, 2 + z);
@@ -147,7 +163,7 @@ MaskTable DecodeMasks(QByteArrayView reply)
 
 std::optional<HolidayEntry> DecodeHoliday(QByteArrayView reply)
 {
-    if (ByteAt(reply, 1) != 5)
+    if (!IsReplyForm(reply, ReadHoliday))
         return std::nullopt;
     const HolidayEntry h{BcdDecode(ByteAt(reply, 3)), BcdDecode(ByteAt(reply, 4))};
     // Only the month is checked: a day its month cannot have is listed as the meter holds it,
@@ -159,7 +175,7 @@ std::optional<HolidayEntry> DecodeHoliday(QByteArrayView reply)
 
 std::optional<TransferEntry> DecodeTransfer(QByteArrayView reply)
 {
-    if (ByteAt(reply, 1) != 7)
+    if (!IsReplyForm(reply, ReadTransfer))
         return std::nullopt;
     const TransferEntry t{
         QDate(2000 + BcdDecode(ByteAt(reply, 5)), BcdDecode(ByteAt(reply, 4)), BcdDecode(ByteAt(reply, 3))),

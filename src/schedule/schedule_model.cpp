@@ -187,24 +187,30 @@ QList<int> ValidRows(QList<int> rows, qsizetype size)
     return out;
 }
 
+// Takes the valid ones of `rows` as a list's new selection; false when it stays as it was.
+bool Reselect(QList<int> &selection, const QList<int> &rows, qsizetype size)
+{
+    QList<int> valid = ValidRows(rows, size);
+    if (valid == selection)
+        return false;
+    selection = std::move(valid);
+    return true;
+}
+
 } // namespace
 
 void ScheduleModel::selectHolidays(const QList<int> &rows)
 {
-    const QList<int> valid = ValidRows(rows, ListCel.value().size());
-    if (valid == holidaySelection_)
+    if (!Reselect(holidaySelection_, rows, ListCel.value().size()))
         return;
-    holidaySelection_ = valid;
     updateListButtons();
     Q_EMIT holidaySelectionChanged();
 }
 
 void ScheduleModel::selectTransfers(const QList<int> &rows)
 {
-    const QList<int> valid = ValidRows(rows, ListTransfer.value().size());
-    if (valid == transferSelection_)
+    if (!Reselect(transferSelection_, rows, ListTransfer.value().size()))
         return;
-    transferSelection_ = valid;
     updateListButtons();
     Q_EMIT transferSelectionChanged();
 }
@@ -366,24 +372,22 @@ void ScheduleModel::decodeZoneTable(const QByteArray &reply)
 
 void ScheduleModel::decodeMasks(const QByteArray &reply) { StringAttrib.set(DecodeMasks(reply)); }
 
-void ScheduleModel::decodeHoliday(const QByteArray &reply)
+namespace {
+
+// A slot read adds its entry at the end of its list, while the list has room.
+template <typename Entry> void AppendSlotEntry(Field<QList<Entry>> &list, const std::optional<Entry> &entry)
 {
-    const std::optional<HolidayEntry> h = DecodeHoliday(reply);
-    if (!h || ListCel.value().size() >= kMaxListEntries)
+    if (!entry || list.value().size() >= kMaxListEntries)
         return;
-    QList<HolidayEntry> list = ListCel.value();
-    list.append(*h);
-    ListCel.set(list);
+    QList<Entry> entries = list.value();
+    entries.append(*entry);
+    list.set(entries);
 }
 
-void ScheduleModel::decodeTransfer(const QByteArray &reply)
-{
-    const std::optional<TransferEntry> t = DecodeTransfer(reply);
-    if (!t || ListTransfer.value().size() >= kMaxListEntries)
-        return;
-    QList<TransferEntry> list = ListTransfer.value();
-    list.append(*t);
-    ListTransfer.set(list);
-}
+} // namespace
+
+void ScheduleModel::decodeHoliday(const QByteArray &reply) { AppendSlotEntry(ListCel, DecodeHoliday(reply)); }
+
+void ScheduleModel::decodeTransfer(const QByteArray &reply) { AppendSlotEntry(ListTransfer, DecodeTransfer(reply)); }
 
 } // namespace ordan

@@ -190,7 +190,17 @@ QWidget *SchedulePage::buildTariffGroup()
 {
     auto *group = new QGroupBox(u" Многотарифный режим "_s, this);
     BindState(group, model_.GroupTariff);
+    auto *layout = new QHBoxLayout(group);
+    layout->setContentsMargins(6, 4, 6, 6);
+    layout->setSpacing(4);
+    layout->addWidget(buildZoneTariffs(group), 0, Qt::AlignTop);
+    layout->addLayout(buildZoneStarts(group));
+    layout->addWidget(buildZoneMasks(group), 0, Qt::AlignTop);
+    return group;
+}
 
+QWidget *SchedulePage::buildZoneTariffs(QWidget *group)
+{
     tariffs_ = new QTableWidget(kZoneCount, 2, group);
     tariffs_->setObjectName(model_.ValueListEditor1.objectName());
     tariffs_->setHorizontalHeaderLabels({u"Зона"_s, u"Тариф"_s});
@@ -215,7 +225,11 @@ QWidget *SchedulePage::buildTariffGroup()
         if (item->column() == 1)
             model_.setZoneTariff(item->row(), item->text());
     });
+    return tariffs_;
+}
 
+QLayout *SchedulePage::buildZoneStarts(QWidget *group)
+{
     auto *times = new QVBoxLayout;
     times->setSpacing(0);
     times->setContentsMargins(0, tariffs_->frameWidth(), 0, 0);
@@ -237,7 +251,11 @@ QWidget *SchedulePage::buildTariffGroup()
         times->addWidget(picker);
     }
     times->addStretch();
+    return times;
+}
 
+QWidget *SchedulePage::buildZoneMasks(QWidget *group)
+{
     masks_ = new QTableWidget(kZoneCount, kDayTypeCount, group);
     masks_->setObjectName(model_.StringAttrib.objectName());
     masks_->setHorizontalHeaderLabels(DayTypeTitles());
@@ -262,14 +280,7 @@ QWidget *SchedulePage::buildTariffGroup()
     // Rows of the widget are zone rows; the title row is the header, which never toggles.
     connect(masks_, &QTableWidget::cellClicked, this,
             [this](int row, int col) { model_.StringAttribSelectCell(col, row + 1); });
-
-    auto *layout = new QHBoxLayout(group);
-    layout->setContentsMargins(6, 4, 6, 6);
-    layout->setSpacing(4);
-    layout->addWidget(tariffs_, 0, Qt::AlignTop);
-    layout->addLayout(times);
-    layout->addWidget(masks_, 0, Qt::AlignTop);
-    return group;
+    return masks_;
 }
 
 QWidget *SchedulePage::buildHolidayGroup()
@@ -308,17 +319,10 @@ QWidget *SchedulePage::buildHolidayGroup()
     holidays_ = ReportList(u"Месяц"_s, u"День"_s, group);
     BindState(holidays_, model_.ListCel);
     renderHolidays();
-    connect(&model_.ListCel, &FieldBase::valueChanged, holidays_, [this] { renderHolidays(); });
-    connect(&model_, &ScheduleModel::holidaySelectionChanged, holidays_,
-            [this] { ShowSelection(holidays_, model_.holidaySelection()); });
-    connect(holidays_, &QTreeWidget::itemSelectionChanged, this,
-            [this] { model_.selectHolidays(SelectedRows(holidays_)); });
-
-    auto *layout = new QVBoxLayout(group);
-    layout->setContentsMargins(6, 2, 6, 6);
-    layout->setSpacing(4);
-    layout->addWidget(panel);
-    layout->addWidget(holidays_, 1);
+    FollowEntryList(
+        holidays_, model_.ListCel, &SchedulePage::renderHolidays,
+        {&ScheduleModel::holidaySelectionChanged, &ScheduleModel::holidaySelection, &ScheduleModel::selectHolidays});
+    StackPanelOverList(group, panel, holidays_);
     return group;
 }
 
@@ -358,18 +362,30 @@ QWidget *SchedulePage::buildTransferGroup()
     transfers_ = ReportList(u"День"_s, u"По графику"_s, group);
     BindState(transfers_, model_.ListTransfer);
     renderTransfers();
-    connect(&model_.ListTransfer, &FieldBase::valueChanged, transfers_, [this] { renderTransfers(); });
-    connect(&model_, &ScheduleModel::transferSelectionChanged, transfers_,
-            [this] { ShowSelection(transfers_, model_.transferSelection()); });
-    connect(transfers_, &QTreeWidget::itemSelectionChanged, this,
-            [this] { model_.selectTransfers(SelectedRows(transfers_)); });
+    FollowEntryList(
+        transfers_, model_.ListTransfer, &SchedulePage::renderTransfers,
+        {&ScheduleModel::transferSelectionChanged, &ScheduleModel::transferSelection, &ScheduleModel::selectTransfers});
+    StackPanelOverList(group, panel, transfers_);
+    return group;
+}
 
+void SchedulePage::FollowEntryList(QTreeWidget *view, FieldBase &list, void (SchedulePage::*render)(),
+                                   const EntrySelection &selection)
+{
+    connect(&list, &FieldBase::valueChanged, view, [this, render] { (this->*render)(); });
+    connect(&model_, selection.changed, view,
+            [this, view, get = selection.get] { ShowSelection(view, (model_.*get)()); });
+    connect(view, &QTreeWidget::itemSelectionChanged, this,
+            [this, view, set = selection.set] { (model_.*set)(SelectedRows(view)); });
+}
+
+void SchedulePage::StackPanelOverList(QWidget *group, QWidget *panel, QTreeWidget *view)
+{
     auto *layout = new QVBoxLayout(group);
     layout->setContentsMargins(6, 2, 6, 6);
     layout->setSpacing(4);
     layout->addWidget(panel);
-    layout->addWidget(transfers_, 1);
-    return group;
+    layout->addWidget(view, 1);
 }
 
 void SchedulePage::renderTariffs()

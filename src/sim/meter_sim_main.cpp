@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <optional>
 
 using namespace ordan;
 
@@ -32,6 +33,126 @@ int Refuse(const QString &what)
     return 2;
 }
 
+QCommandLineOption Option(const char *name, const char *description, const char *valueName,
+                          const char *defaultValue = nullptr)
+{
+    QCommandLineOption option(QString::fromLatin1(name), QString::fromLatin1(description),
+                              QString::fromLatin1(valueName));
+    if (defaultValue)
+        option.setDefaultValue(QString::fromLatin1(defaultValue));
+    return option;
+}
+
+// The command line's options.
+struct Options {
+    QCommandLineOption address = Option("address", "Bus address 0..255 (default 0).", "N", "0");
+    QCommandLineOption version = Option("version", "Firmware version major.minor (default 10.3).", "X.Y", "10.3");
+    QCommandLineOption serial = Option("serial", "Factory number 0..131071, 0 = none (default 77881).", "N", "77881");
+    QCommandLineOption password = Option("password", "Access password (default 1).", "N", "1");
+    QCommandLineOption turnaround = Option("turnaround", "Milliseconds before each answer (default 5).", "MS", "5");
+    QCommandLineOption baud =
+        Option("baud", "Pace both directions at this baud rate; 0 = no pacing (default).", "N", "0");
+    QCommandLineOption fault =
+        Option("fault",
+               "A fault, repeatable: no-echo, wrong-echo, silence, error=N, bad-crc, wrong-code, "
+               "extra=N, chunks=N, chunk-gap=MS, delay=MS, stray, stray-gap=MS.",
+               "FAULT");
+    QCommandLineOption faultCode = Option("fault-code", "Apply the reply faults only to this function code.", "CODE");
+    QCommandLineOption faultCount = Option("fault-count", "Apply the faults to this many exchanges only.", "N");
+    QCommandLineOption randomFaults =
+        Option("random-faults",
+               "Fault this percentage of exchanges at random, one drawn fault each (replaces --fault).", "PERCENT");
+    QCommandLineOption seed = Option("seed", "Seed of --random-faults (default 1).", "N", "1");
+
+    void addTo(QCommandLineParser &parser) const
+    {
+        parser.addOptions(
+            {address, version, serial, password, turnaround, baud, fault, faultCode, faultCount, randomFaults, seed});
+    }
+};
+
+// What the command line asks of the simulator.
+struct SimSettings {
+    int address = 0, serial = 0, password = 0, turnaround = 0, baud = 0, major = 0, minor = 0;
+    Faults faults;
+    int randomPercent = -1, seed = 1;
+};
+
+// The meter's own settings; the complaint about the first one not understood.
+std::optional<QString> ReadMeterSettings(const QCommandLineParser &parser, const Options &o, SimSettings &s)
+{
+    if (!ReadNumber(parser.value(o.address), 0, 255, s.address))
+        return QStringLiteral("bad --address");
+    if (!ReadNumber(parser.value(o.serial), 0, 131071, s.serial))
+        return QStringLiteral("bad --serial");
+    if (!ReadNumber(parser.value(o.password), 0, 65535, s.password))
+        return QStringLiteral("bad --password");
+    if (!ReadNumber(parser.value(o.turnaround), 0, 100000, s.turnaround))
+        return QStringLiteral("bad --turnaround");
+    if (!ReadNumber(parser.value(o.baud), 0, 1000000, s.baud))
+        return QStringLiteral("bad --baud");
+    const QStringList versionParts = parser.value(o.version).split(QLatin1Char('.'));
+    if (versionParts.size() != 2 || !ReadNumber(versionParts[0], 0, 99, s.major) ||
+        !ReadNumber(versionParts[1], 0, 99, s.minor))
+        return QStringLiteral("bad --version");
+    return std::nullopt;
+}
+
+// The faults asked for, scripted or drawn; the complaint about the first one not understood.
+std::optional<QString> ReadFaultSettings(const QCommandLineParser &parser, const Options &o, SimSettings &s)
+{
+    for (const QString &text : parser.values(o.fault))
+        if (!ParseFault(text, s.faults))
+            return QStringLiteral("bad --fault ") + text;
+    if (parser.isSet(o.faultCode)) {
+        int code = 0;
+        if (!ReadNumber(parser.value(o.faultCode), 0, 255, code))
+            return QStringLiteral("bad --fault-code");
+        s.faults.onlyCode = static_cast<quint8>(code);
+    }
+    if (parser.isSet(o.faultCount) && !ReadNumber(parser.value(o.faultCount), 0, 1 << 30, s.faults.exchanges))
+        return QStringLiteral("bad --fault-count");
+    if (parser.isSet(o.randomFaults) && !ReadNumber(parser.value(o.randomFaults), 0, 100, s.randomPercent))
+        return QStringLiteral("bad --random-faults");
+    if (!ReadNumber(parser.value(o.seed), 0, 0x7fffffff, s.seed))
+        return QStringLiteral("bad --seed");
+    return std::nullopt;
+}
+
+// Serves the meter until a termination signal; the exit status.
+int Serve(const SimSettings &s)
+{
+    // The meter's clock starts at the PC's local time and then runs on a monotonic clock.
+    const QDateTime local = QDateTime::currentDateTime();
+    MeterState state = SampleMeterState(QDateTime(local.date(), local.time(), Qt::UTC), static_cast<quint8>(s.major),
+                                        static_cast<quint8>(s.minor));
+    state.busAddress = static_cast<quint8>(s.address);
+    state.serialNumber = static_cast<quint32>(s.serial);
+    state.password = static_cast<quint16>(s.password);
+
+    QElapsedTimer monotonic;
+    monotonic.start();
+    SimulatedMeter meter([&monotonic] { return monotonic.elapsed(); }, state);
+    MeterEndpoint endpoint(meter);
+    endpoint.setTurnaroundMs(s.turnaround);
+    endpoint.setFaults(s.faults);
+    RandomFaults dice(static_cast<quint32>(s.seed), s.randomPercent);
+    if (s.randomPercent >= 0)
+        endpoint.setFaultSource([&dice] { return dice.next(); });
+
+    PtyServer server(endpoint, s.baud);
+    QString error;
+    if (!server.start(&error))
+        return Refuse(error);
+    QuitOnTerminationSignals();
+    std::printf("%s\n", qPrintable(server.slavePath()));
+    std::fflush(stdout);
+    const int status = QCoreApplication::exec();
+    // Whoever drove a station against the simulator learns whether it was polled.
+    std::fprintf(stderr, "meter-sim: %zu requests received\n", endpoint.requests().size());
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -43,106 +164,14 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(
         QStringLiteral("Simulated three-tariff meter on a pseudo-terminal. Prints the device path on the first line."));
     parser.addHelpOption();
-    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Bus address 0..255 (default 0)."),
-                                     QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption version(QStringLiteral("version"),
-                                     QStringLiteral("Firmware version major.minor (default 10.3)."),
-                                     QStringLiteral("X.Y"), QStringLiteral("10.3"));
-    const QCommandLineOption serial(QStringLiteral("serial"),
-                                    QStringLiteral("Factory number 0..131071, 0 = none (default 77881)."),
-                                    QStringLiteral("N"), QStringLiteral("77881"));
-    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Access password (default 1)."),
-                                      QStringLiteral("N"), QStringLiteral("1"));
-    const QCommandLineOption turnaround(QStringLiteral("turnaround"),
-                                        QStringLiteral("Milliseconds before each answer (default 5)."),
-                                        QStringLiteral("MS"), QStringLiteral("5"));
-    const QCommandLineOption baud(QStringLiteral("baud"),
-                                  QStringLiteral("Pace both directions at this baud rate; 0 = no pacing (default)."),
-                                  QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption fault(
-        QStringLiteral("fault"),
-        QStringLiteral("A fault, repeatable: no-echo, wrong-echo, silence, error=N, bad-crc, wrong-code, "
-                       "extra=N, chunks=N, chunk-gap=MS, delay=MS, stray, stray-gap=MS."),
-        QStringLiteral("FAULT"));
-    const QCommandLineOption faultCode(QStringLiteral("fault-code"),
-                                       QStringLiteral("Apply the reply faults only to this function code."),
-                                       QStringLiteral("CODE"));
-    const QCommandLineOption faultCount(QStringLiteral("fault-count"),
-                                        QStringLiteral("Apply the faults to this many exchanges only."),
-                                        QStringLiteral("N"));
-    const QCommandLineOption randomFaults(
-        QStringLiteral("random-faults"),
-        QStringLiteral("Fault this percentage of exchanges at random, one drawn fault each (replaces --fault)."),
-        QStringLiteral("PERCENT"));
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of --random-faults (default 1)."),
-                                  QStringLiteral("N"), QStringLiteral("1"));
-    parser.addOptions(
-        {address, version, serial, password, turnaround, baud, fault, faultCode, faultCount, randomFaults, seed});
+    const Options options;
+    options.addTo(parser);
     parser.process(app);
 
-    int addressValue = 0, serialValue = 0, passwordValue = 0, turnaroundValue = 0, baudValue = 0;
-    if (!ReadNumber(parser.value(address), 0, 255, addressValue))
-        return Refuse(QStringLiteral("bad --address"));
-    if (!ReadNumber(parser.value(serial), 0, 131071, serialValue))
-        return Refuse(QStringLiteral("bad --serial"));
-    if (!ReadNumber(parser.value(password), 0, 65535, passwordValue))
-        return Refuse(QStringLiteral("bad --password"));
-    if (!ReadNumber(parser.value(turnaround), 0, 100000, turnaroundValue))
-        return Refuse(QStringLiteral("bad --turnaround"));
-    if (!ReadNumber(parser.value(baud), 0, 1000000, baudValue))
-        return Refuse(QStringLiteral("bad --baud"));
-    const QStringList versionParts = parser.value(version).split(QLatin1Char('.'));
-    int major = 0, minor = 0;
-    if (versionParts.size() != 2 || !ReadNumber(versionParts[0], 0, 99, major) ||
-        !ReadNumber(versionParts[1], 0, 99, minor))
-        return Refuse(QStringLiteral("bad --version"));
-
-    Faults faults;
-    for (const QString &text : parser.values(fault))
-        if (!ParseFault(text, faults))
-            return Refuse(QStringLiteral("bad --fault ") + text);
-    if (parser.isSet(faultCode)) {
-        int code = 0;
-        if (!ReadNumber(parser.value(faultCode), 0, 255, code))
-            return Refuse(QStringLiteral("bad --fault-code"));
-        faults.onlyCode = static_cast<quint8>(code);
-    }
-    if (parser.isSet(faultCount) && !ReadNumber(parser.value(faultCount), 0, 1 << 30, faults.exchanges))
-        return Refuse(QStringLiteral("bad --fault-count"));
-
-    int randomPercent = -1, seedValue = 1;
-    if (parser.isSet(randomFaults) && !ReadNumber(parser.value(randomFaults), 0, 100, randomPercent))
-        return Refuse(QStringLiteral("bad --random-faults"));
-    if (!ReadNumber(parser.value(seed), 0, 0x7fffffff, seedValue))
-        return Refuse(QStringLiteral("bad --seed"));
-
-    // The meter's clock starts at the PC's local time and then runs on a monotonic clock.
-    const QDateTime local = QDateTime::currentDateTime();
-    MeterState state = SampleMeterState(QDateTime(local.date(), local.time(), Qt::UTC), static_cast<quint8>(major),
-                                        static_cast<quint8>(minor));
-    state.busAddress = static_cast<quint8>(addressValue);
-    state.serialNumber = static_cast<quint32>(serialValue);
-    state.password = static_cast<quint16>(passwordValue);
-
-    QElapsedTimer monotonic;
-    monotonic.start();
-    SimulatedMeter meter([&monotonic] { return monotonic.elapsed(); }, state);
-    MeterEndpoint endpoint(meter);
-    endpoint.setTurnaroundMs(turnaroundValue);
-    endpoint.setFaults(faults);
-    RandomFaults dice(static_cast<quint32>(seedValue), randomPercent);
-    if (randomPercent >= 0)
-        endpoint.setFaultSource([&dice] { return dice.next(); });
-
-    PtyServer server(endpoint, baudValue);
-    QString error;
-    if (!server.start(&error))
-        return Refuse(error);
-    QuitOnTerminationSignals();
-    std::printf("%s\n", qPrintable(server.slavePath()));
-    std::fflush(stdout);
-    const int status = QCoreApplication::exec();
-    // Whoever drove a station against the simulator learns whether it was polled.
-    std::fprintf(stderr, "meter-sim: %zu requests received\n", endpoint.requests().size());
-    return status;
+    SimSettings settings;
+    if (const std::optional<QString> bad = ReadMeterSettings(parser, options, settings))
+        return Refuse(*bad);
+    if (const std::optional<QString> bad = ReadFaultSettings(parser, options, settings))
+        return Refuse(*bad);
+    return Serve(settings);
 }

@@ -58,7 +58,13 @@ AboutBox::AboutBox(SystemFacts &facts, QWidget *parent)
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(8, 8, 8, 8);
     column->setSpacing(6);
+    column->addWidget(buildProductPanel());
+    column->addLayout(buildContactsRow());
+    column->addLayout(buildMemoryRow());
+}
 
+QWidget *AboutBox::buildProductPanel()
+{
     auto *top = new QFrame(this);
     top->setObjectName(QStringLiteral("Panel1"));
     top->setFrameShape(QFrame::StyledPanel);
@@ -92,8 +98,11 @@ AboutBox::AboutBox(SystemFacts &facts, QWidget *parent)
     topGrid->addWidget(version, 2, 1);
     topGrid->addWidget(rights, 3, 1);
     topGrid->setColumnStretch(1, 1);
-    column->addWidget(top);
+    return top;
+}
 
+QLayout *AboutBox::buildContactsRow()
+{
     auto *middle = new QHBoxLayout;
     auto *contacts = new QGroupBox(QStringLiteral("Наши координаты"), this);
     // Beside the picture the group is about 200 px wide: each caption stands above its value,
@@ -125,8 +134,11 @@ AboutBox::AboutBox(SystemFacts &facts, QWidget *parent)
     image1->setFixedSize(165, 93);
     image1->setPixmap(QPixmap(QStringLiteral(":/icons/meter.png")));
     middle->addWidget(image1, 0, Qt::AlignVCenter);
-    column->addLayout(middle);
+    return middle;
+}
 
+QLayout *AboutBox::buildMemoryRow()
+{
     auto *bottom = new QHBoxLayout;
     auto *memory = new QVBoxLayout;
     label1_ = new QLabel(this);
@@ -141,7 +153,7 @@ AboutBox::AboutBox(SystemFacts &facts, QWidget *parent)
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     bottom->addWidget(ok, 0, Qt::AlignBottom);
-    column->addLayout(bottom);
+    return bottom;
 }
 
 void AboutBox::showEvent(QShowEvent *event)

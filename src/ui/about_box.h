@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QLabel;
+class QLayout;
 
 namespace ordan {
 
@@ -25,6 +26,10 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The three bands of the box, top to bottom.
+    QWidget *buildProductPanel();
+    QLayout *buildContactsRow();
+    QLayout *buildMemoryRow(); // the memory lines and OK
     void FormActivate();
 
     SystemFacts &facts_;

@@ -55,37 +55,48 @@ QByteArray DirectoryEntry(const QString &name, quint8 type, quint32 child, quint
     return e;
 }
 
-} // namespace
-
-QByteArray BuildCompoundFile(const QString &name, QByteArrayView stream)
-{
-    const qsizetype streamSize = std::max<qsizetype>(stream.size(), kMiniStreamCutoff);
-    const qsizetype streamSectors = CeilDiv(streamSize, kSectorSize);
-    constexpr qsizetype directorySectors = 1;
-
-    // The FAT has to describe its own sectors and the DIFAT's: grow both until they fit.
+// Where everything of a one-stream file lies: the stream from sector 0, then the directory's
+// one sector, the FAT and the DIFAT.
+struct Layout {
+    qsizetype streamSize = 0; // at least the mini-stream cut-off, so the stream is a regular one
+    qsizetype streamSectors = 0;
     qsizetype fatSectors = 1;
     qsizetype difatSectors = 0;
+    quint32 directoryStart = 0;
+    quint32 fatStart = 0;
+    quint32 difatStart = 0;
+    qsizetype totalSectors = 0;
+};
+
+constexpr qsizetype kDirectorySectors = 1;
+
+Layout LayoutFor(qsizetype size)
+{
+    Layout l;
+    l.streamSize = std::max<qsizetype>(size, kMiniStreamCutoff);
+    l.streamSectors = CeilDiv(l.streamSize, kSectorSize);
+    // The FAT has to describe its own sectors and the DIFAT's: grow both until they fit.
     for (;;) {
-        const qsizetype total = streamSectors + directorySectors + fatSectors + difatSectors;
+        const qsizetype total = l.streamSectors + kDirectorySectors + l.fatSectors + l.difatSectors;
         const qsizetype needFat = CeilDiv(total, kEntriesPerFatSector);
         const qsizetype needDifat =
             needFat <= kHeaderDifatEntries ? 0 : CeilDiv(needFat - kHeaderDifatEntries, kEntriesPerDifatSector);
-        if (needFat == fatSectors && needDifat == difatSectors)
+        if (needFat == l.fatSectors && needDifat == l.difatSectors)
             break;
-        fatSectors = std::max(fatSectors, needFat);
-        difatSectors = std::max(difatSectors, needDifat);
+        l.fatSectors = std::max(l.fatSectors, needFat);
+        l.difatSectors = std::max(l.difatSectors, needDifat);
     }
+    l.directoryStart = static_cast<quint32>(l.streamSectors);
+    l.fatStart = l.directoryStart + kDirectorySectors;
+    l.difatStart = static_cast<quint32>(l.fatStart + l.fatSectors);
+    l.totalSectors = l.difatStart + l.difatSectors;
+    return l;
+}
 
-    const auto directoryStart = static_cast<quint32>(streamSectors);
-    const quint32 fatStart = directoryStart + directorySectors;
-    const auto difatStart = static_cast<quint32>(fatStart + fatSectors);
-    const qsizetype totalSectors = difatStart + difatSectors;
+qsizetype SectorOffset(qsizetype n) { return (n + 1) * kSectorSize; }
 
-    QByteArray file((totalSectors + 1) * kSectorSize, '\0');
-    auto sectorOffset = [](qsizetype n) { return (n + 1) * kSectorSize; };
-
-    // Header.
+void WriteHeader(QByteArray &file, const Layout &l)
+{
     file.replace(0, 8, QByteArrayView(kSignature, 8));
     Put16(file, 24, 0x003E); // minor version
     Put16(file, 26, 0x0003); // major version 3: 512-byte sectors
@@ -93,50 +104,68 @@ QByteArray BuildCompoundFile(const QString &name, QByteArrayView stream)
     Put16(file, 30, 9);      // sector shift: 2^9 = 512
     Put16(file, 32, 6);      // mini sector shift: 2^6 = 64
     Put32(file, 40, 0);      // directory sector count: always 0 in version 3
-    Put32(file, 44, static_cast<quint32>(fatSectors));
-    Put32(file, 48, directoryStart);
+    Put32(file, 44, static_cast<quint32>(l.fatSectors));
+    Put32(file, 48, l.directoryStart);
     Put32(file, 52, 0); // transaction signature
     Put32(file, 56, kMiniStreamCutoff);
     Put32(file, 60, kEndOfChain); // no mini FAT
     Put32(file, 64, 0);
-    Put32(file, 68, difatSectors ? difatStart : kEndOfChain);
-    Put32(file, 72, static_cast<quint32>(difatSectors));
+    Put32(file, 68, l.difatSectors ? l.difatStart : kEndOfChain);
+    Put32(file, 72, static_cast<quint32>(l.difatSectors));
     for (int i = 0; i < kHeaderDifatEntries; ++i)
-        Put32(file, 76 + 4 * i, i < fatSectors ? fatStart + i : kFreeSector);
+        Put32(file, 76 + 4 * i, i < l.fatSectors ? l.fatStart + i : kFreeSector);
+}
 
-    // DIFAT sectors: the FAT sector numbers beyond the header's 109, each sector linked to the next.
-    for (qsizetype d = 0; d < difatSectors; ++d) {
-        const qsizetype base = sectorOffset(difatStart + d);
+// DIFAT sectors: the FAT sector numbers beyond the header's 109, each sector linked to the next.
+void WriteDifat(QByteArray &file, const Layout &l)
+{
+    for (qsizetype d = 0; d < l.difatSectors; ++d) {
+        const qsizetype base = SectorOffset(l.difatStart + d);
         for (int i = 0; i < kEntriesPerDifatSector; ++i) {
             const qsizetype fatIndex = kHeaderDifatEntries + d * kEntriesPerDifatSector + i;
-            Put32(file, base + 4 * i, fatIndex < fatSectors ? static_cast<quint32>(fatStart + fatIndex) : kFreeSector);
+            Put32(file, base + 4 * i,
+                  fatIndex < l.fatSectors ? static_cast<quint32>(l.fatStart + fatIndex) : kFreeSector);
         }
         Put32(file, base + 4 * kEntriesPerDifatSector,
-              d + 1 < difatSectors ? static_cast<quint32>(difatStart + d + 1) : kEndOfChain);
+              d + 1 < l.difatSectors ? static_cast<quint32>(l.difatStart + d + 1) : kEndOfChain);
     }
+}
 
-    // FAT: the stream's chain, the directory's one sector, then the FAT and DIFAT sectors
-    // marked as such; everything past the end is free.
-    std::vector<quint32> fat(fatSectors * kEntriesPerFatSector, kFreeSector);
-    for (qsizetype s = 0; s < streamSectors; ++s)
-        fat[s] = s + 1 < streamSectors ? static_cast<quint32>(s + 1) : kEndOfChain;
-    fat[directoryStart] = kEndOfChain;
-    for (qsizetype f = 0; f < fatSectors; ++f)
-        fat[fatStart + f] = kFatSector;
-    for (qsizetype d = 0; d < difatSectors; ++d)
-        fat[difatStart + d] = kDifatSector;
+// FAT: the stream's chain, the directory's one sector, then the FAT and DIFAT sectors
+// marked as such; everything past the end is free.
+void WriteFat(QByteArray &file, const Layout &l)
+{
+    std::vector<quint32> fat(l.fatSectors * kEntriesPerFatSector, kFreeSector);
+    for (qsizetype s = 0; s < l.streamSectors; ++s)
+        fat[s] = s + 1 < l.streamSectors ? static_cast<quint32>(s + 1) : kEndOfChain;
+    fat[l.directoryStart] = kEndOfChain;
+    for (qsizetype f = 0; f < l.fatSectors; ++f)
+        fat[l.fatStart + f] = kFatSector;
+    for (qsizetype d = 0; d < l.difatSectors; ++d)
+        fat[l.difatStart + d] = kDifatSector;
     for (qsizetype i = 0; i < static_cast<qsizetype>(fat.size()); ++i)
-        Put32(file, sectorOffset(fatStart) + 4 * i, fat[i]);
+        Put32(file, SectorOffset(l.fatStart) + 4 * i, fat[i]);
+}
+
+} // namespace
+
+QByteArray BuildCompoundFile(const QString &name, QByteArrayView stream)
+{
+    const Layout l = LayoutFor(stream.size());
+    QByteArray file((l.totalSectors + 1) * kSectorSize, '\0');
+    WriteHeader(file, l);
+    WriteDifat(file, l);
+    WriteFat(file, l);
 
     // Directory: the root (no mini stream) whose only child is the stream.
     QByteArray directory;
     directory += DirectoryEntry(QStringLiteral("Root Entry"), kTypeRoot, 1, kEndOfChain, 0);
-    directory += DirectoryEntry(name, kTypeStream, kNoStream, 0, static_cast<quint32>(streamSize));
+    directory += DirectoryEntry(name, kTypeStream, kNoStream, 0, static_cast<quint32>(l.streamSize));
     directory += DirectoryEntry({}, kTypeEmpty, 0, 0, 0);
     directory += DirectoryEntry({}, kTypeEmpty, 0, 0, 0);
-    file.replace(sectorOffset(directoryStart), directory.size(), directory);
+    file.replace(SectorOffset(l.directoryStart), directory.size(), directory);
 
-    file.replace(sectorOffset(0), stream.size(), stream);
+    file.replace(SectorOffset(0), stream.size(), stream);
     return file;
 }
 

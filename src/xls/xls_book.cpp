@@ -160,32 +160,28 @@ void PatchU32(QByteArray &s, qsizetype at, qsizetype value)
         s[at + b] = static_cast<char>((static_cast<quint32>(value) >> (8 * b)) & 0xFF);
 }
 
-// A worksheet substream in the order Excel writes it. Readers rely on that order: LibreOffice
-// takes the record after BOF for the INDEX and loses whatever stands there instead.
-void AppendWorksheet(QByteArray &s, const XlsSheet &sheet, const QHash<QString, quint32> &strings, bool active)
+// The sheet's rows in blocks of 32; every block lists its rows and then their cells.
+struct RowBlocks {
+    std::map<int, std::vector<int>> rows;       // block number -> rows in it
+    std::map<int, std::pair<int, int>> columns; // row -> first and last column
+};
+
+RowBlocks BlocksOf(const XlsSheet &sheet)
 {
     constexpr int kRowsPerBlock = 32;
-    // Row blocks of 32 rows each; every block lists its rows and then their cells.
-    std::map<int, std::vector<int>> blocks;     // block number -> rows in it
-    std::map<int, std::pair<int, int>> columns; // row -> first and last column
+    RowBlocks out;
     for (const auto &[ref, value] : sheet.cells) {
-        auto [it, fresh] = columns.try_emplace(ref.row, ref.column, ref.column);
+        auto [it, fresh] = out.columns.try_emplace(ref.row, ref.column, ref.column);
         if (fresh)
-            blocks[ref.row / kRowsPerBlock].push_back(ref.row);
+            out.rows[ref.row / kRowsPerBlock].push_back(ref.row);
         it->second.second = std::max(it->second.second, ref.column);
     }
+    return out;
+}
 
-    AppendRecord(s, kBof, Bof(kBofWorksheet));
-    const qsizetype indexAt = s.size() + 4;
-    RecordData index;
-    index.u32(0);
-    index.u32(sheet.cells.empty() ? 0 : static_cast<quint32>(sheet.cells.begin()->first.row));
-    index.u32(sheet.cells.empty() ? 0 : static_cast<quint32>(sheet.cells.rbegin()->first.row + 1));
-    index.u32(0); // DEFCOLWIDTH's position, patched below
-    for (size_t b = 0; b < blocks.size(); ++b)
-        index.u32(0); // each DBCELL's position, patched below
-    AppendRecord(s, kIndex, index.data);
-
+// The sheet's calculation, print and page settings, between INDEX and DEFCOLWIDTH.
+void AppendSheetSettings(QByteArray &s, const XlsSheet &sheet)
+{
     AppendRecord(s, kCalcMode, RecordData().u16(1).data); // automatic
     AppendRecord(s, kCalcCount, RecordData().u16(100).data);
     AppendRecord(s, kRefMode, RecordData().u16(1).data); // A1
@@ -204,47 +200,80 @@ void AppendWorksheet(QByteArray &s, const XlsSheet &sheet, const QHash<QString, 
     AppendRecord(s, kHCenter, RecordData().u16(0).data);
     AppendRecord(s, kVCenter, RecordData().u16(0).data);
     AppendRecord(s, kSetup, Setup());
+}
+
+void AppendCell(QByteArray &s, const XlsCellRef &ref, const XlsValue &value, const QHash<QString, quint32> &strings)
+{
+    RecordData cell;
+    cell.u16(static_cast<quint32>(ref.row)).u16(static_cast<quint32>(ref.column)).u16(kCellXf);
+    if (const QString *text = std::get_if<QString>(&value)) {
+        AppendRecord(s, kLabelSst, cell.u32(strings.value(*text)).data);
+    } else if (const XlsDate *date = std::get_if<XlsDate>(&value)) {
+        RecordData dated;
+        dated.u16(static_cast<quint32>(ref.row)).u16(static_cast<quint32>(ref.column)).u16(kDateXf);
+        AppendRecord(s, kNumber, dated.f64(XlsDateSerial(date->date).value_or(0)).data);
+    } else {
+        AppendRecord(s, kNumber, cell.f64(std::get<double>(value)).data);
+    }
+}
+
+// One row block: its ROW records, its cells and the DBCELL after them, whose position goes
+// into the INDEX slot at `dbCellSlot`.
+void AppendRowBlock(QByteArray &s, const XlsSheet &sheet, const std::vector<int> &rows, RowBlocks &blocks,
+                    const QHash<QString, quint32> &strings, qsizetype dbCellSlot)
+{
+    const qsizetype firstRowAt = s.size();
+    for (int row : rows)
+        AppendRecord(s, kRow, Row(row, blocks.columns[row].first, blocks.columns[row].second));
+    // DBCELL: back to the first ROW, then from the end of that ROW record to each row's
+    // first cell, each one counted from the one before.
+    RecordData dbCell;
+    qsizetype previous = firstRowAt + 4 + 16;
+    const auto begin = sheet.cells.lower_bound({rows.front(), 0});
+    const auto end = sheet.cells.lower_bound({rows.back() + 1, 0});
+    int lastRow = -1;
+    for (auto it = begin; it != end; ++it) {
+        const auto &[ref, value] = *it;
+        if (ref.row != lastRow) {
+            dbCell.u16(static_cast<quint32>(s.size() - previous));
+            previous = s.size();
+            lastRow = ref.row;
+        }
+        AppendCell(s, ref, value, strings);
+    }
+    PatchU32(s, dbCellSlot, s.size());
+    RecordData head;
+    head.u32(static_cast<quint32>(s.size() - firstRowAt));
+    AppendRecord(s, kDbCell, head.raw(dbCell.data).data);
+}
+
+// A worksheet substream in the order Excel writes it. Readers rely on that order: LibreOffice
+// takes the record after BOF for the INDEX and loses whatever stands there instead.
+void AppendWorksheet(QByteArray &s, const XlsSheet &sheet, const QHash<QString, quint32> &strings, bool active)
+{
+    RowBlocks blocks = BlocksOf(sheet);
+
+    AppendRecord(s, kBof, Bof(kBofWorksheet));
+    const qsizetype indexAt = s.size() + 4;
+    RecordData index;
+    index.u32(0);
+    index.u32(sheet.cells.empty() ? 0 : static_cast<quint32>(sheet.cells.begin()->first.row));
+    index.u32(sheet.cells.empty() ? 0 : static_cast<quint32>(sheet.cells.rbegin()->first.row + 1));
+    index.u32(0); // DEFCOLWIDTH's position, patched below
+    for (size_t b = 0; b < blocks.rows.size(); ++b)
+        index.u32(0); // each DBCELL's position, patched below
+    AppendRecord(s, kIndex, index.data);
+
+    AppendSheetSettings(s, sheet);
 
     PatchU32(s, indexAt + 12, s.size());
     AppendRecord(s, kDefColWidth, RecordData().u16(8).data);
     AppendRecord(s, kDimensions, Dimensions(sheet));
 
     qsizetype dbCellSlot = indexAt + 16;
-    for (const auto &[block, rows] : blocks) {
-        const qsizetype firstRowAt = s.size();
-        for (int row : rows)
-            AppendRecord(s, kRow, Row(row, columns[row].first, columns[row].second));
-        // DBCELL: back to the first ROW, then from the end of that ROW record to each row's
-        // first cell, each one counted from the one before.
-        RecordData dbCell;
-        qsizetype previous = firstRowAt + 4 + 16;
-        const auto begin = sheet.cells.lower_bound({rows.front(), 0});
-        const auto end = sheet.cells.lower_bound({rows.back() + 1, 0});
-        int lastRow = -1;
-        for (auto it = begin; it != end; ++it) {
-            const auto &[ref, value] = *it;
-            if (ref.row != lastRow) {
-                dbCell.u16(static_cast<quint32>(s.size() - previous));
-                previous = s.size();
-                lastRow = ref.row;
-            }
-            RecordData cell;
-            cell.u16(static_cast<quint32>(ref.row)).u16(static_cast<quint32>(ref.column)).u16(kCellXf);
-            if (const QString *text = std::get_if<QString>(&value)) {
-                AppendRecord(s, kLabelSst, cell.u32(strings.value(*text)).data);
-            } else if (const XlsDate *date = std::get_if<XlsDate>(&value)) {
-                RecordData dated;
-                dated.u16(static_cast<quint32>(ref.row)).u16(static_cast<quint32>(ref.column)).u16(kDateXf);
-                AppendRecord(s, kNumber, dated.f64(XlsDateSerial(date->date).value_or(0)).data);
-            } else {
-                AppendRecord(s, kNumber, cell.f64(std::get<double>(value)).data);
-            }
-        }
-        PatchU32(s, dbCellSlot, s.size());
+    for (const auto &[block, rows] : blocks.rows) {
+        AppendRowBlock(s, sheet, rows, blocks, strings, dbCellSlot);
         dbCellSlot += 4;
-        RecordData head;
-        head.u32(static_cast<quint32>(s.size() - firstRowAt));
-        AppendRecord(s, kDbCell, head.raw(dbCell.data).data);
     }
 
     AppendRecord(s, kWindow2, Window2(active));

@@ -7,6 +7,7 @@
 #include "journals/xls_export_files.h"
 #include "link/fake_line.h"
 #include "link/port_list.h"
+#include "support/memory_settings.h"
 #include "support/test_support.h"
 
 #include <QMap>
@@ -16,39 +17,6 @@
 #include <memory>
 
 namespace ordan::test {
-
-// The station's key in memory; `exists` says whether the key is there at all.
-class MemorySettings final : public SettingsStore {
-public:
-    bool openKey(bool create) override
-    {
-        if (!exists && create && !failOpen)
-            exists = true;
-        return exists && !failOpen;
-    }
-    bool contains(const QString &name) const override { return values.contains(name); }
-    std::optional<int> intValue(const QString &name) const override
-    {
-        if (!values.contains(name))
-            return std::nullopt;
-        bool ok = false;
-        const int v = values.value(name).toInt(&ok);
-        return ok ? std::optional<int>(v) : std::nullopt;
-    }
-    void setIntValue(const QString &name, int value) override { values.insert(name, value); }
-    std::optional<QString> stringValue(const QString &name) const override
-    {
-        if (!values.contains(name))
-            return std::nullopt;
-        return values.value(name).toString();
-    }
-    void setStringValue(const QString &name, const QString &value) override { values.insert(name, value); }
-    void closeKey() override {}
-
-    bool exists = false;
-    bool failOpen = false;
-    QMap<QString, QVariant> values;
-};
 
 class FakePorts final : public PortEnumerator {
 public:

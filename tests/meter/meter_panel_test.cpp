@@ -1,4 +1,9 @@
 #include "bench_meter.h"
+#include "link/catalogue.h"
+#include "link/poll_cycle.h"
+#include "link/reply_judge.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -42,6 +47,52 @@ TEST_F(MeterBenchFixture, OnePollCycleFillsThePages)
     EXPECT_TRUE(p().LabelC.value().isEmpty());
     EXPECT_TRUE(p().ActionSetting.isEnabled()) << "every reply enables writing";
     EXPECT_TRUE(engine.log().lines().empty());
+}
+
+// Each polled code's reply one byte shorter than the least its decoder takes: no field shows
+// a value, and the log says why once per reply.
+TEST_F(MeterBenchFixture, ReplyOneByteShortShowsNoValue)
+{
+    struct Row {
+        FunctionCode code;
+        int least; // the length byte of the shortest reply the decoder takes
+        std::function<bool(MeterParameters &)> empty;
+    };
+    using enum FunctionCode;
+    const Row rows[] = {
+        {ReadFirmwareVersion, 4, [](MeterParameters &m) { return m.LabeledVersion.value().isEmpty(); }},
+        {ReadSerialNumber, 5, [](MeterParameters &m) { return m.SpinEdit_Number.value() == 0; }},
+        {ReadClock, 10, [](MeterParameters &m) { return m.LabeledCurTime.value().isEmpty(); }},
+        {ReadIndication, 3, [](MeterParameters &m) { return !m.CheckBox1.value() && !m.CheckBox3.value(); }},
+        {ReadReadings, 17, [](MeterParameters &m) { return m.GridValue.value()[4][1].isEmpty(); }},
+        {ReadDdmNumbers, 11, [](MeterParameters &m) { return m.SpinEditC.value() == 0; }},
+        {ReadOperatingTime, 6, [](MeterParameters &m) { return m.LabeledOff.value().isEmpty(); }},
+        {ReadRadioStatus, 3, [](MeterParameters &m) { return m.RadioStatus == 0; }},
+        {ReadStatus, 4, [](MeterParameters &m) { return m.StatusWord == 0 && m.Memo1.value().isEmpty(); }},
+        {ReadBillingDay, 4, [](MeterParameters &m) { return m.SpinDay.value() == 1 && m.SpinHour.value() == 0; }},
+        {ReadDdmTimes, 17, [](MeterParameters &m) { return m.LabelA.value().isEmpty(); }},
+    };
+    ASSERT_EQ(std::size(rows), std::size(kPollCodes));
+    for (const Row &row : rows) {
+        const CommandInfo &info = CommandOf(row.code);
+        EXPECT_EQ(info.shortReplyLength != 0 ? info.shortReplyLength : info.replyLength, row.least) << info.what;
+        meter.payloads[CodeByte(row.code)].resize(row.least - 3);
+    }
+    p().CheckReadTarif.set(false);
+    p().CheckNoIndi.set(false);
+    p().CheckDdmRead.set(false);
+    engine.setMeterVersion(10);
+    connect();
+    ASSERT_TRUE(exchange(12));
+
+    const std::deque<QString> &log = engine.log().lines();
+    for (const Row &row : rows) {
+        SCOPED_TRACE(CommandOf(row.code).what);
+        EXPECT_TRUE(row.empty(p()));
+        const QString why = ShortReplyMessage(Bytes({CodeByte(row.code), row.least - 1}), row.code);
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const QString &l) { return l.endsWith(why); }))
+            << why.toStdString();
+    }
 }
 
 TEST_F(MeterBenchFixture, ClockFollowerKeepsThePickersOnThePcClockUntilEdited)

@@ -1,4 +1,5 @@
 #include "core/bytes.h"
+#include "link/catalogue.h"
 #include "link/frame.h"
 #include "link/reply_judge.h"
 #include "sim/meter_state.h"
@@ -66,6 +67,21 @@ TEST_F(MeterStateTest, ReadRepliesByteForByte)
     };
     for (const auto &c : cases)
         EXPECT_EQ(Ask(c.request), WithCrc(c.reply)) << c.request;
+}
+
+// The catalogue's reply lengths are the meter's: every read, slot 0 where it takes a slot, is
+// answered in the full form or in the code's short one.
+TEST_F(MeterStateTest, EveryReadIsAnsweredInACatalogueReplyForm)
+{
+    for (const CommandInfo &info : CommandCatalogue()) {
+        if (info.isWrite || info.code == FunctionCode::AccessPassword)
+            continue;
+        const QByteArray payload(info.requestLength - 2, '\0');
+        const std::optional<QByteArray> reply = meter.Answer(MakeFrame(info.code, payload));
+        ASSERT_TRUE(reply) << info.what;
+        EXPECT_TRUE(IsReplyForm(*reply, info.code) || IsReplyForm(*reply, info.code, ReplyForm::Short))
+            << info.what << ": " << Hex(*reply).toStdString();
+    }
 }
 
 TEST_F(MeterStateTest, VersionIsTwoBcdBytesMinorFirst)
