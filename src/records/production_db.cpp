@@ -64,7 +64,17 @@ Result<int> ScalarInt(SqlSession &db, const QString &statement, const QVariantLi
 const QString QueryComputer = QStringLiteral("SELECT * FROM computer WHERE name = ?");
 const QString QueryPerson = QStringLiteral("SELECT * FROM operator WHERE login = ? AND operating = 1");
 const QString QueryPlant = QStringLiteral("SELECT * FROM plant WHERE type_id = 3 AND computer_id = ?");
-const QString QueryTime = QStringLiteral("SELECT getdate()");
+// The server's time in UTC; getdate() stays the local wall time for the quoted statements.
+QString QueryUtcTime(SqlDialect dialect)
+{
+    switch (dialect) {
+    case SqlDialect::SqlServer: return QStringLiteral("SELECT SYSUTCDATETIME()");
+    // clock_timestamp(): the instant of the read, also inside a longer transaction.
+    case SqlDialect::PostgreSql: return QStringLiteral("SELECT clock_timestamp() AT TIME ZONE 'UTC'");
+    case SqlDialect::Sqlite: return QStringLiteral("SELECT strftime('%Y-%m-%d %H:%M:%f','now')");
+    }
+    return {};
+}
 const QString QueryCheckNumber = QStringLiteral("SELECT * FROM electrometer WHERE number = ? AND type_id = ?");
 const QString QueryOpenDefects =
     QStringLiteral("SELECT COUNT(*) FROM spoilage WHERE electro_id = ? AND date_repair IS NULL");
@@ -138,14 +148,21 @@ Result<Identification> IdentifyWorkstation(SqlSession &db, const QString &comput
 
 Result<QDateTime> ReadServerTime(SqlSession &db)
 {
-    const auto rows = db.exec(QueryTime);
+    const auto dialect = db.dialect();
+    if (!dialect)
+        return DbFailure(db);
+    const QString statement = QueryUtcTime(*dialect);
+    const auto rows = db.exec(statement);
     if (!rows)
         return DbFailure(db);
     const auto now = ToDateTime(rows->scalar());
     if (!now)
-        return Fail(QStringLiteral("SELECT getdate(): no date-time"));
-    return *now;
+        return Fail(statement + QStringLiteral(": no date-time"));
+    // The drivers hand the UTC fields over as a zoneless date-time.
+    return QDateTime(now->date(), now->time(), Qt::UTC);
 }
+
+bool ServerIsThisComputer(SqlDialect dialect) { return dialect == SqlDialect::Sqlite; }
 
 Result<std::optional<int>> FindMeter(SqlSession &db, int serialNumber)
 {

@@ -46,8 +46,13 @@ struct Identification {
 };
 Result<Identification> IdentifyWorkstation(SqlSession &db, const QString &computerName, const QString &login);
 
-// The server's clock ("SELECT getdate()").
+// The server's clock as an absolute instant: a UTC date-time with milliseconds, whatever
+// time zone the server or its session keeps.
 Result<QDateTime> ReadServerTime(SqlSession &db);
+
+// Whether the dialect's "server" is this computer (an embedded database file): its clock is
+// the workstation's own, and setting the workstation's clock from it would change nothing.
+bool ServerIsThisComputer(SqlDialect dialect);
 
 // --- recording a programming ---
 
