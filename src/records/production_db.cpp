@@ -85,6 +85,9 @@ const QString QueryIns =
     QStringLiteral("INSERT INTO set_ordan_klv(operation_id,version,turn_on,status,address,reset,date_time,summer,"
                    "correct,pass,t_1_1,t_1_c,t_2_1,t_2_c,t_3_1,t_3_c,ddm_a,ddm_b,ddm_c,count_day,count_hour,"
                    "ncorrect,indicator,secperday) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+// A recorded number is held no longer, by this work place or any other.
+const QString QueryReleaseRecorded = QStringLiteral("DELETE FROM number_reservation WHERE number IN (SELECT number "
+                                                    "FROM electrometer WHERE electro_id = ? AND type_id = ?)");
 const QString QueryMaxSql =
     QStringLiteral("SELECT MIN(number) FROM electrometer WHERE type_id = ? AND NOT electro_id IN "
                    "(SELECT electro_id FROM operation WHERE type_id = 3)");
@@ -252,6 +255,8 @@ Result<int> RecordOperation(SqlSession &db, const StationIdentity &station, int 
         Real(r.secperday),
     };
     if (!db.exec(QueryIns, settings))
+        return abandon();
+    if (!db.exec(QueryReleaseRecorded, {electroId, MeterTypeId}))
         return abandon();
     if (!db.commit())
         return abandon();

@@ -94,9 +94,10 @@ struct OperationRecord {
 // drift counts as 0.
 bool DriftAcceptable(std::optional<double> secondsPerDay);
 
-// Inserts the operation and its settings row in one transaction and returns the new
-// operation_id; on any failure rolls back, so neither row stays, and returns the
-// database's error text.
+// Inserts the operation and its settings row and ends any hold of the meter's number (see
+// number_reservation.h) in one transaction, and returns the new
+// operation_id; on any failure rolls back, so none of it stays, and returns the database's
+// error text.
 Result<int> RecordOperation(SqlSession &db, const StationIdentity &station, int electroId,
                             const OperationRecord &record);
 
