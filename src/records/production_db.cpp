@@ -64,17 +64,6 @@ Result<int> ScalarInt(SqlSession &db, const QString &statement, const QVariantLi
 const QString QueryComputer = QStringLiteral("SELECT * FROM computer WHERE name = ?");
 const QString QueryPerson = QStringLiteral("SELECT * FROM operator WHERE login = ? AND operating = 1");
 const QString QueryPlant = QStringLiteral("SELECT * FROM plant WHERE type_id = 3 AND computer_id = ?");
-// The server's time in UTC; getdate() stays the local wall time for the quoted statements.
-QString QueryUtcTime(SqlDialect dialect)
-{
-    switch (dialect) {
-    case SqlDialect::SqlServer: return QStringLiteral("SELECT SYSUTCDATETIME()");
-    // clock_timestamp(): the instant of the read, also inside a longer transaction.
-    case SqlDialect::PostgreSql: return QStringLiteral("SELECT clock_timestamp() AT TIME ZONE 'UTC'");
-    case SqlDialect::Sqlite: return QStringLiteral("SELECT strftime('%Y-%m-%d %H:%M:%f','now')");
-    }
-    return {};
-}
 const QString QueryCheckNumber = QStringLiteral("SELECT * FROM electrometer WHERE number = ? AND type_id = ?");
 const QString QueryOpenDefects =
     QStringLiteral("SELECT COUNT(*) FROM spoilage WHERE electro_id = ? AND date_repair IS NULL");
@@ -149,12 +138,24 @@ Result<Identification> IdentifyWorkstation(SqlSession &db, const QString &comput
     return found;
 }
 
+// getdate() stays the local wall time for the quoted statements.
+QString ServerTimeStatement(SqlDialect dialect)
+{
+    switch (dialect) {
+    case SqlDialect::SqlServer: return QStringLiteral("SELECT SYSUTCDATETIME()");
+    // clock_timestamp(): the instant of the read, also inside a longer transaction.
+    case SqlDialect::PostgreSql: return QStringLiteral("SELECT clock_timestamp() AT TIME ZONE 'UTC'");
+    case SqlDialect::Sqlite: return QStringLiteral("SELECT strftime('%Y-%m-%d %H:%M:%f','now')");
+    }
+    return {};
+}
+
 Result<QDateTime> ReadServerTime(SqlSession &db)
 {
     const auto dialect = db.dialect();
     if (!dialect)
         return DbFailure(db);
-    const QString statement = QueryUtcTime(*dialect);
+    const QString statement = ServerTimeStatement(*dialect);
     const auto rows = db.exec(statement);
     if (!rows)
         return DbFailure(db);

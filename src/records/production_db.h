@@ -49,6 +49,8 @@ Result<Identification> IdentifyWorkstation(SqlSession &db, const QString &comput
 // The server's clock as an absolute instant: a UTC date-time with milliseconds, whatever
 // time zone the server or its session keeps.
 Result<QDateTime> ReadServerTime(SqlSession &db);
+// The statement ReadServerTime runs on that dialect.
+QString ServerTimeStatement(SqlDialect dialect);
 
 // Whether the dialect's "server" is this computer (an embedded database file): its clock is
 // the workstation's own, and setting the workstation's clock from it would change nothing.

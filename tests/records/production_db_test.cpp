@@ -160,21 +160,19 @@ TEST_F(ProductionDbTest, ServerClockIsRead)
     EXPECT_LE(*now, QDateTime::currentDateTime().addSecs(60));
 }
 
-// The instant, not the wall time of the session's zone, and with its milliseconds.
+// The instant, not the wall time of the session's zone (twelve hours off UTC), with milliseconds.
 TEST_F(ProductionDbTest, ServerClockIsTheUtcInstantWithMilliseconds)
 {
-    if (BackendDialect() == SqlDialect::PostgreSql) { // twelve hours off UTC and off this machine
-        ASSERT_TRUE(db_->exec(u"SET TIME ZONE 'Asia/Kamchatka'"_s)) << qPrintable(db_->lastError());
+    if (BackendDialect() == SqlDialect::PostgreSql) {
+        EXPECT_TRUE(db_->exec(u"SET TIME ZONE 'Asia/Kamchatka'"_s).has_value());
     }
-    bool fractions = false;
-    for (int read = 0; read < 3 && !fractions; ++read) {
-        const auto now = ReadServerTime(*db_);
-        ASSERT_TRUE(now.ok()) << qPrintable(now.error());
-        EXPECT_EQ(now->timeSpec(), Qt::UTC);
-        EXPECT_LE(std::abs(now->msecsTo(QDateTime::currentDateTimeUtc())), 1000) << qPrintable(now->toString());
-        fractions = now->time().msec() != 0;
+    int fractions = 0;
+    for (int read = 0; read < 3; ++read) {
+        const QDateTime now = ReadServerTime(*db_).value();
+        EXPECT_LE(std::abs(now.msecsTo(QDateTime::currentDateTimeUtc())), 1000) << qPrintable(now.toString());
+        fractions += now.time().msec() != 0 && now.timeSpec() == Qt::UTC;
     }
-    EXPECT_TRUE(fractions);
+    EXPECT_GE(fractions, 2);
     EXPECT_EQ(ServerIsThisComputer(BackendDialect()), BackendDialect() == SqlDialect::Sqlite);
 }
 
