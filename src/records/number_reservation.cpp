@@ -108,6 +108,8 @@ Attempt TryReserve(SqlSession &db, const StationIdentity &station, std::chrono::
 Result<NumberProposal> ReserveNextNumber(SqlSession &db, const StationIdentity &station,
                                          std::chrono::milliseconds lifetime)
 {
+    if (station.plant_id == 0)
+        return Fail(QStringLiteral("no number is held for an unidentified work place"));
     int failures = 0;
     for (int attempt = 0; attempt < kReservationAttempts; ++attempt) {
         const Attempt tried = TryReserve(db, station, lifetime);

@@ -28,8 +28,9 @@ inline constexpr std::chrono::seconds kReservationLifetime = std::chrono::minute
 // Every lost race means another station took a number, so this many stations pressing "+" at
 // one instant are all served.
 inline constexpr int kReservationAttempts = 64;
-// Failures other than a lost race (a deadlock victim, a busy database) tried again this often.
-inline constexpr int kReservationRetries = 2;
+// Failures other than a lost race tried again this often: SQL Server may pick one of two
+// stations releasing their holds at one instant as a deadlock victim, SQLite may stay busy.
+inline constexpr int kReservationRetries = 4;
 
 struct NumberProposal {
     int number = 0; // held for the station; 0 when nothing is left
