@@ -107,3 +107,15 @@ CREATE TABLE spoilage (
     date_repair TIMESTAMP
 );
 CREATE INDEX spoilage_open ON spoilage (electro_id) WHERE date_repair IS NULL;
+
+-- Factory numbers that "+" has proposed, each held for one work place until its programming
+-- is recorded, the station proposes another or ends, or the hold outlives the station's
+-- bound (taken over then, so a station killed while holding a number does not keep it).
+-- reserved_at is the server's time in UTC.
+-- An existing database needs only this table added (run this statement on it alone): the
+-- station proposes numbers and records programmings through it, and nothing else changes.
+CREATE TABLE number_reservation (
+    number INTEGER PRIMARY KEY,
+    plant_id INTEGER NOT NULL UNIQUE REFERENCES plant (plant_id),
+    reserved_at TIMESTAMP NOT NULL
+);

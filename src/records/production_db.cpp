@@ -64,7 +64,6 @@ Result<int> ScalarInt(SqlSession &db, const QString &statement, const QVariantLi
 const QString QueryComputer = QStringLiteral("SELECT * FROM computer WHERE name = ?");
 const QString QueryPerson = QStringLiteral("SELECT * FROM operator WHERE login = ? AND operating = 1");
 const QString QueryPlant = QStringLiteral("SELECT * FROM plant WHERE type_id = 3 AND computer_id = ?");
-const QString QueryTime = QStringLiteral("SELECT getdate()");
 const QString QueryCheckNumber = QStringLiteral("SELECT * FROM electrometer WHERE number = ? AND type_id = ?");
 const QString QueryOpenDefects =
     QStringLiteral("SELECT COUNT(*) FROM spoilage WHERE electro_id = ? AND date_repair IS NULL");
@@ -75,6 +74,9 @@ const QString QueryIns =
     QStringLiteral("INSERT INTO set_ordan_klv(operation_id,version,turn_on,status,address,reset,date_time,summer,"
                    "correct,pass,t_1_1,t_1_c,t_2_1,t_2_c,t_3_1,t_3_c,ddm_a,ddm_b,ddm_c,count_day,count_hour,"
                    "ncorrect,indicator,secperday) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+// A recorded number is held no longer, by this work place or any other.
+const QString QueryReleaseRecorded = QStringLiteral("DELETE FROM number_reservation WHERE number IN (SELECT number "
+                                                    "FROM electrometer WHERE electro_id = ? AND type_id = ?)");
 const QString QueryMaxSql =
     QStringLiteral("SELECT MIN(number) FROM electrometer WHERE type_id = ? AND NOT electro_id IN "
                    "(SELECT electro_id FROM operation WHERE type_id = 3)");
@@ -136,16 +138,35 @@ Result<Identification> IdentifyWorkstation(SqlSession &db, const QString &comput
     return found;
 }
 
+// getdate() stays the local wall time for the quoted statements.
+QString ServerTimeStatement(SqlDialect dialect)
+{
+    switch (dialect) {
+    case SqlDialect::SqlServer: return QStringLiteral("SELECT SYSUTCDATETIME()");
+    // clock_timestamp(): the instant of the read, also inside a longer transaction.
+    case SqlDialect::PostgreSql: return QStringLiteral("SELECT clock_timestamp() AT TIME ZONE 'UTC'");
+    case SqlDialect::Sqlite: return QStringLiteral("SELECT strftime('%Y-%m-%d %H:%M:%f','now')");
+    }
+    return {};
+}
+
 Result<QDateTime> ReadServerTime(SqlSession &db)
 {
-    const auto rows = db.exec(QueryTime);
+    const auto dialect = db.dialect();
+    if (!dialect)
+        return DbFailure(db);
+    const QString statement = ServerTimeStatement(*dialect);
+    const auto rows = db.exec(statement);
     if (!rows)
         return DbFailure(db);
     const auto now = ToDateTime(rows->scalar());
     if (!now)
-        return Fail(QStringLiteral("SELECT getdate(): no date-time"));
-    return *now;
+        return Fail(statement + QStringLiteral(": no date-time"));
+    // The drivers hand the UTC fields over as a zoneless date-time.
+    return QDateTime(now->date(), now->time(), Qt::UTC);
 }
+
+bool ServerIsThisComputer(SqlDialect dialect) { return dialect == SqlDialect::Sqlite; }
 
 Result<std::optional<int>> FindMeter(SqlSession &db, int serialNumber)
 {
@@ -235,6 +256,8 @@ Result<int> RecordOperation(SqlSession &db, const StationIdentity &station, int 
         Real(r.secperday),
     };
     if (!db.exec(QueryIns, settings))
+        return abandon();
+    if (!db.exec(QueryReleaseRecorded, {electroId, MeterTypeId}))
         return abandon();
     if (!db.commit())
         return abandon();

@@ -46,8 +46,15 @@ struct Identification {
 };
 Result<Identification> IdentifyWorkstation(SqlSession &db, const QString &computerName, const QString &login);
 
-// The server's clock ("SELECT getdate()").
+// The server's clock as an absolute instant: a UTC date-time with milliseconds, whatever
+// time zone the server or its session keeps.
 Result<QDateTime> ReadServerTime(SqlSession &db);
+// The statement ReadServerTime runs on that dialect.
+QString ServerTimeStatement(SqlDialect dialect);
+
+// Whether the dialect's "server" is this computer (an embedded database file): its clock is
+// the workstation's own, and setting the workstation's clock from it would change nothing.
+bool ServerIsThisComputer(SqlDialect dialect);
 
 // --- recording a programming ---
 
@@ -89,9 +96,10 @@ struct OperationRecord {
 // drift counts as 0.
 bool DriftAcceptable(std::optional<double> secondsPerDay);
 
-// Inserts the operation and its settings row in one transaction and returns the new
-// operation_id; on any failure rolls back, so neither row stays, and returns the
-// database's error text.
+// Inserts the operation and its settings row and ends any hold of the meter's number (see
+// number_reservation.h) in one transaction, and returns the new
+// operation_id; on any failure rolls back, so none of it stays, and returns the database's
+// error text.
 Result<int> RecordOperation(SqlSession &db, const StationIdentity &station, int electroId,
                             const OperationRecord &record);
 

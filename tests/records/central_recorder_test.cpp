@@ -524,7 +524,9 @@ CENTRAL_TEST(DatabaseErrorInIdentificationIsReportedAndRetriedAtTheNextActivatio
 CENTRAL_TEST(ClockErrorIsReportedAndTheClockStays)
 {
     startStation();
-    session->replace = [](const QString &s) { return s == u"SELECT getdate()" ? u"SELECT nosuchfunction()"_s : s; };
+    session->replace = [](const QString &s) {
+        return s == ServerTimeStatement(test::BackendDialect()) ? u"SELECT nosuchfunction()"_s : s;
+    };
     central().FormActivate();
     EXPECT_EQ(central().identity(), (StationIdentity{10, 20, 30}));
     ASSERT_EQ(rig.op.boxes.size(), 1u);

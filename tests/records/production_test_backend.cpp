@@ -198,8 +198,8 @@ QString RunScript(SqlSession &db, const QString &path)
 
 QString ResetSchema(SqlSession &db)
 {
-    const char *tables[] = {"spoilage", "set_ordan_tg", "set_ordan_klv", "operation",
-                            "plant",    "operator",     "computer",      "electrometer"};
+    const char *tables[] = {"number_reservation", "spoilage", "set_ordan_tg", "set_ordan_klv", "operation", "plant",
+                            "operator",           "computer", "electrometer"};
     for (const char *table : tables) {
         if (!db.exec(u"DROP TABLE IF EXISTS "_s + QLatin1StringView(table)))
             return db.lastError();
