@@ -51,7 +51,8 @@ Station::Station(Platform p, QObject *parent)
       settings_(p.settings), portEnumerator_(p.ports),
       startup_(ReadStartupSettings(p.settings, p.facts.fileExists(p.workingDir, kSqlMarkerFile))),
       modes_(startup_.modes), panel_(p.timers, this),
-      engine_(p.line, p.timers, p.op, *this, panel_, ClockOf(p.facts), this), clockTimer_(p.timers.createTimer(timing::Ms(timing::kClockFollower)))
+      engine_(p.line, p.timers, p.op, *this, panel_, ClockOf(p.facts), this),
+      clockTimer_(p.timers.createTimer(timing::Ms(timing::kClockFollower)))
 {
     meter_ = std::make_unique<MeterPanel>(engine_, op_, facts_, modes_, this);
     schedule_ = std::make_unique<ScheduleModel>(

@@ -124,6 +124,7 @@ void MeterParameters::ClearMeterData()
     Memo1.set({});
     LastClockSet = QDateTime();
     identityRead = false;
+    clockWritten.reset();
     Q_EMIT serialNumberFocusRequested();
 }
 

@@ -10,6 +10,7 @@
 #include <QTime>
 
 #include <array>
+#include <optional>
 
 namespace ordan {
 
@@ -120,6 +121,8 @@ public:
     // The factory number has been read since the last ClearMeterData: what a record of this
     // meter names is the meter's, not the blank of a cleared page.
     bool identityRead = false;
+    // The date and time the latest settings write sent to the meter's clock, if it sent one.
+    std::optional<QDateTime> clockWritten;
 
     std::array<IntField *, 3> ddmSpins() { return {&SpinEditA, &SpinEditB, &SpinEditC}; }
     std::array<TextField *, 3> ddmLabels() { return {&LabelA, &LabelB, &LabelC}; }

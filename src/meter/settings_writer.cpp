@@ -43,9 +43,11 @@ Result<SettingsSequence> BuildSettingsSequence(const MeterParameters &p, const M
     auto add = [&s](QByteArray body) { s.bodies.push_back(std::move(body)); };
 
     add(PasswordFrameBody(p.LabeledPass2.value()));
-    if (p.CheckTime.value())
+    if (p.CheckTime.value()) {
         add(FrameBody(FunctionCode::WriteClock,
                       ClockPayload(p.DatePicker.value(), p.TimePicker.value(), p.CheckBoxClock.value())));
+        s.clockWritten = QDateTime(p.DatePicker.value(), p.TimePicker.value());
+    }
     if (p.CheckPassword.value() && p.LabeledPass1.value() != p.LabeledPass2.value()) {
         s.newPasswordIndex = s.bodies.size();
         add(PasswordFrameBody(p.LabeledPass1.value()));
@@ -172,6 +174,8 @@ void SettingsWriter::queueWrite()
         return;
     }
     const SettingsSequence &sequence = *built;
+    // The pickers follow the PC clock on: the record takes the time sent, not the time shown then.
+    p_.clockWritten = sequence.clockWritten;
     if (sequence.newPasswordIndex)
         pendingPasswords_.push_back({AppendCrc(sequence.bodies[*sequence.newPasswordIndex]), p_.LabeledPass1.value()});
     engine_.beginWrite(WriteKind::Settings);

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -28,6 +29,8 @@ struct SettingsSequence {
     std::vector<QByteArray> bodies;
     // Index into bodies of the second code 20 (the new password), if any.
     std::optional<size_t> newPasswordIndex;
+    // The date and time the clock frame carries, if one is sent: what the records keep.
+    std::optional<QDateTime> clockWritten;
 };
 // A failure's text is for the operator; an empty one has been reported already.
 Result<SettingsSequence> BuildSettingsSequence(const MeterParameters &p, const MeterHooks &hooks);

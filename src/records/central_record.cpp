@@ -54,7 +54,7 @@ OperationRecord OperationRecordFromControls(const MeterParameters &p, bool withS
     if (p.CheckIndi.value())
         r.indicator = p.indicationMask();
     if (p.CheckTime.value()) {
-        r.date_time = QDateTime(p.DatePicker.value(), p.TimePicker.value());
+        r.date_time = p.clockWritten.value_or(QDateTime(p.DatePicker.value(), p.TimePicker.value()));
         r.summer = p.CheckBoxClock.value();
     }
     if (p.CheckPassword.value())

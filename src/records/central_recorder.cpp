@@ -6,7 +6,10 @@
 #include "meter/meter_hooks.h"
 #include "meter/meter_parameters.h"
 #include "records/central_record.h"
+#include "records/number_reservation.h"
 #include "schedule/schedule_model.h"
+
+#include <limits>
 
 namespace ordan {
 
@@ -27,7 +30,24 @@ struct RecordingOutcome {
 // The identification and, when it found the station, the server's clock, in one job.
 struct ActivationOutcome {
     Result<Identification> found;
+    std::optional<Result<QDateTime>> serverTime; // none when the server is this computer
+};
+
+// The server's clock, unless the "server" is this computer (an embedded database): its clock
+// is the workstation's own, and setting it from itself would only lose the read's latency.
+std::optional<Result<QDateTime>> ServerClock(SqlSession &db)
+{
+    const std::optional<SqlDialect> dialect = db.dialect();
+    if (dialect && ServerIsThisComputer(*dialect))
+        return std::nullopt;
+    return ReadServerTime(db);
+}
+
+// What the server says before a settings write: its clock, and whether the number to be
+// programmed is still this station's to write.
+struct WriteClearance {
     std::optional<Result<QDateTime>> serverTime;
+    NumberWriteCheck::Verdict verdict = NumberWriteCheck::Verdict::Writable;
 };
 
 } // namespace
@@ -52,6 +72,15 @@ CentralRecorder::~CentralRecorder()
 {
     if (!modes_.SqlMode)
         return;
+    // The station ends: its number goes back to the line. The worker finishes the job before
+    // the session goes; nothing waits for its answer.
+    if (identified() && proposal_.number != 0)
+        background_.post(nullptr,
+                         [&db = db_, ids = identity_] {
+                             if (const Status released = ReleaseReservation(db, ids); !released)
+                                 qWarning("the held number stays until it expires: %s", qPrintable(released.error()));
+                         },
+                         {});
     hooks_.lastClockSet = {};
     hooks_.prepareSettingsWrite = {};
     p_.BitBtn1.setHandler({});
@@ -101,49 +130,94 @@ void CentralRecorder::IdentifyStation()
     identifying_ = true;
     RunInBackground<ActivationOutcome>(
         background_, this,
-        [&db = db_, computer = facts_.computerName(), login = facts_.loginName()] {
+        [&db = db_, computer = facts_.computerName(), login = facts_.loginName(), first = !releasedAtStart_] {
             ActivationOutcome outcome{IdentifyWorkstation(db, computer, login), std::nullopt};
-            if (outcome.found && outcome.found->missing == Identification::Missing::None)
-                outcome.serverTime = ReadServerTime(db);
+            if (!outcome.found || outcome.found->missing != Identification::Missing::None)
+                return outcome;
+            // A number this work place held when its station was ended without a word (killed,
+            // a power cut) is free again once the station is back. A refusal only leaves the
+            // hold to expire; the log tells it.
+            if (first)
+                if (const Status released = ReleaseReservation(db, outcome.found->ids); !released)
+                    qWarning("the hold of an earlier run stays until it expires: %s", qPrintable(released.error()));
+            outcome.serverTime = ServerClock(db);
             return outcome;
         },
         [this](ActivationOutcome outcome) {
             identifying_ = false;
             if (ending_ || !applyIdentification(outcome.found))
                 return;
-            if (!*outcome.serverTime) {
+            releasedAtStart_ = true;
+            if (outcome.serverTime && !*outcome.serverTime) {
                 swallowActivation_ = true;
                 report(outcome.serverTime->error());
                 return;
             }
-            // A workstation that may not set its clock keeps its own time, without a word.
-            facts_.setClock(**outcome.serverTime);
+            if (outcome.serverTime)
+                setClockFromServer(**outcome.serverTime);
         });
+}
+
+void CentralRecorder::setClockFromServer(const QDateTime &serverNow)
+{
+    // The server's instant, as this workstation's wall time. A workstation that may not set
+    // its clock keeps its own time, without a word.
+    facts_.setClock(serverNow.toLocalTime());
 }
 
 void CentralRecorder::SyncClockWithServer(std::function<void(Status)> then)
 {
-    query<QDateTime>([](SqlSession &db) { return ReadServerTime(db); },
-                     [this, then = std::move(then)](Result<QDateTime> now) {
-                         Status status;
-                         if (now)
-                             facts_.setClock(*now);
-                         else
-                             status = now.failure();
-                         if (then)
-                             then(status);
-                     });
+    query<std::optional<Result<QDateTime>>>(
+        [](SqlSession &db) { return Result<std::optional<Result<QDateTime>>>(ServerClock(db)); },
+        [this, then = std::move(then)](Result<std::optional<Result<QDateTime>>> read) {
+            Status status;
+            if (*read && !**read)
+                status = (*read)->failure();
+            else if (*read)
+                setClockFromServer(***read);
+            if (then)
+                then(status);
+        });
 }
 
 void CentralRecorder::prepareSettingsWrite(int numberToProgram, std::function<void(bool)> proceed)
 {
-    Q_UNUSED(numberToProgram);
-    // The box of a failed clock read is the general error report; nothing is written then.
-    SyncClockWithServer([this, proceed = std::move(proceed)](Status synced) {
-        if (!synced)
-            report(synced.error());
-        proceed(synced.ok());
-    });
+    // Programmings recorded elsewhere count from the proposal of the number on; a number typed
+    // by hand (a meter programmed again) is refused only while another station holds it.
+    const int since = numberToProgram != 0 && numberToProgram == proposal_.number ? proposal_.operationWatermark
+                                                                                  : std::numeric_limits<int>::max();
+    withStation<WriteClearance>(
+        [numberToProgram, since](SqlSession &db, const StationIdentity &ids) -> Result<WriteClearance> {
+            WriteClearance clearance;
+            clearance.serverTime = ServerClock(db);
+            if (clearance.serverTime && !*clearance.serverTime)
+                return clearance.serverTime->failure();
+            if (numberToProgram == 0)
+                return clearance;
+            const auto check = CheckNumberForWrite(db, ids, numberToProgram, since);
+            if (!check)
+                return check.failure();
+            clearance.verdict = check->verdict;
+            return clearance;
+        },
+        [this, numberToProgram, proceed = std::move(proceed)](Result<WriteClearance> clearance) {
+            // The box of a failed read is the general error report; nothing is written then.
+            if (!clearance) {
+                if (!clearance.error().isEmpty())
+                    report(clearance.error());
+                proceed(false);
+                return;
+            }
+            if (clearance->serverTime)
+                setClockFromServer(**clearance->serverTime);
+            if (clearance->verdict != NumberWriteCheck::Verdict::Writable) {
+                op_.showMessage(NumberWriteRefusalText(numberToProgram, clearance->verdict), QStringLiteral("Ошибка"),
+                                BoxIcon::Error);
+                proceed(false);
+                return;
+            }
+            proceed(true);
+        });
 }
 
 void CentralRecorder::postStationJob(std::function<void(SqlSession &, std::optional<Result<Identification>> &)> job,
@@ -237,15 +311,27 @@ void CentralRecorder::ActionFixDbExecute()
 
 void CentralRecorder::BitBtn1Click()
 {
-    query<int>([](SqlSession &db) { return NextUnprogrammedNumber(db); },
-               [this](Result<int> next) {
-                   if (!next) {
-                       report(next.error());
-                       return;
-                   }
-                   // An operator's change of the number: marked, so the next write programs it.
-                   p_.SpinEdit_Number.edit(*next);
-               });
+    if (proposing_)
+        return;
+    proposing_ = true;
+    withStation<NumberProposal>([](SqlSession &db, const StationIdentity &ids) { return ReserveNextNumber(db, ids); },
+                                [this](Result<NumberProposal> next) {
+                                    proposing_ = false;
+                                    if (!next) {
+                                        if (!next.error().isEmpty())
+                                            report(next.error());
+                                        return;
+                                    }
+                                    proposal_ = *next;
+                                    if (next->nothingLeft()) {
+                                        op_.showMessage(NoNumberText(*next), QStringLiteral("Ошибка"),
+                                                        BoxIcon::Warning);
+                                        return;
+                                    }
+                                    // An operator's change of the number: marked, so the next
+                                    // write programs it.
+                                    p_.SpinEdit_Number.edit(next->number);
+                                });
 }
 
 void CentralRecorder::QueryDelta(int serialNumber)

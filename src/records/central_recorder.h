@@ -3,6 +3,7 @@
 #include "core/background.h"
 #include "core/modes.h"
 #include "core/result.h"
+#include "records/number_reservation.h"
 #include "records/production_db.h"
 
 #include <QDateTime>
@@ -77,7 +78,8 @@ public:
     // FinishWrite's recording step.
     void RecordCentral();
     void ActionFixDbExecute();
-    // "+": the smallest registered number without a programming.
+    // "+": the smallest registered number without a programming that no other station of the
+    // line holds, held for this one until it is recorded, another is proposed or the station ends.
     void BitBtn1Click();
     // Asks for the date-time a station last set the clock of the meter with this number;
     // the answer goes to LastClockSet while the number is still shown.
@@ -110,6 +112,7 @@ private:
     // The recording transaction's failure box; false when nothing was recorded.
     bool reportRecorded(const Result<int> &recorded);
     void prepareSettingsWrite(int numberToProgram, std::function<void(bool)> proceed);
+    void setClockFromServer(const QDateTime &serverNow);
     void postStationJob(std::function<void(SqlSession &, std::optional<Result<Identification>> &)> job,
                         std::function<void(const std::optional<Result<Identification>> &)> done);
 
@@ -126,6 +129,11 @@ private:
     bool ending_ = false;
     // An identification is on the worker: further activations add nothing to it.
     bool identifying_ = false;
+    // The first identification of this run has freed what an earlier run of the work place held.
+    bool releasedAtStart_ = false;
+    // "+" is on the worker: a second press waits for its answer.
+    bool proposing_ = false;
+    NumberProposal proposal_;
     // The report box of a failed identification hands the activation back to the main window
     // when it closes; that activation is the box's, not the operator's, and is not retried.
     bool swallowActivation_ = false;

@@ -71,8 +71,9 @@ LocalRow LocalRecordRow(const MeterParameters &p, const LocalWriteSelections &se
     put("turn_on", IntegerOrZero(p.EditOff.value()));
     // -1 only asks the status decoder to show the next reply; it was never received.
     put("status", p.StatusWord < 0 ? 0 : p.StatusWord);
-    putIf(sent.clock, "c_date", p.DatePicker.value());
-    putIf(sent.clock, "c_time", HoursMinutes(p.TimePicker.value()));
+    const QDateTime clock = p.clockWritten.value_or(QDateTime(p.DatePicker.value(), p.TimePicker.value()));
+    putIf(sent.clock, "c_date", clock.date());
+    putIf(sent.clock, "c_time", HoursMinutes(clock.time()));
     putIf(sent.clock, "summer", p.CheckBoxClock.value());
     put("correct", QVariant());
     putIf(sent.newPassword, "pass", IntegerOrZero(p.LabeledPass1.value()));

@@ -69,8 +69,10 @@ TEST_F(LogSaveTest, FileHoldsTheConnectionAndEveryLineSinceConnectingPastThePage
     EXPECT_TRUE(body[0].endsWith(u" Send 00"_s)) << body[0].toStdString();
     EXPECT_TRUE(body[2].endsWith(u" Send 00 02 80 71 "_s)) << body[2].toStdString();
     const qsizetype offPage = body.size() - log.lineCount();
+    // The file times every line; the page shows a message line without its time.
     for (qsizetype i = 0; i < log.lineCount(); ++i)
-        ASSERT_EQ(body[offPage + i], log.lines()[static_cast<size_t>(i)]) << i;
+        ASSERT_TRUE(body[offPage + i].endsWith(log.lines()[static_cast<size_t>(i)]))
+            << i << " " << body[offPage + i].toStdString();
     // Times run with virtual time from the station's clock.
     EXPECT_EQ(body[0].left(12), rig.facts.base.addMSecs(150).time().toString(u"hh:mm:ss.zzz"_s));
 }

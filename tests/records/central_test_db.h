@@ -26,6 +26,9 @@
 
 namespace ordan::test {
 
+// How often one sync sets the workstation's clock: never where the server is this computer.
+inline size_t ClockSetsPerSync() { return ServerIsThisComputer(BackendDialect()) ? 0 : 1; }
+
 // Makes one table name unknown to the server in the statements that name it.
 std::function<QString(const QString &)> BreakTable(const QString &table);
 
