@@ -26,9 +26,9 @@ source "$repo/scripts/windows/toolchain.sh"
 mkdir -p "$stamps" "$logs"
 install_debian_packages
 once qtbase-source fetch_qtbase_source
-once googletest-source fetch_googletest_source
 write_toolchain_file
 start_qt_build_in_background
+once googletest-source fetch_googletest_source
 once googletest build_googletest
 wait_for_qt_build
 [ "${1:-}" = toolchain ] && { echo "toolchain ready in $ORDAN_WIN_CACHE"; exit 0; }

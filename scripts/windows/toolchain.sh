@@ -45,13 +45,14 @@ prepare_private_apt() {
 fetch_debian_source() {
     local source=$1 binary=$2 version
     prepare_private_apt || return 1
-    version=$(dpkg-query -W -f '${Version}' "$binary")
+    version=$(dpkg-query -W -f '${source:Version}' "$binary")
     mkdir -p "$cache/src"
     (cd "$cache/src" && private_apt source "$source=$version" >"$logs/source-$source.log" 2>&1)
 }
 
 fetch_qtbase_source() { fetch_debian_source qt6-base qt6-base-dev; }
 fetch_googletest_source() { fetch_debian_source googletest googletest; }
+fetch_shapelib_source() { fetch_debian_source shapelib libshp-dev; }
 
 source_dir() { find "$cache/src" -maxdepth 1 -type d -name "$1-*" | sort | tail -n 1; }
 
@@ -63,7 +64,7 @@ set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-list(APPEND CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 $qt_prefix $gtest_prefix)
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 $qt_prefix $gtest_prefix $shapelib_prefix)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
@@ -71,11 +72,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 EOT
 }
 
-# Debian's +dfsg tarball has no src/3rdparty/wintab nor iaccessible2, hence no tablet events and
-# no accessibility; the station needs neither network, D-Bus, printing nor OpenGL.
+# Debian's +dfsg tarball has no src/3rdparty/wintab, iaccessible2 nor sqlite, hence no tablet events,
+# no accessibility and no SQLite driver (the station reaches databases by ODBC); it needs neither
+# network, D-Bus, printing nor OpenGL.
 qtbase_features=(-DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_tabletevent=OFF
     -DFEATURE_accessibility=OFF -DFEATURE_dbus=OFF -DFEATURE_network=OFF -DFEATURE_printsupport=OFF
-    -DFEATURE_sql=ON -DFEATURE_sql_odbc=ON -DFEATURE_sql_sqlite=ON -DFEATURE_sql_psql=OFF
+    -DFEATURE_sql=ON -DFEATURE_sql_odbc=ON -DFEATURE_sql_sqlite=OFF -DFEATURE_sql_psql=OFF
     -DFEATURE_sql_mysql=OFF -DFEATURE_sql_ibase=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF
     -DFEATURE_sql_mimer=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF)
 
@@ -141,12 +143,16 @@ wait_for_qt_build() {
     rm -f "$qt_build_pid"
 }
 
-build_googletest() {
-    local src build=$cache/build/googletest
-    src=$(source_dir googletest) && [ -n "$src" ] || return 1
-    low cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" -DCMAKE_INSTALL_PREFIX="$gtest_prefix" \
-        >"$logs/googletest.log" 2>&1 &&
-        low cmake --build "$build" --parallel "$ORDAN_WIN_JOBS" >>"$logs/googletest.log" 2>&1 &&
-        low cmake --install "$build" >>"$logs/googletest.log" 2>&1
+# A CMake project from Debian's source, built static with MinGW-w64 into a prefix in the cache.
+build_debian_library() {
+    local name=$1 prefix=$2 src build=$cache/build/$1 log=$logs/$1.log
+    shift 2
+    src=$(source_dir "$name") && [ -n "$src" ] || return 1
+    low cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >"$log" 2>&1 &&
+        low cmake --build "$build" --parallel "$ORDAN_WIN_JOBS" >>"$log" 2>&1 &&
+        low cmake --install "$build" >>"$log" 2>&1
 }
+
+build_googletest() { build_debian_library googletest "$gtest_prefix"; }
+build_shapelib() { build_debian_library shapelib "$shapelib_prefix" -DBUILD_TESTING=OFF; }
