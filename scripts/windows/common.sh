@@ -5,7 +5,6 @@ stamps=$cache/stamps
 logs=$cache/logs
 qt_prefix=$cache/qt
 gtest_prefix=$cache/googletest
-shapelib_prefix=$cache/shapelib
 toolchain_file=$cache/mingw-w64-x86_64.cmake
 
 note() { printf '[windows-check %s] %s\n' "$(date -u +%H:%M:%S)" "$*"; }

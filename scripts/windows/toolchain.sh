@@ -2,7 +2,7 @@
 # Debian's qt6-base source plus Qt's own Serial Port and Charts sources, and GoogleTest.
 # shellcheck shell=bash
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-    wine wine64 nsis dpkg-dev xz-utils unixodbc odbcinst libsqliteodbc xvfb x11-apps)
+    wine wine64 nsis dpkg-dev xz-utils unixodbc odbcinst libsqliteodbc qt6-translations-l10n xvfb x11-apps)
 third_party=${ORDAN_QT_THIRD_PARTY:-$repo/../shared/third_party}
 [ -d "$repo/third_party" ] && third_party=${ORDAN_QT_THIRD_PARTY:-$repo/third_party}
 apt_state=$cache/apt
@@ -52,7 +52,6 @@ fetch_debian_source() {
 
 fetch_qtbase_source() { fetch_debian_source qt6-base qt6-base-dev; }
 fetch_googletest_source() { fetch_debian_source googletest googletest; }
-fetch_shapelib_source() { fetch_debian_source shapelib libshp-dev; }
 
 source_dir() { find "$cache/src" -maxdepth 1 -type d -name "$1-*" | sort | tail -n 1; }
 
@@ -64,7 +63,7 @@ set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-list(APPEND CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 $qt_prefix $gtest_prefix $shapelib_prefix)
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 $qt_prefix $gtest_prefix)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
@@ -155,4 +154,3 @@ build_debian_library() {
 }
 
 build_googletest() { build_debian_library googletest "$gtest_prefix"; }
-build_shapelib() { build_debian_library shapelib "$shapelib_prefix" -DBUILD_TESTING=OFF; }
