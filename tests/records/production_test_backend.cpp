@@ -10,8 +10,11 @@
 #include <QTextStream>
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <memory>
+
+#if defined(Q_OS_LINUX)
+#include <dlfcn.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -83,6 +86,7 @@ Backend &TheBackend()
 // reachable and its name in the reports.
 void PinDrivers()
 {
+#if defined(Q_OS_LINUX)
     const QStringList names = {u"psqlodbcw.so"_s, u"libsqlite3odbc.so"_s};
     const QDir lib(u"/usr/lib"_s);
     for (const QString &arch : lib.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -92,6 +96,7 @@ void PinDrivers()
                 dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_NODELETE);
         }
     }
+#endif
 }
 
 QString Prepare()
