@@ -8,6 +8,8 @@ session_port=COM7
 session_seconds=${ORDAN_SESSION_SECONDS:-20}
 install_dir='C:\ordan-klv'
 mingw_runtime=(/usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
+# Debian's wine64 loader (the `wine` wrapper would pick it too, but say which).
+wine64=/usr/lib/wine/wine64
 passed=0
 failed=0
 
@@ -35,9 +37,16 @@ setup_wine() {
     for d in "${dirs[@]}"; do path+="$(winpath "$d");"; done
     export WINEPATH=$path QT_PLUGIN_PATH=$(winpath "$qt_prefix/plugins")
     once wine-prefix wineboot -i
-    # One server for the whole run, its output kept: on a pty hang-up it dumps its state.
-    wineserver -p >"$logs/wineserver.log" 2>&1 || return 1
+    restart_wineserver || return 1
     trap 'wineserver -k 2>/dev/null || true' EXIT
+}
+
+# A persistent server, its output kept: on a pty hang-up it dumps its state. Wine reads the COM
+# port mapping when the server starts, so a new mapping needs a new server.
+restart_wineserver() {
+    wineserver -k 2>/dev/null || true
+    timeout 30 wineserver -w || return 1
+    wineserver -p >>"$logs/wineserver.log" 2>&1
 }
 
 build_station() {
@@ -88,7 +97,7 @@ run_windows_test() {
     xml=$results/$name.xml
     filter=$(linux_only_cases "$name")
     rm -f "$xml"
-    (cd "$ORDAN_WIN_BUILD/tests" && timeout 900 wine64 "$exe" --gtest_output="xml:$(winpath "$xml")" \
+    (cd "$ORDAN_WIN_BUILD/tests" && timeout 900 "$wine64" "$exe" --gtest_output="xml:$(winpath "$xml")" \
         ${filter:+--gtest_filter="-$filter"} >"$results/$name.log" 2>&1) || true
     if [ ! -s "$xml" ]; then
         failed=$((failed + 1))
@@ -108,8 +117,8 @@ run_windows_tests() {
 
 # Wine maps a COM port to a device only through this value; a stale one would point at a pty
 # that another program has since been given.
-map_com_port() { wine64 reg add 'HKLM\Software\Wine\Ports' /v "$1" /d "$2" /f >/dev/null 2>&1; }
-unmap_com_port() { wine64 reg delete 'HKLM\Software\Wine\Ports' /v "$1" /f >/dev/null 2>&1; }
+map_com_port() { "$wine64" reg add 'HKLM\Software\Wine\Ports' /v "$1" /d "$2" /f >/dev/null 2>&1; }
+unmap_com_port() { "$wine64" reg delete 'HKLM\Software\Wine\Ports' /v "$1" /f >/dev/null 2>&1; }
 
 # meter-sim on the Linux side, the station's session test under Wine on its COM port. The test
 # asks for the far side to close by creating a file; the rig then kills meter-sim.
@@ -124,7 +133,7 @@ run_serial_session() {
         sleep 0.1
     done
     [ -n "$device" ] || { kill "$sim"; return 1; }
-    map_com_port "$session_port" "$device" || { kill "$sim"; return 1; }
+    map_com_port "$session_port" "$device" && restart_wineserver || { kill "$sim"; return 1; }
     (
         while [ ! -f "$stop" ] && kill -0 "$sim" 2>/dev/null; do sleep 0.2; done
         kill "$sim" 2>/dev/null
@@ -132,7 +141,7 @@ run_serial_session() {
     watcher=$!
     (cd "$ORDAN_WIN_BUILD/tests" && LD_PRELOAD=$rig/pty_shim.so ORDAN_METER_SIM_DEVICE=$session_port \
         ORDAN_METER_SIM_STOP_FILE=$(winpath "$stop") ORDAN_SESSION_SECONDS=$session_seconds \
-        timeout 300 wine64 app_serial_session_test.exe --gtest_output="xml:$(winpath "$results/session.xml")" \
+        timeout 300 "$wine64" app_serial_session_test.exe --gtest_output="xml:$(winpath "$results/session.xml")" \
         >"$results/session.log" 2>&1) || rc=1
     kill "$sim" 2>/dev/null
     wait "$watcher" 2>/dev/null
@@ -171,19 +180,19 @@ installed_path() { printf '%s/drive_c/ordan-klv' "$WINEPREFIX"; }
 install_start_uninstall() {
     local dir
     dir=$(installed_path)
-    wine64 "$rig/installer/ordan-klv-setup.exe" /S "/D=$install_dir" >"$results/install.log" 2>&1 || return 1
+    "$wine64" "$rig/installer/ordan-klv-setup.exe" /S "/D=$install_dir" >"$results/install.log" 2>&1 || return 1
     [ -f "$dir/ordan-klv.exe" ] && [ -f "$dir/uninstall.exe" ] || return 1
     local rc=0
     # Still running after a few seconds: it came up (timeout ends it with 124).
-    (cd "$dir" && env -u WINEPATH -u QT_PLUGIN_PATH timeout 8 wine64 ordan-klv.exe >"$results/installed-start.log" 2>&1) || rc=$?
+    (cd "$dir" && env -u WINEPATH -u QT_PLUGIN_PATH timeout 8 "$wine64" ordan-klv.exe >"$results/installed-start.log" 2>&1) || rc=$?
     [ "$rc" = 124 ] || return 1
-    wine64 "$install_dir\\uninstall.exe" /S >>"$results/install.log" 2>&1 || return 1
+    "$wine64" "$install_dir\\uninstall.exe" /S >>"$results/install.log" 2>&1 || return 1
     # The uninstaller returns before the folder is gone.
     for _ in $(seq 60); do
         [ -e "$dir" ] || break
         sleep 1
     done
-    [ ! -e "$dir" ] && ! wine64 reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ordan-klv' >/dev/null 2>&1
+    [ ! -e "$dir" ] && ! "$wine64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ordan-klv' >/dev/null 2>&1
 }
 
 run_all_checks() {
