@@ -120,33 +120,65 @@ run_windows_tests() {
 map_com_port() { "$wine64" reg add 'HKLM\Software\Wine\Ports' /v "$1" /d "$2" /f >/dev/null 2>&1; }
 unmap_com_port() { "$wine64" reg delete 'HKLM\Software\Wine\Ports' /v "$1" /f >/dev/null 2>&1; }
 
-# meter-sim on the Linux side, the station's session test under Wine on its COM port. The test
-# asks for the far side to close by creating a file; the rig then kills meter-sim.
-run_serial_session() {
-    local out=$rig/meter-sim.out stop=$rig/stop-meter-sim sim device watcher rc=0
-    rm -f "$out" "$stop"
+# meter-sim on the Linux side behind the station's COM port: sets sim_pid, or fails.
+start_meter_sim() {
+    local out=$rig/meter-sim.out device=""
+    rm -f "$out"
     "$linux_build/bin/meter-sim" --baud 9600 >"$out" 2>"$rig/meter-sim.err" &
-    sim=$!
+    sim_pid=$!
     for _ in $(seq 50); do
         device=$(head -n 1 "$out" 2>/dev/null)
         [ -n "$device" ] && break
         sleep 0.1
     done
-    [ -n "$device" ] || { kill "$sim"; return 1; }
-    map_com_port "$session_port" "$device" && restart_wineserver || { kill "$sim"; return 1; }
+    [ -n "$device" ] && map_com_port "$session_port" "$device" && restart_wineserver && return 0
+    kill "$sim_pid" 2>/dev/null
+    return 1
+}
+
+stop_meter_sim() {
+    kill "$sim_pid" 2>/dev/null
+    wait "$sim_pid" 2>/dev/null
+    unmap_com_port "$session_port"
+}
+
+# The station's session test under Wine against meter-sim. The test asks for the far side to
+# close by creating a file; the rig then kills meter-sim.
+run_serial_session() {
+    local stop=$rig/stop-meter-sim watcher rc=0
+    rm -f "$stop"
+    start_meter_sim || return 1
     (
-        while [ ! -f "$stop" ] && kill -0 "$sim" 2>/dev/null; do sleep 0.2; done
-        kill "$sim" 2>/dev/null
+        while [ ! -f "$stop" ] && kill -0 "$sim_pid" 2>/dev/null; do sleep 0.2; done
+        kill "$sim_pid" 2>/dev/null
     ) &
     watcher=$!
     (cd "$ORDAN_WIN_BUILD/tests" && LD_PRELOAD=$rig/pty_shim.so ORDAN_METER_SIM_DEVICE=$session_port \
         ORDAN_METER_SIM_STOP_FILE=$(winpath "$stop") ORDAN_SESSION_SECONDS=$session_seconds \
         timeout 300 "$wine64" app_serial_session_test.exe --gtest_output="xml:$(winpath "$results/session.xml")" \
         >"$results/session.log" 2>&1) || rc=1
-    kill "$sim" 2>/dev/null
     wait "$watcher" 2>/dev/null
-    unmap_com_port "$session_port" || rc=1
+    stop_meter_sim || rc=1
     grep '^session:' "$results/session.log" | sed 's/^/  /'
+    return "$rc"
+}
+
+# The station's window polling meter-sim, on an X server of its own, kept as a picture.
+take_screenshot() {
+    local display=:97 xvfb station rc=0
+    start_meter_sim || return 1
+    Xvfb "$display" -screen 0 1280x900x24 >"$logs/xvfb.log" 2>&1 &
+    xvfb=$!
+    (cd "$ORDAN_WIN_BUILD/bin" && DISPLAY=$display QT_QPA_PLATFORM=windows LD_PRELOAD=$rig/pty_shim.so \
+        timeout 40 "$wine64" ordan-klv.exe --port "$session_port" --baud 9600 --connect \
+        >"$results/screenshot-station.log" 2>&1) &
+    station=$!
+    sleep 30
+    xwd -root -display "$display" | /usr/bin/convert xwd:- "$rig/station-polling.png" || rc=1
+    wait "$station" 2>/dev/null
+    kill "$xvfb" 2>/dev/null
+    stop_meter_sim || rc=1
+    [ "$rc" = 0 ] && note "  picture: $rig/station-polling.png"
     return "$rc"
 }
 
@@ -200,7 +232,10 @@ run_all_checks() {
     setup_wine || fail "Wine prefix"
     check "station cross-built" build_station || fail "station build (see $logs/station-build.log)"
     run_windows_tests
-    check "meter-sim and the pty shim built" build_rig && { check "serial session under Wine" run_serial_session || true; }
+    if check "meter-sim and the pty shim built" build_rig; then
+        check "serial session under Wine" run_serial_session || true
+        check "picture of the station polling" take_screenshot || true
+    fi
     check "NSIS installer built" make_installer && { check "installed, started, uninstalled" install_start_uninstall || true; }
     note "took $((SECONDS - started)) s; results in $results"
     echo "$passed passed, $failed failed"

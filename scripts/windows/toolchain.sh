@@ -2,7 +2,7 @@
 # Debian's qt6-base source plus Qt's own Serial Port and Charts sources, and GoogleTest.
 # shellcheck shell=bash
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-    wine wine64 nsis dpkg-dev xz-utils unixodbc odbcinst libsqliteodbc qt6-translations-l10n xvfb x11-apps)
+    wine wine64 nsis dpkg-dev xz-utils unixodbc odbcinst libsqliteodbc qt6-translations-l10n xvfb x11-apps imagemagick)
 third_party=${ORDAN_QT_THIRD_PARTY:-$repo/../shared/third_party}
 [ -d "$repo/third_party" ] && third_party=${ORDAN_QT_THIRD_PARTY:-$repo/third_party}
 apt_state=$cache/apt
