@@ -210,10 +210,11 @@ installed_path() { printf '%s/drive_c/ordan-klv' "$WINEPREFIX"; }
 
 # Installed silently, started from its folder alone (no build paths), uninstalled to nothing.
 install_start_uninstall() {
-    local dir
+    local dir menu
     dir=$(installed_path)
+    menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ORDAN-KLV"
     "$wine64" "$rig/installer/ordan-klv-setup.exe" /S "/D=$install_dir" >"$results/install.log" 2>&1 || return 1
-    [ -f "$dir/ordan-klv.exe" ] && [ -f "$dir/uninstall.exe" ] || return 1
+    [ -f "$dir/ordan-klv.exe" ] && [ -f "$dir/uninstall.exe" ] && [ -f "$menu/ORDAN-KLV.lnk" ] || return 1
     local rc=0
     # Still running after a few seconds: it came up (timeout ends it with 124).
     (cd "$dir" && env -u WINEPATH -u QT_PLUGIN_PATH timeout 8 "$wine64" ordan-klv.exe >"$results/installed-start.log" 2>&1) || rc=$?
@@ -224,7 +225,7 @@ install_start_uninstall() {
         [ -e "$dir" ] || break
         sleep 1
     done
-    [ ! -e "$dir" ] && ! "$wine64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ordan-klv' >/dev/null 2>&1
+    [ ! -e "$dir" ] && [ ! -e "$menu" ] && ! "$wine64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ordan-klv' >/dev/null 2>&1
 }
 
 run_all_checks() {
