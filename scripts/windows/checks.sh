@@ -53,6 +53,8 @@ build_station() {
     mkdir -p "$rig" "$results"
     local launcher=()
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    # As scripts/build.sh: paths hashed relative to the clone, so another clone hits too.
+    export CCACHE_BASEDIR=$repo CCACHE_NOHASHDIR=true
     cmake -S "$repo" -B "$ORDAN_WIN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" -DQT_HOST_PATH=/usr \
         -DORDAN_BUILD_BENCH=OFF >"$logs/station-configure.log" 2>&1 || return 1
