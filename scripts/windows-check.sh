@@ -6,7 +6,7 @@
 # Usage: scripts/windows-check.sh [toolchain]
 #   toolchain  only prepare the cache (Debian packages, Qt and GoogleTest for Windows) and stop.
 #
-# Qt 6.4.2 for Windows (about 1 350 build steps) and GoogleTest are built once into
+# Qt 6.4.2 for Windows (about 1 100 build steps) and GoogleTest are built once into
 # ORDAN_WIN_CACHE (default /var/cache/ordan-klv-windows); every finished stage leaves a stamp in
 # $ORDAN_WIN_CACHE/stamps, so a second run goes straight to the station. Clear it with
 #   rm -rf /var/cache/ordan-klv-windows        (or one stage: rm $ORDAN_WIN_CACHE/stamps/<stage>)

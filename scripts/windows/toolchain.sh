@@ -55,8 +55,10 @@ fetch_googletest_source() { fetch_debian_source googletest googletest; }
 
 source_dir() { find "$cache/src" -maxdepth 1 -type d -name "$1-*" | sort | tail -n 1; }
 
+# Rewritten only when it changes: the Qt trees depend on it and would configure again.
 write_toolchain_file() {
-    cat >"$toolchain_file" <<EOT
+    local new=$toolchain_file.new
+    cat >"$new" <<EOT
 # MinGW-w64 with POSIX threads (the win32-thread flavour has no std::mutex).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
@@ -69,6 +71,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 EOT
+    if cmp -s "$new" "$toolchain_file"; then rm -f "$new"; else mv "$new" "$toolchain_file"; fi
 }
 
 # Debian's +dfsg tarball has no src/3rdparty/wintab, iaccessible2 nor sqlite, hence no tablet events,
