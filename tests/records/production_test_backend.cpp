@@ -105,6 +105,14 @@ QString Prepare()
     Backend &b = TheBackend();
     if (!b.dir.isValid())
         return u"cannot create a temporary directory"_s;
+#if defined(Q_OS_WIN)
+    // Under Wine the driver manager is the host's unixODBC, which reads ODBCINI and ODBCSYSINI
+    // from the Linux environment alone: the rig writes the configuration and sets them there.
+    if (!qEnvironmentVariableIsSet("ORDAN_ODBC_BY_RIG"))
+        return u"no ODBC configuration from the rig (ORDAN_ODBC_BY_RIG)"_s;
+    if (BackendDialect() == SqlDialect::Sqlite)
+        return {};
+#endif
     QString error;
     // Drivers come from the system's list; data sources only from the files written here.
     const QString drivers = ReadFile(u"/etc/odbcinst.ini"_s, &error);
