@@ -175,6 +175,7 @@ run_serial_session() {
         ORDAN_METER_SIM_STOP_FILE=$(winpath "$stop") ORDAN_SESSION_SECONDS=$session_seconds \
         timeout 300 "$wine64" app_serial_session_test.exe --gtest_output="xml:$(winpath "$results/session.xml")" \
         >"$results/session.log" 2>&1) || rc=1
+    touch "$stop" # the test may have ended before asking
     wait "$watcher" 2>/dev/null
     stop_meter_sim || rc=1
     grep '^session:' "$results/session.log" | sed 's/^/  /'
