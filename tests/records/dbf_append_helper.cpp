@@ -69,6 +69,12 @@ int main(int argc, char **argv)
     std::fflush(stdout);
     if (stage == QStringLiteral("on-go"))
         return 0;
-    for (;;)
+    // Waits to be killed.
+    for (;;) {
+#if defined(Q_OS_WIN)
+        ::Sleep(INFINITE);
+#else
         ::pause();
+#endif
+    }
 }
