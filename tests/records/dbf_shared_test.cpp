@@ -2,6 +2,7 @@
 // append that reports success is there, the table stays valid for python3-dbfread, a
 // failed append leaves the table as it was and says why.
 #include "dbf_test_files.h"
+#include "header_lock_holder.h"
 #include "records/dbf_table.h"
 #include "records/setting_table.h"
 #include "support/result_checks.h"
@@ -15,10 +16,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <memory>
 #include <set>
-#include <unistd.h>
 #include <vector>
 
 namespace ordan::test {
@@ -123,14 +122,8 @@ TEST_F(DbfShared, AReaderHoldingTheTableOpenKeepsReadingWhileOthersAppend)
 TEST_F(DbfShared, AnAppendWaitsForTheLockOnlySoLongAndThenSaysWhy)
 {
     // Another program is in the middle of an append: it holds the dBase header lock.
-    const int holder = ::open(QFile::encodeName(path).constData(), O_RDWR);
-    ASSERT_GE(holder, 0);
-    struct flock lock = {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = 0x7FFFFFFE;
-    lock.l_len = 1;
-    ASSERT_EQ(::fcntl(holder, F_OFD_SETLK, &lock), 0);
+    HeaderLockHolder holder(path, 0x7FFFFFFE);
+    ASSERT_TRUE(holder.held());
 
     const QByteArray before = ReadFile(path);
     DbfTable table(path);
@@ -140,7 +133,7 @@ TEST_F(DbfShared, AnAppendWaitsForTheLockOnlySoLongAndThenSaysWhy)
     EXPECT_TRUE(error.contains(S("таблица занята"))) << error.toStdString();
     EXPECT_EQ(ReadFile(path), before);
 
-    ::close(holder); // the other append is over
+    holder.release(); // the other append is over
     ASSERT_TRUE(Succeeded(table.append(Row(1)), error)) << error.toStdString();
     EXPECT_EQ(Noted(table.rowCount(), error), 1);
 }

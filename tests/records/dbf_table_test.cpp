@@ -11,12 +11,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#if defined(ORDAN_HAVE_SHAPELIB)
 #include <shapefil.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
-
-#include <unistd.h>
 
 namespace ordan::test {
 namespace {
@@ -623,6 +623,7 @@ TEST_F(DbfTableTest, AppendTouchesOneRecordWhateverTheTableSize)
     EXPECT_EQ(Noted(table.open(), error)->recordCount, static_cast<quint32>(total + 23));
 }
 
+#if defined(ORDAN_HAVE_SHAPELIB)
 TEST_F(DbfTableTest, ShapelibReadsTheCreatedTable)
 {
     const QString path = createSetting();
@@ -651,6 +652,7 @@ TEST_F(DbfTableTest, ShapelibReadsTheCreatedTable)
     EXPECT_FALSE(DBFIsAttributeNULL(dbf, 0, field("DDM_C")));
     DBFClose(dbf);
 }
+#endif
 
 } // namespace
 } // namespace ordan::test

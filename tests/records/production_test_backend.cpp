@@ -10,8 +10,11 @@
 #include <QTextStream>
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <memory>
+
+#if defined(Q_OS_LINUX)
+#include <dlfcn.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -83,6 +86,7 @@ Backend &TheBackend()
 // reachable and its name in the reports.
 void PinDrivers()
 {
+#if defined(Q_OS_LINUX)
     const QStringList names = {u"psqlodbcw.so"_s, u"libsqlite3odbc.so"_s};
     const QDir lib(u"/usr/lib"_s);
     for (const QString &arch : lib.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -92,6 +96,7 @@ void PinDrivers()
                 dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_NODELETE);
         }
     }
+#endif
 }
 
 QString Prepare()
@@ -100,6 +105,14 @@ QString Prepare()
     Backend &b = TheBackend();
     if (!b.dir.isValid())
         return u"cannot create a temporary directory"_s;
+#if defined(Q_OS_WIN)
+    // Under Wine the driver manager is the host's unixODBC, which reads ODBCINI and ODBCSYSINI
+    // from the Linux environment alone: the rig writes the configuration and sets them there.
+    if (!qEnvironmentVariableIsSet("ORDAN_ODBC_BY_RIG"))
+        return u"no ODBC configuration from the rig (ORDAN_ODBC_BY_RIG)"_s;
+    if (BackendDialect() == SqlDialect::Sqlite)
+        return {};
+#endif
     QString error;
     // Drivers come from the system's list; data sources only from the files written here.
     const QString drivers = ReadFile(u"/etc/odbcinst.ini"_s, &error);

@@ -1,7 +1,7 @@
 #pragma once
 
-// A small file system of its own (tmpfs) for full-disk tests. Mounting needs root; without
-// it, or where the system refuses the mount, the test skips with the reason.
+// A small file system of its own (tmpfs) for full-disk tests. Mounting needs root on Linux;
+// without it, elsewhere, or where the system refuses the mount, the test skips with the reason.
 
 #include <QByteArray>
 #include <QDir>
@@ -9,12 +9,15 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <QtGlobal>
+
+#if defined(Q_OS_LINUX)
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
+#endif
 
 namespace ordan::test {
 
@@ -26,6 +29,10 @@ public:
             why_ = QStringLiteral("no temporary folder");
             return;
         }
+#if !defined(Q_OS_LINUX)
+        Q_UNUSED(kib);
+        why_ = QStringLiteral("a size-limited tmpfs needs Linux");
+#else
         if (::geteuid() != 0) {
             why_ = QStringLiteral("mounting a small tmpfs needs root");
             return;
@@ -36,11 +43,14 @@ public:
             return;
         }
         mounted_ = true;
+#endif
     }
     ~SmallDisk()
     {
+#if defined(Q_OS_LINUX)
         if (mounted_)
             ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+#endif
     }
     SmallDisk(const SmallDisk &) = delete;
     SmallDisk &operator=(const SmallDisk &) = delete;
@@ -52,21 +62,18 @@ public:
     // Fills the disk with a file until a write fails, then gives `freeBytes` back.
     bool fill(qint64 freeBytes)
     {
-        const QByteArray name = QFile::encodeName(filePath(QStringLiteral("filler")));
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0)
+        QFile filler(filePath(QStringLiteral("filler")));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
             return false;
         const QByteArray block(4096, 'f');
         qint64 size = 0;
         for (;;) {
-            const ssize_t n = ::write(fd, block.constData(), static_cast<size_t>(block.size()));
+            const qint64 n = filler.write(block);
             if (n <= 0)
                 break;
             size += n;
         }
-        const bool ok = ::ftruncate(fd, size > freeBytes ? size - freeBytes : 0) == 0;
-        ::close(fd);
-        return ok;
+        return filler.resize(size > freeBytes ? size - freeBytes : 0);
     }
     // Frees the whole filler again.
     bool emptyFiller() { return QFile::remove(filePath(QStringLiteral("filler"))); }
