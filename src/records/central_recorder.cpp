@@ -21,12 +21,6 @@ const QString &RecordingCaption()
     return caption;
 }
 
-// What a recording job found: a refusal, or the outcome of the transaction.
-struct RecordingOutcome {
-    RecordingCheck::Verdict verdict = RecordingCheck::Verdict::Recordable;
-    std::optional<Result<int>> recorded;
-};
-
 // The identification and, when it found the station, the server's clock, in one job.
 struct ActivationOutcome {
     Result<Identification> found;
@@ -51,6 +45,12 @@ struct WriteClearance {
 };
 
 } // namespace
+
+// What a recording job found: a refusal, or the outcome of the transaction.
+struct CentralRecorder::RecordingOutcome {
+    RecordingCheck::Verdict verdict = RecordingCheck::Verdict::Recordable;
+    std::optional<Result<int>> recorded;
+};
 
 CentralRecorder::CentralRecorder(Parts parts, QObject *parent)
     : QObject(parent), db_(parts.db), background_(parts.background), p_(parts.parameters), hooks_(parts.hooks),
@@ -165,21 +165,6 @@ void CentralRecorder::setClockFromServer(const QDateTime &serverNow)
     facts_.setClock(serverNow.toLocalTime());
 }
 
-void CentralRecorder::SyncClockWithServer(std::function<void(Status)> then)
-{
-    query<std::optional<Result<QDateTime>>>(
-        [](SqlSession &db) { return Result<std::optional<Result<QDateTime>>>(ServerClock(db)); },
-        [this, then = std::move(then)](Result<std::optional<Result<QDateTime>>> read) {
-            Status status;
-            if (*read && !**read)
-                status = (*read)->failure();
-            else if (*read)
-                setClockFromServer(***read);
-            if (then)
-                then(status);
-        });
-}
-
 void CentralRecorder::prepareSettingsWrite(int numberToProgram, std::function<void(bool)> proceed)
 {
     // Programmings recorded elsewhere count from the proposal of the number on; a number typed
@@ -240,10 +225,20 @@ void CentralRecorder::postStationJob(std::function<void(SqlSession &, std::optio
         [found, done = std::move(done)] { done(*found); });
 }
 
-bool CentralRecorder::reportRecorded(const Result<int> &recorded)
+bool CentralRecorder::reportRecording(const Result<RecordingOutcome> &outcome)
 {
+    if (!outcome) {
+        if (!outcome.error().isEmpty())
+            report(outcome.error());
+        return false;
+    }
+    if (outcome->verdict != RecordingCheck::Verdict::Recordable) {
+        op_.showMessage(RecordingRefusalText(outcome->verdict), RecordingCaption(), BoxIcon::Error);
+        return false;
+    }
     // The transaction is over (committed, or rolled back) before the message shows: no
     // server locks wait on the operator.
+    const Result<int> &recorded = *outcome->recorded;
     if (recorded)
         return true;
     op_.showMessage(QStringLiteral("Ошибка записи в БД: ") + recorded.error(), QStringLiteral("Ошибка БД"),
@@ -265,18 +260,7 @@ void CentralRecorder::RecordCentral()
             return Result<RecordingOutcome>(RecordingOutcome{
                 RecordingCheck::Verdict::Recordable, ordan::RecordOperation(db, ids, check->electro_id, record)});
         },
-        [this](Result<RecordingOutcome> outcome) {
-            if (!outcome) {
-                if (!outcome.error().isEmpty())
-                    report(outcome.error());
-                return;
-            }
-            if (outcome->verdict != RecordingCheck::Verdict::Recordable) {
-                op_.showMessage(RecordingRefusalText(outcome->verdict), RecordingCaption(), BoxIcon::Error);
-                return;
-            }
-            reportRecorded(*outcome->recorded);
-        });
+        [this](const Result<RecordingOutcome> &outcome) { reportRecording(outcome); });
 }
 
 void CentralRecorder::ActionFixDbExecute()
@@ -292,19 +276,10 @@ void CentralRecorder::ActionFixDbExecute()
             return Result<RecordingOutcome>(RecordingOutcome{RecordingCheck::Verdict::Recordable,
                                                              ordan::RecordOperation(db, ids, **meter, record)});
         },
-        [this](Result<RecordingOutcome> outcome) {
-            if (!outcome) {
-                if (!outcome.error().isEmpty())
-                    report(outcome.error());
-                return;
-            }
-            if (outcome->verdict != RecordingCheck::Verdict::Recordable) {
-                op_.showMessage(RecordingRefusalText(outcome->verdict), RecordingCaption(), BoxIcon::Error);
-                return;
-            }
+        [this](const Result<RecordingOutcome> &outcome) {
             // Green means recorded: after a failed recording the indicator stays as it was, so the
             // operator never reads the error box and a green light as two different outcomes.
-            if (reportRecorded(*outcome->recorded) && lightIndicator)
+            if (reportRecording(outcome) && lightIndicator)
                 lightIndicator();
         });
 }

@@ -71,9 +71,6 @@ public:
     // Activation of the main window (database mode only).
     void FormActivate();
     void IdentifyStation();
-    // Sets the PC clock from the server's; `then` gets the database's error text when it could
-    // not be read (the clock then stays as it is). Reports nothing itself.
-    void SyncClockWithServer(std::function<void(Status)> then = {});
 
     // FinishWrite's recording step.
     void RecordCentral();
@@ -109,8 +106,10 @@ private:
     // What an identification found, applied on the window's thread; false when the station
     // is not (or no longer) known.
     bool applyIdentification(const Result<Identification> &found);
-    // The recording transaction's failure box; false when nothing was recorded.
-    bool reportRecorded(const Result<int> &recorded);
+    struct RecordingOutcome;
+    // What a recording job found, told to the operator: the failure, the refusal or the failed
+    // transaction's box; true when the programming was recorded.
+    bool reportRecording(const Result<RecordingOutcome> &outcome);
     void prepareSettingsWrite(int numberToProgram, std::function<void(bool)> proceed);
     void setClockFromServer(const QDateTime &serverNow);
     void postStationJob(std::function<void(SqlSession &, std::optional<Result<Identification>> &)> job,
