@@ -1,7 +1,5 @@
 #include "records/sql_odbc_session.h"
 
-#include "core/timings.h"
-
 #include <QLoggingCategory>
 #include <QSqlDatabase>
 #include <QSqlDriver>
