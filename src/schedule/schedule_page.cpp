@@ -23,6 +23,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace ordan {
 
 using namespace Qt::Literals::StringLiterals;
@@ -374,9 +376,9 @@ void SchedulePage::FollowEntryList(QTreeWidget *view, FieldBase &list, void (Sch
 {
     connect(&list, &FieldBase::valueChanged, view, [this, render] { (this->*render)(); });
     connect(&model_, selection.changed, view,
-            [this, view, get = selection.get] { ShowSelection(view, (model_.*get)()); });
+            [this, view, get = selection.get] { ShowSelection(view, std::invoke(get, model_)); });
     connect(view, &QTreeWidget::itemSelectionChanged, this,
-            [this, view, set = selection.set] { (model_.*set)(SelectedRows(view)); });
+            [this, view, set = selection.set] { std::invoke(set, model_, SelectedRows(view)); });
 }
 
 void SchedulePage::StackPanelOverList(QWidget *group, QWidget *panel, QTreeWidget *view)
