@@ -27,9 +27,10 @@ namespace {
 
 // A pseudo-terminal's slave side, told apart from a UART by its device number: the Unix98
 // slaves (/dev/pts/N) and the legacy ones (/dev/ttypN).
-bool IsPseudoTerminal(int fd)
+bool IsPseudoTerminal(QSerialPort &port)
 {
 #ifdef Q_OS_LINUX
+    const int fd = port.handle();
     constexpr unsigned kLegacyPtySlaveMajor = 3;
     constexpr unsigned kUnix98PtySlaveMajor = 136;
     constexpr unsigned kUnix98PtyMajorCount = 8;
@@ -39,7 +40,7 @@ bool IsPseudoTerminal(int fd)
     const unsigned m = major(st.st_rdev);
     return m == kLegacyPtySlaveMajor || (m >= kUnix98PtySlaveMajor && m < kUnix98PtySlaveMajor + kUnix98PtyMajorCount);
 #else
-    Q_UNUSED(fd);
+    Q_UNUSED(port);
     return false;
 #endif
 }
@@ -93,7 +94,7 @@ Status SerialPortLine::open(const QString &port, int baud)
     pendingBytes_ = 0;
     bytesInBurst_ = 0;
     rtsSupported_ = true;
-    pseudoTerminal_ = IsPseudoTerminal(static_cast<int>(port_.handle()));
+    pseudoTerminal_ = IsPseudoTerminal(port_);
     {
         const QScopedValueRollback own(inOwnCall_, true);
         port_.setDataTerminalReady(false);

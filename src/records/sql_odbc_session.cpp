@@ -7,6 +7,10 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#ifdef Q_OS_WIN
+// The ODBC headers of Windows take their basic types from here.
+#include <windows.h>
+#endif
 #include <sql.h>
 #include <sqlext.h>
 
