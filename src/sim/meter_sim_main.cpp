@@ -1,5 +1,6 @@
 // meter-sim: the simulated meter on a pseudo-terminal. Prints the device to open on the
-// first line of standard output and serves until SIGTERM or SIGINT.
+// first line of standard output and serves until SIGTERM or SIGINT. Takes the bench's
+// commands on standard input, one a line: "fresh" puts the next, unnumbered meter on the bench.
 #include "sim/meter_endpoint.h"
 #include "sim/meter_state.h"
 #include "sim/pty_server.h"
@@ -9,6 +10,9 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QSocketNotifier>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <optional>
@@ -119,6 +123,45 @@ std::optional<QString> ReadFaultSettings(const QCommandLineParser &parser, const
     return std::nullopt;
 }
 
+// The commands read from standard input; at its end the notifier stops, the meter serves on.
+class BenchCommands {
+public:
+    explicit BenchCommands(SimulatedMeter &meter) : meter_(meter)
+    {
+        QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { readCommands(); });
+    }
+
+private:
+    void readCommands()
+    {
+        char chunk[256];
+        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got <= 0) {
+            notifier_.setEnabled(false);
+            return;
+        }
+        pending_.append(chunk, got);
+        for (qsizetype end = pending_.indexOf('\n'); end >= 0; end = pending_.indexOf('\n')) {
+            run(pending_.left(end).trimmed());
+            pending_.remove(0, end + 1);
+        }
+    }
+
+    void run(const QByteArray &command)
+    {
+        if (command == "fresh") {
+            meter_.sync();
+            meter_.replace(FreshMeterState(meter_.state()));
+        } else if (!command.isEmpty()) {
+            std::fprintf(stderr, "meter-sim: unknown command \"%s\"\n", command.constData());
+        }
+    }
+
+    SimulatedMeter &meter_;
+    QSocketNotifier notifier_{STDIN_FILENO, QSocketNotifier::Read};
+    QByteArray pending_;
+};
+
 // Serves the meter until a termination signal; the exit status.
 int Serve(const SimSettings &s)
 {
@@ -139,6 +182,8 @@ int Serve(const SimSettings &s)
     RandomFaults dice(static_cast<quint32>(s.seed), s.randomPercent);
     if (s.randomPercent >= 0)
         endpoint.setFaultSource([&dice] { return dice.next(); });
+
+    const BenchCommands commands(meter);
 
     PtyServer server(endpoint, s.baud);
     QString error;

@@ -82,6 +82,15 @@ MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor, quint8 
     return s;
 }
 
+MeterState FreshMeterState(const MeterState &previous)
+{
+    MeterState fresh = SampleMeterState(previous.clock(), previous.versionMajor, previous.versionMinor);
+    fresh.serialNumber = 0;
+    fresh.busAddress = previous.busAddress;
+    fresh.password = previous.password;
+    return fresh;
+}
+
 SimulatedMeter::SimulatedMeter(std::function<qint64()> nowMs)
     : SimulatedMeter(std::move(nowMs), SampleMeterState(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30))))
 {}
@@ -90,6 +99,13 @@ SimulatedMeter::SimulatedMeter(std::function<qint64()> nowMs, MeterState state)
     : nowMs_(std::move(nowMs)), state_(std::move(state))
 {
     lastSyncMs_ = nowMs_ ? nowMs_() : 0;
+}
+
+void SimulatedMeter::replace(MeterState state)
+{
+    sync();
+    state_ = std::move(state);
+    authorised_ = false;
 }
 
 void SimulatedMeter::sync()

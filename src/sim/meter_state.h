@@ -104,6 +104,10 @@ QDateTime MeterEpoch();
 // every month filled and a consumption journal with some pages empty.
 MeterState SampleMeterState(const QDateTime &clock, quint8 versionMajor = 10, quint8 versionMinor = 3);
 
+// The next meter off the assembly line after `previous`: the sample state at the same clock,
+// with no factory number yet; version, bus address and password stay.
+MeterState FreshMeterState(const MeterState &previous);
+
 // The meter behind the bus address: answers one request frame with its reply frame.
 //
 // Access: write requests (2, 3, 5, 7, 9, 11, 14, 35, 36, 39, 41, 47) need a preceding code 20
@@ -130,6 +134,9 @@ public:
 
     // The tariff (1..3) in force at the meter's clock.
     quint8 tariffNow() const;
+
+    // Another meter on the bench: `state` from now on, and no access held.
+    void replace(MeterState state);
 
 private:
     // meter_requests.cpp: the checks every frame passes, then the handler of its code.

@@ -97,6 +97,22 @@ TEST_F(MeterSimProgram, EchoesAddressZeroAndAnswersTheVersionRequest)
               Hex(AppendCrc(FromHex(QStringLiteral("01 05 39 30 01")))));
 }
 
+TEST_F(MeterSimProgram, FreshPutsAnUnnumberedMeterOnTheBench)
+{
+    ASSERT_TRUE(Start({QStringLiteral("--password"), QStringLiteral("7")}));
+    sim.write("nonsense\nfresh\n");
+    ASSERT_TRUE(sim.waitForBytesWritten(1000));
+    const QByteArray unnumbered = AppendCrc(FromHex(QStringLiteral("01 05 00 00 00")));
+    QByteArray reply;
+    const QDeadlineTimer deadline(3000);
+    while (reply != unnumbered && !deadline.hasExpired())
+        reply = Exchange(0x00, FromHex(QStringLiteral("01 02 81 E1")), 7);
+    EXPECT_EQ(Hex(reply), Hex(unnumbered));
+    // The password stays the meter's.
+    EXPECT_EQ(Hex(Exchange(0x00, AppendCrc(FromHex(QStringLiteral("14 04 07 00"))), 4)),
+              Hex(AppendCrc(FromHex(QStringLiteral("14 02")))));
+}
+
 TEST_F(MeterSimProgram, OptionsChooseVersionAddressAndFaults)
 {
     ASSERT_TRUE(Start({QStringLiteral("--address"), QStringLiteral("7"), QStringLiteral("--version"),

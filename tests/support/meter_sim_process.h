@@ -48,6 +48,15 @@ public:
         }
     }
 
+    // A line of meter-sim's own commands on its standard input ("fresh"); false when it is
+    // not ours to talk to or the line was not written.
+    bool command(const QByteArray &line)
+    {
+        if (process_.state() != QProcess::Running)
+            return false;
+        return process_.write(line + '\n') == line.size() + 1;
+    }
+
 private:
     QProcess process_;
     QString device_;
