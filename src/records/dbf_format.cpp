@@ -1,6 +1,7 @@
 #include "records/dbf_format.h"
 
 #include "core/bytes.h"
+#include "core/codepages.h"
 #include "core/result.h"
 
 #include <QDateTime>
@@ -132,6 +133,8 @@ QString DecodeText(const Header &header, QByteArrayView bytes)
     }
     if (ascii)
         return QString::fromLatin1(bytes);
+    if (const std::optional<Codepage> own = CodepageNamed(header.codepage()))
+        return Decode(*own, bytes);
     QStringDecoder decoder(header.codepage().constData());
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
@@ -149,6 +152,8 @@ QByteArray EncodeText(const Header &header, const QString &text)
     }
     if (ascii)
         return text.toLatin1();
+    if (const std::optional<Codepage> own = CodepageNamed(header.codepage()))
+        return Encode(*own, text);
     QStringEncoder encoder(header.codepage().constData(), QStringConverter::Flag::Default);
     if (!encoder.isValid())
         return text.toLatin1();

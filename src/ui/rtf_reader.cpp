@@ -1,5 +1,7 @@
 #include "ui/rtf_reader.h"
 
+#include "core/codepages.h"
+
 #include <QSet>
 
 #include <cctype>
@@ -9,23 +11,6 @@
 namespace ordan {
 
 namespace {
-
-// Windows-1251 bytes 0x80..0xBF; 0xC0..0xFF are А..я in order.
-const char16_t kCp1251High[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
-    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0xFFFD, 0x2122,
-    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
-    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
-    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
-
-QChar Cp1251(quint8 b)
-{
-    if (b < 0x80)
-        return QChar(static_cast<char16_t>(b));
-    if (b >= 0xC0)
-        return QChar(static_cast<char16_t>(0x0410 + (b - 0xC0)));
-    return QChar(kCp1251High[b - 0x80]);
-}
 
 struct State {
     bool skip = false;
@@ -58,7 +43,7 @@ public:
             } else if (c == '\r' || c == '\n') {
                 continue;
             } else if (!state().skip) {
-                pending_ += Cp1251(static_cast<quint8>(c));
+                pending_ += DecodeByte(Codepage::Windows1251, static_cast<quint8>(c));
             }
         }
         flushText();
@@ -113,7 +98,7 @@ private:
                 const int b = in_.mid(pos_, 2).toInt(&ok, 16);
                 pos_ += 2;
                 if (ok && !state().skip)
-                    pending_ += Cp1251(static_cast<quint8>(b));
+                    pending_ += DecodeByte(Codepage::Windows1251, static_cast<quint8>(b));
             }
         } else if (c == '~') {
             text(QChar(0x00A0));
