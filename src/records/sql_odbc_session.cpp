@@ -40,11 +40,16 @@ QString DbmsName(const QSqlDatabase &db)
     const auto hdbc = NativeHandle(db);
     if (!hdbc)
         return {};
-    SQLCHAR name[128] = {};
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(*hdbc, SQL_DBMS_NAME, name, sizeof name, &length)))
+    // The wide call by name: a Windows build defines UNICODE, which turns a plain SQLGetInfo
+    // into the wide one anyway, and a wide answer read as bytes would end at its first letter.
+    SQLWCHAR name[128] = {};
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(*hdbc, SQL_DBMS_NAME, name, sizeof name - sizeof name[0], &bytes)))
         return {};
-    return QString::fromLatin1(reinterpret_cast<const char *>(name));
+    if constexpr (sizeof(SQLWCHAR) == sizeof(char16_t))
+        return QString::fromUtf16(reinterpret_cast<const char16_t *>(name));
+    else
+        return QString::fromUcs4(reinterpret_cast<const char32_t *>(name));
 }
 
 // The driver's own view of the link; drivers that do not know say alive.
