@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTimer>
 
 #include <algorithm>
@@ -273,8 +274,8 @@ bool RunLine(OdbcSqlSession &check, int stationCount, int seconds)
     const double perMinute = double(programmings) * 60.0 / seconds;
     std::printf("line of %2d stations: %4zu programmings in %d s, %6.1f a minute, recording p50 %6.1f ms p99 %6.1f ms, "
                 "boxes %zu, duplicate numbers %d, lost %d, doubled %d %s\n",
-                stationCount, programmings, seconds, perMinute, Percentile(latencies, 0.5),
-                Percentile(latencies, 0.99), failures, duplicates, lost, doubled,
+                stationCount, programmings, seconds, perMinute, Percentile(latencies, 0.5), Percentile(latencies, 0.99),
+                failures, duplicates, lost, doubled,
                 duplicates == 0 && lost == 0 && doubled == 0 && programmings > 0 ? "ok" : "FAILED");
     std::fflush(stdout);
     return duplicates == 0 && lost == 0 && doubled == 0 && programmings > 0;
@@ -287,6 +288,9 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication app(argc, argv);
     test::SetUpTestEnvironment();
+    // Two stations reaching for one number is the case measured: the driver's warning about each
+    // refused reservation (retried with the next number) would bury the figures.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
     if (const QString error = test::PrepareBackend(); !error.isEmpty()) {
         std::fprintf(stderr, "PostgreSQL backend unusable: %s\n", qPrintable(error));
         return 1;

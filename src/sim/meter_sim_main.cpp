@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <optional>
 
@@ -128,6 +129,9 @@ class BenchCommands {
 public:
     explicit BenchCommands(SimulatedMeter &meter) : meter_(meter)
     {
+        // Started in the background of a terminal, a read would stop the simulator; ignored,
+        // the read fails instead and the commands end.
+        std::signal(SIGTTIN, SIG_IGN);
         QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { readCommands(); });
     }
 
