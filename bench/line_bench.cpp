@@ -273,8 +273,8 @@ bool RunLine(OdbcSqlSession &check, int stationCount, int seconds)
     const double perMinute = double(programmings) * 60.0 / seconds;
     std::printf("line of %2d stations: %4zu programmings in %d s, %6.1f a minute, recording p50 %6.1f ms p99 %6.1f ms, "
                 "boxes %zu, duplicate numbers %d, lost %d, doubled %d %s\n",
-                stationCount, programmings, seconds, perMinute, Percentile(latencies, 0.5),
-                Percentile(latencies, 0.99), failures, duplicates, lost, doubled,
+                stationCount, programmings, seconds, perMinute, Percentile(latencies, 0.5), Percentile(latencies, 0.99),
+                failures, duplicates, lost, doubled,
                 duplicates == 0 && lost == 0 && doubled == 0 && programmings > 0 ? "ok" : "FAILED");
     std::fflush(stdout);
     return duplicates == 0 && lost == 0 && doubled == 0 && programmings > 0;

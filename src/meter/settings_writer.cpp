@@ -179,6 +179,8 @@ void SettingsWriter::queueWrite()
     if (sequence.newPasswordIndex)
         pendingPasswords_.push_back({AppendCrc(sequence.bodies[*sequence.newPasswordIndex]), p_.LabeledPass1.value()});
     engine_.beginWrite(WriteKind::Settings);
+    if (sequenceQueued)
+        sequenceQueued(sequence);
     for (const QByteArray &body : sequence.bodies)
         engine_.EnqueueRequest(body);
 }

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -57,6 +58,9 @@ public:
     // The database is being asked before a write (the server's clock, the number's owner);
     // F12 meanwhile does nothing.
     bool preparing() const { return preparing_; }
+
+    // Told of every sequence queued, the bodies as they go out.
+    std::function<void(const SettingsSequence &)> sequenceQueued;
 
     // Code 20: the meter took a password.
     void DecodePasswordAccepted();
