@@ -20,6 +20,12 @@ QString Mismatch(const QString &what, const QString &written, const QString &rea
     return QStringLiteral("%1: записано %2, прочитано %3").arg(what, written, read);
 }
 
+// An empty zone table is single-tariff operation.
+QString ZoneText(const QByteArray &payload)
+{
+    return payload.isEmpty() ? QStringLiteral("один тариф") : HexBytesWithBlanks(payload).trimmed();
+}
+
 QString Numbers(const std::array<int, 3> &n) { return QStringLiteral("%1, %2, %3").arg(n[0]).arg(n[1]).arg(n[2]); }
 
 } // namespace
@@ -128,8 +134,7 @@ QStringList ReadBackDifferences(const WrittenValues &w, const std::map<quint8, Q
         if (const QByteArray *r = reply(ReadZoneTable, QStringLiteral("Тарифное расписание"), ReplyForm::Short)) {
             const QByteArray read = PayloadOf(*r);
             if (read != *w.zoneTable)
-                out << Mismatch(QStringLiteral("Тарифное расписание"), HexBytesWithBlanks(*w.zoneTable),
-                                HexBytesWithBlanks(read));
+                out << Mismatch(QStringLiteral("Тарифное расписание"), ZoneText(*w.zoneTable), ZoneText(read));
         }
     }
     if (w.clock) {
