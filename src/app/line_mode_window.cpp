@@ -54,6 +54,10 @@ LineModeWindow::LineModeWindow(Station &station, LineMode &line, QWidget *parent
     form->addRow(QStringLiteral("Номер следующего прибора без номера:"), next);
     row->addLayout(form);
     row->addStretch(1);
+    auto *report = new QPushButton(this);
+    report->setObjectName(QStringLiteral("BtnShiftReport"));
+    Bind(report, station_.ActionShiftReport);
+    row->addWidget(report);
     auto *arm = new QPushButton(this);
     arm->setObjectName(QStringLiteral("BtnLineMode"));
     Bind(arm, station_.ActionLineMode);

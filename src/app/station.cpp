@@ -49,6 +49,8 @@ Station::Station(Platform p, QObject *parent)
       ActionLineMode(QStringLiteral("ActionLineMode"), &ActionList1, QStringLiteral("Режим &линии"),
                      QStringLiteral("Программировать приборы один за другим")),
       LineModeArmed(QStringLiteral("LineModeArmed"), this, false),
+      ActionShiftReport(QStringLiteral("ActionShiftReport"), &ActionList1, QStringLiteral("Отчёт &смены"),
+                        QStringLiteral("Записи смены в файл Excel")),
       TabSheet4Caption(QStringLiteral("TabSheet4"), this, QStringLiteral("Протокол")),
       TabScheduleVisible(QStringLiteral("TabSchedule"), this, true),
       TabSheet5Visible(QStringLiteral("TabSheet5"), this, true), line_(p.line), op_(p.op), facts_(p.facts),
@@ -92,6 +94,8 @@ Station::Station(Platform p, QObject *parent)
     ActionLineMode.setHandler([this] { ActionLineModeExecute(); });
     ActionLineMode.setVisible(lineMode_ != nullptr);
     ActionLineMode.setEnabled(lineMode_ != nullptr);
+    ActionShiftReport.setHandler([this] { ActionShiftReportExecute(); });
+    ActionShiftReport.setEnabled(lineMode_ && localLog_);
     ActionFindAddress.setHandler([this] { engine_.ActionFindAddressExecute(); });
     connect(&engine_, &Engine::lineLost, this, [this] { lineLost(); });
     connect(&panel_, &ConnectionPanel::portRefused, this, &Station::ReportError);
@@ -176,6 +180,19 @@ void Station::setLineModeArmed(bool armed)
     LineModeArmed.set(armed);
     if (!WriteLineModeSetting(settings_, armed))
         engine_.log().message(QStringLiteral("Режим линии не сохранён: раздел реестра недоступен"));
+}
+
+void Station::ActionShiftReportExecute()
+{
+    if (!lineMode_ || !localLog_)
+        return;
+    // The shift's day, every number; an open view is read again with that filter.
+    const QDate shift = lineMode_->counters().shift;
+    localLog_->SpinFilter.set(0);
+    localLog_->DTP1.set(shift);
+    localLog_->DTP2.set(shift);
+    localLog_->ActionOpenExecute();
+    ExportLocalLog();
 }
 
 void Station::loadRecordDefaults(std::function<void(bool)> then)

@@ -98,6 +98,8 @@ public:
     // Arms and disarms the line mode; LineModeArmed shows which.
     Action ActionLineMode;
     BoolField LineModeArmed;
+    // The "База данных" export of the line's shift: the log filtered to its day, exported.
+    Action ActionShiftReport;
     // "&Записать" and the two DDM shortcuts belong to the meter parameters.
     Action &ActionSetting();
     Action &ActionPlusDDM();
@@ -112,6 +114,7 @@ public:
     void ActionDisconnectExecute();
     void ActionResetExecute();
     void ActionLineModeExecute();
+    void ActionShiftReportExecute();
     void setLineModeArmed(bool armed);
     // "Сохранить протокол…" of the exchange log and "Экспорт…" of the page "База данных".
     void SaveExchangeLog();

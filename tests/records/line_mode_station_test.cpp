@@ -135,6 +135,12 @@ TEST_F(LineModeSim, TenMetersAreProgrammedCheckedRecordedAndCounted)
         recorded.push_back(row[S("c_number")].toInt());
     EXPECT_EQ(recorded, (std::vector<int>{77881, 1002, 1004, 1006, 1007, 1008, 1009}));
 
+    // The shift's report: the log of the shift's day, every number.
+    view->SpinFilter.set(1009);
+    ASSERT_TRUE(station->ActionShiftReport.execute());
+    EXPECT_EQ(view->rows().size(), 7);
+    EXPECT_EQ(view->DTP1.value(), line().counters().shift);
+
     const LineCounters counted = line().counters();
     EXPECT_EQ(counted.programmed, 7);
     EXPECT_EQ(counted.failed, 3);
