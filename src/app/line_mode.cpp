@@ -19,11 +19,16 @@ LineMode::LineMode(Parts parts, LineCounters counters, QObject *parent)
     connect(&engine_, &Engine::replyDispatched, this, &LineMode::replyDispatched);
     connect(&engine_, &Engine::sequenceAbandoned, this, &LineMode::sequenceAbandoned);
     writer_.sequenceQueued = [this](const SettingsSequence &sequence) { sequenceQueued(sequence); };
+    writer_.sequenceRefused = [this] {
+        if (programming_ && state_ == LineState::Writing)
+            finish(LineOutcome::Refused, QStringLiteral("запись отклонена базой данных"));
+    };
 }
 
 LineMode::~LineMode()
 {
     writer_.sequenceQueued = {};
+    writer_.sequenceRefused = {};
     engine_.setWriteErrorBox(true);
 }
 
@@ -40,7 +45,8 @@ void LineMode::setArmed(bool armed)
         state_ = LineState::WaitingForMeter;
         return;
     }
-    // A meter under way finishes as F12's write does; the mode ends with it.
+    // A meter under way finishes as F12's write does; the mode ends with it. One the database
+    // is still being asked about is not written.
     if (state_ != LineState::Writing && state_ != LineState::ReadingBack)
         idle();
 }
@@ -61,7 +67,8 @@ std::optional<LineMode::Identity> LineMode::identityOnBus() const
 void LineMode::replyDispatched(const QByteArray &request, const QByteArray &reply)
 {
     switch (state_) {
-    case LineState::Off: return;
+    case LineState::Off:
+    case LineState::Preparing:
     case LineState::Writing: return;
     case LineState::ReadingBack: readBackReply(request, reply); return;
     case LineState::WaitingForMeter:
@@ -80,11 +87,36 @@ void LineMode::program(const Identity &meter)
     finished_ = {meter};
     number_ = meter.number;
     written_ = {};
-    if (number_ == 0) {
-        number_ = LineNextNumber.value();
-        // As if typed: the write programs the number.
-        p_.SpinEdit_Number.edit(number_);
+    if (!prepareMeter) {
+        startWrite(meter.number != 0 ? meter.number : LineNextNumber.value(), meter.number == 0);
+        return;
     }
+    state_ = LineState::Preparing;
+    prepareMeter(meter.number, [this, meter](Result<int> number) { prepared(meter, number); });
+}
+
+void LineMode::prepared(const Identity &meter, const Result<int> &number)
+{
+    // Disarmed or disconnected meanwhile: the meter is not written.
+    if (state_ != LineState::Preparing)
+        return;
+    if (!number) {
+        finish(LineOutcome::Refused, number.error().isEmpty() ? QStringLiteral("ошибка базы данных") : number.error());
+        return;
+    }
+    if (identityOnBus() != meter) {
+        finish(LineOutcome::Failed, QStringLiteral("прибор снят до записи"));
+        return;
+    }
+    startWrite(*number, meter.number == 0);
+}
+
+void LineMode::startWrite(int number, bool giveNumber)
+{
+    number_ = number;
+    // As if typed: the write programs the number.
+    if (giveNumber)
+        p_.SpinEdit_Number.edit(number_);
     state_ = LineState::Writing;
     programming_ = true;
     bool queued = false;
@@ -94,7 +126,8 @@ void LineMode::program(const Identity &meter)
     };
     p_.ActionSetting.execute();
     writer_.sequenceQueued = [this](const SettingsSequence &sequence) { sequenceQueued(sequence); };
-    if (!queued)
+    // The database mode asks the server first; its answer queues the write or refuses it later.
+    if (!queued && !writer_.preparing() && state_ == LineState::Writing)
         finish(LineOutcome::Refused, QStringLiteral("запись не начата"));
 }
 
@@ -163,7 +196,7 @@ void LineMode::meterSilent()
 
 void LineMode::linkDown()
 {
-    if (state_ == LineState::Writing || state_ == LineState::ReadingBack)
+    if (state_ == LineState::Writing || state_ == LineState::ReadingBack || state_ == LineState::Preparing)
         finish(LineOutcome::Failed, QStringLiteral("связь разорвана"));
 }
 
@@ -179,7 +212,11 @@ void LineMode::defectRegistered()
 
 void LineMode::finish(LineOutcome outcome, const QString &reason)
 {
-    // Only a write that completed has a record; it is stored once the read-back has judged it.
+    // A write that completed has a record, stored once the read-back has judged it. One that
+    // failed after its number went out is recorded as unsuccessful where a record holds the
+    // number (the database), so that the number is never given to another meter.
+    if (!commit_ && state_ == LineState::Writing && written_.serialNumber && captureRecord)
+        commit_ = captureRecord();
     if (commit_)
         commit_(outcome == LineOutcome::Done);
     commit_ = {};

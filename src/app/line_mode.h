@@ -2,6 +2,7 @@
 
 #include "app/line_counters.h"
 #include "core/field.h"
+#include "core/result.h"
 #include "meter/read_back.h"
 
 #include <QByteArray>
@@ -27,6 +28,7 @@ enum class LineState : quint8 {
     Off,
     WaitingForMeter, // the bus was silent: the next meter to answer is new
     WaitingForNext,  // a meter is finished: another one, or silence, arms again
+    Preparing,       // the database is asked for the meter's number and whether it may be written
     Writing,         // the settings write of F12 is under way
     ReadingBack,     // every value written is being read back
 };
@@ -54,6 +56,10 @@ public:
     ~LineMode() override;
 
     std::function<RecordCommit()> captureRecord;
+    // Database mode: the number the meter is to carry (`number`, or the next one for a meter
+    // without one) once the database allows it to be written, or the refusal's text. Without
+    // it the line gives LineNextNumber.
+    std::function<void(int number, std::function<void(Result<int>)> done)> prepareMeter;
     // Each change of the counters, to keep them across a restart.
     std::function<void(const LineCounters &)> saveCounters;
     // A line for the exchange log: what differed, why a meter failed.
@@ -93,6 +99,8 @@ private:
     void sequenceQueued(const SettingsSequence &sequence);
     std::optional<Identity> identityOnBus() const;
     void program(const Identity &meter);
+    void prepared(const Identity &meter, const Result<int> &number);
+    void startWrite(int number, bool giveNumber);
     void readBackReply(const QByteArray &request, const QByteArray &reply);
     void finish(LineOutcome outcome, const QString &reason);
     void idle();

@@ -4,7 +4,6 @@
 #include "app/station.h"
 #include "ui/field_binding.h"
 
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -47,12 +46,14 @@ LineModeWindow::LineModeWindow(Station &station, LineMode &line, QWidget *parent
     column->addWidget(counters_);
 
     auto *row = new QHBoxLayout;
-    auto *form = new QFormLayout;
+    // The database gives the numbers in its mode; then the number is not shown.
+    auto *nextLabel = new QLabel(QStringLiteral("Номер следующего прибора без номера:"), this);
     auto *next = new QSpinBox(this);
     next->setObjectName(QStringLiteral("LineNextNumber"));
     Bind(next, line_.LineNextNumber);
-    form->addRow(QStringLiteral("Номер следующего прибора без номера:"), next);
-    row->addLayout(form);
+    nextLabel->setVisible(line_.LineNextNumber.isVisible());
+    row->addWidget(nextLabel);
+    row->addWidget(next);
     row->addStretch(1);
     auto *report = new QPushButton(this);
     report->setObjectName(QStringLiteral("BtnShiftReport"));

@@ -11,6 +11,7 @@
 #include "journals/journals.h"
 #include "link/line.h"
 #include "meter/meter_panel.h"
+#include "records/central_record.h"
 #include "records/central_recorder.h"
 #include "records/local_log_report.h"
 #include "records/local_log_view.h"
@@ -79,7 +80,8 @@ Station::Station(Platform p, QObject *parent)
         buildCentral(*p.db, *p.recordsWorker);
     }
     wireParts();
-    if (!modes_.SqlMode)
+    // The database mode's line needs the database's workflows.
+    if (!modes_.SqlMode || central_)
         buildLineMode(p.settings);
 
     ActionDisconnect.setEnabled(false);
@@ -153,6 +155,16 @@ void Station::buildLineMode(SettingsStore &settings)
     lineMode_ = std::make_unique<LineMode>(LineMode::Parts{engine_, meter_->parameters(), meter_->writer(), facts_},
                                            ReadLineCounters(settings, facts_.now().date()));
     lineMode_->captureRecord = [this]() -> LineMode::RecordCommit {
+        MeterParameters &p = meter_->parameters();
+        if (modes_.SqlMode) {
+            // Recorded either way, unsuccessful unless it read back right.
+            return [this, number = p.SpinEdit_Number.value(),
+                    record = OperationRecordFromControls(p, true)](bool matched) mutable {
+                record.readBackFailed = !matched;
+                if (central_)
+                    central_->recordMeter(number, record);
+            };
+        }
         if (!localRecorder_)
             return {};
         return [this, row = localRecorder_->takeRow()](bool matched) {
@@ -162,6 +174,17 @@ void Station::buildLineMode(SettingsStore &settings)
                 localRecorder_->append(row);
         };
     };
+    if (modes_.SqlMode) {
+        lineMode_->prepareMeter = [this](int number, std::function<void(Result<int>)> done) {
+            central_->prepareLineMeter(number, std::move(done));
+        };
+        lineMode_->LineNextNumber.setVisible(false);
+    }
+    if (spoilage_)
+        spoilage_->registered = [this] {
+            if (lineMode_)
+                lineMode_->defectRegistered();
+        };
     lineMode_->saveCounters = [&settings, this](const LineCounters &counters) {
         if (!WriteLineCounters(settings, counters))
             engine_.log().message(QStringLiteral("Счетчики линии не сохранены: раздел реестра недоступен"));

@@ -61,6 +61,8 @@ public:
 
     // Told of every sequence queued, the bodies as they go out.
     std::function<void(const SettingsSequence &)> sequenceQueued;
+    // A write the database was asked about first and that was not queued after all.
+    std::function<void()> sequenceRefused;
 
     // Code 20: the meter took a password.
     void DecodePasswordAccepted();
@@ -69,8 +71,9 @@ public:
 
 private:
     void updateActionEnabled();
-    // Builds the sequence from the fields as they are now and queues it.
-    void queueWrite();
+    // Builds the sequence from the fields as they are now and queues it; false when it could
+    // not be built (the operator has been told).
+    bool queueWrite();
 
     MeterParameters &p_;
     Engine &engine_;
