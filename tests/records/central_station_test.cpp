@@ -2,6 +2,7 @@
 // identification, a write, and what the database holds afterwards.
 #include "central_test_db.h"
 
+#include "app/line_mode.h"
 #include "core/thread_background.h"
 #include "meter/meter_panel.h"
 #include "records/central_record.h"
@@ -239,6 +240,69 @@ SIM_TEST(FixDbRecordsTheMeterAsItIs)
                        "AND k.version = '10.3'"_s,
                        {test::kPlant}),
               1);
+}
+
+// The line in database mode: the meter under repair is refused before anything is written,
+// each fresh meter gets the next number "+" gives, is recorded successful when it read back
+// right and unsuccessful when not, and a fresh meter with no number left is refused.
+SIM_TEST(LineGivesNumbersRefusesRepairAndRecordsTheReadBack)
+{
+    startAndConnect();
+    db.run(u"INSERT INTO spoilage(type_id,electro_id,person_id,code,operation_id) "
+           u"VALUES(1,?,?,'12',(SELECT MAX(operation_id) FROM operation))"_s,
+           {electro, test::kOtherPerson});
+    db.registerMeter(2001);
+    db.registerMeter(2002);
+    p().CheckDDM.set(true);
+    p().CheckDdmRead.set(true);
+    bool losesDdm = false;
+    rig.line.responder = [this, &losesDdm, answer = rig.line.responder](const QByteArray &bytes, Parity parity) {
+        auto replies = answer(bytes, parity);
+        if (losesDdm && parity == Parity::Space && ByteAt(bytes, 0) == CodeByte(FunctionCode::WriteDdmNumbers))
+            meter.state().ddmNumbers[0] += 1;
+        return replies;
+    };
+    LineMode &line = *station().lineMode();
+    std::vector<QString> shown;
+    QObject::connect(&line, &LineMode::meterFinished, [&] { shown.push_back(line.LineResult.value()); });
+    auto next = [&](bool afterSilence) {
+        if (afterSilence) {
+            meter.state().busAddress = 99; // taken off: nothing echoes
+            ASSERT_TRUE(rig.timers.advanceUntil([&] { return line.state() == LineState::WaitingForMeter; }, 60000));
+        }
+        meter.replace(FreshMeterState(meter.state()));
+        meter.state().busAddress = static_cast<quint8>(station().panel().SpinAddr.value());
+    };
+    auto finished = [&](size_t n) { return rig.timers.advanceUntil([&] { return shown.size() == n; }, 60000); };
+
+    ASSERT_TRUE(station().ActionLineMode.execute());
+    ASSERT_TRUE(finished(1));
+    next(false);
+    ASSERT_TRUE(finished(2));
+    losesDdm = true;
+    next(false);
+    ASSERT_TRUE(finished(3));
+    losesDdm = false;
+    next(true);
+    ASSERT_TRUE(finished(4));
+
+    EXPECT_EQ(shown, (std::vector<QString>{u"№ 1001 — Отказ: Прибор в ремонте."_s, u"№ 2001 — Готово"_s,
+                                           u"№ 2002 — Ошибка: Номера ДДМ: записано 0, 0, 0, прочитано 1, 0, 0"_s,
+                                           u"№ 0 — Отказ: Нет свободного номера прибора: все описанные в БД "
+                                           u"приборы запрограммированы или заняты другими установками."_s}));
+    EXPECT_TRUE(rig.op.boxes.empty()) << qPrintable(rig.op.boxes.front().text);
+    const QString success = u"SELECT o.success FROM operation o JOIN electrometer e ON e.electro_id = o.electro_id "
+                            u"WHERE e.number = ? AND o.plant_id = ?"_s;
+    EXPECT_EQ(db.count(success, {2001, test::kPlant}), 1);
+    EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation o JOIN electrometer e ON e.electro_id = o.electro_id "
+                       u"WHERE e.number = 2002 AND o.success = 0 AND o.plant_id = ?"_s,
+                       {test::kPlant}),
+              1);
+    EXPECT_EQ(
+        db.count(u"SELECT COUNT(*) FROM operation WHERE electro_id = ? AND plant_id = ?"_s, {electro, test::kPlant}),
+        0);
+    const LineCounters c = line.counters();
+    EXPECT_EQ(std::tuple(c.programmed, c.failed, c.refused), std::tuple(1, 1, 2));
 }
 
 // The station as the program runs it: the statements on a thread of their own, with a short
