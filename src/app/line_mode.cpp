@@ -231,6 +231,8 @@ void LineMode::finish(LineOutcome outcome, const QString &reason)
     if (counters_.shift != today)
         counters_ = LineCounters{today};
     const QString number = QStringLiteral("№ %1").arg(number_);
+    // The colour before the text: whoever shows the text shows it in its colour.
+    LineResultKind.set(outcome);
     switch (outcome) {
     case LineOutcome::Done:
         ++counters_.programmed;
@@ -246,7 +248,6 @@ void LineMode::finish(LineOutcome outcome, const QString &reason)
         break;
     case LineOutcome::None: break;
     }
-    LineResultKind.set(outcome);
     if (log && outcome != LineOutcome::Done)
         log(LineResult.value());
     if (saveCounters)

@@ -73,6 +73,7 @@ LineModeWindow::LineModeWindow(Station &station, LineMode &line, QWidget *parent
     armText();
     connect(&station_.LineModeArmed, &FieldBase::valueChanged, this, armText);
     connect(&line_.LineResult, &FieldBase::valueChanged, this, &LineModeWindow::renderResult);
+    connect(&line_.LineResultKind, &FieldBase::valueChanged, this, &LineModeWindow::renderResult);
     connect(&line_, &LineMode::meterFinished, this, &LineModeWindow::renderCounters);
     renderCounters();
 }
