@@ -242,67 +242,96 @@ SIM_TEST(FixDbRecordsTheMeterAsItIs)
               1);
 }
 
-// The line in database mode: the meter under repair is refused before anything is written,
-// each fresh meter gets the next number "+" gives, is recorded successful when it read back
-// right and unsuccessful when not, and a fresh meter with no number left is refused.
-SIM_TEST(LineGivesNumbersRefusesRepairAndRecordsTheReadBack)
+// The line in database mode, ten meters: the one on the bench is under repair and refused
+// before anything is written; each fresh one gets the next number "+" gives. A write the meter
+// refuses, a value it does not keep and a meter pulled mid-write are failed meters, recorded
+// unsuccessful since each had its number sent; the rest are recorded successful. No number is
+// given twice, and a defect registered is counted.
+enum class Trouble { None, WriteRefused, LosesDdm, PulledMidWrite };
+
+SIM_TEST(TenMetersOnTheLineAreRecordedByTheirReadBack)
 {
+    struct BenchMeter {
+        Trouble trouble;
+        const char *shown;
+        int success; // of its operation; -1: none
+    };
+    const std::vector<BenchMeter> bench = {
+        {Trouble::None, "№ 1001 — Отказ: Прибор в ремонте.", -1},
+        {Trouble::None, "№ 2001 — Готово", 1},
+        {Trouble::WriteRefused, "№ 2002 — Ошибка: ошибка записи", 0},
+        {Trouble::None, "№ 2003 — Готово", 1},
+        {Trouble::LosesDdm, "№ 2004 — Ошибка: Номера ДДМ: записано 0, 0, 0, прочитано 1, 0, 0", 0},
+        {Trouble::None, "№ 2005 — Готово", 1},
+        {Trouble::PulledMidWrite, "№ 2006 — Ошибка: ошибка записи", 0},
+        {Trouble::None, "№ 2007 — Готово", 1},
+        {Trouble::None, "№ 2008 — Готово", 1},
+        {Trouble::None, "№ 2009 — Готово", 1},
+    };
     startAndConnect();
     db.run(u"INSERT INTO spoilage(type_id,electro_id,person_id,code,operation_id) "
            u"VALUES(1,?,?,'12',(SELECT MAX(operation_id) FROM operation))"_s,
            {electro, test::kOtherPerson});
-    db.registerMeter(2001);
-    db.registerMeter(2002);
-    p().CheckDDM.set(true);
-    p().CheckDdmRead.set(true);
-    bool losesDdm = false;
-    rig.line.responder = [this, &losesDdm, answer = rig.line.responder](const QByteArray &bytes, Parity parity) {
+    for (int n = 2001; n <= 2009; ++n)
+        db.registerMeter(n);
+    for (BoolField *on : {&p().CheckDDM, &p().CheckDdmRead, &p().CheckIndi, &p().CheckNoIndi})
+        on->set(true);
+    Trouble trouble = Trouble::None;
+    rig.line.responder = [&, answer = rig.line.responder](const QByteArray &bytes, Parity parity) {
+        const quint8 code = parity == Parity::Space ? ByteAt(bytes, 0) : 0;
+        if (trouble == Trouble::PulledMidWrite && code == CodeByte(FunctionCode::WriteDdmNumbers)) {
+            meter.state().busAddress = 99; // taken off: nothing echoes
+            return std::vector<test::FakeLine::Answer>{};
+        }
+        if (trouble == Trouble::WriteRefused && code == CodeByte(FunctionCode::WriteIndication))
+            return std::vector<test::FakeLine::Answer>{{20, MeterErrorReply(code, MeterError::MemoryProtected)}};
         auto replies = answer(bytes, parity);
-        if (losesDdm && parity == Parity::Space && ByteAt(bytes, 0) == CodeByte(FunctionCode::WriteDdmNumbers))
+        if (trouble == Trouble::LosesDdm && code == CodeByte(FunctionCode::WriteDdmNumbers))
             meter.state().ddmNumbers[0] += 1;
         return replies;
     };
     LineMode &line = *station().lineMode();
     std::vector<QString> shown;
     QObject::connect(&line, &LineMode::meterFinished, [&] { shown.push_back(line.LineResult.value()); });
-    auto next = [&](bool afterSilence) {
-        if (afterSilence) {
-            meter.state().busAddress = 99; // taken off: nothing echoes
-            ASSERT_TRUE(rig.timers.advanceUntil([&] { return line.state() == LineState::WaitingForMeter; }, 60000));
-        }
-        meter.replace(FreshMeterState(meter.state()));
-        meter.state().busAddress = static_cast<quint8>(station().panel().SpinAddr.value());
-    };
-    auto finished = [&](size_t n) { return rig.timers.advanceUntil([&] { return shown.size() == n; }, 60000); };
 
     ASSERT_TRUE(station().ActionLineMode.execute());
-    ASSERT_TRUE(finished(1));
-    next(false);
-    ASSERT_TRUE(finished(2));
-    losesDdm = true;
-    next(false);
-    ASSERT_TRUE(finished(3));
-    losesDdm = false;
-    next(true);
-    ASSERT_TRUE(finished(4));
-
-    EXPECT_EQ(shown, (std::vector<QString>{u"№ 1001 — Отказ: Прибор в ремонте."_s, u"№ 2001 — Готово"_s,
-                                           u"№ 2002 — Ошибка: Номера ДДМ: записано 0, 0, 0, прочитано 1, 0, 0"_s,
-                                           u"№ 0 — Отказ: Нет свободного номера прибора: все описанные в БД "
-                                           u"приборы запрограммированы или заняты другими установками."_s}));
+    for (size_t i = 0; i < bench.size(); ++i) {
+        if (i > 0) {
+            meter.state().busAddress = 99;
+            ASSERT_TRUE(rig.timers.advanceUntil([&] { return line.state() == LineState::WaitingForMeter; }, 60000));
+            meter.replace(FreshMeterState(meter.state()));
+            meter.state().busAddress = static_cast<quint8>(station().panel().SpinAddr.value());
+            trouble = bench[i].trouble;
+        }
+        ASSERT_TRUE(rig.timers.advanceUntil([&] { return shown.size() == i + 1; }, 60000)) << i;
+        EXPECT_EQ(shown[i], QString::fromUtf8(bench[i].shown)) << i;
+        // Left on the bench, the meter is not programmed again.
+        rig.timers.advance(20000);
+        EXPECT_EQ(shown.size(), i + 1) << i;
+    }
     EXPECT_TRUE(rig.op.boxes.empty()) << qPrintable(rig.op.boxes.front().text);
-    const QString success = u"SELECT o.success FROM operation o JOIN electrometer e ON e.electro_id = o.electro_id "
-                            u"WHERE e.number = ? AND o.plant_id = ?"_s;
-    EXPECT_EQ(db.count(success, {2001, test::kPlant}), 1);
-    EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM operation o JOIN electrometer e ON e.electro_id = o.electro_id "
-                       u"WHERE e.number = 2002 AND o.success = 0 AND o.plant_id = ?"_s,
-                       {test::kPlant}),
-              1);
-    EXPECT_EQ(
-        db.count(u"SELECT COUNT(*) FROM operation WHERE electro_id = ? AND plant_id = ?"_s, {electro, test::kPlant}),
-        0);
+    for (size_t i = 0; i < bench.size(); ++i) {
+        const int number = i == 0 ? kNumber : 2000 + int(i);
+        const QString operations =
+            u"SELECT COUNT(*) FROM operation o JOIN electrometer e ON e.electro_id = o.electro_id "
+            u"WHERE e.number = ? AND o.plant_id = ?"_s;
+        EXPECT_EQ(db.count(operations, {number, test::kPlant}), bench[i].success < 0 ? 0 : 1) << number;
+        if (bench[i].success >= 0) {
+            EXPECT_EQ(db.count(u"SELECT o.success FROM operation o JOIN electrometer e ON e.electro_id = o.electro_id "
+                               u"WHERE e.number = ? AND o.plant_id = ?"_s,
+                               {number, test::kPlant}),
+                      bench[i].success)
+                << number;
+        }
+    }
+
+    // A defect registered for the last meter counts on the line.
+    station().spoilage()->showWindow = [] {};
+    station().ActionSpoilage.execute();
+    station().spoilage()->LabeledEdit2.edit(u"7"_s);
+    station().spoilage()->BitBtn1Click();
     const LineCounters c = line.counters();
-    EXPECT_EQ(std::tuple(c.programmed, c.failed, c.refused), std::tuple(1, 1, 2));
+    EXPECT_EQ(std::tuple(c.programmed, c.failed, c.refused, c.defects), std::tuple(6, 3, 1, 1));
 }
 
 // The station as the program runs it: the statements on a thread of their own, with a short
