@@ -14,7 +14,7 @@ QString CommandLineHelp()
                           "  --address N     bus address of the meter, 0..255 (default 0)\n"
                           "  --connect       connect as soon as the window is shown\n"
                           "  --line-mode     arm the line mode: every new meter on the bus is programmed with\n"
-                          "                  the prepared settings, read back and counted (normal mode only)\n"
+                          "                  the prepared settings, read back and counted\n"
                           "  --create-setting-table [PATH]\n"
                           "                  write an empty settings log Setting.DBF (default ./Setting.DBF) and\n"
                           "                  exit; an existing file is never overwritten\n"
