@@ -4,6 +4,7 @@
 #include "core/system_facts.h"
 #include "link/engine.h"
 #include "link/protocol.h"
+#include "meter/meter_clock.h"
 #include "meter/meter_parameters.h"
 #include "meter/settings_writer.h"
 
@@ -68,8 +69,11 @@ void LineMode::replyDispatched(const QByteArray &request, const QByteArray &repl
 {
     switch (state_) {
     case LineState::Off:
-    case LineState::Preparing:
-    case LineState::Writing: return;
+    case LineState::Preparing: return;
+    case LineState::Writing:
+        if (ByteAt(request, 0) == CodeByte(FunctionCode::WriteClock) && clockWritten_)
+            clockAheadMs_ = NaiveMs(*clockWritten_) - NaiveMs(facts_.now());
+        return;
     case LineState::ReadingBack: readBackReply(request, reply); return;
     case LineState::WaitingForMeter:
     case LineState::WaitingForNext: break;
@@ -137,6 +141,8 @@ void LineMode::sequenceQueued(const SettingsSequence &sequence)
     if (!programming_ || state_ != LineState::Writing)
         return;
     written_ = WrittenFromFrames(sequence.bodies, p_.LabeledPass1.value());
+    clockWritten_ = sequence.clockWritten;
+    clockAheadMs_ = 0;
     // A number sent is spent, whatever becomes of this meter: a reply lost on the wire may
     // hide that the meter took it, and no two meters may carry one number.
     if (written_.serialNumber && *written_.serialNumber >= LineNextNumber.value())
@@ -149,7 +155,7 @@ bool LineMode::takeRecord()
         return false;
     commit_ = captureRecord ? captureRecord() : RecordCommit();
     replies_.clear();
-    clockReadAt_ = {};
+    clockExpected_ = {};
     const std::vector<QByteArray> requests = ReadBackRequests(written_);
     readBack_.assign(requests.begin(), requests.end());
     state_ = LineState::ReadingBack;
@@ -164,13 +170,15 @@ void LineMode::readBackReply(const QByteArray &request, const QByteArray &reply)
         return;
     const quint8 code = ByteAt(request, 0);
     replies_[code] = reply;
-    if (code == CodeByte(FunctionCode::ReadClock))
-        clockReadAt_ = facts_.now();
+    if (code == CodeByte(FunctionCode::ReadClock)) {
+        // Zone-less, as the meter reckons: a summer-time change between does not count.
+        const QDateTime now = facts_.now();
+        clockExpected_ = QDateTime(now.date(), now.time(), Qt::UTC).addMSecs(clockAheadMs_);
+    }
     readBack_.pop_front();
     if (!readBack_.empty())
         return;
-    const QStringList differences =
-        ReadBackDifferences(written_, replies_, clockReadAt_.isValid() ? clockReadAt_ : facts_.now());
+    const QStringList differences = ReadBackDifferences(written_, replies_, clockExpected_);
     if (differences.isEmpty())
         finish(LineOutcome::Done, {});
     else

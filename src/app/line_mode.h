@@ -121,7 +121,12 @@ private:
     RecordCommit commit_;
     std::deque<QByteArray> readBack_; // requests still to be answered, without CRC
     std::map<quint8, QByteArray> replies_;
-    QDateTime clockReadAt_;
+    // The clock the write sent, how far it stood ahead of the PC's when the meter took it (the
+    // database mode corrects the PC clock after the pickers took theirs), and the clock the
+    // meter should show at its clock reply.
+    std::optional<QDateTime> clockWritten_;
+    qint64 clockAheadMs_ = 0;
+    QDateTime clockExpected_;
 };
 
 } // namespace ordan

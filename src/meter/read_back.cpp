@@ -85,7 +85,7 @@ std::vector<QByteArray> ReadBackRequests(const WrittenValues &w)
 }
 
 QStringList ReadBackDifferences(const WrittenValues &w, const std::map<quint8, QByteArray> &replies,
-                                const QDateTime &pcNow)
+                                const QDateTime &clockExpected)
 {
     using enum FunctionCode;
     QStringList out;
@@ -142,9 +142,9 @@ QStringList ReadBackDifferences(const WrittenValues &w, const std::map<quint8, Q
             const std::optional<MeterClockReading> c = ParseClockReply(*r);
             const QDateTime meter =
                 c && c->dateValid() && c->timeValid() ? QDateTime(c->date(), c->time()) : QDateTime();
-            const qint64 aheadSec = meter.isValid() ? (NaiveMs(meter) - NaiveMs(pcNow)) / 1000 : 0;
+            const qint64 aheadSec = meter.isValid() ? (NaiveMs(meter) - NaiveMs(clockExpected)) / 1000 : 0;
             if (!meter.isValid() || aheadSec < -kClockBehindLimitSec || aheadSec > kClockAheadLimitSec)
-                out << QStringLiteral("Время: расхождение с ПК %1 с")
+                out << QStringLiteral("Время: расхождение %1 с")
                            .arg(meter.isValid() ? QString::number(aheadSec) : QStringLiteral("?"));
         }
     }

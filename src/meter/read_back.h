@@ -33,16 +33,16 @@ WrittenValues WrittenFromFrames(const std::vector<QByteArray> &bodies, const QSt
 // version: every reply comes from the address the meter has now, which checks the address.
 std::vector<QByteArray> ReadBackRequests(const WrittenValues &written);
 
-// The meter's clock may stand this far from the PC's when read back (seconds), the same bound
-// as a programming's daily drift: the clock frame carries whole seconds of a picker that
-// follows the PC twice a second, so the meter lags by up to about two seconds.
+// The meter's clock may stand this far from the clock expected when read back (seconds), the
+// same bound as a programming's daily drift: the meter counts whole seconds from the write.
 inline constexpr int kClockBehindLimitSec = 3;
 inline constexpr int kClockAheadLimitSec = 1;
 
 // What differs between the values written and the replies read back (by function code of
 // the request, whole frames), one line each in the operator's words; empty when all match.
-// `pcNow` is the PC clock at the clock reply.
+// `clockExpected` is the clock the meter should show at its clock reply: the clock written,
+// run on by the time since the meter took it.
 QStringList ReadBackDifferences(const WrittenValues &written, const std::map<quint8, QByteArray> &replies,
-                                const QDateTime &pcNow);
+                                const QDateTime &clockExpected);
 
 } // namespace ordan

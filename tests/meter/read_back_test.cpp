@@ -19,7 +19,7 @@ const QDateTime kNow(QDate(2026, 12, 8), QTime(10, 15, 30));
 struct Case {
     const char *name;
     std::function<void(MeterState &)> change; // what the meter holds otherwise after the write
-    qint64 pcAheadMs;                         // the PC clock at the clock reply, ahead of the meter
+    qint64 pcAheadMs;                         // the clock expected at the clock reply, ahead of the meter
     const char *difference;                   // empty: all match
 };
 
@@ -62,8 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"AllKept", [](MeterState &) {}, 0, ""},
         // The bound of the clock: three seconds behind the PC, one ahead.
         Case{"ClockThreeBehind", [](MeterState &) {}, 3000, ""},
-        Case{"ClockFourBehind", [](MeterState &) {}, 4000, "Время: расхождение с ПК -4 с"},
-        Case{"ClockTwoAhead", [](MeterState &) {}, -2000, "Время: расхождение с ПК 2 с"},
+        Case{"ClockFourBehind", [](MeterState &) {}, 4000, "Время: расхождение -4 с"},
+        Case{"ClockTwoAhead", [](MeterState &) {}, -2000, "Время: расхождение 2 с"},
         Case{"Number", [](MeterState &s) { s.serialNumber = 1; }, 0, "Номер: записано 66537, прочитано 1"},
         Case{"Billing", [](MeterState &s) { s.billingHour = 8; }, 0,
              "Расчетный день и час: записано 25, 7, прочитано 25, 8"},
