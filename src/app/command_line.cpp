@@ -13,6 +13,8 @@ QString CommandLineHelp()
                           "  --baud N        line speed: 1200, 2400, 4800 or 9600 (default 4800)\n"
                           "  --address N     bus address of the meter, 0..255 (default 0)\n"
                           "  --connect       connect as soon as the window is shown\n"
+                          "  --line-mode     arm the line mode: every new meter on the bus is programmed with\n"
+                          "                  the prepared settings, read back and counted\n"
                           "  --create-setting-table [PATH]\n"
                           "                  write an empty settings log Setting.DBF (default ./Setting.DBF) and\n"
                           "                  exit; an existing file is never overwritten\n"
@@ -65,6 +67,8 @@ CommandLine ParseCommandLine(const QStringList &arguments)
                 cl.createSettingTable = arguments[++i];
         } else if (arg == QStringLiteral("--connect")) {
             cl.connect = true;
+        } else if (arg == QStringLiteral("--line-mode")) {
+            cl.lineMode = true;
         } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
             cl.help = true;
         } else if (arg == QStringLiteral("--version")) {

@@ -12,6 +12,7 @@ struct CommandLine {
     std::optional<int> baud;                   // --baud N
     std::optional<int> address;                // --address N
     bool connect = false;                      // --connect
+    bool lineMode = false;                     // --line-mode
     std::optional<QString> createSettingTable; // --create-setting-table [PATH]; empty: ./Setting.DBF
     bool help = false;
     bool version = false; // --version

@@ -95,7 +95,7 @@ void MainWindow::buildActions()
         {&station_.ActionConnect, 0},    {&station_.ActionDisconnect, 1},  {&station_.ActionSetting(), 2},
         {&station_.ActionReset, 3},      {&station_.ActionOpen, 4},        {&station_.ActionClose, 5},
         {&station_.ActionSpoilage, 6},   {&station_.ActionFindAddress, 8}, {&station_.ActionFixDb, 9},
-        {&station_.ActionPlusDDM(), -1}, {&station_.ActionMinusDDM(), -1},
+        {&station_.ActionPlusDDM(), -1}, {&station_.ActionMinusDDM(), -1}, {&station_.ActionLineMode, -1},
     };
     for (const auto &entry : list) {
         auto *action = new QAction(this);
@@ -120,6 +120,14 @@ void MainWindow::buildMenus()
     settings->addAction(action(station_.ActionFixDb));
     settings->addAction(action(station_.ActionSpoilage));
     settings->addAction(action(station_.ActionReset));
+    QAction *line = action(station_.ActionLineMode);
+    line->setCheckable(true);
+    auto armed = [this, line] { line->setChecked(station_.LineModeArmed.value()); };
+    armed();
+    connect(&station_.LineModeArmed, &FieldBase::valueChanged, line, armed);
+    // The item shows the state; the action's handler changes it.
+    connect(line, &QAction::triggered, line, armed);
+    settings->addAction(line);
 
     buildDatabaseMenu(bar);
     buildHelpMenu(bar);

@@ -1,5 +1,6 @@
 #include "app/station.h"
 
+#include "app/line_mode.h"
 #include "app/settings_store.h"
 #include "app/startup_settings.h"
 #include "core/errors.h"
@@ -10,6 +11,7 @@
 #include "journals/journals.h"
 #include "link/line.h"
 #include "meter/meter_panel.h"
+#include "records/central_record.h"
 #include "records/central_recorder.h"
 #include "records/local_log_report.h"
 #include "records/local_log_view.h"
@@ -45,6 +47,11 @@ Station::Station(Platform p, QObject *parent)
                         QStringLiteral("Поиск адреса"), QStringLiteral("F3")),
       ActionFixDb(QStringLiteral("ActionFixDb"), &ActionList1, QStringLiteral("Зафиксировать в Б&Д"),
                   QStringLiteral("Зафиксировать в БД")),
+      ActionLineMode(QStringLiteral("ActionLineMode"), &ActionList1, QStringLiteral("Режим &линии"),
+                     QStringLiteral("Программировать приборы один за другим")),
+      LineModeArmed(QStringLiteral("LineModeArmed"), this, false),
+      ActionShiftReport(QStringLiteral("ActionShiftReport"), &ActionList1, QStringLiteral("Отчёт &смены"),
+                        QStringLiteral("Записи смены в файл Excel")),
       TabSheet4Caption(QStringLiteral("TabSheet4"), this, QStringLiteral("Протокол")),
       TabScheduleVisible(QStringLiteral("TabSchedule"), this, true),
       TabSheet5Visible(QStringLiteral("TabSheet5"), this, true), line_(p.line), op_(p.op), facts_(p.facts),
@@ -73,6 +80,9 @@ Station::Station(Platform p, QObject *parent)
         buildCentral(*p.db, *p.recordsWorker);
     }
     wireParts();
+    // The database mode's line needs the database's workflows.
+    if (!modes_.SqlMode || central_)
+        buildLineMode(p.settings);
 
     ActionDisconnect.setEnabled(false);
     ActionClose.setEnabled(false);
@@ -83,6 +93,11 @@ Station::Station(Platform p, QObject *parent)
     ActionConnect.setHandler([this] { ActionConnectExecute(); });
     ActionDisconnect.setHandler([this] { ActionDisconnectExecute(); });
     ActionReset.setHandler([this] { ActionResetExecute(); });
+    ActionLineMode.setHandler([this] { ActionLineModeExecute(); });
+    ActionLineMode.setVisible(lineMode_ != nullptr);
+    ActionLineMode.setEnabled(lineMode_ != nullptr);
+    ActionShiftReport.setHandler([this] { ActionShiftReportExecute(); });
+    ActionShiftReport.setEnabled(lineMode_ && localLog_);
     ActionFindAddress.setHandler([this] { engine_.ActionFindAddressExecute(); });
     connect(&engine_, &Engine::lineLost, this, [this] { lineLost(); });
     connect(&panel_, &ConnectionPanel::portRefused, this, &Station::ReportError);
@@ -96,6 +111,7 @@ Station::~Station()
 {
     // The parts remove their decoders and hooks from the engine and the meter panel, which
     // outlive them.
+    lineMode_.reset();
     spoilage_.reset();
     central_.reset();
     localRecorder_.reset();
@@ -134,6 +150,74 @@ void Station::buildCentral(SqlSession &db, Background &worker)
     spoilage_ = std::make_unique<SpoilageModel>(*central_, meter_->parameters(), ActionSpoilage);
 }
 
+void Station::buildLineMode(SettingsStore &settings)
+{
+    lineMode_ = std::make_unique<LineMode>(LineMode::Parts{engine_, meter_->parameters(), meter_->writer(), facts_},
+                                           ReadLineCounters(settings, facts_.now().date()));
+    lineMode_->captureRecord = [this]() -> LineMode::RecordCommit {
+        MeterParameters &p = meter_->parameters();
+        if (modes_.SqlMode) {
+            // Recorded either way, unsuccessful unless it read back right.
+            return [this, number = p.SpinEdit_Number.value(),
+                    record = OperationRecordFromControls(p, true)](bool matched) mutable {
+                record.readBackFailed = !matched;
+                if (central_)
+                    central_->recordMeter(number, record);
+            };
+        }
+        if (!localRecorder_)
+            return {};
+        return [this, row = localRecorder_->takeRow()](bool matched) {
+            // The settings log holds programmed meters; one that read back wrong is in the
+            // exchange log and the counters.
+            if (matched && localRecorder_)
+                localRecorder_->append(row);
+        };
+    };
+    if (modes_.SqlMode) {
+        lineMode_->prepareMeter = [this](int number, std::function<void(Result<int>)> done) {
+            central_->prepareLineMeter(number, std::move(done));
+        };
+        lineMode_->LineNextNumber.setVisible(false);
+    }
+    if (spoilage_)
+        spoilage_->registered = [this] {
+            if (lineMode_)
+                lineMode_->defectRegistered();
+        };
+    lineMode_->saveCounters = [&settings, this](const LineCounters &counters) {
+        if (!WriteLineCounters(settings, counters))
+            engine_.log().message(QStringLiteral("Счетчики линии не сохранены: раздел реестра недоступен"));
+    };
+    lineMode_->log = [this](const QString &line) { engine_.log().message(line); };
+    connect(lineMode_.get(), &LineMode::meterFinished, this, [this] { op_.beep(); });
+}
+
+void Station::ActionLineModeExecute() { setLineModeArmed(!LineModeArmed.value()); }
+
+void Station::setLineModeArmed(bool armed)
+{
+    if (!lineMode_)
+        return;
+    lineMode_->setArmed(armed);
+    LineModeArmed.set(armed);
+    if (!WriteLineModeSetting(settings_, armed))
+        engine_.log().message(QStringLiteral("Режим линии не сохранён: раздел реестра недоступен"));
+}
+
+void Station::ActionShiftReportExecute()
+{
+    if (!lineMode_ || !localLog_)
+        return;
+    // The shift's day, every number; an open view is read again with that filter.
+    const QDate shift = lineMode_->counters().shift;
+    localLog_->SpinFilter.set(0);
+    localLog_->DTP1.set(shift);
+    localLog_->DTP2.set(shift);
+    localLog_->ActionOpenExecute();
+    ExportLocalLog();
+}
+
 void Station::loadRecordDefaults(std::function<void(bool)> then)
 {
     if (localRecorder_)
@@ -150,7 +234,7 @@ void Station::FormActivate()
         central_->FormActivate();
 }
 
-void Station::FormCreate(const QString &extraPort)
+void Station::FormCreate(const QString &extraPort, bool lineMode)
 {
     MeterParameters &params = meter_->parameters();
     // The pickers show the PC clock from the start, not only from the follower's first tick.
@@ -180,6 +264,9 @@ void Station::FormCreate(const QString &extraPort)
     panel_.resetPortNumber();
 
     panel_.ComboBaud.set(kDefaultBaudIndex);
+    // Armed on the command line, or as the last run left it.
+    if (lineMode_ && (lineMode || ReadLineModeSetting(settings_)))
+        setLineModeArmed(true);
     loadRecordDefaults([this](bool loaded) {
         if (!loaded)
             return;
@@ -229,6 +316,8 @@ void Station::setConnectedState(bool connected)
     if (!connected) {
         setWriteActionsEnabled(false);
         ActionFindAddress.setEnabled(false);
+        if (lineMode_)
+            lineMode_->linkDown();
     }
     schedule_->setConnected(connected);
     Q_EMIT connectionChanged(connected);
@@ -278,6 +367,8 @@ void Station::clearMeterData() { meter_->ClearMeterData(); }
 void Station::recordProgramming()
 {
     Q_EMIT programmingFinished();
+    if (lineMode_ && lineMode_->takeRecord())
+        return;
     if (localRecorder_)
         localRecorder_->RecordLocal();
     else if (central_ && modes_.SqlMode)
@@ -297,6 +388,8 @@ void Station::replyAccepted(quint8 code) { journals_->replyAccepted(code); }
 void Station::meterSilent()
 {
     setWriteActionsEnabled(false);
+    if (lineMode_)
+        lineMode_->meterSilent();
     // The database mode looks for the next meter on the line at address 0.
     if (modes_.SqlMode)
         panel_.SpinAddr.set(0);

@@ -21,6 +21,7 @@ class CentralRecorder;
 class ExportFiles;
 class Journals;
 class Line;
+class LineMode;
 class LocalLogView;
 class LocalRecorder;
 class LocalTable;
@@ -71,13 +72,15 @@ public:
     // The production database's workflows; none without a database.
     CentralRecorder *central() { return central_.get(); }
     SpoilageModel *spoilage() { return spoilage_.get(); }
+    // The line of meters; none in database mode, which it does not serve yet.
+    LineMode *lineMode() { return lineMode_.get(); }
     const Modes &modes() const { return modes_; }
     Operator &op() { return op_; }
     SystemFacts &facts() { return facts_; }
 
     // Start of the main window; `extraPort` is a device given on the command line, added to
     // the port list and selected.
-    void FormCreate(const QString &extraPort = {});
+    void FormCreate(const QString &extraPort = {}, bool lineMode = false);
     void FormClose();
     // Every activation of the main window (the database mode identifies the workstation).
     void FormActivate();
@@ -92,6 +95,11 @@ public:
     Action ActionSpoilage;
     Action ActionFindAddress;
     Action ActionFixDb;
+    // Arms and disarms the line mode; LineModeArmed shows which.
+    Action ActionLineMode;
+    BoolField LineModeArmed;
+    // The "База данных" export of the line's shift: the log filtered to its day, exported.
+    Action ActionShiftReport;
     // "&Записать" and the two DDM shortcuts belong to the meter parameters.
     Action &ActionSetting();
     Action &ActionPlusDDM();
@@ -105,6 +113,9 @@ public:
     void ActionConnectExecute();
     void ActionDisconnectExecute();
     void ActionResetExecute();
+    void ActionLineModeExecute();
+    void ActionShiftReportExecute();
+    void setLineModeArmed(bool armed);
     // "Сохранить протокол…" of the exchange log and "Экспорт…" of the page "База данных".
     void SaveExchangeLog();
     void ExportLocalLog();
@@ -129,6 +140,7 @@ Q_SIGNALS:
 
 private:
     void wireParts();
+    void buildLineMode(SettingsStore &settings);
     void buildCentral(SqlSession &db, Background &worker);
     // Step of the start that reads the defaults of the last records; `then` gets false when
     // it failed (the failure has been reported) and the rest of the start is skipped.
@@ -154,6 +166,7 @@ private:
     std::unique_ptr<LocalLogView> localLog_;
     std::unique_ptr<CentralRecorder> central_;
     std::unique_ptr<SpoilageModel> spoilage_;
+    std::unique_ptr<LineMode> lineMode_;
     // The connection the exchange log belongs to, for the head of its saved file.
     QString logPort_;
     int logBaud_ = 0;

@@ -1,4 +1,6 @@
 #include "app/station_app.h"
+#include "app/line_mode.h"
+#include "app/line_mode_window.h"
 
 #include "app/main_window.h"
 #include "app/qt_operator.h"
@@ -55,9 +57,11 @@ StationApp::StationApp(const CommandLine &options, QString workingDir)
     spoilageWindow_ = std::make_unique<SpoilageWindow>(*station_->spoilage(), mainWindow_.get());
     statusWindow_ = std::make_unique<StatusDialog>(mainWindow_.get());
     helpWindow_ = std::make_unique<HelpWindow>(mainWindow_.get());
+    if (LineMode *line = station_->lineMode())
+        lineWindow_ = std::make_unique<LineModeWindow>(*station_, *line, mainWindow_.get());
 
     wireParts();
-    station_->FormCreate(options_.port);
+    station_->FormCreate(options_.port, options_.lineMode);
     if (const int baud = options_.baud ? BaudIndex(*options_.baud) : -1; baud >= 0)
         station_->panel().ComboBaudChange(baud);
     if (options_.address)
@@ -71,6 +75,7 @@ StationApp::StationApp(const CommandLine &options, QString workingDir)
 StationApp::~StationApp()
 {
     // The windows go before the station they show, the station before its table.
+    lineWindow_.reset();
     helpWindow_.reset();
     statusWindow_.reset();
     spoilageWindow_.reset();
@@ -96,6 +101,16 @@ void StationApp::wireParts()
         mainWindow_->runCloseSteps = false;
         QCoreApplication::quit();
     });
+    if (lineWindow_) {
+        // Armed, the line's window comes up; it stays until the operator closes it.
+        auto showLine = [this] {
+            if (station_->LineModeArmed.value()) {
+                lineWindow_->show();
+                lineWindow_->raise();
+            }
+        };
+        QObject::connect(&station_->LineModeArmed, &FieldBase::valueChanged, lineWindow_.get(), showLine);
+    }
     if (LocalLogView *log = station_->localLog()) {
         mainWindow_->setPage(MainPage::Database, new LocalLogPage(*log));
         QObject::connect(log, &LocalLogView::activePageRequested, mainWindow_->pages(), &QTabWidget::setCurrentIndex);
@@ -105,6 +120,8 @@ void StationApp::wireParts()
 void StationApp::show()
 {
     mainWindow_->show();
+    if (lineWindow_ && station_->LineModeArmed.value())
+        lineWindow_->show();
     if (options_.connect)
         QTimer::singleShot(0, mainWindow_.get(), [this] { station_->ActionConnect.execute(); });
 }

@@ -15,6 +15,7 @@ class OdbcSqlSession;
 class SpoilageWindow;
 class DbfTable;
 class HelpWindow;
+class LineModeWindow;
 class MainWindow;
 class QtOperator;
 class QtPortEnumerator;
@@ -58,6 +59,7 @@ private:
     std::unique_ptr<SpoilageWindow> spoilageWindow_;
     std::unique_ptr<QDialog> statusWindow_;
     std::unique_ptr<HelpWindow> helpWindow_;
+    std::unique_ptr<LineModeWindow> lineWindow_; // normal mode only
     QString workingDir_;
 };
 

@@ -134,17 +134,24 @@ void Engine::AbortSequence()
     if (writing()) {
         apply(EngineEvent::Failed);
         panel_.showIndicator(Indicator::Red);
-        errorBoxOpen_ = true;
+        errorBoxOpen_ = writeErrorBox_;
         commands_.clear();
         sendTimer_->disable();
         showWriteErrorBox();
+        Q_EMIT sequenceAbandoned(true);
         return;
     }
     commands_.clear();
+    Q_EMIT sequenceAbandoned(false);
 }
 
 void Engine::showWriteErrorBox()
 {
+    if (!writeErrorBox_) {
+        if (isConnected() && !commands_.isEmpty())
+            sendTimer_->enable();
+        return;
+    }
     errorBoxOpen_ = true;
     operator_.showMessage(WriteErrorText(), QStringLiteral("Ошибка"), BoxIcon::Error, [this] {
         errorBoxOpen_ = false;
@@ -279,6 +286,7 @@ void Engine::dispatchReply()
     const QByteArray reply = reply_;
     if (decoders_[code])
         decoders_[code](reply);
+    Q_EMIT replyDispatched(request_, reply);
     // Every reply ends by removing its request, whatever the decoder made of it.
     RemoveHead();
 }
@@ -321,6 +329,7 @@ void Engine::lineError(LineError error, const QString &reason)
     if (wasWriting) {
         panel_.showIndicator(Indicator::Red);
         showWriteErrorBox();
+        Q_EMIT sequenceAbandoned(true);
     }
     Q_EMIT lineLost(reason);
 }

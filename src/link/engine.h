@@ -89,6 +89,9 @@ public:
     void setPasswordChanged(bool changed) { passwordChanged_ = changed; }
     bool passwordChanged() const { return passwordChanged_; }
     bool addressSearch() const { return addressSearch_; }
+    // Off, a failed write is told by the red indicator and sequenceAbandoned alone: a line of
+    // meters does not stop for a box.
+    void setWriteErrorBox(bool shown) { writeErrorBox_ = shown; }
 
     // The firmware version read from the meter; the poll cycle and the schedule follow it.
     int meterVersion() const { return meterVersion_; }
@@ -109,6 +112,11 @@ Q_SIGNALS:
     void lineLost(const QString &reason);
     // Every change of Commands, before the engine acts on it.
     void commandsChanged();
+    // A valid reply, after its decoder and before its request is removed.
+    void replyDispatched(const QByteArray &request, const QByteArray &reply);
+    // A failed exchange dropped the queue; `write` when a write sequence was pending, the port
+    // going away included.
+    void sequenceAbandoned(bool write);
 
 private:
     void lineBytesReceived() override;
@@ -138,6 +146,7 @@ private:
     QByteArray reply_;
     EngineState state_ = EngineState::Disconnected;
     bool errorBoxOpen_ = false;
+    bool writeErrorBox_ = true;
     bool passwordChanged_ = false;
     bool addressSearch_ = false;
     int meterVersion_ = 0;

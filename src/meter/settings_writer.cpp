@@ -157,21 +157,22 @@ void SettingsWriter::ActionSettingExecute()
         hooks_.prepareSettingsWrite(number, [this](bool proceed) {
             preparing_ = false;
             // The link may have gone while the server was asked.
-            if (proceed && passwordRuleHolds())
-                queueWrite();
+            const bool queued = proceed && passwordRuleHolds() && queueWrite();
+            if (!queued && sequenceRefused)
+                sequenceRefused();
         });
         return;
     }
     queueWrite();
 }
 
-void SettingsWriter::queueWrite()
+bool SettingsWriter::queueWrite()
 {
     const Result<SettingsSequence> built = BuildSettingsSequence(p_, hooks_);
     if (!built) {
         if (!built.error().isEmpty())
             operator_.showMessage(built.error(), QStringLiteral("Ошибка"), BoxIcon::Error);
-        return;
+        return false;
     }
     const SettingsSequence &sequence = *built;
     // The pickers follow the PC clock on: the record takes the time sent, not the time shown then.
@@ -179,8 +180,11 @@ void SettingsWriter::queueWrite()
     if (sequence.newPasswordIndex)
         pendingPasswords_.push_back({AppendCrc(sequence.bodies[*sequence.newPasswordIndex]), p_.LabeledPass1.value()});
     engine_.beginWrite(WriteKind::Settings);
+    if (sequenceQueued)
+        sequenceQueued(sequence);
     for (const QByteArray &body : sequence.bodies)
         engine_.EnqueueRequest(body);
+    return true;
 }
 
 void SettingsWriter::BitBtn5Click()

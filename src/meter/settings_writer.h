@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -58,6 +59,11 @@ public:
     // F12 meanwhile does nothing.
     bool preparing() const { return preparing_; }
 
+    // Told of every sequence queued, the bodies as they go out.
+    std::function<void(const SettingsSequence &)> sequenceQueued;
+    // A write the database was asked about first and that was not queued after all.
+    std::function<void()> sequenceRefused;
+
     // Code 20: the meter took a password.
     void DecodePasswordAccepted();
     // Code 3: the meter took its new address; the following requests go there.
@@ -65,8 +71,9 @@ public:
 
 private:
     void updateActionEnabled();
-    // Builds the sequence from the fields as they are now and queues it.
-    void queueWrite();
+    // Builds the sequence from the fields as they are now and queues it; false when it could
+    // not be built (the operator has been told).
+    bool queueWrite();
 
     MeterParameters &p_;
     Engine &engine_;

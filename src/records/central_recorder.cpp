@@ -249,9 +249,13 @@ bool CentralRecorder::reportRecording(const Result<RecordingOutcome> &outcome)
 void CentralRecorder::RecordCentral()
 {
     // The record is taken from the fields now: they are cleared right after this step.
+    recordMeter(p_.SpinEdit_Number.value(), OperationRecordFromControls(p_, true));
+}
+
+void CentralRecorder::recordMeter(int number, OperationRecord record, std::function<void(bool)> done)
+{
     withStation<RecordingOutcome>(
-        [number = p_.SpinEdit_Number.value(),
-         record = OperationRecordFromControls(p_, true)](SqlSession &db, const StationIdentity &ids) {
+        [number, record = std::move(record)](SqlSession &db, const StationIdentity &ids) {
             const auto check = CheckMeterForRecording(db, number);
             if (!check)
                 return Result<RecordingOutcome>(check.failure());
@@ -260,7 +264,58 @@ void CentralRecorder::RecordCentral()
             return Result<RecordingOutcome>(RecordingOutcome{
                 RecordingCheck::Verdict::Recordable, ordan::RecordOperation(db, ids, check->electro_id, record)});
         },
-        [this](const Result<RecordingOutcome> &outcome) { reportRecording(outcome); });
+        [this, done = std::move(done)](const Result<RecordingOutcome> &outcome) {
+            const bool recorded = reportRecording(outcome);
+            if (done)
+                done(recorded);
+        });
+}
+
+void CentralRecorder::prepareLineMeter(int number, std::function<void(Result<int>)> done)
+{
+    struct Prepared {
+        std::optional<NumberProposal> proposal; // when "+" was asked
+        int number = 0;
+        RecordingCheck::Verdict verdict = RecordingCheck::Verdict::Recordable;
+    };
+    withStation<Prepared>(
+        [number](SqlSession &db, const StationIdentity &ids) -> Result<Prepared> {
+            Prepared out;
+            out.number = number;
+            if (number == 0) {
+                const Result<NumberProposal> next = ReserveNextNumber(db, ids);
+                if (!next)
+                    return next.failure();
+                out.proposal = *next;
+                if (next->nothingLeft())
+                    return out;
+                out.number = next->number;
+            }
+            const auto check = CheckMeterForRecording(db, out.number);
+            if (!check)
+                return check.failure();
+            out.verdict = check->verdict;
+            return out;
+        },
+        [this, done = std::move(done)](Result<Prepared> prepared) {
+            if (!prepared) {
+                done(prepared.failure());
+                return;
+            }
+            if (prepared->proposal) {
+                // The write's own check counts programmings elsewhere from this proposal on.
+                proposal_ = *prepared->proposal;
+                if (proposal_.nothingLeft()) {
+                    done(Fail(NoNumberText(proposal_)));
+                    return;
+                }
+            }
+            if (prepared->verdict != RecordingCheck::Verdict::Recordable) {
+                done(Fail(RecordingRefusalText(prepared->verdict)));
+                return;
+            }
+            done(prepared->number);
+        });
 }
 
 void CentralRecorder::ActionFixDbExecute()

@@ -74,6 +74,13 @@ public:
 
     // FinishWrite's recording step.
     void RecordCentral();
+    // The same for a record taken earlier (the line mode judges it first); `done` tells
+    // whether it was recorded.
+    void recordMeter(int number, OperationRecord record, std::function<void(bool recorded)> done = {});
+    // The line mode's step before it writes a meter: the number it is to carry (the next one
+    // "+" gives, held for this station, when it has none) once the database allows it: a meter
+    // under repair or not registered is refused. `done` gets the number or the refusal's text.
+    void prepareLineMeter(int number, std::function<void(Result<int> number)> done);
     void ActionFixDbExecute();
     // "+": the smallest registered number without a programming that no other station of the
     // line holds, held for this one until it is recorded, another is proposed or the station ends.

@@ -102,10 +102,17 @@ LocalRecorder::LocalRecorder(LocalTable &table, Background &worker, MeterParamet
 
 void LocalRecorder::RecordLocal() { RecordLocal(LocalWriteSelections::FromControls(p_)); }
 
-void LocalRecorder::RecordLocal(const LocalWriteSelections &sent)
+void LocalRecorder::RecordLocal(const LocalWriteSelections &sent) { append(LocalRecordRow(p_, sent, facts_.now())); }
+
+LocalRow LocalRecorder::takeRow() const
+{
+    return LocalRecordRow(p_, LocalWriteSelections::FromControls(p_), facts_.now());
+}
+
+void LocalRecorder::append(LocalRow row)
 {
     RunInBackground<Status>(
-        worker_, this, [&table = table_, row = LocalRecordRow(p_, sent, facts_.now())] { return table.append(row); },
+        worker_, this, [&table = table_, row = std::move(row)] { return table.append(row); },
         [this](const Status &appended) {
             if (!appended)
                 operator_.showMessage(QStringLiteral("Ошибка записи в БД: ") + appended.error(),

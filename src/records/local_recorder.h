@@ -67,6 +67,9 @@ public:
     // nothing else: the row is lost, the caller goes on.
     void RecordLocal();
     void RecordLocal(const LocalWriteSelections &sent);
+    // The same in two steps: the row as the fields hold it now, appended later.
+    LocalRow takeRow() const;
+    void append(LocalRow row);
 
     // Makes BitBtn1 ("+") run BitBtn1Click. Normal mode only: database mode has its own.
     void installPlusButton();

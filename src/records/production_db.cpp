@@ -223,7 +223,7 @@ Result<int> RecordOperation(SqlSession &db, const StationIdentity &station, int 
         return Fail(error);
     };
     if (!db.exec(QueryOperation, {ProgrammingOperation, electroId, station.plant_id, station.person_id,
-                                  Logical(DriftAcceptable(r.secperday))}))
+                                  Logical(!r.readBackFailed && DriftAcceptable(r.secperday))}))
         return abandon();
     const auto newest = db.exec(QueryMaxOper, {station.plant_id});
     if (!newest)

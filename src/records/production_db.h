@@ -90,6 +90,8 @@ struct OperationRecord {
     std::optional<int> count_day, count_hour;
     std::optional<int> ddm_a, ddm_b, ddm_c;
     std::optional<double> secperday; // the meter's clock drift, seconds per day
+    // The line mode read back something other than it wrote: unsuccessful whatever the drift.
+    bool readBackFailed = false;
 };
 
 // A programming counts as successful when the drift lies in [-3, +1] s/day; an unknown

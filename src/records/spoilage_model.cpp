@@ -80,6 +80,8 @@ void SpoilageModel::BitBtn1Click()
                 return;
             }
             BitBtn1.setEnabled(false);
+            if (this->registered)
+                this->registered();
         });
 }
 

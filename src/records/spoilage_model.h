@@ -29,6 +29,8 @@ public:
 
     // Shows the window modally without waiting for it; set by the window.
     std::function<void()> showWindow;
+    // Each defect registered (the line's counters).
+    std::function<void()> registered;
 
     int electroId() const { return electroId_; }
 

@@ -330,10 +330,12 @@ TEST(Errors, GeneralReportAppendsAFullStop)
 
 TEST(CommandLine, Options)
 {
-    const auto ok = ParseCommandLine({QStringLiteral("ordan-klv"), QStringLiteral("--port"),
-                                      QStringLiteral("/dev/pts/3"), QStringLiteral("--baud"), QStringLiteral("9600"),
-                                      QStringLiteral("--address"), QStringLiteral("7"), QStringLiteral("--connect")});
+    const auto ok =
+        ParseCommandLine({QStringLiteral("ordan-klv"), QStringLiteral("--port"), QStringLiteral("/dev/pts/3"),
+                          QStringLiteral("--baud"), QStringLiteral("9600"), QStringLiteral("--address"),
+                          QStringLiteral("7"), QStringLiteral("--connect"), QStringLiteral("--line-mode")});
     EXPECT_TRUE(ok.error.isEmpty());
+    EXPECT_TRUE(ok.lineMode);
     EXPECT_EQ(ok.port, QStringLiteral("/dev/pts/3"));
     EXPECT_EQ(ok.baud, 9600);
     EXPECT_EQ(ok.address, 7);

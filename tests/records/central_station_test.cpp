@@ -2,6 +2,7 @@
 // identification, a write, and what the database holds afterwards.
 #include "central_test_db.h"
 
+#include "app/line_mode.h"
 #include "core/thread_background.h"
 #include "meter/meter_panel.h"
 #include "records/central_record.h"
@@ -239,6 +240,98 @@ SIM_TEST(FixDbRecordsTheMeterAsItIs)
                        "AND k.version = '10.3'"_s,
                        {test::kPlant}),
               1);
+}
+
+// The line in database mode, ten meters: the one on the bench is under repair and refused
+// before anything is written; each fresh one gets the next number "+" gives. A write the meter
+// refuses, a value it does not keep and a meter pulled mid-write are failed meters, recorded
+// unsuccessful since each had its number sent; the rest are recorded successful. No number is
+// given twice, and a defect registered is counted.
+enum class Trouble { None, WriteRefused, LosesDdm, PulledMidWrite };
+
+SIM_TEST(TenMetersOnTheLineAreRecordedByTheirReadBack)
+{
+    struct BenchMeter {
+        Trouble trouble;
+        const char *shown;
+        int success; // of its operation; -1: none
+    };
+    const std::vector<BenchMeter> bench = {
+        {Trouble::None, "№ 1001 — Отказ: Прибор в ремонте.", -1},
+        {Trouble::None, "№ 2001 — Готово", 1},
+        {Trouble::WriteRefused, "№ 2002 — Ошибка: ошибка записи", 0},
+        {Trouble::None, "№ 2003 — Готово", 1},
+        {Trouble::LosesDdm, "№ 2004 — Ошибка: Номера ДДМ: записано 0, 0, 0, прочитано 1, 0, 0", 0},
+        {Trouble::None, "№ 2005 — Готово", 1},
+        {Trouble::PulledMidWrite, "№ 2006 — Ошибка: ошибка записи", 0},
+        {Trouble::None, "№ 2007 — Готово", 1},
+        {Trouble::None, "№ 2008 — Готово", 1},
+        {Trouble::None, "№ 2009 — Готово", 1},
+    };
+    startAndConnect();
+    db.run(u"INSERT INTO spoilage(type_id,electro_id,person_id,code,operation_id) "
+           u"VALUES(1,?,?,'12',(SELECT MAX(operation_id) FROM operation))"_s,
+           {electro, test::kOtherPerson});
+    for (int n = 2001; n <= 2009; ++n)
+        db.registerMeter(n);
+    for (BoolField *on : {&p().CheckDDM, &p().CheckDdmRead, &p().CheckIndi, &p().CheckNoIndi})
+        on->set(true);
+    Trouble trouble = Trouble::None;
+    rig.line.responder = [&, answer = rig.line.responder](const QByteArray &bytes, Parity parity) {
+        const quint8 code = parity == Parity::Space ? ByteAt(bytes, 0) : 0;
+        if (trouble == Trouble::PulledMidWrite && code == CodeByte(FunctionCode::WriteDdmNumbers)) {
+            meter.state().busAddress = 99; // taken off: nothing echoes
+            return std::vector<test::FakeLine::Answer>{};
+        }
+        if (trouble == Trouble::WriteRefused && code == CodeByte(FunctionCode::WriteIndication))
+            return std::vector<test::FakeLine::Answer>{{20, MeterErrorReply(code, MeterError::MemoryProtected)}};
+        auto replies = answer(bytes, parity);
+        if (trouble == Trouble::LosesDdm && code == CodeByte(FunctionCode::WriteDdmNumbers))
+            meter.state().ddmNumbers[0] += 1;
+        return replies;
+    };
+    LineMode &line = *station().lineMode();
+    std::vector<QString> shown;
+    QObject::connect(&line, &LineMode::meterFinished, [&] { shown.push_back(line.LineResult.value()); });
+
+    ASSERT_TRUE(station().ActionLineMode.execute());
+    for (size_t i = 0; i < bench.size(); ++i) {
+        if (i > 0) {
+            meter.state().busAddress = 99;
+            ASSERT_TRUE(rig.timers.advanceUntil([&] { return line.state() == LineState::WaitingForMeter; }, 60000));
+            meter.replace(FreshMeterState(meter.state()));
+            meter.state().busAddress = static_cast<quint8>(station().panel().SpinAddr.value());
+            trouble = bench[i].trouble;
+        }
+        ASSERT_TRUE(rig.timers.advanceUntil([&] { return shown.size() == i + 1; }, 60000)) << i;
+        EXPECT_EQ(shown[i], QString::fromUtf8(bench[i].shown)) << i;
+        // Left on the bench, the meter is not programmed again.
+        rig.timers.advance(20000);
+        EXPECT_EQ(shown.size(), i + 1) << i;
+    }
+    EXPECT_TRUE(rig.op.boxes.empty()) << qPrintable(rig.op.boxes.front().text);
+    for (size_t i = 0; i < bench.size(); ++i) {
+        const int number = i == 0 ? kNumber : 2000 + int(i);
+        const QString operations =
+            u"SELECT COUNT(*) FROM operation o JOIN electrometer e ON e.electro_id = o.electro_id "
+            u"WHERE e.number = ? AND o.plant_id = ?"_s;
+        EXPECT_EQ(db.count(operations, {number, test::kPlant}), bench[i].success < 0 ? 0 : 1) << number;
+        if (bench[i].success >= 0) {
+            EXPECT_EQ(db.count(u"SELECT o.success FROM operation o JOIN electrometer e ON e.electro_id = o.electro_id "
+                               u"WHERE e.number = ? AND o.plant_id = ?"_s,
+                               {number, test::kPlant}),
+                      bench[i].success)
+                << number;
+        }
+    }
+
+    // A defect registered for the last meter counts on the line.
+    station().spoilage()->showWindow = [] {};
+    station().ActionSpoilage.execute();
+    station().spoilage()->LabeledEdit2.edit(u"7"_s);
+    station().spoilage()->BitBtn1Click();
+    const LineCounters c = line.counters();
+    EXPECT_EQ(std::tuple(c.programmed, c.failed, c.refused, c.defects), std::tuple(6, 3, 1, 1));
 }
 
 // The station as the program runs it: the statements on a thread of their own, with a short
