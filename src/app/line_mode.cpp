@@ -43,6 +43,7 @@ void LineMode::setArmed(bool armed)
         engine_.setWriteErrorBox(false);
         // The meter on the bench when the mode is armed is the first one to program.
         finished_.clear();
+        candidate_.reset();
         state_ = LineState::WaitingForMeter;
         return;
     }
@@ -83,6 +84,18 @@ void LineMode::replyDispatched(const QByteArray &request, const QByteArray &repl
         return;
     if (state_ == LineState::WaitingForNext && std::find(finished_.begin(), finished_.end(), *meter) != finished_.end())
         return;
+    // The record takes every field the poll shows, so the new meter is written only once each
+    // of them has been read from it: a meter swapped in under the poll leaves the previous
+    // one's values in the fields read before its identity.
+    const quint8 code = ByteAt(request, 0);
+    if (candidate_ != meter) {
+        candidate_ = meter;
+        codesRead_ = {code};
+        return;
+    }
+    if (codesRead_.insert(code).second)
+        return;
+    candidate_.reset();
     program(*meter);
 }
 
@@ -196,6 +209,7 @@ void LineMode::sequenceAbandoned(bool write)
 void LineMode::meterSilent()
 {
     // Silence after a finished meter: whatever answers next is another one.
+    candidate_.reset();
     if (state_ == LineState::WaitingForNext || state_ == LineState::WaitingForMeter) {
         finished_.clear();
         state_ = LineState::WaitingForMeter;
@@ -204,6 +218,7 @@ void LineMode::meterSilent()
 
 void LineMode::linkDown()
 {
+    candidate_.reset();
     if (state_ == LineState::Writing || state_ == LineState::ReadingBack || state_ == LineState::Preparing)
         finish(LineOutcome::Failed, QStringLiteral("связь разорвана"));
 }

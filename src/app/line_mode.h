@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace ordan {
@@ -116,6 +117,10 @@ private:
     // The meter last finished, as it answered before and after: neither is programmed again
     // until the bus has been silent.
     std::vector<Identity> finished_;
+    // A new meter on the bus, and the codes read from it since: it is programmed when the
+    // poll comes round to a code again.
+    std::optional<Identity> candidate_;
+    std::set<quint8> codesRead_;
     int number_ = 0; // of the meter under way
     WrittenValues written_;
     RecordCommit commit_;
