@@ -5,6 +5,7 @@
 #include "station_fixture.h"
 #include "support/failing_sync.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -151,7 +152,8 @@ TEST_F(LogSaveTest, FailedWriteIsToldAndThePreviousFileSurvives)
         const QString told = s.engine().log().history().back().line;
         EXPECT_TRUE(told.startsWith(JournalExport::ReportText(QString()))) << told.toStdString();
         if (c.failingSync) {
-            EXPECT_EQ(told, JournalExport::ReportText(path + u": "_s + FailingSync::StepText(*c.failingSync)));
+            EXPECT_EQ(told, JournalExport::ReportText(QDir::toNativeSeparators(path) + u": "_s +
+                                                      FailingSync::StepText(*c.failingSync)));
         }
         // Only the folder sync comes after the rename: the file is then the new one.
         if (c.failingSync != DiskStep::FolderSync) {

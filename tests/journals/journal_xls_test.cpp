@@ -230,8 +230,8 @@ TEST_F(JournalXls, FailedFlushOrFolderSyncWarnsAndNamesTheStep)
         EXPECT_TRUE(facts.opened.empty());
         const QString target = c.file == u"1new.xls"_s ? path(u"1new.xls"_s) : chosen;
         ASSERT_FALSE(engine.log().lines().empty());
-        EXPECT_EQ(engine.log().lines().back(),
-                  JournalExport::ReportText(target + u": "_s + test::FailingSync::StepText(c.step)));
+        EXPECT_EQ(engine.log().lines().back(), JournalExport::ReportText(QDir::toNativeSeparators(target) + u": "_s +
+                                                                         test::FailingSync::StepText(c.step)));
         EXPECT_EQ(entries(), QStringList{u"j.xls"_s}) << "no temporary left";
         QFile kept(chosen);
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));

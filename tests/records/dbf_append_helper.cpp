@@ -24,11 +24,16 @@
 #include <unistd.h>
 #endif
 
+#if defined(Q_OS_WIN)
+constexpr UINT kCrashStatus = 0xC0000005; // STATUS_ACCESS_VIOLATION
+#endif
+
 // Ends this process at once, as a power cut would: no destructor, no flush.
 [[noreturn]] static void DieNow()
 {
 #if defined(Q_OS_WIN)
-    ::TerminateProcess(::GetCurrentProcess(), 9);
+    // An exception's status, which QProcess reports as a crash (a small code is a normal exit).
+    ::TerminateProcess(::GetCurrentProcess(), kCrashStatus);
 #else
     ::kill(::getpid(), SIGKILL);
 #endif

@@ -6,6 +6,7 @@
 #include "support/test_support.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QProcess>
@@ -483,7 +484,7 @@ TEST_F(DbfTableTest, ReadOnlyFileGivesTheReason)
     ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     const QByteArray before = ReadFile(path);
     EXPECT_FALSE(Succeeded(table.append(TypicalRow()), error));
-    EXPECT_EQ(error, path + S(": файл доступен только для чтения"));
+    EXPECT_EQ(error, QDir::toNativeSeparators(path) + S(": файл доступен только для чтения"));
     EXPECT_EQ(ReadFile(path), before);
     EXPECT_EQ(Noted(table.rowCount(), error), 1); // reading still works
 }
@@ -510,7 +511,7 @@ TEST_F(DbfTableTest, MissingOrUnreadableFileIsAnError)
     DbfTable table(missing);
     QString error;
     EXPECT_FALSE(Succeeded(table.append(TypicalRow()), error));
-    EXPECT_EQ(error, missing + S(": файл не найден"));
+    EXPECT_EQ(error, QDir::toNativeSeparators(missing) + S(": файл не найден"));
     EXPECT_FALSE(QFile::exists(missing)); // the station never creates it
     EXPECT_FALSE(Succeeded(table.select({}), error));
     EXPECT_FALSE(Noted(table.maxNumber(), error));

@@ -1,4 +1,5 @@
 #include "dbf_test_files.h"
+#include "support/test_support.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -102,7 +103,7 @@ std::optional<QJsonObject> ReadWithDbfread(const QString &path, QString *error, 
         args << QStringLiteral("--level7");
     args << path;
     QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"), args);
+    StartHostPython(p, args);
     if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         *error = QString::fromUtf8(p.readAllStandardError());
         if (error->isEmpty())

@@ -6,6 +6,7 @@
 #include "records/local_log_view.h"
 #include "records/local_table_memory.h"
 #include "records/setting_table.h"
+#include "support/test_support.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -33,7 +34,7 @@ using Cells = std::map<std::pair<int, int>, XlrdCell>;
 Cells ReadWithXlrd(const QString &file, int *rows)
 {
     QProcess python;
-    python.start(u"/usr/bin/python3"_s, {QString::fromUtf8(ORDAN_REPORT_XLS_SCRIPT), file});
+    StartHostPython(python, {QString::fromUtf8(ORDAN_REPORT_XLS_SCRIPT), file});
     const bool finished = python.waitForFinished(120000);
     EXPECT_TRUE(finished && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0)
         << python.readAllStandardError().toStdString();

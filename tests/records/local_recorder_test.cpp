@@ -12,6 +12,7 @@
 #include "support/failing_sync.h"
 #include "support/result_checks.h"
 #include "support/small_disk.h"
+#include "support/test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -721,7 +722,7 @@ protected:
     static QByteArray RunDbfModule(const QStringList &args)
     {
         QProcess py;
-        py.start(S("/usr/bin/python3"), QStringList{S(ORDAN_DBF_MODULE_SCRIPT)} + args);
+        StartHostPython(py, QStringList{S(ORDAN_DBF_MODULE_SCRIPT)} + args);
         EXPECT_TRUE(py.waitForFinished(60000));
         EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
         return py.readAllStandardOutput();

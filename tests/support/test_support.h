@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QLocale>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -84,6 +85,11 @@ void SetUpTestEnvironment();
 
 // Path of a program built into the build's bin/ folder.
 QString BinPath(const QString &program);
+
+// Starts Debian's Python on `arguments` (a reader script and its files). Under Wine the Linux
+// program sees the host's paths: Z: is the host's root and C: the folder the Windows check
+// names in ORDAN_HOST_DRIVE_C, so Windows paths among the arguments are handed over as such.
+void StartHostPython(QProcess &process, const QStringList &arguments);
 
 } // namespace ordan::test
 

@@ -2,6 +2,7 @@
 // read with xlrd. LibreOffice is stricter than xlrd about the order of a worksheet's records,
 // so a page header out of place is lost there while xlrd still finds it.
 #include "support/result_checks.h"
+#include "support/test_support.h"
 #include "xls/xls_workbook.h"
 
 #include <QDir>
@@ -49,7 +50,7 @@ QString ConvertWithLibreOffice(const QString &file, const QTemporaryDir &work)
 QJsonObject ReadWithXlrd(const QString &file)
 {
     QProcess python;
-    python.start(u"/usr/bin/python3"_s, {QString::fromUtf8(ORDAN_XLS_READER_SCRIPT), file});
+    test::StartHostPython(python, {QString::fromUtf8(ORDAN_XLS_READER_SCRIPT), file});
     const bool finished = python.waitForFinished(120000);
     EXPECT_TRUE(finished && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0)
         << python.readAllStandardError().toStdString();

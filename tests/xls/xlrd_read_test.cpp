@@ -1,6 +1,7 @@
 // The written files as an independent reader sees them: Debian's python3-xlrd, with its own
 // compound-file reader, and a walk over the raw records for the page header and footer.
 #include "support/result_checks.h"
+#include "support/test_support.h"
 #include "xls/xls_workbook.h"
 
 #include <QJsonArray>
@@ -23,7 +24,7 @@ constexpr int kXlrdNumber = 2;
 void ReadWithXlrd(const QString &file, QJsonObject &result)
 {
     QProcess python;
-    python.start(u"/usr/bin/python3"_s, {QString::fromUtf8(ORDAN_XLS_READER_SCRIPT), file});
+    test::StartHostPython(python, {QString::fromUtf8(ORDAN_XLS_READER_SCRIPT), file});
     const bool finished = python.waitForFinished(120000);
     const QByteArray out = python.readAllStandardOutput();
     const QString processError = python.error() == QProcess::UnknownError ? QString() : python.errorString() + u"\n"_s;
