@@ -33,8 +33,6 @@ check() {
 setup_wine() {
     export WINEPREFIX=$cache/wine WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all}
     export QT_QPA_PLATFORM=offscreen
-    # The tests hand Debian's Python readers their files by host path; drive C: lives here.
-    export ORDAN_HOST_DRIVE_C=$WINEPREFIX/drive_c
     local dirs=("$qt_prefix/bin" "${mingw_runtime[@]}") path="" d
     for d in "${dirs[@]}"; do path+="$(winpath "$d");"; done
     export WINEPATH=$path QT_PLUGIN_PATH=$(winpath "$qt_prefix/plugins")

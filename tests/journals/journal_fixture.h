@@ -77,7 +77,7 @@ constexpr int kXlrdNumber = 2;
 inline QJsonObject ReadWithXlrd(const QString &file)
 {
     QProcess python;
-    StartHostPython(python, {QString::fromUtf8(ORDAN_JOURNAL_XLS_SCRIPT), file});
+    StartPythonReader(python, {QString::fromUtf8(ORDAN_JOURNAL_XLS_SCRIPT), file});
     const bool finished = python.waitForFinished(120000);
     const QByteArray out = python.readAllStandardOutput();
     EXPECT_TRUE(finished && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0)

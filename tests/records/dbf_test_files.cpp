@@ -103,7 +103,7 @@ std::optional<QJsonObject> ReadWithDbfread(const QString &path, QString *error, 
         args << QStringLiteral("--level7");
     args << path;
     QProcess p;
-    StartHostPython(p, args);
+    StartPythonReader(p, args);
     if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         *error = QString::fromUtf8(p.readAllStandardError());
         if (error->isEmpty())

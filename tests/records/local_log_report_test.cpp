@@ -34,7 +34,7 @@ using Cells = std::map<std::pair<int, int>, XlrdCell>;
 Cells ReadWithXlrd(const QString &file, int *rows)
 {
     QProcess python;
-    StartHostPython(python, {QString::fromUtf8(ORDAN_REPORT_XLS_SCRIPT), file});
+    StartPythonReader(python, {QString::fromUtf8(ORDAN_REPORT_XLS_SCRIPT), file});
     const bool finished = python.waitForFinished(120000);
     EXPECT_TRUE(finished && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0)
         << python.readAllStandardError().toStdString();

@@ -722,7 +722,7 @@ protected:
     static QByteArray RunDbfModule(const QStringList &args)
     {
         QProcess py;
-        StartHostPython(py, QStringList{S(ORDAN_DBF_MODULE_SCRIPT)} + args);
+        StartPythonReader(py, QStringList{S(ORDAN_DBF_MODULE_SCRIPT)} + args);
         EXPECT_TRUE(py.waitForFinished(60000));
         EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
         return py.readAllStandardOutput();

@@ -81,32 +81,9 @@ QString BinPath(const QString &program)
     return QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin")).filePath(program);
 }
 
-namespace {
-
-QString HostPath(const QString &argument)
+void StartPythonReader(QProcess &process, const QStringList &arguments)
 {
-#ifdef Q_OS_WIN
-    const QString path = QDir::fromNativeSeparators(argument);
-    if (path.size() >= 3 && path[1] == QLatin1Char(':') && path[2] == QLatin1Char('/')) {
-        const QChar drive = path[0].toUpper();
-        const QString driveC = qEnvironmentVariable("ORDAN_HOST_DRIVE_C");
-        if (drive == QLatin1Char('Z'))
-            return path.mid(2);
-        if (drive == QLatin1Char('C') && !driveC.isEmpty())
-            return driveC + path.mid(2);
-    }
-#endif
-    return argument;
-}
-
-} // namespace
-
-void StartHostPython(QProcess &process, const QStringList &arguments)
-{
-    QStringList host;
-    for (const QString &argument : arguments)
-        host << HostPath(argument);
-    process.start(QStringLiteral("/usr/bin/python3"), host);
+    process.start(QStringLiteral("/usr/bin/python3"), arguments);
 }
 
 } // namespace ordan::test

@@ -86,10 +86,10 @@ void SetUpTestEnvironment();
 // Path of a program built into the build's bin/ folder.
 QString BinPath(const QString &program);
 
-// Starts Debian's Python on `arguments` (a reader script and its files). Under Wine the Linux
-// program sees the host's paths: Z: is the host's root and C: the folder the Windows check
-// names in ORDAN_HOST_DRIVE_C, so Windows paths among the arguments are handed over as such.
-void StartHostPython(QProcess &process, const QStringList &arguments);
+// Starts Debian's Python (not the python3 on PATH, which lacks Debian's modules) on `arguments`:
+// a reader script and its files. A Windows test under Wine cannot use it: Wine starts a Linux
+// program without waiting for it or handing back its output.
+void StartPythonReader(QProcess &process, const QStringList &arguments);
 
 } // namespace ordan::test
 

@@ -50,7 +50,7 @@ QString ConvertWithLibreOffice(const QString &file, const QTemporaryDir &work)
 QJsonObject ReadWithXlrd(const QString &file)
 {
     QProcess python;
-    test::StartHostPython(python, {QString::fromUtf8(ORDAN_XLS_READER_SCRIPT), file});
+    test::StartPythonReader(python, {QString::fromUtf8(ORDAN_XLS_READER_SCRIPT), file});
     const bool finished = python.waitForFinished(120000);
     EXPECT_TRUE(finished && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0)
         << python.readAllStandardError().toStdString();

@@ -24,7 +24,7 @@ constexpr int kXlrdNumber = 2;
 void ReadWithXlrd(const QString &file, QJsonObject &result)
 {
     QProcess python;
-    test::StartHostPython(python, {QString::fromUtf8(ORDAN_XLS_READER_SCRIPT), file});
+    test::StartPythonReader(python, {QString::fromUtf8(ORDAN_XLS_READER_SCRIPT), file});
     const bool finished = python.waitForFinished(120000);
     const QByteArray out = python.readAllStandardOutput();
     const QString processError = python.error() == QProcess::UnknownError ? QString() : python.errorString() + u"\n"_s;
