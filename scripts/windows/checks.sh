@@ -194,6 +194,8 @@ take_screenshot() {
     station=$!
     sleep 30
     xwd -root -display "$display" | /usr/bin/convert xwd:- "$rig/station-polling.png" || rc=1
+    # A window that never painted leaves the screen one colour.
+    [ "$rc" = 0 ] && [ "$(/usr/bin/convert "$rig/station-polling.png" -format %k info:)" -gt 1 ] || rc=1
     wait "$station" 2>/dev/null
     kill "$xvfb" 2>/dev/null
     stop_meter_sim || rc=1
