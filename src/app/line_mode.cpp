@@ -136,15 +136,10 @@ void LineMode::startWrite(int number, bool giveNumber)
         p_.SpinEdit_Number.edit(number_);
     state_ = LineState::Writing;
     programming_ = true;
-    bool queued = false;
-    writer_.sequenceQueued = [this, &queued](const SettingsSequence &sequence) {
-        queued = true;
-        sequenceQueued(sequence);
-    };
+    queued_ = false;
     p_.ActionSetting.execute();
-    writer_.sequenceQueued = [this](const SettingsSequence &sequence) { sequenceQueued(sequence); };
     // The database mode asks the server first; its answer queues the write or refuses it later.
-    if (!queued && !writer_.preparing() && state_ == LineState::Writing)
+    if (!queued_ && !writer_.preparing() && state_ == LineState::Writing)
         finish(LineOutcome::Refused, QStringLiteral("запись не начата"));
 }
 
@@ -153,6 +148,7 @@ void LineMode::sequenceQueued(const SettingsSequence &sequence)
     // F12 pressed by the operator between meters is the operator's write, not the line's.
     if (!programming_ || state_ != LineState::Writing)
         return;
+    queued_ = true;
     written_ = WrittenFromFrames(sequence.bodies, p_.LabeledPass1.value());
     clockWritten_ = sequence.clockWritten;
     clockAheadMs_ = 0;
@@ -223,12 +219,17 @@ void LineMode::linkDown()
         finish(LineOutcome::Failed, QStringLiteral("связь разорвана"));
 }
 
-void LineMode::defectRegistered()
+LineCounters &LineMode::shiftCounters()
 {
     const QDate today = facts_.now().date();
     if (counters_.shift != today)
         counters_ = LineCounters{today};
-    ++counters_.defects;
+    return counters_;
+}
+
+void LineMode::defectRegistered()
+{
+    ++shiftCounters().defects;
     if (saveCounters)
         saveCounters(counters_);
 }
@@ -250,23 +251,21 @@ void LineMode::finish(LineOutcome outcome, const QString &reason)
     if (state_ == LineState::Writing)
         p_.ClearMeterData();
 
-    const QDate today = facts_.now().date();
-    if (counters_.shift != today)
-        counters_ = LineCounters{today};
+    LineCounters &counted = shiftCounters();
     const QString number = QStringLiteral("№ %1").arg(number_);
     // The colour before the text: whoever shows the text shows it in its colour.
     LineResultKind.set(outcome);
     switch (outcome) {
     case LineOutcome::Done:
-        ++counters_.programmed;
+        ++counted.programmed;
         LineResult.set(number + QStringLiteral(" — Готово"));
         break;
     case LineOutcome::Failed:
-        ++counters_.failed;
+        ++counted.failed;
         LineResult.set(number + QStringLiteral(" — Ошибка: ") + reason);
         break;
     case LineOutcome::Refused:
-        ++counters_.refused;
+        ++counted.refused;
         LineResult.set(number + QStringLiteral(" — Отказ: ") + reason);
         break;
     case LineOutcome::None: break;

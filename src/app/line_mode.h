@@ -105,6 +105,8 @@ private:
     void readBackReply(const QByteArray &request, const QByteArray &reply);
     void finish(LineOutcome outcome, const QString &reason);
     void idle();
+    // The counters of today's shift: kept ones from another day start again at zero.
+    LineCounters &shiftCounters();
 
     Engine &engine_;
     MeterParameters &p_;
@@ -114,6 +116,7 @@ private:
     bool armed_ = false;
     LineState state_ = LineState::Off;
     bool programming_ = false; // our own F12 is running: the sequence queued is the meter's
+    bool queued_ = false;      // and it has queued its sequence
     // The meter last finished, as it answered before and after: neither is programmed again
     // until the bus has been silent.
     std::vector<Identity> finished_;

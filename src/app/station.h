@@ -72,7 +72,7 @@ public:
     // The production database's workflows; none without a database.
     CentralRecorder *central() { return central_.get(); }
     SpoilageModel *spoilage() { return spoilage_.get(); }
-    // The line of meters; none in database mode, which it does not serve yet.
+    // The line of meters; none in database mode without a database.
     LineMode *lineMode() { return lineMode_.get(); }
     const Modes &modes() const { return modes_; }
     Operator &op() { return op_; }

@@ -1,7 +1,7 @@
 #include "app/station_app.h"
+
 #include "app/line_mode.h"
 #include "app/line_mode_window.h"
-
 #include "app/main_window.h"
 #include "app/qt_operator.h"
 #include "app/qt_port_enumerator.h"

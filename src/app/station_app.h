@@ -59,7 +59,7 @@ private:
     std::unique_ptr<SpoilageWindow> spoilageWindow_;
     std::unique_ptr<QDialog> statusWindow_;
     std::unique_ptr<HelpWindow> helpWindow_;
-    std::unique_ptr<LineModeWindow> lineWindow_; // normal mode only
+    std::unique_ptr<LineModeWindow> lineWindow_; // when the station has a line mode
     QString workingDir_;
 };
 

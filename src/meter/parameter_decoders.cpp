@@ -6,6 +6,21 @@
 
 namespace ordan {
 
+int FactoryNumberAt(QByteArrayView frame)
+{
+    return static_cast<int>(LittleEndian(frame, 2, 2) | ((ByteAt(frame, 4) & 1u) << 16));
+}
+
+std::array<int, 3> DdmNumbersAt(QByteArrayView frame)
+{
+    std::array<int, 3> numbers{};
+    for (int phase = 0; phase < 3; ++phase)
+        numbers[static_cast<size_t>(phase)] = static_cast<int>(LittleEndian(frame, 2 + 3 * phase, 3));
+    return numbers;
+}
+
+BillingTime BillingTimeAt(QByteArrayView frame) { return {BcdDecode(ByteAt(frame, 3)), BcdDecode(ByteAt(frame, 2))}; }
+
 bool DecodeFirmwareVersion(QByteArrayView reply, MeterParameters &p, const std::function<void(int)> &setMeterVersion)
 {
     if (!CarriesReply(reply, FunctionCode::ReadFirmwareVersion))
@@ -24,7 +39,7 @@ bool DecodeSerialNumber(QByteArrayView reply, MeterParameters &p, const LastCloc
         return false;
     if (p.SpinEdit_Number.mark() != 0)
         return true;
-    const int number = static_cast<int>(LittleEndian(reply, 2, 2) | ((ByteAt(reply, 4) & 1u) << 16));
+    const int number = FactoryNumberAt(reply);
     const int shown = p.SpinEdit_Number.value();
     if (number != shown) {
         p.SpinEdit_Number.set(number);
@@ -51,11 +66,12 @@ bool DecodeDdmNumbers(QByteArrayView reply, MeterParameters &p)
     if (p.CheckDdmRead.value())
         return true;
     const auto spins = p.ddmSpins();
-    for (int phase = 0; phase < 3; ++phase) {
-        IntField *spin = spins[static_cast<size_t>(phase)];
+    const std::array<int, 3> numbers = DdmNumbersAt(reply);
+    for (size_t phase = 0; phase < numbers.size(); ++phase) {
+        IntField *spin = spins[phase];
         if (spin->mark() != 0)
             continue;
-        spin->set(static_cast<int>(LittleEndian(reply, 2 + 3 * phase, 3)));
+        spin->set(numbers[phase]);
         spin->setMark(0);
     }
     return true;
@@ -102,12 +118,13 @@ bool DecodeBillingDay(QByteArrayView reply, MeterParameters &p)
         return false;
     if (p.CheckReadTarif.value())
         return true;
+    const BillingTime billing = BillingTimeAt(reply);
     if (p.SpinDay.mark() == 0) {
-        p.SpinDay.set(BcdDecode(ByteAt(reply, 3)));
+        p.SpinDay.set(billing.day);
         p.SpinDay.setMark(0);
     }
     if (p.SpinHour.mark() == 0) {
-        p.SpinHour.set(BcdDecode(ByteAt(reply, 2)));
+        p.SpinHour.set(billing.hour);
         p.SpinHour.setMark(0);
     }
     return true;

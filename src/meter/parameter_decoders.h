@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QDateTime>
 
+#include <array>
 #include <functional>
 
 namespace ordan {
@@ -30,6 +31,18 @@ bool DecodeOperatingTime(QByteArrayView reply, MeterParameters &p);
 bool DecodeBillingDay(QByteArrayView reply, MeterParameters &p);
 // Code 42.
 bool DecodeDdmTimes(QByteArrayView reply, MeterParameters &p);
+
+// The fields as a reply and its write frame both lay them out from byte 2 on, for the decoders
+// and for reading back what a write sent: the 17-bit factory number (codes 1 and 2), the three
+// DDM numbers of 3 bytes each (codes 10 and 11), the billing day and hour in BCD (codes 34, 35).
+int FactoryNumberAt(QByteArrayView frame);
+std::array<int, 3> DdmNumbersAt(QByteArrayView frame);
+struct BillingTime {
+    int day = 0;
+    int hour = 0;
+    bool operator==(const BillingTime &) const = default;
+};
+BillingTime BillingTimeAt(QByteArrayView frame);
 
 // "hours:minutes" of an operating time counted in 30-second units.
 QString OperatingTimeText(quint32 count);

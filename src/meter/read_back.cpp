@@ -13,8 +13,6 @@ namespace {
 
 QByteArray PayloadOf(const QByteArray &frame) { return frame.mid(2, ByteAt(frame, 1) - 2); }
 
-int ThreeBytesAt(const QByteArray &frame, int offset) { return static_cast<int>(LittleEndian(frame, offset, 3)); }
-
 QString Mismatch(const QString &what, const QString &written, const QString &read)
 {
     return QStringLiteral("%1: записано %2, прочитано %3").arg(what, written, read);
@@ -27,6 +25,8 @@ QString ZoneText(const QByteArray &payload)
 }
 
 QString Numbers(const std::array<int, 3> &n) { return QStringLiteral("%1, %2, %3").arg(n[0]).arg(n[1]).arg(n[2]); }
+
+QString BillingText(const BillingTime &t) { return QStringLiteral("%1, %2").arg(t.day).arg(t.hour); }
 
 } // namespace
 
@@ -43,18 +43,11 @@ WrittenValues WrittenFromFrames(const std::vector<QByteArray> &bodies, const QSt
             accessSeen = true;
             break;
         case WriteClock: w.clock = true; break;
-        case WriteSerialNumber:
-            w.serialNumber = static_cast<int>(LittleEndian(body, 2, 2) | ((ByteAt(body, 4) & 1u) << 16));
-            break;
+        case WriteSerialNumber: w.serialNumber = FactoryNumberAt(body); break;
         case WriteBusAddress: w.address = ByteAt(body, 2); break;
         case WriteZoneTable: w.zoneTable = PayloadOf(body); break;
-        case WriteBillingDay:
-            w.billingHour = BcdDecode(ByteAt(body, 2));
-            w.billingDay = BcdDecode(ByteAt(body, 3));
-            break;
-        case WriteDdmNumbers:
-            w.ddm = std::array<int, 3>{ThreeBytesAt(body, 2), ThreeBytesAt(body, 5), ThreeBytesAt(body, 8)};
-            break;
+        case WriteBillingDay: w.billing = BillingTimeAt(body); break;
+        case WriteDdmNumbers: w.ddm = DdmNumbersAt(body); break;
         case WriteIndication: w.indicationMask = ByteAt(body, 2); break;
         default: break;
         }
@@ -68,7 +61,7 @@ std::vector<QByteArray> ReadBackRequests(const WrittenValues &w)
     std::vector<QByteArray> out{FrameBody(ReadFirmwareVersion)};
     if (w.serialNumber)
         out.push_back(FrameBody(ReadSerialNumber));
-    if (w.billingDay)
+    if (w.billing)
         out.push_back(FrameBody(ReadBillingDay));
     if (w.ddm)
         out.push_back(FrameBody(ReadDdmNumbers));
@@ -102,23 +95,21 @@ QStringList ReadBackDifferences(const WrittenValues &w, const std::map<quint8, Q
         return out; // nothing else came from that address either
     if (w.serialNumber) {
         if (const QByteArray *r = reply(ReadSerialNumber, QStringLiteral("Номер"))) {
-            const int read = static_cast<int>(LittleEndian(*r, 2, 2) | ((ByteAt(*r, 4) & 1u) << 16));
+            const int read = FactoryNumberAt(*r);
             if (read != *w.serialNumber)
                 out << Mismatch(QStringLiteral("Номер"), QString::number(*w.serialNumber), QString::number(read));
         }
     }
-    if (w.billingDay) {
+    if (w.billing) {
         if (const QByteArray *r = reply(ReadBillingDay, QStringLiteral("Расчетный день"))) {
-            const int hour = BcdDecode(ByteAt(*r, 2)), day = BcdDecode(ByteAt(*r, 3));
-            if (day != *w.billingDay || hour != *w.billingHour)
-                out << Mismatch(QStringLiteral("Расчетный день и час"),
-                                QStringLiteral("%1, %2").arg(*w.billingDay).arg(*w.billingHour),
-                                QStringLiteral("%1, %2").arg(day).arg(hour));
+            const BillingTime read = BillingTimeAt(*r);
+            if (read != *w.billing)
+                out << Mismatch(QStringLiteral("Расчетный день и час"), BillingText(*w.billing), BillingText(read));
         }
     }
     if (w.ddm) {
         if (const QByteArray *r = reply(ReadDdmNumbers, QStringLiteral("Номера ДДМ"))) {
-            const std::array<int, 3> read{ThreeBytesAt(*r, 2), ThreeBytesAt(*r, 5), ThreeBytesAt(*r, 8)};
+            const std::array<int, 3> read = DdmNumbersAt(*r);
             if (read != *w.ddm)
                 out << Mismatch(QStringLiteral("Номера ДДМ"), Numbers(*w.ddm), Numbers(read));
         }

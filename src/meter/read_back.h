@@ -1,5 +1,7 @@
 #pragma once
 
+#include "meter/parameter_decoders.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -17,7 +19,7 @@ namespace ordan {
 struct WrittenValues {
     std::optional<int> serialNumber;
     std::optional<int> address;
-    std::optional<int> billingHour, billingDay;
+    std::optional<BillingTime> billing;
     std::optional<std::array<int, 3>> ddm;
     std::optional<int> indicationMask;
     std::optional<QByteArray> zoneTable; // the payload of the last code 9: empty for one tariff
