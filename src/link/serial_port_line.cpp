@@ -4,7 +4,6 @@
 #include <QScopedValueRollback>
 #include <QStringList>
 
-#include <cmath>
 #include <utility>
 
 #ifdef Q_OS_LINUX
@@ -47,13 +46,10 @@ bool IsPseudoTerminal(QSerialPort &port)
 
 } // namespace
 
-SerialPortLine::SerialPortLine(QObject *parent) : QObject(parent)
+SerialPortLine::SerialPortLine(QObject *parent) : QObject(parent), drain_([this] { notifyTransmitEmpty(); })
 {
-    drainTimer_.setSingleShot(true);
-    drainTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&drainTimer_, &QTimer::timeout, this, [this] { notifyTransmitEmpty(); });
     connect(&port_, &QSerialPort::readyRead, this, [this] { notifyBytesReceived(); });
-    connect(&port_, &QSerialPort::bytesWritten, this, &SerialPortLine::onBytesWritten);
+    connect(&port_, &QSerialPort::bytesWritten, &drain_, &WireDrain::handedOver);
     // Errors are handled from the event loop: one raised inside a call of the engine (a parity
     // switch on a dead port) must not pull the line from under that call. What the port refuses
     // of the line's own settings (DTR, RTS and DSR on a pseudo-terminal, a parity) the line
@@ -76,7 +72,7 @@ Status SerialPortLine::open(const QString &port, int baud)
 {
     error_.clear();
     accessGroup_.clear();
-    baud_ = baud;
+    drain_.setBaud(baud);
     port_.setPortName(port);
     port_.setBaudRate(baud);
     port_.setDataBits(QSerialPort::Data8);
@@ -91,8 +87,7 @@ Status SerialPortLine::open(const QString &port, int baud)
         return Fail(error_);
     }
     parity_ = Parity::Mark;
-    pendingBytes_ = 0;
-    bytesInBurst_ = 0;
+    drain_.reset();
     rtsSupported_ = true;
     pseudoTerminal_ = IsPseudoTerminal(port_);
     {
@@ -112,7 +107,7 @@ Status SerialPortLine::close()
 
 void SerialPortLine::closePort()
 {
-    drainTimer_.stop();
+    drain_.reset();
     if (port_.isOpen())
         port_.close();
 }
@@ -245,26 +240,10 @@ Status SerialPortLine::write(const QByteArray &bytes)
 {
     if (!port_.isOpen())
         return Fail(QStringLiteral("порт закрыт"));
-    if (pendingBytes_ == 0) {
-        sinceWrite_.start();
-        bytesInBurst_ = 0;
-    }
-    pendingBytes_ += bytes.size();
-    bytesInBurst_ += bytes.size();
-    drainTimer_.stop();
+    drain_.queued(bytes.size());
     if (port_.write(bytes) != bytes.size())
         return Fail(portErrorText());
     return {};
-}
-
-void SerialPortLine::onBytesWritten(qint64 bytes)
-{
-    pendingBytes_ = qMax<qint64>(0, pendingBytes_ - bytes);
-    if (pendingBytes_ > 0)
-        return;
-    // The system has the bytes; they are on the wire after their character time.
-    const double owed = WireTimeMs(bytesInBurst_, baud_) - static_cast<double>(sinceWrite_.elapsed());
-    drainTimer_.start(qMax(0, static_cast<int>(std::ceil(owed))));
 }
 
 } // namespace ordan

@@ -1,17 +1,15 @@
 #pragma once
 
 #include "link/line.h"
+#include "link/wire_drain.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
-#include <QTimer>
 
 namespace ordan {
 
-// The Line on a real serial port. Transmit-empty is reported once the bytes have left the
-// wire, not the driver: after QSerialPort hands them to the system, the wire time still owed
-// at the port's speed is waited out. Ports that cannot drive RTS or read DSR (a
+// The Line on a real serial port through Qt. Transmit-empty is reported once the bytes have
+// left the wire (WireDrain). Ports that cannot drive RTS or read DSR (a
 // pseudo-terminal) are tolerated. Qt does not report a received break on its platforms.
 // A device that goes away under the open port is reported once as a lost line. A parity the
 // port does not keep is a failure: on Linux the settings are read back, since a driver may
@@ -35,7 +33,6 @@ public:
 
 private:
     void closePort();
-    void onBytesWritten(qint64 bytes);
     void onError(QSerialPort::SerialPortError error, const QString &reason);
     void explainOpenFailure();
     bool hungUp() const;
@@ -43,12 +40,8 @@ private:
     QString portErrorText();
 
     QSerialPort port_;
-    QTimer drainTimer_;
-    QElapsedTimer sinceWrite_;
+    WireDrain drain_;
     Parity parity_ = Parity::Mark;
-    int baud_ = 4800;
-    qint64 pendingBytes_ = 0;
-    qint64 bytesInBurst_ = 0;
     bool rtsSupported_ = true;
     bool pseudoTerminal_ = false;
     mutable bool inOwnCall_ = false;
