@@ -11,7 +11,7 @@
 #include "core/qt_timers.h"
 #include "core/thread_background.h"
 #include "journals/xls_export_files.h"
-#include "link/serial_port_line.h"
+#include "link/system_serial_line.h"
 #include "meter/meter_panel.h"
 #include "meter/status_dialog.h"
 #include "records/dbf_table.h"
@@ -32,7 +32,7 @@
 namespace ordan {
 
 StationApp::StationApp(const CommandLine &options, QString workingDir)
-    : options_(options), timers_(std::make_unique<QtTimers>()), line_(std::make_unique<SerialPortLine>()),
+    : options_(options), timers_(std::make_unique<QtTimers>()), line_(std::make_unique<SystemSerialLine>()),
       operator_(std::make_unique<QtOperator>()), facts_(std::make_unique<QtSystemFacts>()),
       settings_(std::make_unique<RegistrySettings>()), ports_(std::make_unique<QtPortEnumerator>()),
       exportFiles_(std::make_unique<XlsExportFiles>()), workingDir_(std::move(workingDir))

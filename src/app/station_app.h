@@ -15,6 +15,7 @@ class OdbcSqlSession;
 class SpoilageWindow;
 class DbfTable;
 class HelpWindow;
+class Line;
 class LineModeWindow;
 class MainWindow;
 class QtOperator;
@@ -22,7 +23,6 @@ class QtPortEnumerator;
 class QtSystemFacts;
 class QtTimers;
 class RegistrySettings;
-class SerialPortLine;
 class ThreadBackground;
 class XlsExportFiles;
 class Station;
@@ -43,7 +43,7 @@ private:
 
     CommandLine options_;
     std::unique_ptr<QtTimers> timers_;
-    std::unique_ptr<SerialPortLine> line_;
+    std::unique_ptr<Line> line_;
     std::unique_ptr<QtOperator> operator_;
     std::unique_ptr<QtSystemFacts> facts_;
     std::unique_ptr<RegistrySettings> settings_;

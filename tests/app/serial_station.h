@@ -1,11 +1,11 @@
 #pragma once
 
-// The station on its real serial path (SerialPortLine on Qt's timers) against the meter-sim
+// The station on its real serial path (the system's serial line on Qt's timers) against the meter-sim
 // program on a pseudo-terminal, with the test doubles of the operator and the workstation.
 
 #include "app/station_fixture.h"
 #include "core/qt_timers.h"
-#include "link/serial_port_line.h"
+#include "link/system_serial_line.h"
 #include "support/meter_sim_process.h"
 
 #include <QCoreApplication>
@@ -19,7 +19,7 @@ namespace ordan::test {
 // What a station on the serial path is made of; `line` defaults to the port itself.
 struct SerialStationParts {
     QtTimers timers;
-    SerialPortLine port;
+    SystemSerialLine port;
     FakeOperator op;
     FakeSystemFacts facts;
     MemorySettings settings;

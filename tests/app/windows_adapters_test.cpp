@@ -1,9 +1,10 @@
 // The Windows adapters on a Windows system (scripts/windows-check.sh runs this under Wine): the
 // station's key under HKEY_CURRENT_USER, the port list from HARDWARE\DEVICEMAP\SERIALCOMM, and the
-// computer and login names the system gives.
+// computer and login names the system gives, and a serial port that is not there.
 #include "app/qt_port_enumerator.h"
 #include "app/qt_system_facts.h"
 #include "app/registry_settings.h"
+#include "link/win32_serial_line.h"
 
 #include <QString>
 #include <gtest/gtest.h>
@@ -97,6 +98,17 @@ TEST(WindowsAdapters, ComputerAndLoginNamesAreTheSystems)
     const QtSystemFacts facts;
     EXPECT_EQ(facts.computerName().toUpper(), qEnvironmentVariable("COMPUTERNAME").toUpper());
     EXPECT_EQ(facts.loginName(), qEnvironmentVariable("USERNAME"));
+}
+
+TEST(WindowsAdapters, AMissingSerialPortIsRefusedWithTheSystemsReason)
+{
+    Win32SerialLine line;
+    const Status opened = line.open(u"COM199"_s, 9600);
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error(), qt_error_string(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(line.isOpen());
+    EXPECT_FALSE(line.write(QByteArray(1, '\x01')).ok());
+    EXPECT_TRUE(line.close().ok());
 }
 
 } // namespace
