@@ -74,23 +74,42 @@ void PortOperation::finished()
     pending_ = false;
 }
 
+DWORD PortOperation::began(BOOL called)
+{
+    const DWORD code = called ? ERROR_SUCCESS : ::GetLastError();
+    if (code == ERROR_SUCCESS || code == ERROR_IO_PENDING)
+        return ERROR_SUCCESS;
+    finished();
+    return code;
+}
+
+bool PortOperation::collect(HANDLE port, DWORD &bytes, DWORD &code)
+{
+    const bool ended = ::GetOverlappedResult(port, &overlapped_, &bytes, FALSE);
+    code = ended ? ERROR_SUCCESS : ::GetLastError();
+    finished();
+    return ended;
+}
+
 void PortOperation::settle(HANDLE port, DWORD ms)
 {
     if (!pending_)
         return;
-    if (::WaitForSingleObject(event_, ms) == WAIT_OBJECT_0) {
-        DWORD ignored = 0;
-        ::GetOverlappedResult(port, &overlapped_, &ignored, FALSE);
-    }
-    finished();
+    DWORD ignored = 0;
+    if (::WaitForSingleObject(event_, ms) == WAIT_OBJECT_0)
+        collect(port, ignored, ignored);
+    else
+        finished();
 }
 
 Win32SerialLine::Win32SerialLine(QObject *parent) : QObject(parent), drain_([this] { notifyTransmitEmpty(); })
 {
     rearm_.setSingleShot(true);
     connect(&rearm_, &QTimer::timeout, this, [this] {
-        if (isOpen() && !wait_.pending() && !startWait())
-            fail(::GetLastError(), LineError::Lost);
+        if (!isOpen() || wait_.pending())
+            return;
+        if (const DWORD code = startWait(); code != ERROR_SUCCESS)
+            fail(code, LineError::Lost);
     });
     connect(&wait_.notifier(), &QWinEventNotifier::activated, this, [this] { onWaitEnded(); });
     connect(&write_.notifier(), &QWinEventNotifier::activated, this, [this] { onWriteEnded(); });
@@ -116,8 +135,7 @@ Status Win32SerialLine::open(const QString &port, int baud)
     parity_ = Parity::Mark;
     rtsSupported_ = true;
     drain_.setBaud(baud);
-    if (!startWait()) {
-        const DWORD code = ::GetLastError();
+    if (const DWORD code = startWait(); code != ERROR_SUCCESS) {
         closePort();
         return Fail(SystemText(code));
     }
@@ -187,16 +205,14 @@ void Win32SerialLine::closePort()
     handle_ = INVALID_HANDLE_VALUE;
 }
 
-bool Win32SerialLine::startWait()
+DWORD Win32SerialLine::startWait()
 {
     events_ = 0;
-    if (!::WaitCommEvent(handle_, &events_, wait_.start()) && ::GetLastError() != ERROR_IO_PENDING) {
-        wait_.finished();
-        return false;
-    }
+    const DWORD code = wait_.began(::WaitCommEvent(handle_, &events_, wait_.start()));
     // Ended at once or later, the event tells: one path for both.
-    wait_.notifier().setEnabled(true);
-    return true;
+    if (code == ERROR_SUCCESS)
+        wait_.notifier().setEnabled(true);
+    return code;
 }
 
 void Win32SerialLine::onWaitEnded()
@@ -204,15 +220,12 @@ void Win32SerialLine::onWaitEnded()
     if (!wait_.pending() || !isOpen())
         return;
     DWORD ignored = 0;
-    const bool ended = ::GetOverlappedResult(handle_, wait_.overlapped(), &ignored, FALSE);
-    const DWORD waitCode = ended ? ERROR_SUCCESS : ::GetLastError();
-    wait_.finished();
-    if (!ended) {
-        fail(waitCode, LineError::Lost);
+    DWORD code = ERROR_SUCCESS;
+    if (!wait_.collect(handle_, ignored, code)) {
+        fail(code, LineError::Lost);
         return;
     }
     const DWORD events = events_;
-    DWORD code = ERROR_SUCCESS;
     if (!takeReceived(code)) {
         fail(code, LineError::Other);
         return;
@@ -220,8 +233,8 @@ void Win32SerialLine::onWaitEnded()
     const bool received = !received_.isEmpty();
     const bool brk = (events & EV_BREAK) != 0;
     if (received || brk) {
-        if (!startWait()) {
-            fail(::GetLastError(), LineError::Lost);
+        if (code = startWait(); code != ERROR_SUCCESS) {
+            fail(code, LineError::Lost);
             return;
         }
     } else {
@@ -336,16 +349,14 @@ DWORD Win32SerialLine::startWrite(QByteArray bytes)
 {
     // The buffer stays with the line until the write has ended.
     writing_ = std::move(bytes);
-    if (!::WriteFile(handle_, writing_.constData(), static_cast<DWORD>(writing_.size()), nullptr, write_.start()) &&
-        ::GetLastError() != ERROR_IO_PENDING) {
-        const DWORD code = ::GetLastError();
-        write_.finished();
-        writing_.clear();
-        return code;
-    }
+    const DWORD code = write_.began(
+        ::WriteFile(handle_, writing_.constData(), static_cast<DWORD>(writing_.size()), nullptr, write_.start()));
     // Ended at once or later, the event tells.
-    write_.notifier().setEnabled(true);
-    return ERROR_SUCCESS;
+    if (code == ERROR_SUCCESS)
+        write_.notifier().setEnabled(true);
+    else
+        writing_.clear();
+    return code;
 }
 
 void Win32SerialLine::onWriteEnded()
@@ -353,9 +364,8 @@ void Win32SerialLine::onWriteEnded()
     if (!write_.pending() || !isOpen())
         return;
     DWORD sent = 0;
-    const bool ended = ::GetOverlappedResult(handle_, write_.overlapped(), &sent, FALSE);
-    const DWORD code = ended ? ERROR_SUCCESS : ::GetLastError();
-    write_.finished();
+    DWORD code = ERROR_SUCCESS;
+    const bool ended = write_.collect(handle_, sent, code);
     write_.notifier().setEnabled(false);
     if (!ended || sent != static_cast<DWORD>(writing_.size())) {
         fail(ended ? ERROR_TIMEOUT : code, LineError::Write);

@@ -25,6 +25,11 @@ public:
     // After the event fired: the operation is over, the event is cleared so the notifier
     // does not fire again for it.
     void finished();
+    // After the call that starts the operation: ERROR_SUCCESS once it is under way or done,
+    // else why it would not start.
+    DWORD began(BOOL called);
+    // Once the event fired: the operation's end, false with the system's code when it failed.
+    bool collect(HANDLE port, DWORD &bytes, DWORD &code);
     bool pending() const { return pending_; }
     OVERLAPPED *overlapped() { return &overlapped_; }
     QWinEventNotifier &notifier() { return notifier_; }
@@ -63,7 +68,8 @@ public:
 private:
     Status configure(int baud);
     void closePort();
-    bool startWait();
+    // ERROR_SUCCESS once the wait is under way, else why it would not start.
+    DWORD startWait();
     void onWaitEnded();
     // ERROR_SUCCESS once the write is under way, else why it would not start.
     DWORD startWrite(QByteArray bytes);
